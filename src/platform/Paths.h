@@ -1,0 +1,47 @@
+// Paths as the program sees them: both separators, a case-insensitive file
+// system, the program folder, and the names a FAT card can hold.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/Errors.h"
+
+namespace platform {
+
+// The delimiter of paths that a user reads (log lines, messages).
+inline constexpr char PathDelim = '/';
+
+// The folder of the running executable, with a trailing delimiter, from
+// /proc/self/exe. SetProgramFolder overrides it (headless front ends, tests);
+// an empty string goes back to the executable's folder.
+std::string ProgramFolder();
+void SetProgramFolder(const std::string& folder);
+
+// True for '/' and '\\'.
+inline bool IsPathDelimiter(char c) { return c == '/' || c == '\\'; }
+
+// Path helpers of the runtime, over both separators:
+// ExtractFilePath("a\\b/c.jar") == "a\\b/", ExtractFileName(...) == "c.jar".
+// ExtractFileName also stops at a ':' (drive).
+std::string ExtractFilePath(std::string_view path);
+std::string ExtractFileName(std::string_view path);
+std::string ExtractFileExt(std::string_view path);  // with the dot, "" when none
+std::string IncludeTrailingPathDelimiter(std::string_view path);
+std::string ExcludeTrailingPathDelimiter(std::string_view path);
+// Every '\\' turned into '/' (and runs of separators kept as they are).
+std::string NormalizeSeparators(std::string_view path);
+
+// Resolves a path one component at a time against the disk: an exact match
+// wins, else the first name in byte order equal under simple case folding.
+// Components that do not exist keep the spelling given. Never fails; the
+// result uses '/'.
+std::string ResolvePath(std::string_view path);
+
+// Checks a path that is about to be created: returns 0, ERROR_INVALID_NAME
+// (a character a FAT card cannot hold in a component) or
+// ERROR_FILENAME_EXCED_RANGE (component over 255 bytes, path over 4095).
+// Trailing spaces and dots of components are dropped into `cleaned`.
+DWORD CheckNewPath(std::string_view path, std::string* cleaned = nullptr);
+
+}  // namespace platform

@@ -1,0 +1,27 @@
+// Profile strings: the INI settings file.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace platform {
+
+// Reads one key: section and key compare without regard to case; spaces
+// around names and values are ignored; a value in matching single or double
+// quotes loses them; at most size - 1 characters are returned; a missing
+// file, section or key gives `defaultValue`; a present key with an empty
+// value gives "".
+std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue, std::size_t size,
+                                    const std::string& fileName);
+
+// Writes one key: creates the file when missing, replaces a key's value where
+// it stands, adds a missing key after the last non-empty line of its section,
+// adds a missing section at the end (no empty line before it); CR LF line
+// ends; other lines stay byte for byte. Written to a temporary file in the
+// same folder and renamed over the old one. False (last error set) when the
+// file cannot be written.
+bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                               const std::string& value, const std::string& fileName);
+
+}  // namespace platform

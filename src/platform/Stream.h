@@ -1,0 +1,61 @@
+// A file stream with the runtime's open modes and Windows sharing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/Errors.h"
+
+namespace platform {
+
+// Open modes and share modes, as the runtime combines them (mode | share).
+inline constexpr std::uint32_t fmCreate = 0xFF00;  // create or truncate, read and write
+inline constexpr std::uint32_t fmOpenRead = 0x0000;
+inline constexpr std::uint32_t fmOpenWrite = 0x0001;
+inline constexpr std::uint32_t fmOpenReadWrite = 0x0002;
+inline constexpr std::uint32_t fmShareCompat = 0x0000;
+inline constexpr std::uint32_t fmShareExclusive = 0x0010;
+inline constexpr std::uint32_t fmShareDenyWrite = 0x0020;
+inline constexpr std::uint32_t fmShareDenyRead = 0x0030;
+inline constexpr std::uint32_t fmShareDenyNone = 0x0040;
+
+enum class SeekOrigin { soBeginning, soCurrent, soEnd };
+
+// TFileStream: throws EFCreateError / EFOpenError when it cannot be opened.
+// Read and Write return the bytes moved (Write returns less on a full disk
+// or an injected fault, with GetLastError() set); ReadBuffer/WriteBuffer
+// throw EReadError/EWriteError when fewer bytes move.
+class TFileStream {
+public:
+    TFileStream(const std::string& fileName, std::uint32_t mode);
+    ~TFileStream();
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+
+    std::size_t Read(void* buffer, std::size_t count);
+    std::size_t Write(const void* buffer, std::size_t count);
+    void ReadBuffer(void* buffer, std::size_t count);
+    void WriteBuffer(const void* buffer, std::size_t count);
+    std::int64_t Seek(std::int64_t offset, SeekOrigin origin);
+    std::int64_t Position() const;
+    void SetPosition(std::int64_t position);
+    std::int64_t Size() const;
+    // Truncates or extends the file to `size`; false on failure (last error set).
+    bool SetSize(std::int64_t size);
+    // FlushFileBuffers; false on failure.
+    bool Flush();
+    // Copies `count` bytes from `source` at its position to this stream at
+    // its position with the kernel's copy; returns the bytes copied.
+    std::int64_t CopyFrom(TFileStream& source, std::int64_t count);
+
+    const std::string& FileName() const { return fileName_; }
+    int Handle() const { return fd_; }
+
+private:
+    std::string fileName_;
+    int fd_ = -1;
+    std::int64_t position_ = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,53 @@
+// The runtime's line-oriented text files, byte for byte, no decoding.
+// Reading: a line ends at LF; a CR right before the LF is not part of it; a
+// lone CR is dropped; a last line without line end counts; Ctrl-Z (26) at the
+// start of a line ends the text, inside a line it ends that line (the rest
+// of the physical line is skipped). Writing: every line is followed by CR LF.
+// Every failure raises EInOutError (2 missing, 3 missing folder, 5 read-only,
+// 101 disk full).
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Errors.h"
+
+namespace platform {
+
+class TextFile {
+public:
+    TextFile() = default;
+    ~TextFile();  // closes without raising
+    TextFile(const TextFile&) = delete;
+    TextFile& operator=(const TextFile&) = delete;
+
+    void Reset(const std::string& path);  // open for reading
+    void Rewrite(const std::string& path);  // create anew, replacing an old file
+    void Append(const std::string& path);  // open for appending (must exist)
+    void Close();  // raises when flushing fails
+
+    // Reading. Eof() is true when no further line can be read.
+    bool Eof();
+    std::string ReadLn();
+
+    // Writing: the text, then CR LF.
+    void WriteLn(std::string_view line);
+    void Write(std::string_view text);
+
+    bool IsOpen() const { return file_ != nullptr; }
+
+private:
+    enum class Mode { Closed, Input, Output };
+    int Peek();
+    std::FILE* file_ = nullptr;
+    Mode mode_ = Mode::Closed;
+    bool ended_ = false;  // Ctrl-Z at the start of a line was met
+    std::string path_;
+};
+
+// Convenience: every line of a text file under the reading rules above.
+std::vector<std::string> ReadAllLines(const std::string& path);
+
+}  // namespace platform

@@ -27,7 +27,8 @@ function(quellor_test name dir)
   target_compile_definitions(${name} PRIVATE
     QUELLOR_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
     QUELLOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-    QUELLOR_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    QUELLOR_BINARY_DIR="${CMAKE_BINARY_DIR}"
+    QUELLOR_CORPUS_DIR="${CMAKE_SOURCE_DIR}/../shared/corpus")
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
     PROPERTIES ENVIRONMENT "QUELLOR_BINARY_DIR=${CMAKE_BINARY_DIR}")
 endfunction()

@@ -1,0 +1,35 @@
+// The settings file beside the executable: the window's options from one
+// start of the program to the next.
+#pragma once
+
+#include <string>
+
+namespace midlet {
+
+inline constexpr const char* kSettingsFileName = "Brannoc.cfg";
+
+// The seven stored values, with the defaults of a first start.
+struct Settings {
+    int language = 0;  // [Main] Language: 0 Russian, 1 English, 2 Ukrainian, -1 none
+    std::string path;  // [Main] Path: initial folder of the open dialog
+    std::string apps = "fs:/card0/Applications/";  // [Java] Apps
+    std::string game = "fs:/card0/Games/";  // [Java] Game
+    int type = 0;  // [Java] Type: 0 application, 1 game, -1 none
+    bool ids = true;  // [Java] Ids
+    bool icon = true;  // [Java] Icon
+};
+
+// programFolder + "Brannoc.cfg".
+std::string SettingsFilePath(const std::string& programFolder);
+
+// Reads the file; never fails (anything missing or unreadable gives its
+// default; the Path default is the program folder).
+Settings LoadSettings(const std::string& programFolder);
+
+// Writes the seven keys, one write each, in the order Main/Language,
+// Main/Path, Java/Apps, Java/Game, Java/Type, Java/Ids, Java/Icon. A failed
+// write throws platform::Exception("Unable to write to " + file path) and
+// ends the save at that key.
+void SaveSettings(const Settings& settings, const std::string& programFolder);
+
+}  // namespace midlet

@@ -1,0 +1,62 @@
+// The text rules that turn a MIDlet suite's manifest into the manifest put
+// back into the JAR and the JAD beside it: the name pass, the descriptor pass
+// and the JAD tail. Lines are byte strings without their line ends; nothing is
+// decoded and every length counts bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "midlet/Session.h"
+
+namespace midlet {
+
+// The fixed address that replaces the value of every MIDlet-Info-URL line.
+inline constexpr const char* kInfoAddress = "http://javaphone-forum.example.net/";
+
+// JAD kinds, as the radio group `jad_gen` gives them.
+inline constexpr int kFullJad = 0;
+inline constexpr int kSimpleJad = 1;
+
+inline constexpr std::size_t kCleanedNameLength = 15;
+inline constexpr std::size_t kProjectNameLength = 9;
+
+// True for the 17 bytes that the name pass removes from a MIDlet name:
+// space ! ( ) * , . / : ; < > ? [ \ ] ~
+bool IsDroppedNameChar(unsigned char c);
+
+// The MIDlet-Name value without the dropped bytes, cut to 15 bytes.
+std::string CleanMidletName(std::string_view value);
+
+// The project name: the first 9 bytes of the cleaned MIDlet name.
+std::string ProjectNameOf(const std::string& cleanedName);
+
+// Name pass over one line: a line that contains "MIDlet-Name:" sets
+// state.cleanedName and comes back as "MIDlet-Name: " + that name; any other
+// line comes back unchanged.
+std::string NamePassLine(const std::string& line, ProgramState& state);
+
+// Name pass over a whole manifest: as many lines as it was given.
+std::vector<std::string> NamePass(const std::vector<std::string>& lines, ProgramState& state);
+
+// Descriptor pass over one line: the line to write, or nothing when the
+// simple kind drops it. A line that contains "MIDlet-1:" is rewritten and
+// sets `iconPath`; a MIDlet-Info-URL line gets the information address. The
+// caller starts each manifest with an empty `iconPath`.
+std::optional<std::string> DescriptorPassLine(const std::string& line, int jadKind,
+                                              const std::string& cleanedName,
+                                              std::string& iconPath);
+
+// Descriptor pass over a whole manifest. `iconPath` is emptied first and
+// ends as the icon field of the last MIDlet-1 line, without a leading "/".
+std::vector<std::string> DescriptorPass(const std::vector<std::string>& lines, int jadKind,
+                                        const std::string& cleanedName, std::string& iconPath);
+
+// The two lines appended to a full JAD once its JAR is final.
+std::vector<std::string> JadTail(std::uint32_t jarSize, const std::string& projectName);
+
+}  // namespace midlet

@@ -1,0 +1,258 @@
+// The name pass, the descriptor pass and the JAD tail over lines in memory.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "midlet/ManifestText.h"
+
+namespace midlet {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Both passes, as the preparation runs them one after the other.
+struct Passes {
+    ProgramState state;
+    std::string iconPath;
+
+    Lines Run(const Lines& manifest, int jadKind) {
+        const Lines named = NamePass(manifest, state);
+        EXPECT_EQ(named.size(), manifest.size());
+        return DescriptorPass(named, jadKind, state.cleanedName, iconPath);
+    }
+};
+
+std::string CleanedNameOf(const std::string& nameLine) {
+    ProgramState state;
+    NamePassLine(nameLine, state);
+    return state.cleanedName;
+}
+
+const Lines kWorkedExample = {
+    "Manifest-Version: 1.0",
+    "MIDlet-Name: Space Race Deluxe Edition",
+    "MIDlet-1: Space Race, /icon.png, com.x.Main",
+    "MIDlet-Info-URL: http://old.example.org/info",
+    "MIDlet-Vendor: Somebody",
+};
+
+TEST(ManifestText, WorkedExampleFullJad) {
+    Passes passes;
+    const Lines out = passes.Run(kWorkedExample, kFullJad);
+
+    const Lines expected = {
+        "Manifest-Version: 1.0",
+        "MIDlet-Name: SpaceRaceDeluxe",
+        "MIDlet-1: SpaceRaceDeluxe, icon.png,  com.x.Main",
+        std::string("MIDlet-Info-URL: ") + kInfoAddress,
+        "MIDlet-Vendor: Somebody",
+    };
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(passes.state.cleanedName, "SpaceRaceDeluxe");
+    EXPECT_EQ(ProjectNameOf(passes.state.cleanedName), "SpaceRace");
+    EXPECT_EQ(passes.iconPath, "icon.png");
+
+    const Lines tail = JadTail(1234, "SpaceRace");
+    EXPECT_EQ(tail, (Lines{"MIDlet-Jar-Size: 1234", "MIDlet-Jar-URL: SpaceRace.jar"}));
+}
+
+TEST(ManifestText, WorkedExampleSimpleJadKeepsOnlyTheMidlet1Line) {
+    Passes passes;
+    EXPECT_EQ(passes.Run(kWorkedExample, kSimpleJad),
+              (Lines{"MIDlet-1: SpaceRaceDeluxe, icon.png,  com.x.Main"}));
+    EXPECT_EQ(passes.iconPath, "icon.png");
+}
+
+TEST(ManifestText, InfoAddressIsAForumFrontPage) {
+    const std::string address = kInfoAddress;
+    EXPECT_TRUE(address.starts_with("http://"));
+    EXPECT_TRUE(address.ends_with("/"));
+    EXPECT_EQ(address.find('/', 7), address.size() - 1);  // the front page, no path
+}
+
+TEST(NamePass, DropsExactlyTheSeventeenCharacters) {
+    std::string dropped;
+    for (int c = 0; c < 256; ++c) {
+        if (IsDroppedNameChar(static_cast<unsigned char>(c))) {
+            dropped += static_cast<char>(c);
+        }
+    }
+    EXPECT_EQ(dropped, " !()*,./:;<>?[\\]~");
+
+    // Everything else survives, control bytes, 0x7F and high bytes included.
+    EXPECT_EQ(CleanMidletName("\"'`#$%&+-"), "\"'`#$%&+-");
+    EXPECT_EQ(CleanMidletName("=@^_{|}\x7F\x01\t"), "=@^_{|}\x7F\x01\t");
+    EXPECT_EQ(CleanMidletName("\x80\xFF"), "\x80\xFF");
+}
+
+TEST(NamePass, NamesWithPunctuation) {
+    EXPECT_EQ(CleanedNameOf("MIDlet-Name: My Game! (v1.2)"), "MyGamev12");
+    EXPECT_EQ(ProjectNameOf("MyGamev12"), "MyGamev12");
+
+    EXPECT_EQ(CleanedNameOf("MIDlet-Name: Rally: Night Stage"), "RallyNightStage");
+    EXPECT_EQ(ProjectNameOf("RallyNightStage"), "RallyNigh");
+
+    // The cut at 15 comes after the filtering.
+    EXPECT_EQ(CleanedNameOf("MIDlet-Name: Bob & Ann's_Quest-2"), "Bob&Ann's_Quest");
+    EXPECT_EQ(ProjectNameOf("Bob&Ann's_Quest"), "Bob&Ann's");
+
+    EXPECT_EQ(CleanedNameOf("MIDlet-Name: a.b/c\\d[e]f<g>h?i~j;k*l,m"), "abcdefghijklm");
+}
+
+TEST(NamePass, RewritesTheWholeLine) {
+    ProgramState state;
+    EXPECT_EQ(NamePassLine("MIDlet-Name: Chess 3D", state), "MIDlet-Name: Chess3D");
+    // Whatever stood before the key goes too, and the value starts after the
+    // line's first colon.
+    EXPECT_EQ(NamePassLine("X: MIDlet-Name: Y", state), "MIDlet-Name: MIDlet-NameY");
+    EXPECT_EQ(state.cleanedName, "MIDlet-NameY");
+}
+
+TEST(NamePass, TheByteAfterTheColonIsSkippedUnseen) {
+    EXPECT_EQ(CleanedNameOf("MIDlet-Name:Chess"), "hess");
+
+    ProgramState state;
+    state.cleanedName = "Earlier";
+    EXPECT_EQ(NamePassLine("MIDlet-Name:", state), "MIDlet-Name: ");
+    EXPECT_EQ(state.cleanedName, "");
+
+    state.cleanedName = "Earlier";
+    EXPECT_EQ(NamePassLine("MIDlet-Name:X", state), "MIDlet-Name: ");
+    EXPECT_EQ(state.cleanedName, "");
+}
+
+TEST(NamePass, HighBytesCountOneEachAndMayBeCutInsideASequence) {
+    // "Гонка Ночью 2" in UTF-8: two bytes per Cyrillic letter.
+    const std::string value = "\xD0\x93\xD0\xBE\xD0\xBD\xD0\xBA\xD0\xB0 \xD0\x9D\xD0\xBE\xD1\x87";
+    const std::string cleaned = CleanedNameOf("MIDlet-Name: " + value);
+    ASSERT_EQ(cleaned.size(), 15u);
+    EXPECT_EQ(cleaned, "\xD0\x93\xD0\xBE\xD0\xBD\xD0\xBA\xD0\xB0\xD0\x9D\xD0\xBE\xD1");
+    EXPECT_EQ(ProjectNameOf(cleaned), "\xD0\x93\xD0\xBE\xD0\xBD\xD0\xBA\xD0");
+
+    // Single-byte code page letters (1251) pass as they are.
+    EXPECT_EQ(CleanedNameOf("MIDlet-Name: \xC8\xE3\xF0\xE0 \xB9"
+                            "1"),
+              "\xC8\xE3\xF0\xE0\xB9"
+              "1");
+}
+
+TEST(NamePass, NameCarriesOverAndTheLastLineDecides) {
+    ProgramState state;
+    state.cleanedName = "FromLastJar";
+    const Lines noName = {"Manifest-Version: 1.0", "midlet-name: lower case key", ""};
+    EXPECT_EQ(NamePass(noName, state), noName);
+    EXPECT_EQ(state.cleanedName, "FromLastJar");
+
+    const Lines twoNames = {"MIDlet-Name: First", "MIDlet-Vendor: V", "MIDlet-Name: Second"};
+    EXPECT_EQ(NamePass(twoNames, state),
+              (Lines{"MIDlet-Name: First", "MIDlet-Vendor: V", "MIDlet-Name: Second"}));
+    EXPECT_EQ(state.cleanedName, "Second");
+}
+
+TEST(DescriptorPass, Midlet1Shapes) {
+    struct Case {
+        std::string line;
+        std::string icon;
+        std::string rewritten;
+    };
+    const std::vector<Case> cases = {
+        // No spaces, leading slash.
+        {"MIDlet-1: Chess,/img/c.png,org.x.C", "img/c.png", "MIDlet-1: Name, img/c.png, org.x.C"},
+        // No spaces, no slash: the first byte of the icon field is skipped.
+        {"MIDlet-1: Chess,icon.png,org.x.C", "con.png", "MIDlet-1: Name, con.png, org.x.C"},
+        // An empty icon field.
+        {"MIDlet-1: Chess, , org.x.C", "", "MIDlet-1: Name, ,  org.x.C"},
+        // Only one slash is taken away.
+        {"MIDlet-1: Chess, //i.png, C", "/i.png", "MIDlet-1: Name, /i.png,  C"},
+        // Further fields stay in the tail.
+        {"MIDlet-1: A, /a.png, a.A, extra", "a.png", "MIDlet-1: Name, a.png,  a.A, extra"},
+        // Two fields: the rest of the remainder is the icon, the tail is empty.
+        {"MIDlet-1: Chess, /c.png", "c.png", "MIDlet-1: Name, c.png, "},
+        // Nothing after the first comma.
+        {"MIDlet-1: Chess,", "", "MIDlet-1: Name, , "},
+        {"MIDlet-1: Chess, ", "", "MIDlet-1: Name, , "},
+        // No comma at all.
+        {"MIDlet-1: Chess", "", "MIDlet-1: Name, , "},
+        // Text before the key goes with the name field.
+        {"x MIDlet-1: Chess, /c.png, C", "c.png", "MIDlet-1: Name, c.png,  C"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::string icon = "stale";
+        EXPECT_EQ(DescriptorPass({c.line}, kFullJad, "Name", icon), Lines{c.rewritten});
+        EXPECT_EQ(icon, c.icon);
+        EXPECT_EQ(DescriptorPass({c.line}, kSimpleJad, "Name", icon), Lines{c.rewritten});
+    }
+}
+
+TEST(DescriptorPass, OtherMidletLinesAndKeysInOtherCase) {
+    const Lines manifest = {
+        "MIDlet-10: Ten, /ten.png, t.T", "MIDlet-2: Two, /two.png, t.W",
+        "midlet-1: lower, /l.png, l.L",  "midlet-info-url: http://keep.example.org/",
+        "MIDlet-1: One, /one.png, o.O",
+    };
+    std::string icon;
+    EXPECT_EQ(DescriptorPass(manifest, kFullJad, "N", icon),
+              (Lines{"MIDlet-10: Ten, /ten.png, t.T", "MIDlet-2: Two, /two.png, t.W",
+                     "midlet-1: lower, /l.png, l.L", "midlet-info-url: http://keep.example.org/",
+                     "MIDlet-1: N, one.png,  o.O"}));
+    EXPECT_EQ(icon, "one.png");
+    EXPECT_EQ(DescriptorPass(manifest, kSimpleJad, "N", icon),
+              (Lines{"MIDlet-1: N, one.png,  o.O"}));
+}
+
+TEST(DescriptorPass, IconPathComesFromTheLastMidlet1Line) {
+    std::string icon = "from an earlier JAR";
+    DescriptorPass({"MIDlet-1: A, /a.png, a.A", "MIDlet-1: B, /b.png, b.B"}, kFullJad, "N", icon);
+    EXPECT_EQ(icon, "b.png");
+
+    DescriptorPass({"Manifest-Version: 1.0"}, kFullJad, "N", icon);
+    EXPECT_EQ(icon, "");
+}
+
+TEST(DescriptorPass, InfoUrlIsReplacedWhereverTheKeyStands) {
+    std::string icon;
+    const std::string replaced = std::string("MIDlet-Info-URL: ") + kInfoAddress;
+    EXPECT_EQ(DescriptorPass({"MIDlet-Info-URL:", "X-MIDlet-Info-URL: y", "MIDlet-Info-URL: a, b"},
+                             kFullJad, "N", icon),
+              (Lines{replaced, replaced, replaced}));
+}
+
+TEST(DescriptorPass, SimpleKindWithoutMidlet1IsEmpty) {
+    std::string icon;
+    EXPECT_TRUE(
+        DescriptorPass({"Manifest-Version: 1.0", "MIDlet-Name: N", "MIDlet-Jar-Size: 5", ""},
+                       kSimpleJad, "N", icon)
+            .empty());
+}
+
+TEST(DescriptorPass, FullKindKeepsEmptyLinesAndJarLines) {
+    const Lines manifest = {"", "MIDlet-Jar-Size: 99", " continuation", "MIDlet-Jar-URL: old.jar",
+                            ""};
+    std::string icon;
+    EXPECT_EQ(DescriptorPass(manifest, kFullJad, "N", icon), manifest);
+}
+
+TEST(ManifestText, Midlet1BeforeTheNameLineGetsThisManifestsName) {
+    Passes passes;
+    passes.state.cleanedName = "PreviousJar";
+    const Lines out = passes.Run({"MIDlet-1: Old, /o.png, o.O", "MIDlet-Name: New One"}, kFullJad);
+    EXPECT_EQ(out, (Lines{"MIDlet-1: NewOne, o.png,  o.O", "MIDlet-Name: NewOne"}));
+}
+
+TEST(ManifestText, ManifestWithoutNameUsesTheNameCarriedOver) {
+    Passes passes;
+    passes.Run({"MIDlet-Name: Earlier Game"}, kFullJad);
+    const Lines out = passes.Run({"MIDlet-1: Other, /x.png, x.X"}, kSimpleJad);
+    EXPECT_EQ(out, (Lines{"MIDlet-1: EarlierGame, x.png,  x.X"}));
+}
+
+TEST(JadTail, SizeInDecimalWithoutGrouping) {
+    EXPECT_EQ(JadTail(0, "A"), (Lines{"MIDlet-Jar-Size: 0", "MIDlet-Jar-URL: A.jar"}));
+    EXPECT_EQ(JadTail(4294967295u, "Bob&Ann's")[0], "MIDlet-Jar-Size: 4294967295");
+    EXPECT_EQ(JadTail(1048576, "Bob&Ann's")[1], "MIDlet-Jar-URL: Bob&Ann's.jar");
+}
+
+}  // namespace
+}  // namespace midlet

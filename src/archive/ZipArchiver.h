@@ -1,0 +1,223 @@
+// The archive component: opens a ZIP/JAR file, holds its directory while it
+// is open, carries the options and events, and brackets changes in a
+// transaction that is committed when it ends. Extraction, refreshing and the
+// commit add their member functions in files of their own.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/Component.h"
+#include "archive/ZipDirManager.h"
+#include "archive/ZipExcept.h"
+#include "archive/ZipTypes.h"
+
+namespace platform {
+class TFileStream;
+}
+
+namespace archive {
+
+struct TZipOptions {
+    bool Recurse = true;
+    TZipStorePathMode StorePath = spRelativePath;
+    TZipFileShareMode ShareMode = smShareDenyNone;
+    TZipOverwriteMode OverwriteMode = omAlways;
+    bool CreateDirs = true;
+    bool ReplaceReadOnly = true;
+    bool SetAttributes = true;
+    std::int32_t SearchAttr = 10431;  // 0x28BF
+    bool FlushBuffers = true;
+    bool OEMFileNames = true;
+};
+
+// The sharing flags of a TZipFileShareMode: 0, 0x10, 0x20, 0x30, 0x40.
+std::uint32_t ShareModeFlags(TZipFileShareMode mode);
+
+struct TZipSpanningOptions {
+    bool AdvancedNaming = true;
+    std::int64_t FirstVolumeSize = 0;
+    TZipVolumeSize VolumeSize = vsAutoDetect;
+    // Values below 65,536 are raised to 65,536 when set.
+    void SetCustomVolumeSize(std::int64_t size);
+    std::int64_t CustomVolumeSize() const { return customVolumeSize_; }
+
+  private:
+    std::int64_t customVolumeSize_ = 0;
+};
+
+class TZipBaseArchiver;
+
+// Events; a parameter passed by reference may be changed by the handler.
+using TNotifyEvent = std::function<void(TZipBaseArchiver& sender)>;
+using TZipProgressEvent =
+    std::function<void(TZipBaseArchiver& sender, double progress, TZipProcessOperation operation,
+                       TZipProgressPhase phase, bool& cancel)>;
+using TZipFileProgressEvent =
+    std::function<void(TZipBaseArchiver& sender, const std::string& fileName, double progress,
+                       TZipProcessOperation operation, TZipProgressPhase phase, bool& cancel)>;
+using TZipCopyTempFileProgressEvent = std::function<void(TZipBaseArchiver& sender, double progress,
+                                                         TZipProgressPhase phase, bool& cancel)>;
+using TZipConfirmOverwriteEvent =
+    std::function<void(TZipBaseArchiver& sender, const std::string& sourceFileName,
+                       std::string& destFileName, bool& confirm)>;
+using TZipConfirmProcessFileEvent =
+    std::function<void(TZipBaseArchiver& sender, const std::string& fileName,
+                       TZipProcessOperation operation, bool& confirm)>;
+using TZipOnPasswordEvent =
+    std::function<void(TZipBaseArchiver& sender, const std::string& fileName,
+                       std::string& newPassword, bool& skipFile)>;
+using TZipProcessFileFailureEvent = std::function<void(
+    TZipBaseArchiver& sender, const std::string& fileName, TZipProcessOperation operation,
+    int nativeError, int errorCode, const std::string& errorMessage, TZipAction& action)>;
+using TZipOnRequestBlankVolumeEvent = std::function<void(
+    TZipBaseArchiver& sender, int volumeNumber, std::string& volumeFileName, bool& cancel)>;
+using TZipOnRequestMiddleVolumeEvent = TZipOnRequestBlankVolumeEvent;
+using TZipOnRequestFirstVolumeEvent =
+    std::function<void(TZipBaseArchiver& sender, std::string& volumeFileName, bool& cancel)>;
+using TZipOnRequestLastVolumeEvent = TZipOnRequestFirstVolumeEvent;
+using TZipOnDiskFullEvent = std::function<void(TZipBaseArchiver& sender, int volumeNumber,
+                                               const std::string& volumeFileName, bool& cancel)>;
+using TZipOnStoreFileEvent =
+    std::function<void(TZipBaseArchiver& sender, std::string& fileName, std::uint32_t& fileAttr,
+                       std::string& comment, const std::string& originalFileName)>;
+using TZipOnExtractFileEvent =
+    std::function<void(TZipBaseArchiver& sender, std::string& fileName, std::uint32_t& fileAttr,
+                       const std::string& comment)>;
+
+// File modes of the open archive.
+inline constexpr std::uint32_t OpenModeCreate = 0xFFFF;
+inline constexpr std::uint32_t OpenModeReadWrite = 0x22;  // read-write, deny-write sharing
+inline constexpr std::uint32_t OpenModeReadOnly = 0x40;   // read-only, deny-none sharing
+
+class TZipBaseArchiver : public TComponent {
+  public:
+    explicit TZipBaseArchiver(std::string name = {});
+    ~TZipBaseArchiver() override;
+
+    // --- published properties ------------------------------------------------
+    bool ExtractCorruptedFiles = false;
+    TZipCompressionLevel CompressionLevel() const { return compressionLevel_; }
+    void SetCompressionLevel(TZipCompressionLevel level);
+    std::uint8_t CompressionMode() const { return compressionMode_; }
+    // Above 9: native error 5, nothing changes.
+    void SetCompressionMode(int mode);
+    // "2.77 " whatever the locale; setting it has no effect.
+    std::string CurrentVersion() const;
+    void SetCurrentVersion(const std::string&) {}
+    std::string Password;
+    std::string FileName;
+    std::string BaseDir;
+    std::string TempDir;
+    TZipSpanningMode SpanningMode = smNone;
+    TZipSpanningOptions SpanningOptions;
+    std::string SFXStub;
+    TZipOptions Options;
+    std::vector<std::string> FileMasks;
+    std::vector<std::string> ExclusionMasks;
+    std::vector<std::string> NoCompressionMasks;
+    bool InMemory = false;
+
+    TZipFileProgressEvent OnFileProgress;
+    TZipProgressEvent OnOverallProgress;
+    TZipCopyTempFileProgressEvent OnCopyTempFileProgress;
+    TZipConfirmOverwriteEvent OnConfirmOverwrite;
+    TZipConfirmProcessFileEvent OnConfirmProcessFile;
+    TNotifyEvent AfterOpen;
+    TZipOnPasswordEvent OnPassword;
+    TZipProcessFileFailureEvent OnProcessFileFailure;
+    TZipOnRequestBlankVolumeEvent OnRequestBlankVolume;
+    TZipOnRequestFirstVolumeEvent OnRequestFirstVolume;
+    TZipOnRequestLastVolumeEvent OnRequestLastVolume;
+    TZipOnRequestMiddleVolumeEvent OnRequestMiddleVolume;
+    TZipOnDiskFullEvent OnDiskFull;
+    TZipOnStoreFileEvent OnStoreFile;
+    TZipOnExtractFileEvent OnExtractFile;
+
+    // --- lifecycle -------------------------------------------------------------
+    void Open();
+    void OpenArchive(std::uint32_t mode);
+    void Close();  // never raises
+    void BeginTransaction();
+    void EndTransaction();
+    void AbandonTransaction();
+    // Writes the changes of the outermost transaction into the archive.
+    virtual void Commit();
+
+    // --- state -----------------------------------------------------------------
+    bool IsOpen() const { return isOpen_; }
+    std::uint32_t OpenMode() const { return openMode_; }
+    int TransactionDepth() const { return transactionDepth_; }
+    bool Cancelled() const { return cancelled_; }
+    int CompressionMethod() const { return compressionMethod_; }
+    bool RepairOnOpen = true;
+    platform::TFileStream* ArchiveStream() const { return archiveStream_.get(); }
+    // The directory manager of the open archive (null when closed).
+    TZipDirManager* DirManager() const { return dirManager_.get(); }
+
+    // --- dispatchers: the handler when assigned, else the default ------------
+    virtual void UpdateCompressionMethod();
+    virtual void DoOverallProgress(double progress, TZipProcessOperation operation,
+                                   TZipProgressPhase phase, bool& cancel);
+    virtual void DoFileProgress(const std::string& fileName, double progress,
+                                TZipProcessOperation operation, TZipProgressPhase phase,
+                                bool& cancel);
+    virtual void DoCopyTempFileProgress(double progress, TZipProgressPhase phase, bool& cancel);
+    virtual void DoConfirmOverwrite(const std::string& sourceFileName, std::string& destFileName,
+                                    bool& confirm);
+    virtual void DoConfirmProcessFile(const std::string& fileName, TZipProcessOperation operation,
+                                      bool& confirm);
+    virtual void DoPassword(const std::string& fileName, std::string& newPassword, bool& skipFile);
+    virtual void DoProcessFileFailure(const std::string& fileName, TZipProcessOperation operation,
+                                      int nativeError, int errorCode,
+                                      const std::string& errorMessage, TZipAction& action);
+    virtual void DoRequestBlankVolume(int volumeNumber, std::string& volumeFileName, bool& cancel);
+    virtual void DoRequestFirstVolume(std::string& volumeFileName, bool& cancel);
+    virtual void DoRequestLastVolume(std::string& volumeFileName, bool& cancel);
+    virtual void DoRequestMiddleVolume(int volumeNumber, std::string& volumeFileName, bool& cancel);
+    virtual void DoDiskFull(int volumeNumber, const std::string& volumeFileName, bool& cancel);
+    virtual void DoHiddenEvent();
+    virtual void DoStoreFile(std::string& fileName, std::uint32_t& fileAttr, std::string& comment,
+                             const std::string& originalFileName);
+    virtual void DoExtractFile(std::string& fileName, std::uint32_t& fileAttr,
+                               const std::string& comment);
+
+  protected:
+    // Releases the stream and the directory manager without writing.
+    void ReleaseArchive();
+
+    bool isOpen_ = false;
+    std::uint32_t openMode_ = 0;
+    std::unique_ptr<platform::TFileStream> archiveStream_;
+    std::unique_ptr<TZipDirManager> dirManager_;
+    int transactionDepth_ = 0;
+    bool cancelled_ = false;
+    int compressionMethod_ = -1;
+    TZipCompressionLevel compressionLevel_ = clFastest;
+    std::uint8_t compressionMode_ = 1;
+    // Progress bookkeeping of the entry loops and the commit.
+    int processedCount_ = 0;
+    int selectedCount_ = 0;
+    std::uint64_t totalBytes_ = 0;
+    std::uint64_t processedBytes_ = 0;
+};
+
+class TZipArchiver : public TZipBaseArchiver {
+  public:
+    explicit TZipArchiver(std::string name = {});
+    ~TZipArchiver() override;
+
+    TZip64Mode Zip64Mode = zmDisabled;
+
+    void UpdateCompressionMethod() override;
+};
+
+// Applies the values the window's form stores for its component `Zip`:
+// CompressionLevel clFastest then CompressionMode 1, FlushBuffers and
+// OEMFileNames true, spanning AdvancedNaming and vsAutoDetect.
+void ApplyFormValues(TZipArchiver& zip);
+
+}  // namespace archive

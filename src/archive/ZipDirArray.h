@@ -1,0 +1,97 @@
+// One central directory entry in memory (TDirItem) and the ordered entry
+// list with its name index (TZipDirArray).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/ZipHashList.h"
+#include "archive/ZipRecords.h"
+#include "archive/ZipTypes.h"
+
+namespace platform {
+class TFileStream;
+}
+
+namespace archive {
+
+// One extra block of a central header: id, then `Data.size()` bytes.
+struct TExtraField {
+    std::uint16_t Id = 0;
+    std::vector<std::uint8_t> Data;
+};
+
+struct TDirItem {
+    TZipCentralHeader Header;              // the 46-byte central header image
+    std::string Name;                      // UTF-8; "/" separates folders, a folder ends with "/"
+    std::string Comment;                   // entry comment bytes (length in Header.CommentLength)
+    std::vector<TExtraField> ExtraFields;  // stored order; the Zip64 block kept too
+    bool HasZip64 = false;                 // the 64-bit values below are in force
+    std::uint64_t Zip64Size = 0;           // uncompressed size
+    std::uint64_t Zip64PackedSize = 0;     // compressed size
+    std::uint64_t Zip64Offset = 0;         // local header offset
+    std::uint32_t Zip64Disk = 0;           // disk number start
+    bool Modified = false;      // data to be rewritten from SourceFileName at the next commit
+    std::string EntryPassword;  // empty in this program
+    // An entry added from a stream (never in this program); not owned.
+    platform::TFileStream* SourceStream = nullptr;
+    std::int32_t SourceStreamStart = 0;
+    bool Selected = false;          // matched the current mask
+    std::string SourceFileName;     // full path of the disk file the data comes from
+    std::uint8_t CompressMode = 0;  // 0..9
+    TZipProcessOperation Operation = poNone;
+
+    // The true values, taken from the Zip64 fields where the 32-bit field
+    // holds its all-ones marker and a Zip64 block supplied them.
+    std::uint64_t UncompressedSize() const;
+    std::uint64_t CompressedSize() const;
+    std::uint64_t LocalHeaderOffset() const;
+    // Sets the 32-bit field, or the marker and the Zip64 field (HasZip64).
+    void SetLocalHeaderOffset(std::uint64_t offset);
+    bool IsFolder() const { return (Header.ExternalAttributes & AttrFolder) != 0; }
+};
+
+class TZipDirArray {
+  public:
+    TZipDirArray() = default;
+    TZipDirArray(const TZipDirArray&) = delete;
+    TZipDirArray& operator=(const TZipDirArray&) = delete;
+
+    static constexpr int InitialGrowBy = 500;
+    static constexpr int MaxGrowBy = 10000;
+
+    int Count() const { return count_; }
+    int Capacity() const { return static_cast<int>(items_.size()); }
+    int GrowBy() const { return growBy_; }
+    // Grows or releases storage; new slots start empty.
+    void SetCount(int n);
+
+    void GetItem(int index, TDirItem& out) const;  // bad index: native error 2
+    TDirItem& ItemAt(int index);                   // bad index: native error 3
+    const TDirItem& ItemAt(int index) const;
+    void PutItem(int index, const TDirItem& item);  // bad index: native error 1
+    // `ansiName` is the name in the ANSI code page; Name becomes its UTF-8 form.
+    void SetItemName(int index, const std::string& ansiName);
+    void Delete(int index);  // bad index: native error 4
+    void Clear();
+    void Assign(const TZipDirArray& other);
+    void ClearSelected();
+
+    // Position of the entry with this name (UTF-8) without regard to letter
+    // case in the ANSI code page; the last of several equal keys; -1 if none.
+    int IndexOf(const std::string& name);
+
+    // The index key of a UTF-8 name: its ANSI form, lower-cased.
+    static std::string KeyOf(const std::string& name);
+
+    const TZipHashedStringList& NameIndex() const { return nameIndex_; }
+
+  private:
+    std::vector<TDirItem> items_;  // Capacity slots, the first Count in use
+    int count_ = 0;
+    int growBy_ = InitialGrowBy;
+    TZipHashedStringList nameIndex_;
+};
+
+}  // namespace archive

@@ -1,0 +1,85 @@
+// Reader and writer of the central directory of the open archive: finds the
+// end record, reads the directory (or rebuilds it from the local headers),
+// detects data prepended to the archive, and writes the directory back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/ZipDirArray.h"
+#include "archive/ZipRecords.h"
+
+namespace platform {
+class TFileStream;
+}
+
+namespace archive {
+
+class TZipBaseArchiver;
+
+class TZipDirManager {
+  public:
+    // `owner` supplies Options.OEMFileNames and RepairOnOpen; without one the
+    // option defaults apply. `ownStream` is false when the caller supplied the
+    // stream. The stream is never freed here.
+    TZipDirManager(platform::TFileStream* stream, TZipBaseArchiver* owner, bool newArchive,
+                   bool ownStream = true);
+    TZipDirManager(const TZipDirManager&) = delete;
+    TZipDirManager& operator=(const TZipDirManager&) = delete;
+
+    // The end record's search window: the last bytes of the file.
+    static constexpr std::int64_t EndRecordWindow = 65600;
+    // Chunks of the forward searches for a signature.
+    static constexpr std::int64_t PrefixChunk = 10000;
+    static constexpr std::int64_t RebuildChunk = 65535;
+    // A local header with a longer extra field is not taken by the rebuild.
+    static constexpr std::uint16_t RebuildMaxExtra = 260;
+
+    void ResetDirectory();
+    // Searches the end record from the end of the file; loads ArchiveComment.
+    bool FindEndRecord(TZipEndRecord& record, std::int64_t& position);
+    // FindEndRecord into EndRecord; true whatever was found while the owner's
+    // RepairOnOpen is set.
+    bool ProbeEndRecord();
+    void ReadDirectory();
+    void RebuildFromLocalHeaders();
+    // Writes the central headers, the Zip64 records when needed, the end
+    // record and the archive comment. `stream`, when given, becomes
+    // ArchiveStream.
+    void WriteDirectory(bool append, platform::TFileStream* stream = nullptr);
+
+    // Name bytes as stored -> the ANSI name (converted from OEM when
+    // OEMFileNames is set).
+    std::string StoredToAnsi(const std::string& stored) const;
+    // UTF-8 name -> the bytes to store in local and central headers (ANSI,
+    // then OEM when OEMFileNames is set).
+    std::string NameToStored(const std::string& name) const;
+
+    platform::TFileStream* ArchiveStream;
+    TZipBaseArchiver* Owner;
+    TZipDirArray Directory;
+    TZipDirArray SavedDirectory;
+    std::string ArchiveComment;
+    TZipEndRecord EndRecord;
+    TZip64Locator Zip64Locator;
+    TZip64EndRecord Zip64EndRecord;
+    std::uint64_t PrefixSize = 0;  // bytes before the first local header
+    bool IsZip64 = false;
+    std::int64_t DirectoryOffset = 0;  // where the central directory starts
+    bool NewArchive;
+    bool OwnStream;
+
+  protected:
+    bool OemFileNames() const;
+    bool RepairOnOpen() const;
+    // Reads the central headers at `start`; false when they do not fit.
+    bool ReadCentralHeaders(std::int64_t start, std::uint64_t size, std::uint64_t count);
+    void DetectPrefix(std::int64_t endRecordPosition);
+    void CorrectOffsets();
+    // Position of the first `signature` at or after `from`, or -1; a hit
+    // needs `minTail` bytes from its start to the end of the file.
+    std::int64_t FindSignature(std::uint32_t signature, std::int64_t from, std::int64_t chunk,
+                               std::int64_t minTail);
+};
+
+}  // namespace archive

@@ -1,0 +1,64 @@
+// Enumerations and plain value types shared by the whole archive engine.
+#pragma once
+
+#include <cstdint>
+
+namespace archive {
+
+// Answer of the per-entry failure decision.
+enum TZipAction : std::uint8_t { fxaRetry = 0, fxaIgnore = 1, fxaAbort = 2 };
+
+// Operation applied to an entry or running over the selected entries.
+enum TZipProcessOperation : std::uint8_t {
+    poNone = 0,
+    poAdd,
+    poMove,
+    poDelete,
+    poUpdate,
+    poExtract,
+    poTest,
+    poRename,
+    poChangeAttr,
+    poChangeComment,
+};
+
+enum TZipProgressPhase : std::uint8_t { ppStart = 0, ppProcess = 1, ppEnd = 2 };
+
+enum TZipCompressionLevel : std::uint8_t { clNone = 0, clFastest, clNormal, clMax };
+
+enum TZipSpanningMode : std::uint8_t { smNone = 0, smSpanning, smSplitting };
+
+enum TZip64Mode : std::uint8_t { zmDisabled = 0, zmAuto, zmAlways };
+
+enum TZipStorePathMode : std::uint8_t {
+    spNoPath = 0,
+    spRelativePath,
+    spFullPath,
+    spFullPathWithDrive,
+};
+
+enum TZipFileShareMode : std::uint8_t {
+    smShareCompat = 0,
+    smShareExclusive,
+    smShareDenyWrite,
+    smShareDenyRead,
+    smShareDenyNone,
+};
+
+enum TZipOverwriteMode : std::uint8_t { omPrompt = 0, omAlways, omNever, omIfNewer, omIfOlder };
+
+// Volume size of a spanned archive (never used on a single file).
+enum TZipVolumeSize : std::uint8_t {
+    vsAutoDetect = 0,
+    vsCustom,
+    vs1_44MB,
+    vs100MB,
+    vs200MB,
+    vs250MB,
+    vs600MB,
+    vs650MB,
+    vs700MB,
+    vs4700MB,
+};
+
+}  // namespace archive

@@ -23,8 +23,12 @@ struct TExtraField {
 };
 
 struct TDirItem {
-    TZipCentralHeader Header;              // the 46-byte central header image
-    std::string Name;                      // UTF-8; "/" separates folders, a folder ends with "/"
+    TZipCentralHeader Header;  // the 46-byte central header image
+    std::string Name;          // UTF-8; "/" separates folders, a folder ends with "/"
+    // The name bytes as read from the archive. They are written back as they
+    // were while Name still reads the same, so a name that does not survive
+    // the code-page round trip is not changed by rewriting the directory.
+    std::string StoredName;
     std::string Comment;                   // entry comment bytes (length in Header.CommentLength)
     std::vector<TExtraField> ExtraFields;  // stored order; the Zip64 block kept too
     bool HasZip64 = false;                 // the 64-bit values below are in force

@@ -31,6 +31,8 @@ class TZipStringHash {
     void AddKey(std::string_view key, std::int32_t value);
     // Unlinks the first node of the key's bucket with an equal key.
     void RemoveKey(std::string_view key);
+    // Unlinks the node holding exactly this key and value.
+    void RemoveKeyValue(std::string_view key, std::int32_t value);
     // Value of the first node with an equal key, or -1.
     std::int32_t ValueOf(std::string_view key) const;
     void ClearKeys();

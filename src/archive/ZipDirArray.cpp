@@ -1,0 +1,168 @@
+#include "archive/ZipDirArray.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "archive/ZipConst.h"
+#include "archive/ZipExcept.h"
+#include "platform/CodePage.h"
+
+namespace archive {
+
+// --- TDirItem -------------------------------------------------------------------
+
+std::uint64_t TDirItem::UncompressedSize() const {
+    if (HasZip64 && Header.UncompressedSize == Zip64Marker32) {
+        return Zip64Size;
+    }
+    return Header.UncompressedSize;
+}
+
+std::uint64_t TDirItem::CompressedSize() const {
+    if (HasZip64 && Header.CompressedSize == Zip64Marker32) {
+        return Zip64PackedSize;
+    }
+    return Header.CompressedSize;
+}
+
+std::uint64_t TDirItem::LocalHeaderOffset() const {
+    if (HasZip64 && Header.LocalHeaderOffset == Zip64Marker32) {
+        return Zip64Offset;
+    }
+    return Header.LocalHeaderOffset;
+}
+
+void TDirItem::SetLocalHeaderOffset(std::uint64_t offset) {
+    if (offset >= Zip64Marker32) {
+        Header.LocalHeaderOffset = Zip64Marker32;
+        Zip64Offset = offset;
+        HasZip64 = true;
+    } else {
+        Header.LocalHeaderOffset = static_cast<std::uint32_t>(offset);
+    }
+}
+
+// --- TZipDirArray ---------------------------------------------------------------
+
+std::string TZipDirArray::KeyOf(const std::string& name) {
+    return platform::AnsiLowerCase(platform::Utf8ToAnsi(name));
+}
+
+void TZipDirArray::SetCount(int n) {
+    n = std::max(n, 0);
+    if (Capacity() < n) {
+        // 1. Grow by a doubling step, at most MaxGrowBy at a time.
+        growBy_ = std::min(growBy_ * 2, MaxGrowBy);
+        items_.resize(static_cast<std::size_t>(std::max(n, Capacity() + growBy_)));
+    } else if (n == 0) {
+        // 2. Release the storage.
+        std::vector<TDirItem>().swap(items_);
+    }
+    // Slots that leave or enter use start empty, and keys of items that are
+    // gone leave the index, so it never holds more keys than items.
+    for (int i = n; i < count_ && i < Capacity(); ++i) {
+        items_[static_cast<std::size_t>(i)] = TDirItem{};
+    }
+    while (nameIndex_.Count() > n) {
+        nameIndex_.Delete(nameIndex_.Count() - 1);
+    }
+    // 3.
+    count_ = n;
+}
+
+void TZipDirArray::GetItem(int index, TDirItem& out) const {
+    if (index < 0 || index >= count_) {
+        throw EZipException(native::GetItemIndex, nullptr);
+    }
+    out = items_[static_cast<std::size_t>(index)];
+}
+
+TDirItem& TZipDirArray::ItemAt(int index) {
+    if (index < 0 || index >= count_) {
+        throw EZipException(native::ItemAtIndex, nullptr);
+    }
+    return items_[static_cast<std::size_t>(index)];
+}
+
+const TDirItem& TZipDirArray::ItemAt(int index) const {
+    if (index < 0 || index >= count_) {
+        throw EZipException(native::ItemAtIndex, nullptr);
+    }
+    return items_[static_cast<std::size_t>(index)];
+}
+
+void TZipDirArray::PutItem(int index, const TDirItem& item) {
+    if (index < 0 || index >= count_) {
+        throw EZipException(native::PutItemIndex, nullptr);
+    }
+    const std::string key = KeyOf(item.Name);
+    if (index < nameIndex_.Count()) {
+        nameIndex_.ReplaceAt(index, key);
+    } else if (index == nameIndex_.Count()) {
+        nameIndex_.Add(key);
+    } else {
+        throw EZipException(native::HashPutItem, nullptr);
+    }
+    // The copy duplicates every extra-block buffer.
+    items_[static_cast<std::size_t>(index)] = item;
+}
+
+void TZipDirArray::SetItemName(int index, const std::string& ansiName) {
+    TDirItem& item = ItemAt(index);
+    const std::string key = platform::AnsiLowerCase(ansiName);
+    // The key of an item sits at the item's own position: an item that has
+    // one gets it replaced, the next item to be named gets it appended.
+    if (index < nameIndex_.Count()) {
+        nameIndex_.ReplaceAt(index, key);
+    } else if (index == nameIndex_.Count()) {
+        nameIndex_.Add(key);
+    } else {
+        throw EZipException(native::HashSetItemName, nullptr);
+    }
+    item.Name = platform::AnsiToUtf8(ansiName);
+}
+
+void TZipDirArray::Delete(int index) {
+    if (index < 0 || index >= count_) {
+        throw EZipException(native::DeleteIndex, nullptr);
+    }
+    if (index < nameIndex_.Count()) {
+        nameIndex_.Delete(index);
+    }
+    auto first = items_.begin() + index;
+    std::move(first + 1, items_.begin() + count_, first);
+    items_[static_cast<std::size_t>(count_ - 1)] = TDirItem{};
+    --count_;
+}
+
+void TZipDirArray::Clear() {
+    for (int i = 0; i < count_; ++i) {
+        items_[static_cast<std::size_t>(i)] = TDirItem{};
+    }
+    count_ = 0;
+    nameIndex_.Clear();
+}
+
+void TZipDirArray::Assign(const TZipDirArray& other) {
+    if (&other == this) {
+        return;
+    }
+    Clear();
+    SetCount(other.Count());
+    for (int i = 0; i < other.Count(); ++i) {
+        PutItem(i, other.items_[static_cast<std::size_t>(i)]);
+    }
+}
+
+void TZipDirArray::ClearSelected() {
+    for (int i = 0; i < count_; ++i) {
+        items_[static_cast<std::size_t>(i)].Selected = false;
+    }
+}
+
+int TZipDirArray::IndexOf(const std::string& name) {
+    const int position = nameIndex_.IndexOf(platform::Utf8ToAnsi(name));
+    return position < count_ ? position : -1;
+}
+
+}  // namespace archive

@@ -1,0 +1,212 @@
+#include "app/Controls.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <algorithm>
+
+#include "app/AnsiText.h"
+
+namespace app {
+
+namespace {
+
+// A click as the window library counts it: the left button pressed on the
+// control and released over it.
+bool IsLeftPress(const QMouseEvent* event) {
+    return event->button() == Qt::LeftButton;
+}
+
+bool IsClickRelease(const QWidget* control, const QMouseEvent* event, bool pressed) {
+    return pressed && event->button() == Qt::LeftButton &&
+           control->rect().contains(event->position().toPoint());
+}
+
+// Rows of one fixed height.
+class FixedRowDelegate : public QStyledItemDelegate {
+  public:
+    FixedRowDelegate(QObject* parent, int height) : QStyledItemDelegate(parent), height_(height) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), height_};
+    }
+
+  private:
+    int height_;
+};
+
+}  // namespace
+
+// ---- TLabel
+
+TLabel::TLabel(QWidget* parent) : QLabel(parent) {
+    setMouseTracking(true);
+    SetColor(Qt::black);
+}
+
+void TLabel::SetCaption(const QString& caption) {
+    caption_ = caption;
+    setText(DisplayText(caption));
+    FitToText();
+}
+
+void TLabel::SetAutoSize(bool autoSize) {
+    autoSize_ = autoSize;
+    FitToText();
+}
+
+void TLabel::SetColor(const QColor& color) {
+    QPalette p = palette();
+    p.setColor(QPalette::Active, QPalette::WindowText, color);
+    p.setColor(QPalette::Inactive, QPalette::WindowText, color);
+    setPalette(p);
+}
+
+QColor TLabel::Color() const {
+    return palette().color(QPalette::Active, QPalette::WindowText);
+}
+
+void TLabel::SetStyle(bool bold, bool underline) {
+    QFont f = font();
+    f.setBold(bold);
+    f.setUnderline(underline);
+    setFont(f);
+    FitToText();
+}
+
+void TLabel::FitToText() {
+    if (autoSize_) {
+        resize(sizeHint());
+    }
+}
+
+void TLabel::mousePressEvent(QMouseEvent* event) {
+    pressed_ = IsLeftPress(event);
+    event->accept();
+}
+
+void TLabel::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = IsClickRelease(this, event, pressed_);
+    pressed_ = false;
+    event->accept();
+    if (click) {
+        emit clicked();
+    }
+}
+
+void TLabel::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+    emit mouseMoved();
+}
+
+void TLabel::leaveEvent(QEvent* event) {
+    QLabel::leaveEvent(event);
+    emit mouseLeft();
+}
+
+void TLabel::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange) {
+        setAttribute(Qt::WA_TransparentForMouseEvents, !isEnabled());
+    }
+    QLabel::changeEvent(event);
+}
+
+// ---- TShape
+
+TShape::TShape(QWidget* parent) : QWidget(parent) {
+    setMouseTracking(true);
+}
+
+void TShape::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(Qt::white);
+    painter.drawRect(0, 0, width() - 1, height() - 1);
+}
+
+void TShape::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+    emit mouseMoved();
+}
+
+// ---- TPanel
+
+TPanel::TPanel(QWidget* parent) : QWidget(parent) {
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::white);
+    setPalette(p);
+}
+
+void TPanel::mousePressEvent(QMouseEvent* event) {
+    pressed_ = IsLeftPress(event);
+    event->accept();
+}
+
+void TPanel::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = IsClickRelease(this, event, pressed_);
+    pressed_ = false;
+    event->accept();
+    if (click) {
+        emit clicked();
+    }
+}
+
+// ---- TProgressBar
+
+TProgressBar::TProgressBar(QWidget* parent) : QProgressBar(parent) {
+    setTextVisible(false);
+    Show();
+}
+
+void TProgressBar::SetMax(int max) {
+    max_ = std::max(max, 0);
+    position_ = std::min(position_, max_);
+    Show();
+}
+
+void TProgressBar::StepBy(int delta) {
+    position_ = std::clamp(position_ + delta, 0, max_);
+    Show();
+}
+
+// A range of 0..0 would make the bar a busy indicator; an empty bar is 0 of 1.
+void TProgressBar::Show() {
+    setRange(0, std::max(max_, 1));
+    setValue(position_);
+}
+
+void TProgressBar::mousePressEvent(QMouseEvent* event) {
+    pressed_ = IsLeftPress(event);
+    event->accept();
+}
+
+void TProgressBar::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = IsClickRelease(this, event, pressed_);
+    pressed_ = false;
+    event->accept();
+    if (click) {
+        emit clicked();
+    }
+}
+
+// ---- TLabeledEdit
+
+TLabeledEdit::TLabeledEdit(QWidget* parent) : QLineEdit(parent), EditLabel(new TLabel(parent)) {
+    EditLabel->SetAutoSize(true);
+}
+
+void TLabeledEdit::SetBounds(int left, int top, int width, int height) {
+    setGeometry(left, top, width, height);
+    EditLabel->move(left, top - EditLabel->height() - 3);
+}
+
+// ---- TListBox
+
+TListBox::TListBox(QWidget* parent, int itemHeight) : QListWidget(parent) {
+    setItemDelegate(new FixedRowDelegate(this, itemHeight));
+    setUniformItemSizes(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTextElideMode(Qt::ElideNone);
+}
+
+}  // namespace app

@@ -1,0 +1,85 @@
+#include "app/Languages.h"
+
+namespace app {
+
+namespace {
+
+constexpr LanguageTexts kTexts[kLanguageCount] = {
+    {
+        "JAR добавлено",
+        "JAD сгенерировано",
+        "IDS сгенерировано",
+        "Открыть папку с готовыми проектами",
+        "Распаковать иконку мидлета",
+        "Тип мидлета",
+        "Приложение",
+        "Игра",
+        "Путь к приложениям",
+        "Путь к играм",
+        "Сгенерировать IDS",
+        "Сгенерировать JAD",
+        "Сгенерировать полный JAD",
+        "Сгенерировать простой JAD",
+        "Добавить файлы",
+        "Удалить выбранное",
+        "1. Добавление",
+        "2. Настройки",
+        "3. Генерация",
+        "Файлов добавлено \r",
+    },
+    {
+        "JAR added",
+        "JAD generated",
+        "IDS generated",
+        "Open folder with completed projects",
+        "Extract midlet icon",
+        "Type of midlet",
+        "Application",
+        "Game",
+        "Path to applications",
+        "Path to games",
+        "Generate IDS",
+        "Generate JAD",
+        "Generate full JAD",
+        "Generate simple JAD",
+        "Add files",
+        "Delete selected",
+        "1. Adding",
+        "2. Settings",
+        "3. Generation",
+        "Files added \r",
+    },
+    {
+        "JAR додано",
+        "JAD зроблено",
+        "IDS зроблено",
+        "Відкрити теку з проектами",
+        "Розпакувати іконку мідлету",
+        "Тип мідлету",
+        "Програма",
+        "Гра",
+        "Шлях до програм",
+        "Шлях до ігор",
+        "Згенерувати IDS",
+        "Згенерувати JAD",
+        "Зробити повний JAD",
+        "Зробити простий JAD",
+        "Додати файли",
+        "Видалити файли",
+        "1. Додати",
+        "2. Опції",
+        "3. Генерація",
+        "Файлів додано \r",
+    },
+};
+
+}  // namespace
+
+const LanguageTexts* TextsOf(int language) {
+    if (language < 0 || language >= kLanguageCount) {
+        return nullptr;
+    }
+    return &kTexts[language];
+}
+
+}  // namespace app

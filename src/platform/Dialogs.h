@@ -60,10 +60,9 @@ enum ModalResult : int {
 };
 
 class IDialogs {
-public:
+  public:
     virtual ~IDialogs() = default;
-    virtual int MessageBox(const std::string& text, const std::string& caption,
-                           unsigned flags) = 0;
+    virtual int MessageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
     virtual int MessageDlg(const std::string& text, MsgDlgType kind, MsgDlgButtons buttons,
                            MsgDlgBtn defaultButton) = 0;
     virtual bool ShellOpen(const std::string& path) = 0;
@@ -77,12 +76,12 @@ void SetDialogs(IDialogs* dialogs);
 
 // A hook that records every question and gives planned answers, for tests.
 class ScriptedDialogs : public IDialogs {
-public:
+  public:
     struct Question {
         enum class Kind { MessageBox, MessageDlg, ShellOpen } kind;
         std::string text;
         std::string caption;  // MessageBox only; "Confirm" for MessageDlg
-        unsigned flags = 0;  // MessageBox flags, or MessageDlg buttons
+        unsigned flags = 0;   // MessageBox flags, or MessageDlg buttons
         MsgDlgType dlgType = MsgDlgType::mtCustom;
         MsgDlgBtn defaultButton = mbOK;
     };
@@ -100,7 +99,7 @@ public:
 
 // Installs a hook for the lifetime of the guard.
 class DialogsGuard {
-public:
+  public:
     explicit DialogsGuard(IDialogs& d) { SetDialogs(&d); }
     ~DialogsGuard() { SetDialogs(nullptr); }
     DialogsGuard(const DialogsGuard&) = delete;

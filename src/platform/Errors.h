@@ -19,9 +19,11 @@ inline constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
 inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
 inline constexpr DWORD ERROR_GEN_FAILURE = 31;
 inline constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+inline constexpr DWORD ERROR_HANDLE_EOF = 38;
 inline constexpr DWORD ERROR_FILE_EXISTS = 80;
 inline constexpr DWORD ERROR_DISK_FULL = 112;
 inline constexpr DWORD ERROR_INVALID_NAME = 123;
+inline constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
 inline constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
 inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
@@ -47,7 +49,7 @@ std::string SysErrorMessage(DWORD code);
 
 // Base of every exception the program raises; what() is the message shown.
 class Exception : public std::runtime_error {
-public:
+  public:
     explicit Exception(const std::string& message) : std::runtime_error(message) {}
     std::string Message() const { return what(); }
 };
@@ -55,7 +57,7 @@ public:
 // A file-system failure of text files and folders: the runtime's message for
 // the code ("File not found", "I/O error 183", ...).
 class EInOutError : public Exception {
-public:
+  public:
     explicit EInOutError(DWORD code);
     DWORD ErrorCode;
 };
@@ -69,26 +71,26 @@ std::string InOutErrorMessage(DWORD code);
 // Stream failures: "Cannot open file "%s". " / "Cannot create file "%s". "
 // followed by SysErrorMessage(code).
 class EStreamError : public Exception {
-public:
+  public:
     EStreamError(const std::string& message, DWORD code) : Exception(message), ErrorCode(code) {}
     DWORD ErrorCode;
 };
 class EFOpenError : public EStreamError {
-public:
+  public:
     EFOpenError(const std::string& fileName, DWORD code);
 };
 class EFCreateError : public EStreamError {
-public:
+  public:
     EFCreateError(const std::string& fileName, DWORD code);
 };
 // A read or write on an open stream that failed ("Stream read error",
 // "Stream write error"); ErrorCode holds the system code.
 class EReadError : public EStreamError {
-public:
+  public:
     explicit EReadError(DWORD code);
 };
 class EWriteError : public EStreamError {
-public:
+  public:
     explicit EWriteError(DWORD code);
 };
 

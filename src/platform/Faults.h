@@ -8,13 +8,13 @@
 namespace platform {
 
 enum class FaultPoint {
-    StreamWrite,  // TFileStream::Write / WriteBuffer / CopyFrom
+    StreamWrite,     // TFileStream::Write / WriteBuffer / CopyFrom
     StreamTruncate,  // TFileStream::SetSize
-    StreamOpen,  // TFileStream constructor
+    StreamOpen,      // TFileStream constructor
     CopyFile,
     MoveFile,
     DeleteFile,
-    Rename,  // the rename of the settings-file write
+    Rename,     // the rename of the settings-file write
     TextWrite,  // writing a line of a text file
     Count
 };
@@ -29,7 +29,9 @@ int FaultCalls(FaultPoint point);
 // error) when this call must fail.
 bool FaultFires(FaultPoint point);
 #else
-inline bool FaultFires(FaultPoint) { return false; }
+inline bool FaultFires(FaultPoint) {
+    return false;
+}
 #endif
 
 }  // namespace platform

@@ -19,7 +19,9 @@ std::string ProgramFolder();
 void SetProgramFolder(const std::string& folder);
 
 // True for '/' and '\\'.
-inline bool IsPathDelimiter(char c) { return c == '/' || c == '\\'; }
+inline bool IsPathDelimiter(char c) {
+    return c == '/' || c == '\\';
+}
 
 // Path helpers of the runtime, over both separators:
 // ExtractFilePath("a\\b/c.jar") == "a\\b/", ExtractFileName(...) == "c.jar".
@@ -43,5 +45,18 @@ std::string ResolvePath(std::string_view path);
 // ERROR_FILENAME_EXCED_RANGE (component over 255 bytes, path over 4095).
 // Trailing spaces and dots of components are dropped into `cleaned`.
 DWORD CheckNewPath(std::string_view path, std::string* cleaned = nullptr);
+
+// The longest component and the longest path the layer accepts (206 beyond).
+inline constexpr std::size_t kMaxComponentLength = 255;
+inline constexpr std::size_t kMaxPathLength = 4095;
+
+// One component as Win32 takes it: trailing spaces and dots dropped ("." and
+// ".." stay, and so does a name made only of them).
+std::string StripTrailingSpacesAndDots(std::string_view component);
+// 0, ERROR_INVALID_NAME or ERROR_FILENAME_EXCED_RANGE for one component.
+DWORD CheckNameComponent(std::string_view component);
+// True when two file names are the same name under Unicode simple case
+// folding (plain ASCII folding when either is not valid UTF-8).
+bool SameFileName(std::string_view a, std::string_view b);
 
 }  // namespace platform

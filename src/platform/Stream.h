@@ -27,7 +27,7 @@ enum class SeekOrigin { soBeginning, soCurrent, soEnd };
 // or an injected fault, with GetLastError() set); ReadBuffer/WriteBuffer
 // throw EReadError/EWriteError when fewer bytes move.
 class TFileStream {
-public:
+  public:
     TFileStream(const std::string& fileName, std::uint32_t mode);
     ~TFileStream();
     TFileStream(const TFileStream&) = delete;
@@ -41,7 +41,8 @@ public:
     std::int64_t Position() const;
     void SetPosition(std::int64_t position);
     std::int64_t Size() const;
-    // Truncates or extends the file to `size`; false on failure (last error set).
+    // Truncates or extends the file to `size` and moves the position there;
+    // false on failure (last error set).
     bool SetSize(std::int64_t size);
     // FlushFileBuffers; false on failure.
     bool Flush();
@@ -52,10 +53,12 @@ public:
     const std::string& FileName() const { return fileName_; }
     int Handle() const { return fd_; }
 
-private:
+  private:
     std::string fileName_;
     int fd_ = -1;
     std::int64_t position_ = 0;
+    bool canRead_ = false;
+    bool canWrite_ = false;
 };
 
 }  // namespace platform

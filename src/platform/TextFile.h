@@ -17,16 +17,16 @@
 namespace platform {
 
 class TextFile {
-public:
+  public:
     TextFile() = default;
     ~TextFile();  // closes without raising
     TextFile(const TextFile&) = delete;
     TextFile& operator=(const TextFile&) = delete;
 
-    void Reset(const std::string& path);  // open for reading
+    void Reset(const std::string& path);    // open for reading
     void Rewrite(const std::string& path);  // create anew, replacing an old file
-    void Append(const std::string& path);  // open for appending (must exist)
-    void Close();  // raises when flushing fails
+    void Append(const std::string& path);   // open for appending (must exist)
+    void Close();                           // raises when flushing fails
 
     // Reading. Eof() is true when no further line can be read.
     bool Eof();
@@ -38,9 +38,11 @@ public:
 
     bool IsOpen() const { return file_ != nullptr; }
 
-private:
+  private:
     enum class Mode { Closed, Input, Output };
     int Peek();
+    void Open(const std::string& path, const char* how, Mode mode);
+    void Put(std::string_view text);
     std::FILE* file_ = nullptr;
     Mode mode_ = Mode::Closed;
     bool ended_ = false;  // Ctrl-Z at the start of a line was met

@@ -1,0 +1,56 @@
+// Inside the platform layer: a path resolved against the disk, and the small
+// POSIX helpers every file service shares.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Errors.h"
+#include "platform/Faults.h"
+
+namespace platform {
+
+// A path after case-insensitive resolution.
+struct ResolvedPath {
+    std::string path;                     // the spelling on disk, '/' separators
+    std::vector<std::string> components;  // resolved names, in order
+    std::size_t existing = 0;             // how many leading components exist on disk
+    bool exists = false;                  // the whole path names something on disk
+    bool parentIsFolder = false;          // the folder that holds the last component exists
+    DWORD lengthError = ERROR_SUCCESS;    // 206 for a component or path too long
+};
+
+ResolvedPath Resolve(std::string_view path);
+
+// The code for a path that is missing: 2 when its folder exists, else 3.
+DWORD MissingCode(const ResolvedPath& target);
+// The code for an errno met on `target` (ENOENT told apart by its folder).
+DWORD CodeForErrno(int err, const ResolvedPath& target);
+// 0 when every component still to be made is a name a FAT card can hold,
+// else 123 or 206.
+DWORD CheckCreatable(const ResolvedPath& target);
+
+// stat() that follows links; false when the name does not exist.
+bool StatPath(const std::string& path, struct stat& info);
+// Read-only is the owner's missing write bit, for root as for anyone.
+inline bool IsReadOnlyMode(mode_t mode) {
+    return (mode & S_IWUSR) == 0;
+}
+
+// Copies `count` bytes (or to the end of the source when count < 0) between
+// two descriptors at explicit offsets, with copy_file_range and a read/write
+// fallback. Returns the bytes copied; on failure returns -1 with errno set.
+std::int64_t CopyBytes(int from, std::int64_t& fromOffset, int to, std::int64_t& toOffset,
+                       std::int64_t count);
+
+// Copies a file's data, permission bits and last-write time onto a new or
+// truncated file (resolved paths). Returns 0 or a Windows code; a failed copy
+// leaves no target. `fault` is the fault point checked where the data moves
+// (FaultPoint::Count for none).
+DWORD CopyFileData(const std::string& source, const std::string& target, bool failIfExists,
+                   FaultPoint fault);
+
+}  // namespace platform

@@ -1,0 +1,69 @@
+// Creating and removing folders.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/FileSystem.h"
+#include "platform/Files.h"
+
+namespace platform {
+
+void CreateDirectory(const std::string& path) {
+    ResolvedPath target = Resolve(path);
+    if (target.exists) {
+        RaiseInOutError(ERROR_ALREADY_EXISTS);  // a case variant counts as existing
+    }
+    if (DWORD error = CheckCreatable(target); error != ERROR_SUCCESS) {
+        RaiseInOutError(error);
+    }
+    if (!target.parentIsFolder) {
+        RaiseInOutError(ERROR_PATH_NOT_FOUND);
+    }
+    if (mkdir(target.path.c_str(), 0777) != 0) {
+        RaiseInOutError(errno == EEXIST ? ERROR_ALREADY_EXISTS : CodeForErrno(errno, target));
+    }
+}
+
+void RemoveDirectory(const std::string& path) {
+    ResolvedPath target = Resolve(path);
+    struct stat info;
+    if (!target.exists || !StatPath(target.path, info)) {
+        RaiseInOutError(MissingCode(target));
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        RaiseInOutError(ERROR_DIRECTORY);
+    }
+    if (rmdir(target.path.c_str()) != 0) {
+        RaiseInOutError(errno == EEXIST ? ERROR_DIR_NOT_EMPTY : CodeForErrno(errno, target));
+    }
+}
+
+bool ForceDirectories(const std::string& path) {
+    ResolvedPath target = Resolve(path);
+    if (target.components.empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    if (DWORD error = CheckCreatable(target); error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return false;
+    }
+    std::string folder = target.path.front() == '/' ? "/" : "";
+    for (std::size_t i = 0; i < target.components.size(); ++i) {
+        folder += target.components[i];
+        if (i >= target.existing && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+            SetLastError(ErrorFromErrno(errno, true));
+            return false;
+        }
+        folder += '/';
+    }
+    struct stat info;
+    if (!StatPath(target.path, info) || !S_ISDIR(info.st_mode)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace platform

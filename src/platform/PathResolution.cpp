@@ -1,0 +1,177 @@
+// Case-insensitive resolution of a path, one component at a time.
+#include <dirent.h>
+
+#include <algorithm>
+
+#include "platform/CodePage.h"
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+
+namespace platform {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsValidUtf8(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t start = pos;
+        if (DecodeUtf8(text, pos) == kReplacement && pos - start == 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Unicode simple case folding of one code point. Folding upper-cases and
+// lower-cases again so that the final sigma, the long s and their kin meet
+// their plain letters; the dotted capital I and the dotless small i fold only
+// to themselves, as simple folding has them.
+char32_t FoldCase(char32_t cp) {
+    if (cp == 0x0130 || cp == 0x0131) {
+        return cp;
+    }
+    return SimpleLower(SimpleUpper(cp));
+}
+
+char FoldAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The name among those in `folder` that equals `name` under case folding;
+// the first in byte order when several do. Empty when none does.
+std::string FindCaseVariant(const std::string& folder, const std::string& name) {
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) {
+        return "";
+    }
+    std::string best;
+    while (dirent* entry = readdir(dir)) {
+        std::string candidate = entry->d_name;
+        if (candidate == "." || candidate == "..") {
+            continue;
+        }
+        if (SameFileName(candidate, name) && (best.empty() || candidate < best)) {
+            best = candidate;
+        }
+    }
+    closedir(dir);
+    return best;
+}
+
+std::vector<std::string> SplitComponents(std::string_view path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t end = start;
+        while (end < path.size() && !IsPathDelimiter(path[end])) {
+            ++end;
+        }
+        if (end > start) {
+            parts.emplace_back(path.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return parts;
+}
+
+}  // namespace
+
+bool SameFileName(std::string_view a, std::string_view b) {
+    if (a == b) {
+        return true;
+    }
+    if (!IsValidUtf8(a) || !IsValidUtf8(b)) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                          [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
+    }
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (FoldCase(DecodeUtf8(a, i)) != FoldCase(DecodeUtf8(b, j))) {
+            return false;
+        }
+    }
+    return i == a.size() && j == b.size();
+}
+
+bool StatPath(const std::string& path, struct stat& info) {
+    return stat(path.empty() ? "." : path.c_str(), &info) == 0;
+}
+
+ResolvedPath Resolve(std::string_view path) {
+    ResolvedPath result;
+    const bool absolute = !path.empty() && IsPathDelimiter(path.front());
+    std::string current = absolute ? "/" : "";
+    bool onDisk = true;
+    for (const std::string& given : SplitComponents(path)) {
+        std::string name = StripTrailingSpacesAndDots(given);
+        if (name.size() > kMaxComponentLength) {
+            result.lengthError = ERROR_FILENAME_EXCED_RANGE;
+        }
+        if (onDisk && result.lengthError == ERROR_SUCCESS) {
+            struct stat info;
+            if (lstat((current + name).c_str(), &info) == 0) {
+                ++result.existing;
+            } else if (std::string variant = FindCaseVariant(current, name); !variant.empty()) {
+                name = variant;
+                ++result.existing;
+            } else {
+                onDisk = false;
+            }
+        }
+        if (!result.components.empty()) {
+            current += '/';
+        }
+        current += name;
+        result.components.push_back(name);
+    }
+    result.path = current;
+    if (result.path.size() > kMaxPathLength) {
+        result.lengthError = ERROR_FILENAME_EXCED_RANGE;
+    }
+    const std::size_t count = result.components.size();
+    result.exists =
+        result.lengthError == ERROR_SUCCESS && result.existing == count && (count > 0 || absolute);
+    if (count > 0 && result.existing + 1 >= count) {
+        std::string folder = current.substr(0, current.size() - result.components.back().size());
+        struct stat info;
+        result.parentIsFolder = StatPath(folder, info) && S_ISDIR(info.st_mode);
+    }
+    return result;
+}
+
+std::string ResolvePath(std::string_view path) {
+    std::string resolved = Resolve(path).path;
+    if (!path.empty() && IsPathDelimiter(path.back()) && resolved != "/") {
+        resolved += '/';
+    }
+    return resolved;
+}
+
+DWORD MissingCode(const ResolvedPath& target) {
+    if (target.lengthError != ERROR_SUCCESS) {
+        return target.lengthError;
+    }
+    return target.parentIsFolder ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+DWORD CodeForErrno(int err, const ResolvedPath& target) {
+    return ErrorFromErrno(err, !target.parentIsFolder);
+}
+
+DWORD CheckCreatable(const ResolvedPath& target) {
+    if (target.lengthError != ERROR_SUCCESS) {
+        return target.lengthError;
+    }
+    for (std::size_t i = target.existing; i < target.components.size(); ++i) {
+        DWORD error = CheckNameComponent(target.components[i]);
+        if (error != ERROR_SUCCESS) {
+            return error;
+        }
+    }
+    return ERROR_SUCCESS;
+}
+
+}  // namespace platform

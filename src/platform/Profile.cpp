@@ -1,0 +1,271 @@
+// Profile strings: reading and writing one key of an INI file.
+#include "platform/Profile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+#include <vector>
+
+#include "platform/CodePage.h"
+#include "platform/Faults.h"
+#include "platform/FileSystem.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+
+namespace platform {
+
+namespace {
+
+struct IniLine {
+    std::string text;                    // the line without its line end
+    std::optional<std::string> section;  // the name of a section line
+    std::optional<std::string> key;      // the name of a key line
+    std::string value;                   // the value of a key line, spaces trimmed
+};
+
+std::string Trim(std::string_view text) {
+    std::size_t start = 0;
+    std::size_t end = text.size();
+    while (start < end && (text[start] == ' ' || text[start] == '\t')) {
+        ++start;
+    }
+    while (end > start && (text[end - 1] == ' ' || text[end - 1] == '\t')) {
+        --end;
+    }
+    return std::string(text.substr(start, end - start));
+}
+
+IniLine ParseLine(std::string text) {
+    IniLine line;
+    std::string trimmed = Trim(text);
+    if (!trimmed.empty() && trimmed.front() == '[') {
+        std::size_t close = trimmed.find(']');
+        line.section =
+            Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+    } else if (std::size_t equals = text.find('='); equals != std::string::npos) {
+        line.key = Trim(std::string_view(text).substr(0, equals));
+        line.value = Trim(std::string_view(text).substr(equals + 1));
+    }
+    line.text = std::move(text);
+    return line;
+}
+
+// Lines end at LF; a CR before the LF belongs to the line end.
+std::vector<IniLine> ParseText(const std::string& content) {
+    std::vector<IniLine> lines;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        std::size_t end = content.find('\n', start);
+        std::size_t next = end == std::string::npos ? content.size() : end + 1;
+        std::size_t stop = end == std::string::npos ? content.size() : end;
+        if (stop > start && content[stop - 1] == '\r') {
+            --stop;
+        }
+        lines.push_back(ParseLine(content.substr(start, stop - start)));
+        start = next;
+    }
+    return lines;
+}
+
+// The whole file; false when it cannot be read (last error set).
+bool ReadWholeFile(const std::string& path, std::string& content) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return false;
+    }
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            SetLastError(ErrorFromErrno(errno));
+            close(fd);
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(fd);
+    return true;
+}
+
+std::optional<std::size_t> FindSection(const std::vector<IniLine>& lines,
+                                       const std::string& section) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].section && AnsiSameText(*lines[i].section, Trim(section))) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+// The line after the last line of the section that starts at `header`.
+std::size_t SectionEnd(const std::vector<IniLine>& lines, std::size_t header) {
+    std::size_t end = header + 1;
+    while (end < lines.size() && !lines[end].section) {
+        ++end;
+    }
+    return end;
+}
+
+std::optional<std::size_t> FindKey(const std::vector<IniLine>& lines, std::size_t header,
+                                   const std::string& key) {
+    for (std::size_t i = header + 1; i < SectionEnd(lines, header); ++i) {
+        if (lines[i].key && AnsiSameText(*lines[i].key, Trim(key))) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string Unquote(const std::string& value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+// At most `size` - 1 characters; a UTF-8 character is never cut in two.
+std::string Truncate(std::string text, std::size_t size) {
+    std::size_t limit = size == 0 ? 0 : size - 1;
+    if (text.size() <= limit) {
+        return text;
+    }
+    if (GetACP() == CP_UTF8) {
+        while (limit > 0 && (static_cast<unsigned char>(text[limit]) & 0xC0) == 0x80) {
+            --limit;
+        }
+    }
+    text.resize(limit);
+    return text;
+}
+
+// Writes `content` to a new temporary file in `folder` (with the old file's
+// `mode` when there was one), then
+// renames it over `path`. False (last error set) on failure; no temporary
+// file is left behind.
+bool ReplaceFile(const std::string& path, const std::string& folder, const std::string& content,
+                 std::optional<mode_t> mode) {
+    std::string temporary = GetTempFileName(folder, "ini");
+    if (temporary.empty()) {
+        return false;
+    }
+    DWORD error = ERROR_SUCCESS;
+    int fd = open(temporary.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = ErrorFromErrno(errno);
+    } else {
+        std::size_t done = 0;
+        while (error == ERROR_SUCCESS && done < content.size()) {
+            ssize_t n = write(fd, content.data() + done, content.size() - done);
+            if (n < 0 && errno != EINTR) {
+                error = ErrorFromErrno(errno);
+            } else if (n > 0) {
+                done += static_cast<std::size_t>(n);
+            }
+        }
+        if (error == ERROR_SUCCESS && ((mode && fchmod(fd, *mode) != 0) || fsync(fd) != 0)) {
+            error = ErrorFromErrno(errno);
+        }
+        if (close(fd) != 0 && error == ERROR_SUCCESS) {
+            error = ErrorFromErrno(errno);
+        }
+    }
+    if (error == ERROR_SUCCESS && FaultFires(FaultPoint::Rename)) {
+        error = GetLastError();
+    } else if (error == ERROR_SUCCESS && rename(temporary.c_str(), path.c_str()) != 0) {
+        error = ErrorFromErrno(errno);
+    }
+    if (error != ERROR_SUCCESS) {
+        unlink(temporary.c_str());
+        SetLastError(error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue, std::size_t size,
+                                    const std::string& fileName) {
+    ResolvedPath target = Resolve(fileName);
+    std::string content;
+    struct stat info;
+    if (!target.exists || !StatPath(target.path, info) || S_ISDIR(info.st_mode) ||
+        !ReadWholeFile(target.path, content)) {
+        return Truncate(defaultValue, size);
+    }
+    std::vector<IniLine> lines = ParseText(content);
+    std::optional<std::size_t> header = FindSection(lines, section);
+    std::optional<std::size_t> found = header ? FindKey(lines, *header, key) : std::nullopt;
+    if (!found) {
+        return Truncate(defaultValue, size);
+    }
+    return Truncate(Unquote(lines[*found].value), size);
+}
+
+bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                               const std::string& value, const std::string& fileName) {
+    // 1. The old content, or none for a new file.
+    ResolvedPath target = Resolve(fileName);
+    std::string content;
+    std::optional<mode_t> mode;  // a new file gets the mode of a new file
+    struct stat info;
+    if (target.exists && StatPath(target.path, info)) {
+        if (S_ISDIR(info.st_mode) || IsReadOnlyMode(info.st_mode)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return false;
+        }
+        if (!ReadWholeFile(target.path, content)) {
+            return false;
+        }
+        mode = info.st_mode & 07777;
+    } else if (DWORD error = CheckCreatable(target); error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return false;
+    } else if (!target.parentIsFolder) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    // 2. The key replaced where it stands, or added to its section, or the
+    // section added at the end.
+    std::vector<IniLine> lines = ParseText(content);
+    std::string trimmedKey = Trim(key);
+    std::optional<std::size_t> header = FindSection(lines, section);
+    if (!header) {
+        lines.push_back(ParseLine("[" + Trim(section) + "]"));
+        lines.push_back(ParseLine(trimmedKey + "=" + value));
+    } else if (std::optional<std::size_t> found = FindKey(lines, *header, key)) {
+        lines[*found] = ParseLine(*lines[*found].key + "=" + value);
+    } else {
+        std::size_t after = *header;
+        for (std::size_t i = *header + 1; i < SectionEnd(lines, *header); ++i) {
+            if (!Trim(lines[i].text).empty()) {
+                after = i;
+            }
+        }
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(after + 1),
+                     ParseLine(trimmedKey + "=" + value));
+    }
+    // 3. Every line with CR LF, through a temporary file in the same folder.
+    std::string text;
+    for (const IniLine& line : lines) {
+        text += line.text;
+        text += "\r\n";
+    }
+    std::string folder =
+        target.path.substr(0, target.path.size() - target.components.back().size());
+    return ReplaceFile(target.path, folder.empty() ? "." : folder, text, mode);
+}
+
+}  // namespace platform

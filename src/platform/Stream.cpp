@@ -1,0 +1,262 @@
+// TFileStream over a POSIX descriptor, with the runtime's open modes and
+// Windows sharing. The stream keeps its own position and moves data with
+// pread/pwrite at it.
+#include "platform/Stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/Faults.h"
+#include "platform/FileSystem.h"
+#include "platform/Sharing.h"
+
+namespace platform {
+
+namespace {
+
+constexpr std::uint32_t kCreateMask = 0xFF00;
+constexpr std::uint32_t kAccessMask = 0x000F;
+constexpr std::uint32_t kShareMask = 0x00F0;
+
+struct OpenRequest {
+    bool create = false;
+    bool read = true;
+    bool write = false;
+    bool denyWrite = false;
+};
+
+// The runtime's mode word. Compatibility sharing denies others as exclusive
+// sharing does; deny-read is not kept apart (reading is never refused). A
+// create with no valid sharing value (the old 0xFFFF) is exclusive.
+OpenRequest DecodeMode(std::uint32_t mode) {
+    OpenRequest request;
+    std::uint32_t share = mode & kShareMask;
+    if ((mode & kCreateMask) == kCreateMask) {
+        request.create = true;
+        request.write = true;
+        if (share > fmShareDenyNone) {
+            share = fmShareExclusive;
+        }
+    } else {
+        std::uint32_t access = mode & kAccessMask;
+        request.read = access != fmOpenWrite;
+        request.write = access == fmOpenWrite || access == fmOpenReadWrite;
+    }
+    request.denyWrite =
+        share == fmShareCompat || share == fmShareExclusive || share == fmShareDenyWrite;
+    return request;
+}
+
+[[noreturn]] void Refuse(const OpenRequest& request, const std::string& fileName, DWORD code) {
+    if (request.create) {
+        throw EFCreateError(fileName, code);
+    }
+    throw EFOpenError(fileName, code);
+}
+
+// The code for a failed write: a handle without write access is 5.
+DWORD WriteErrorCode(int err) {
+    return err == EBADF ? ERROR_ACCESS_DENIED : ErrorFromErrno(err);
+}
+
+}  // namespace
+
+TFileStream::TFileStream(const std::string& fileName, std::uint32_t mode) : fileName_(fileName) {
+    const OpenRequest request = DecodeMode(mode);
+    // 1. What the name stands for on disk, and whether we may open it so.
+    ResolvedPath target = Resolve(fileName);
+    struct stat info;
+    if (target.exists && StatPath(target.path, info)) {
+        if (S_ISDIR(info.st_mode) || (request.write && IsReadOnlyMode(info.st_mode))) {
+            Refuse(request, fileName, ERROR_ACCESS_DENIED);
+        }
+    } else if (!request.create) {
+        Refuse(request, fileName, MissingCode(target));
+    } else if (DWORD error = CheckCreatable(target); error != ERROR_SUCCESS) {
+        Refuse(request, fileName, error);
+    } else if (!target.parentIsFolder) {
+        Refuse(request, fileName, ERROR_PATH_NOT_FOUND);
+    }
+    if (FaultFires(FaultPoint::StreamOpen)) {
+        Refuse(request, fileName, GetLastError());
+    }
+    // 2. Open it. Every descriptor can read, for the sharing marks; the
+    // stream itself refuses what its mode does not allow.
+    int flags = (request.write ? O_RDWR : O_RDONLY) | O_CLOEXEC | (request.create ? O_CREAT : 0);
+    fd_ = open(target.path.c_str(), flags, 0666);
+    if (fd_ < 0) {
+        Refuse(request, fileName, CodeForErrno(errno, target));
+    }
+    // 3. Sharing, before a create empties the file.
+    if (DWORD error = TakeShareLocks(fd_, request.write, request.denyWrite);
+        error != ERROR_SUCCESS) {
+        close(fd_);
+        fd_ = -1;
+        Refuse(request, fileName, error);
+    }
+    if (request.create && ftruncate(fd_, 0) != 0) {
+        DWORD error = ErrorFromErrno(errno);
+        close(fd_);
+        fd_ = -1;
+        Refuse(request, fileName, error);
+    }
+    canRead_ = request.read;
+    canWrite_ = request.write;
+}
+
+TFileStream::~TFileStream() {
+    if (fd_ >= 0) {
+        close(fd_);
+    }
+}
+
+std::size_t TFileStream::Read(void* buffer, std::size_t count) {
+    if (!canRead_) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    std::size_t done = 0;
+    char* out = static_cast<char*>(buffer);
+    while (done < count) {
+        ssize_t n = pread(fd_, out + done, count - done, position_);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            SetLastError(ErrorFromErrno(errno));
+            break;
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+        position_ += n;
+    }
+    return done;
+}
+
+std::size_t TFileStream::Write(const void* buffer, std::size_t count) {
+    if (!canWrite_) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    if (FaultFires(FaultPoint::StreamWrite)) {
+        return 0;
+    }
+    std::size_t done = 0;
+    const char* in = static_cast<const char*>(buffer);
+    while (done < count) {
+        ssize_t n = pwrite(fd_, in + done, count - done, position_);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            SetLastError(WriteErrorCode(errno));
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+        position_ += n;
+    }
+    return done;
+}
+
+void TFileStream::ReadBuffer(void* buffer, std::size_t count) {
+    SetLastError(ERROR_HANDLE_EOF);
+    if (Read(buffer, count) != count) {
+        throw EReadError(GetLastError());
+    }
+}
+
+void TFileStream::WriteBuffer(const void* buffer, std::size_t count) {
+    if (Write(buffer, count) != count) {
+        throw EWriteError(GetLastError());
+    }
+}
+
+std::int64_t TFileStream::Seek(std::int64_t offset, SeekOrigin origin) {
+    std::int64_t base = 0;
+    if (origin == SeekOrigin::soCurrent) {
+        base = position_;
+    } else if (origin == SeekOrigin::soEnd) {
+        base = Size();
+    }
+    if (base + offset < 0) {
+        SetLastError(ERROR_NEGATIVE_SEEK);
+        return -1;
+    }
+    position_ = base + offset;
+    return position_;
+}
+
+std::int64_t TFileStream::Position() const {
+    return position_;
+}
+
+void TFileStream::SetPosition(std::int64_t position) {
+    Seek(position, SeekOrigin::soBeginning);
+}
+
+std::int64_t TFileStream::Size() const {
+    struct stat info;
+    if (fstat(fd_, &info) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return -1;
+    }
+    return info.st_size;
+}
+
+bool TFileStream::SetSize(std::int64_t size) {
+    if (!canWrite_) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    if (size < 0) {
+        SetLastError(ERROR_NEGATIVE_SEEK);
+        return false;
+    }
+    if (FaultFires(FaultPoint::StreamTruncate)) {
+        return false;
+    }
+    position_ = size;
+    if (ftruncate(fd_, size) != 0) {
+        SetLastError(WriteErrorCode(errno));
+        return false;
+    }
+    return true;
+}
+
+bool TFileStream::Flush() {
+    if (fsync(fd_) != 0 && errno != EINVAL) {
+        SetLastError(ErrorFromErrno(errno));
+        return false;
+    }
+    return true;
+}
+
+std::int64_t TFileStream::CopyFrom(TFileStream& source, std::int64_t count) {
+    if (!source.canRead_) {
+        throw EReadError(ERROR_ACCESS_DENIED);
+    }
+    if (!canWrite_) {
+        throw EWriteError(ERROR_ACCESS_DENIED);
+    }
+    if (count <= 0) {
+        return 0;
+    }
+    if (FaultFires(FaultPoint::StreamWrite)) {
+        throw EWriteError(GetLastError());
+    }
+    std::int64_t copied = CopyBytes(source.fd_, source.position_, fd_, position_, count);
+    if (copied < 0) {
+        throw EWriteError(WriteErrorCode(errno));
+    }
+    if (copied < count) {
+        throw EReadError(ERROR_HANDLE_EOF);
+    }
+    return copied;
+}
+
+}  // namespace platform

@@ -1,0 +1,210 @@
+// The runtime's text files: lines of bytes, CR LF on write, and the reading
+// rules for LF, CR and Ctrl-Z.
+#include "platform/TextFile.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/Faults.h"
+#include "platform/FileSystem.h"
+
+namespace platform {
+
+namespace {
+
+constexpr int kCtrlZ = 26;
+constexpr long kAppendTailSize = 128;
+constexpr DWORD kFileNotOpenForInput = 104;
+constexpr DWORD kFileNotOpenForOutput = 105;
+
+// The runtime reports a write that runs out of space as its own 101.
+DWORD TextWriteCode(DWORD code) {
+    return code == ERROR_DISK_FULL ? RUNTIME_DISK_FULL : code;
+}
+
+// An old text file may end in Ctrl-Z; appending starts at the first one in
+// its last 128 bytes, so the new lines are not hidden behind it.
+void DropTrailingCtrlZ(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) {
+        return;
+    }
+    long size = std::ftell(file);
+    long start = size > kAppendTailSize ? size - kAppendTailSize : 0;
+    if (size <= 0 || std::fseek(file, start, SEEK_SET) != 0) {
+        return;
+    }
+    for (long at = start; at < size; ++at) {
+        if (std::fgetc(file) == kCtrlZ) {
+            std::fflush(file);
+            if (ftruncate(fileno(file), at) != 0) {
+                RaiseInOutError(ErrorFromErrno(errno));
+            }
+            break;
+        }
+    }
+    std::fseek(file, 0, SEEK_END);
+}
+
+}  // namespace
+
+TextFile::~TextFile() {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+    }
+}
+
+void TextFile::Open(const std::string& path, const char* how, Mode mode) {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+        mode_ = Mode::Closed;
+    }
+    // 1. The file on disk, and whether this open is allowed.
+    const bool creates = how[0] == 'w';
+    ResolvedPath target = Resolve(path);
+    struct stat info;
+    if (target.exists && StatPath(target.path, info)) {
+        if (S_ISDIR(info.st_mode) || (mode == Mode::Output && IsReadOnlyMode(info.st_mode))) {
+            RaiseInOutError(ERROR_ACCESS_DENIED);
+        }
+    } else if (!creates) {
+        RaiseInOutError(MissingCode(target));
+    } else if (DWORD error = CheckCreatable(target); error != ERROR_SUCCESS) {
+        RaiseInOutError(error);
+    } else if (!target.parentIsFolder) {
+        RaiseInOutError(ERROR_PATH_NOT_FOUND);
+    }
+    // 2. Open it.
+    std::FILE* file = std::fopen(target.path.c_str(), how);
+    if (file == nullptr) {
+        RaiseInOutError(CodeForErrno(errno, target));
+    }
+    file_ = file;
+    mode_ = mode;
+    ended_ = false;
+    path_ = target.path;
+}
+
+void TextFile::Reset(const std::string& path) {
+    Open(path, "rbe", Mode::Input);
+}
+
+void TextFile::Rewrite(const std::string& path) {
+    Open(path, "wbe", Mode::Output);
+}
+
+void TextFile::Append(const std::string& path) {
+    Open(path, "r+be", Mode::Output);
+    DropTrailingCtrlZ(file_);
+}
+
+void TextFile::Close() {
+    if (file_ == nullptr) {
+        return;
+    }
+    std::FILE* file = file_;
+    file_ = nullptr;
+    mode_ = Mode::Closed;
+    if (std::fclose(file) != 0) {
+        RaiseInOutError(TextWriteCode(ErrorFromErrno(errno)));
+    }
+}
+
+int TextFile::Peek() {
+    int c = std::getc(file_);
+    if (c == EOF) {
+        if (std::ferror(file_)) {
+            RaiseInOutError(ErrorFromErrno(errno));
+        }
+        return EOF;
+    }
+    std::ungetc(c, file_);
+    return c;
+}
+
+bool TextFile::Eof() {
+    if (mode_ != Mode::Input || ended_) {
+        return true;
+    }
+    // Every line is read whole, so the next byte always starts a line.
+    int c = Peek();
+    if (c == kCtrlZ) {
+        ended_ = true;
+    }
+    return c == EOF || ended_;
+}
+
+std::string TextFile::ReadLn() {
+    if (mode_ != Mode::Input) {
+        RaiseInOutError(kFileNotOpenForInput);
+    }
+    std::string line;
+    if (Eof()) {
+        return line;
+    }
+    for (;;) {
+        int c = std::getc(file_);
+        if (c == EOF) {
+            if (std::ferror(file_)) {
+                RaiseInOutError(ErrorFromErrno(errno));
+            }
+            break;
+        }
+        if (c == '\n') {
+            break;
+        }
+        if (c == '\r') {
+            if (Peek() == '\n') {
+                std::getc(file_);
+                break;
+            }
+            continue;  // a lone CR is dropped
+        }
+        if (c == kCtrlZ) {
+            // Inside a line, Ctrl-Z ends it; the rest of the physical line
+            // is skipped.
+            while ((c = std::getc(file_)) != EOF && c != '\n') {
+            }
+            break;
+        }
+        line += static_cast<char>(c);
+    }
+    return line;
+}
+
+void TextFile::Put(std::string_view text) {
+    if (mode_ != Mode::Output) {
+        RaiseInOutError(kFileNotOpenForOutput);
+    }
+    if (FaultFires(FaultPoint::TextWrite)) {
+        RaiseInOutError(TextWriteCode(GetLastError()));
+    }
+    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fflush(file_) != 0) {
+        RaiseInOutError(TextWriteCode(ErrorFromErrno(errno)));
+    }
+}
+
+void TextFile::WriteLn(std::string_view line) {
+    std::string text(line);
+    text += "\r\n";
+    Put(text);
+}
+
+void TextFile::Write(std::string_view text) {
+    Put(text);
+}
+
+std::vector<std::string> ReadAllLines(const std::string& path) {
+    TextFile file;
+    file.Reset(path);
+    std::vector<std::string> lines;
+    while (!file.Eof()) {
+        lines.push_back(file.ReadLn());
+    }
+    file.Close();
+    return lines;
+}
+
+}  // namespace platform

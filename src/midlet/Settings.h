@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace midlet {
 
@@ -18,6 +19,12 @@ struct Settings {
     bool ids = true;  // [Java] Ids
     bool icon = true;  // [Java] Icon
 };
+
+// An integer as the settings file holds it: decimal with an optional leading
+// "-"; after the sign, "$" or (in a text of more than 2 characters) "0x" or
+// "0X" starts hexadecimal digits. Anything else, an empty text or a value
+// outside the range of int gives `defaultValue`.
+int StrToIntDef(std::string_view text, int defaultValue);
 
 // programFolder + "Brannoc.cfg".
 std::string SettingsFilePath(const std::string& programFolder);

@@ -1,0 +1,76 @@
+#include "midlet/IdsWriter.h"
+
+#include <exception>
+
+#include "platform/Dialogs.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+
+namespace midlet {
+
+namespace {
+
+constexpr const char* kFailureText = "Не удалось создать ids файл! Очистите папку projects!";
+constexpr const char* kFailureCaption = "ids generate error!";
+
+}  // namespace
+
+std::vector<std::string> IdsLines(const RunOptions& options, const ProgramState& state) {
+    const bool application = options.midletType == kApplicationType;
+    const bool game = options.midletType == kGameType;
+    const bool typed = application || game;
+    const std::string& project = state.projectName;
+    const std::string cardFolder = (application ? options.appPath : options.gamePath) + project;
+
+    std::vector<std::string> lines;
+    lines.push_back("QC-AMS-IDS-Version: 0.1");
+    lines.push_back(state.cleanedName);
+    if (typed) {
+        lines.push_back(cardFolder + "/" + project + ".jad");
+    }
+    lines.push_back("");
+    if (typed) {
+        lines.push_back(cardFolder + "/" + project + ".jar");
+    }
+    lines.push_back("864315860");
+    lines.push_back("0");
+    lines.push_back("FALSE");
+    lines.push_back("TRUE");
+    lines.push_back("FALSE");
+    lines.push_back("manufacturer");
+    if (typed) {
+        lines.push_back(application ? "Applications" : "Games");
+        lines.push_back(cardFolder);
+    }
+    lines.push_back("1");
+    lines.push_back("AA,AA,AA,AA,AA,AA,AA,AA,AA,AA,AA,AA,AN,AN,AN,AN,AN,AN,AN,AN");
+    return lines;
+}
+
+std::string IdsFilePath(const std::string& programFolder, const std::string& projectName) {
+    return programFolder + "projects" + platform::PathDelim + projectName + ".ids";
+}
+
+void WriteIds(const RunOptions& options, ProgramState& state, IRunOutput& output,
+              const std::string& programFolder) {
+    const std::string idsName = state.projectName + ".ids";
+    try {
+        // 1. Create the file and write its lines.
+        platform::TextFile ids;
+        ids.Rewrite(IdsFilePath(programFolder, state.projectName));
+        for (const std::string& line : IdsLines(options, state)) {
+            ids.WriteLn(line);
+        }
+        ids.Close();
+    } catch (const std::exception&) {  // platform::Exception included
+        platform::Dialogs().MessageBox(kFailureText, kFailureCaption,
+                                       platform::MB_OK | platform::MB_ICONERROR);
+        output.AppendLog(idsName + " generation failed!");
+        return;
+    }
+    // 2. Report and count it.
+    output.AppendLog(idsName + " generated!");
+    ++state.idsCount;
+}
+
+}  // namespace midlet

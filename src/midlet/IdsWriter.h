@@ -1,0 +1,28 @@
+// The IDS descriptor: the install descriptor of one project that points at
+// its JAD and JAR on the phone's memory card.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "midlet/Session.h"
+
+namespace midlet {
+
+inline constexpr int kApplicationType = 0;
+inline constexpr int kGameType = 1;
+
+// The lines of the IDS file of the project in hand: 15 for an application or
+// a game, 11 when the midlet type is neither.
+std::vector<std::string> IdsLines(const RunOptions& options, const ProgramState& state);
+
+// programFolder + "projects/" + project name + ".ids".
+std::string IdsFilePath(const std::string& programFolder, const std::string& projectName);
+
+// Writes the IDS file anew and logs "<project>.ids generated!", adding 1 to
+// the IDS count. A failure is shown in a message box and logged as
+// "<project>.ids generation failed!"; it never leaves this function.
+void WriteIds(const RunOptions& options, ProgramState& state, IRunOutput& output,
+              const std::string& programFolder);
+
+}  // namespace midlet

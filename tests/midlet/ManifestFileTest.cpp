@@ -99,20 +99,5 @@ TEST_F(ManifestFile, SimpleKindWithoutMidlet1WritesAnEmptyFile) {
     EXPECT_EQ(iconPath, "");
 }
 
-TEST_F(ManifestFile, HighBytesPassUnchanged) {
-    // 1251 letters in the vendor and the class; UTF-8 letters in the name.
-    const std::string manifest =
-        "MIDlet-Vendor: \xC2\xE5\xED\xE4\xEE\xF0\r\n"
-        "MIDlet-Name: \xD0\xA8\xD0\xB0\xD1\x85\xD0\xBC\xD0\xB0\xD1\x82\xD1\x8B 3D\r\n"
-        "MIDlet-1: x, /\xFF.png, \xCA\xEB\xE0\xF1\xF1\r\n";
-    EXPECT_EQ(RunPasses(manifest, kFullJad),
-              "MIDlet-Vendor: \xC2\xE5\xED\xE4\xEE\xF0\r\n"
-              "MIDlet-Name: \xD0\xA8\xD0\xB0\xD1\x85\xD0\xBC\xD0\xB0\xD1\x82\xD1\x8B"
-              "3\r\n"
-              "MIDlet-1: \xD0\xA8\xD0\xB0\xD1\x85\xD0\xBC\xD0\xB0\xD1\x82\xD1\x8B"
-              "3, \xFF.png,  \xCA\xEB\xE0\xF1\xF1\r\n");
-    EXPECT_EQ(ProjectNameOf(state.cleanedName), "\xD0\xA8\xD0\xB0\xD1\x85\xD0\xBC\xD0");
-}
-
 }  // namespace
 }  // namespace midlet

@@ -57,20 +57,6 @@ TEST(ManifestText, WorkedExampleFullJad) {
     EXPECT_EQ(tail, (Lines{"MIDlet-Jar-Size: 1234", "MIDlet-Jar-URL: SpaceRace.jar"}));
 }
 
-TEST(ManifestText, WorkedExampleSimpleJadKeepsOnlyTheMidlet1Line) {
-    Passes passes;
-    EXPECT_EQ(passes.Run(kWorkedExample, kSimpleJad),
-              (Lines{"MIDlet-1: SpaceRaceDeluxe, icon.png,  com.x.Main"}));
-    EXPECT_EQ(passes.iconPath, "icon.png");
-}
-
-TEST(ManifestText, InfoAddressIsAForumFrontPage) {
-    const std::string address = kInfoAddress;
-    EXPECT_TRUE(address.starts_with("http://"));
-    EXPECT_TRUE(address.ends_with("/"));
-    EXPECT_EQ(address.find('/', 7), address.size() - 1);  // the front page, no path
-}
-
 TEST(NamePass, DropsExactlyTheSeventeenCharacters) {
     std::string dropped;
     for (int c = 0; c < 256; ++c) {
@@ -239,13 +225,6 @@ TEST(ManifestText, Midlet1BeforeTheNameLineGetsThisManifestsName) {
     passes.state.cleanedName = "PreviousJar";
     const Lines out = passes.Run({"MIDlet-1: Old, /o.png, o.O", "MIDlet-Name: New One"}, kFullJad);
     EXPECT_EQ(out, (Lines{"MIDlet-1: NewOne, o.png,  o.O", "MIDlet-Name: NewOne"}));
-}
-
-TEST(ManifestText, ManifestWithoutNameUsesTheNameCarriedOver) {
-    Passes passes;
-    passes.Run({"MIDlet-Name: Earlier Game"}, kFullJad);
-    const Lines out = passes.Run({"MIDlet-1: Other, /x.png, x.X"}, kSimpleJad);
-    EXPECT_EQ(out, (Lines{"MIDlet-1: EarlierGame, x.png,  x.X"}));
 }
 
 TEST(JadTail, SizeInDecimalWithoutGrouping) {

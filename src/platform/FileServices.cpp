@@ -77,10 +77,14 @@ DWORD CopyFileData(const std::string& source, const std::string& target, bool fa
         return error;
     }
     // 3. The data, the last-write time, then the attributes.
+    struct stat targetInfo;
+    const bool targetIsFile = fstat(to, &targetInfo) == 0 && S_ISREG(targetInfo.st_mode);
     DWORD error = ERROR_SUCCESS;
     std::int64_t fromOffset = 0;
     std::int64_t toOffset = 0;
-    if (ftruncate(to, 0) != 0) {
+    if (!targetIsFile) {
+        error = ERROR_ACCESS_DENIED;
+    } else if (ftruncate(to, 0) != 0) {
         error = ErrorFromErrno(errno);
     } else if (fault != FaultPoint::Count && FaultFires(fault)) {
         error = GetLastError();
@@ -98,7 +102,7 @@ DWORD CopyFileData(const std::string& source, const std::string& target, bool fa
     }
     close(from);
     // 4. A failed copy leaves no half target behind.
-    if (error != ERROR_SUCCESS) {
+    if (error != ERROR_SUCCESS && targetIsFile) {
         unlink(target.c_str());
     }
     return error;
@@ -120,7 +124,9 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
             return Fail(ERROR_FILE_EXISTS);
         }
         if (StatPath(to.path, toInfo)) {
-            if (S_ISDIR(toInfo.st_mode) || IsReadOnlyMode(toInfo.st_mode)) {
+            // Only a regular file is ever replaced; a folder or a device is
+            // no target for a copy.
+            if (!S_ISREG(toInfo.st_mode) || IsReadOnlyMode(toInfo.st_mode)) {
                 return Fail(ERROR_ACCESS_DENIED);
             }
             // Copying a file onto itself would empty it.

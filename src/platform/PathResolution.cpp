@@ -110,19 +110,22 @@ ResolvedPath Resolve(std::string_view path) {
         if (name.size() > kMaxComponentLength) {
             result.lengthError = ERROR_FILENAME_EXCED_RANGE;
         }
+        const std::string folder = current;
+        if (!result.components.empty()) {
+            current += '/';
+        }
+        // 1. The exact spelling; 2. else a case variant; 3. else the name
+        // stays as given, and so do all that follow it.
         if (onDisk && result.lengthError == ERROR_SUCCESS) {
             struct stat info;
             if (lstat((current + name).c_str(), &info) == 0) {
                 ++result.existing;
-            } else if (std::string variant = FindCaseVariant(current, name); !variant.empty()) {
+            } else if (std::string variant = FindCaseVariant(folder, name); !variant.empty()) {
                 name = variant;
                 ++result.existing;
             } else {
                 onDisk = false;
             }
-        }
-        if (!result.components.empty()) {
-            current += '/';
         }
         current += name;
         result.components.push_back(name);

@@ -1,0 +1,166 @@
+#include "platform/Paths.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "FileBytes.h"
+#include "TestFolder.h"
+#include "platform/Files.h"
+#include "platform/Stream.h"
+#include "platform/TextFile.h"
+
+namespace fs = std::filesystem;
+using namespace platform;
+
+TEST(PathHelpers, TakeBothSeparators) {
+    EXPECT_EQ(ExtractFilePath("a\\b/c.jar"), "a\\b/");
+    EXPECT_EQ(ExtractFileName("a\\b/c.jar"), "c.jar");
+    EXPECT_EQ(ExtractFileName("C:race.jar"), "race.jar");
+    EXPECT_EQ(ExtractFileExt("dir.d\\name"), "");
+    EXPECT_EQ(ExtractFileExt("a/b.tar.gz"), ".gz");
+    EXPECT_EQ(IncludeTrailingPathDelimiter("x\\"), "x\\");
+    EXPECT_EQ(IncludeTrailingPathDelimiter("x"), "x/");
+    EXPECT_EQ(ExcludeTrailingPathDelimiter("x\\"), "x");
+    EXPECT_EQ(NormalizeSeparators("a\\b\\\\c"), "a/b//c");
+}
+
+TEST(PathHelpers, ProgramFolderIsTheExecutablesUnlessSet) {
+    std::string own = ProgramFolder();
+    ASSERT_FALSE(own.empty());
+    EXPECT_EQ(own.back(), '/');
+    EXPECT_TRUE(fs::exists(own + "platform_tests"));
+    SetProgramFolder("/opt/elsewhere");
+    EXPECT_EQ(ProgramFolder(), "/opt/elsewhere/");
+    SetProgramFolder("");
+    EXPECT_EQ(ProgramFolder(), own);
+}
+
+TEST(PathHelpers, CheckNewPathRefusesWhatACardCannotHold) {
+    std::string cleaned;
+    EXPECT_EQ(CheckNewPath("/card/folder. ./name.txt  ", &cleaned), ERROR_SUCCESS);
+    EXPECT_EQ(cleaned, "/card/folder/name.txt");
+    for (const char* bad : {"a<b", "a>b", "a:b", "a\"b", "a|b", "a?b", "a*b", "a\x01z", "a\x1Fz"}) {
+        EXPECT_EQ(CheckNewPath(std::string("/x/") + bad), ERROR_INVALID_NAME) << bad;
+    }
+    EXPECT_EQ(CheckNewPath("/x/" + std::string(255, 'n')), ERROR_SUCCESS);
+    EXPECT_EQ(CheckNewPath("/x/" + std::string(256, 'n')), ERROR_FILENAME_EXCED_RANGE);
+    std::string deep;
+    while (deep.size() <= 4095) {
+        deep += "/" + std::string(200, 'd');
+    }
+    EXPECT_EQ(CheckNewPath(deep), ERROR_FILENAME_EXCED_RANGE);
+}
+
+class CaseResolution : public ::testing::Test {
+  protected:
+    TestFolder folder;
+};
+
+TEST_F(CaseResolution, ManifestWrittenUpperCaseOpensInAnyCase) {
+    fs::create_directories(folder / "META-INF");
+    WriteBytes(folder / "META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n");
+    EXPECT_TRUE(FileExists(folder / "Meta-inf\\Manifest.mf"));
+    EXPECT_TRUE(DirectoryExists(folder / "meta-inf"));
+    EXPECT_EQ(ResolvePath(folder / "Meta-inf\\Manifest.mf"), folder / "META-INF/MANIFEST.MF");
+    EXPECT_EQ(ReadAllLines(folder / "Meta-inf/Manifest.mf"),
+              std::vector<std::string>{"Manifest-Version: 1.0"});
+    TFileStream stream(folder / "meta-inf/manifest.MF", fmOpenRead | fmShareDenyNone);
+    EXPECT_EQ(stream.Size(), 23);
+}
+
+TEST_F(CaseResolution, ExactSpellingWinsElseFirstInByteOrder) {
+    WriteBytes(folder / "a.TXT", "1");
+    WriteBytes(folder / "A.txt", "2");
+    WriteBytes(folder / "a.txt", "3");
+    EXPECT_EQ(ResolvePath(folder / "a.TXT"), folder / "a.TXT");
+    EXPECT_EQ(ResolvePath(folder / "A.TXT"), folder / "A.txt");
+    fs::remove(folder / "A.txt");
+    EXPECT_EQ(ResolvePath(folder / "A.TXT"), folder / "a.TXT");
+}
+
+TEST_F(CaseResolution, UnicodeNamesFoldAndBrokenNamesFoldAscii) {
+    WriteBytes(folder / "ПРИВЕТ.txt", "");
+    WriteBytes(folder / "ΟΔΟΣ", "");
+    WriteBytes(folder / "\xC0Name", "");
+    EXPECT_EQ(ResolvePath(folder / "привет.TXT"), folder / "ПРИВЕТ.txt");
+    EXPECT_EQ(ResolvePath(folder / "οδος"), folder / "ΟΔΟΣ");  // final sigma
+    EXPECT_EQ(ResolvePath(folder / "\xC0NAME"), folder / "\xC0Name");
+    EXPECT_FALSE(FileExists(folder / "\xE0Name"));  // no folding beyond ASCII
+}
+
+TEST_F(CaseResolution, MissingComponentsKeepTheirSpelling) {
+    fs::create_directories(folder / "Games");
+    EXPECT_EQ(ResolvePath(folder / "games\\New/Sub.TXT"), folder / "Games/New/Sub.TXT");
+    CreateDirectory(folder / "GAMES/NewOne");
+    EXPECT_TRUE(fs::is_directory(folder / "Games/NewOne"));
+}
+
+TEST_F(CaseResolution, AFolderExistingInAnotherCaseIsThere) {
+    CreateDirectory(folder / "Projects");
+    try {
+        CreateDirectory(folder / "PROJECTS");
+        FAIL() << "created twice";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.ErrorCode, ERROR_ALREADY_EXISTS);
+        EXPECT_STREQ(e.what(), "I/O error 183");
+    }
+    EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::string>{"Projects"});
+}
+
+TEST_F(CaseResolution, TrailingSpacesAndDotsAreDropped) {
+    CreateDirectory(folder / "temp. .");
+    EXPECT_TRUE(fs::is_directory(folder / "temp"));
+    WriteBytes(folder / "temp/race.jar", "jar");
+    EXPECT_TRUE(FileExists(folder / "temp/race.jar. "));
+    SetLastError(12345);
+    EXPECT_TRUE(CopyFile(folder / "temp/race.jar", folder / "copy.jar..", true));
+    EXPECT_TRUE(fs::exists(folder / "copy.jar"));
+}
+
+TEST_F(CaseResolution, InvalidNamesAreRefusedWhereSomethingWouldBeMade) {
+    WriteBytes(folder / "source", "x");
+    try {
+        CreateDirectory(folder / "a:b");
+        FAIL() << "made an invalid folder";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.ErrorCode, ERROR_INVALID_NAME);
+    }
+    SetLastError(12345);
+    EXPECT_FALSE(CopyFile(folder / "source", folder / "x|y", false));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+    SetLastError(12345);
+    EXPECT_FALSE(MoveFile(folder / "source", folder / "what?"));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+    EXPECT_THROW(
+        {
+            try {
+                TFileStream stream(folder / "a*b", fmCreate);
+            } catch (const EFCreateError& e) {
+                EXPECT_EQ(e.ErrorCode, ERROR_INVALID_NAME);
+                EXPECT_EQ(e.Message(),
+                          "Cannot create file \"" + (folder / "a*b") +
+                              "\". The filename, directory name, or volume label syntax is "
+                              "incorrect.");
+                throw;
+            }
+        },
+        EFCreateError);
+    EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::string>{"source"});
+}
+
+TEST_F(CaseResolution, OverlongNamesAre206) {
+    try {
+        CreateDirectory(folder / std::string(256, 'n'));
+        FAIL() << "made an overlong folder";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.ErrorCode, ERROR_FILENAME_EXCED_RANGE);
+    }
+    std::string deep = folder.Path();
+    while (deep.size() <= 4095) {
+        deep += std::string(100, 'd') + "/";
+    }
+    SetLastError(12345);
+    EXPECT_FALSE(ForceDirectories(deep));
+    EXPECT_EQ(GetLastError(), ERROR_FILENAME_EXCED_RANGE);
+}

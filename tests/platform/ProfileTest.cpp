@@ -1,0 +1,140 @@
+#include "platform/Profile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "FileBytes.h"
+#include "TestFolder.h"
+#include "platform/Faults.h"
+#include "platform/Files.h"
+#include "platform/TextFile.h"
+
+namespace fs = std::filesystem;
+using namespace platform;
+
+namespace {
+
+class ProfileStrings : public ::testing::Test {
+  protected:
+    void TearDown() override { DisarmAllFaults(); }
+    std::string Get(const std::string& section, const std::string& key,
+                    const std::string& fallback = "<default>") {
+        return GetPrivateProfileString(section, key, fallback, 2048, file);
+    }
+    bool Put(const std::string& section, const std::string& key, const std::string& value) {
+        SetLastError(12345);
+        return WritePrivateProfileString(section, key, value, file);
+    }
+    TestFolder folder;
+    std::string file = folder / "Brannoc.cfg";
+};
+
+}  // namespace
+
+TEST_F(ProfileStrings, TheSettingsFileComesOutLineForLine) {
+    ASSERT_TRUE(Put("Main", "Language", "0"));
+    ASSERT_TRUE(Put("Main", "Path", "C:\\Tools\\"));
+    ASSERT_TRUE(Put("Java", "Apps", "fs:/card0/Applications/"));
+    ASSERT_TRUE(Put("Java", "Game", "fs:/card0/Games/"));
+    ASSERT_TRUE(Put("Java", "Type", "0"));
+    ASSERT_TRUE(Put("Java", "Ids", "1"));
+    ASSERT_TRUE(Put("Java", "Icon", "1"));
+    EXPECT_EQ(ReadBytes(file),
+              "[Main]\r\nLanguage=0\r\nPath=C:\\Tools\\\r\n[Java]\r\n"
+              "Apps=fs:/card0/Applications/\r\nGame=fs:/card0/Games/\r\nType=0\r\nIds=1\r\n"
+              "Icon=1\r\n");
+    EXPECT_EQ(Get("main", "PATH"), "C:\\Tools\\");
+    EXPECT_EQ(Get("JAVA", "apps"), "fs:/card0/Applications/");
+
+    // Saving again changes values where they stand.
+    ASSERT_TRUE(Put("Main", "Language", "2"));
+    ASSERT_TRUE(Put("java", "ICON", "0"));
+    EXPECT_EQ(ReadAllLines(file),
+              (std::vector<std::string>{"[Main]", "Language=2", "Path=C:\\Tools\\", "[Java]",
+                                        "Apps=fs:/card0/Applications/", "Game=fs:/card0/Games/",
+                                        "Type=0", "Ids=1", "Icon=0"}));
+}
+
+TEST_F(ProfileStrings, ReadingTrimsUnquotesAndFallsBack) {
+    WriteBytes(file,
+               "; settings\n"
+               "  [ Main ]  \n"
+               "  Path  =  C:\\Program Files\\  \n"
+               "Double=\"  spaced  \"\n"
+               "Single='quoted'\n"
+               "Mixed=\"half'\n"
+               "Empty=\n"
+               "[Other]\n"
+               "Path=other\n");
+    EXPECT_EQ(Get("main", "path"), "C:\\Program Files\\");
+    EXPECT_EQ(Get("Main", "Double"), "  spaced  ");
+    EXPECT_EQ(Get("Main", "Single"), "quoted");
+    EXPECT_EQ(Get("Main", "Mixed"), "\"half'");
+    EXPECT_EQ(Get("Main", "Empty"), "");
+    EXPECT_EQ(Get("Main", "Missing"), "<default>");
+    EXPECT_EQ(Get("Nowhere", "Path"), "<default>");
+    EXPECT_EQ(Get("Other", "Path"), "other");
+    EXPECT_EQ(GetPrivateProfileString("Main", "Path", "dflt", 2048, folder / "none.cfg"), "dflt");
+    EXPECT_EQ(GetPrivateProfileString("Main", "Path", "dflt", 5, file), "C:\\P");
+}
+
+TEST_F(ProfileStrings, LongValuesAreCutTo2047) {
+    std::string value(3000, 'v');
+    ASSERT_TRUE(Put("Java", "Apps", value));
+    EXPECT_EQ(Get("Java", "Apps"), std::string(2047, 'v'));
+}
+
+TEST_F(ProfileStrings, NewKeysJoinTheirSectionAndOtherLinesStay) {
+    WriteBytes(file,
+               "[Main]\n"
+               "Language = 1 ; odd spacing kept\n"
+               "\n"
+               "  \n"
+               "[Java]\r\n"
+               "Apps=x\r\n"
+               "garbage line\r\n");
+    ASSERT_TRUE(Put("MAIN", "Path", "/home/"));
+    ASSERT_TRUE(Put("Java", "Apps", "y"));
+    ASSERT_TRUE(Put("Extra", "Key", "v"));
+    EXPECT_EQ(ReadBytes(file),
+              "[Main]\r\n"
+              "Language = 1 ; odd spacing kept\r\n"
+              "Path=/home/\r\n"
+              "\r\n"
+              "  \r\n"
+              "[Java]\r\n"
+              "Apps=y\r\n"
+              "garbage line\r\n"
+              "[Extra]\r\n"
+              "Key=v\r\n");
+}
+
+TEST_F(ProfileStrings, AFailedWriteLeavesTheOldFile) {
+    ASSERT_TRUE(Put("Main", "Language", "0"));
+    const std::string before = ReadBytes(file);
+
+    ArmFault(FaultPoint::Rename, 1, ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(Put("Main", "Language", "1"));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(ReadBytes(file), before);
+    EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::string>{"Brannoc.cfg"});
+
+    SetFileAttributes(file, faReadOnly);
+    EXPECT_FALSE(Put("Main", "Language", "1"));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(ReadBytes(file), before);
+
+    SetLastError(12345);
+    EXPECT_FALSE(WritePrivateProfileString("Main", "Language", "1", folder / "no/x.cfg"));
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+TEST_F(ProfileStrings, TheFileKeepsItsSpellingAndMode) {
+    WriteBytes(folder / "BRANNOC.CFG", "[Main]\r\n");
+    fs::permissions(folder / "BRANNOC.CFG", fs::perms(0640));
+    ASSERT_TRUE(Put("Main", "Language", "1"));
+    EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::string>{"BRANNOC.CFG"});
+    EXPECT_EQ(fs::status(folder / "BRANNOC.CFG").permissions(), fs::perms(0640));
+    EXPECT_EQ(Get("Main", "Language"), "1");
+}

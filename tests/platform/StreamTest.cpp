@@ -1,0 +1,196 @@
+#include "platform/Stream.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "FileBytes.h"
+#include "TestFolder.h"
+#include "platform/Faults.h"
+
+namespace fs = std::filesystem;
+using namespace platform;
+
+namespace {
+
+class Streams : public ::testing::Test {
+  protected:
+    void TearDown() override { DisarmAllFaults(); }
+    TestFolder folder;
+};
+
+// The code of the error a stream open raised, 0 when it opened.
+DWORD OpenCode(const std::string& path, std::uint32_t mode) {
+    try {
+        TFileStream stream(path, mode);
+    } catch (const EStreamError& e) {
+        return e.ErrorCode;
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST_F(Streams, ReadWriteSeekAndSize) {
+    {
+        TFileStream out(folder / "data.bin", fmCreate);
+        out.WriteBuffer("hello world", 11);
+        EXPECT_EQ(out.Seek(-5, SeekOrigin::soEnd), 6);
+        out.WriteBuffer("WORLD!", 6);
+        EXPECT_EQ(out.Size(), 12);
+        EXPECT_TRUE(out.SetSize(5));
+        EXPECT_EQ(out.Position(), 5);
+        out.WriteBuffer("!", 1);
+        EXPECT_TRUE(out.Flush());
+    }
+    EXPECT_EQ(ReadBytes(folder / "data.bin"), "hello!");
+    TFileStream in(folder / "DATA.BIN", fmOpenRead | fmShareDenyNone);
+    char buffer[16] = {};
+    EXPECT_EQ(in.Read(buffer, sizeof buffer), 6u);
+    EXPECT_STREQ(buffer, "hello!");
+    in.SetPosition(2);
+    EXPECT_THROW(in.ReadBuffer(buffer, 5), EReadError);
+    SetLastError(12345);
+    EXPECT_EQ(in.Write("x", 1), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(in.Seek(-1, SeekOrigin::soBeginning), -1);
+}
+
+TEST_F(Streams, CreateReplacesAndCopyFromMovesARange) {
+    WriteBytes(folder / "source.bin", "0123456789");
+    WriteBytes(folder / "target.bin", "old content that is long");
+    TFileStream source(folder / "source.bin", fmOpenRead | fmShareDenyWrite);
+    TFileStream target(folder / "Target.bin", fmCreate);
+    EXPECT_EQ(target.Size(), 0);
+    source.SetPosition(3);
+    target.WriteBuffer("<", 1);
+    EXPECT_EQ(target.CopyFrom(source, 4), 4);
+    target.WriteBuffer(">", 1);
+    EXPECT_EQ(source.Position(), 7);
+    EXPECT_EQ(ReadBytes(folder / "target.bin"), "<3456>");
+    EXPECT_THROW(target.CopyFrom(source, 10), EReadError);  // only 3 bytes are left
+}
+
+TEST_F(Streams, OpenFailuresCarryTheSystemMessage) {
+    std::string missing = folder / "missing.jar";
+    try {
+        TFileStream stream(missing, fmOpenRead);
+        FAIL();
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.Message(), "Cannot open file \"" + missing +
+                                   "\". The system cannot find the file specified.");
+    }
+    std::string nowhere = folder / "no/where.jar";
+    try {
+        TFileStream stream(nowhere, fmCreate);
+        FAIL();
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(e.Message(), "Cannot create file \"" + nowhere +
+                                   "\". The system cannot find the path specified.");
+    }
+    fs::create_directories(folder / "dir");
+    EXPECT_EQ(OpenCode(folder / "dir", fmOpenRead), ERROR_ACCESS_DENIED);
+}
+
+TEST_F(Streams, DenyWriteAndWriteAccessExcludeEachOther) {
+    WriteBytes(folder / "a.jar", "archive");
+    {
+        TFileStream holder(folder / "a.jar", fmOpenReadWrite | fmShareDenyWrite);
+        EXPECT_EQ(OpenCode(folder / "A.JAR", fmOpenReadWrite | fmShareDenyNone),
+                  ERROR_SHARING_VIOLATION);
+        EXPECT_EQ(OpenCode(folder / "a.jar", fmOpenWrite | fmShareDenyNone),
+                  ERROR_SHARING_VIOLATION);
+        EXPECT_EQ(OpenCode(folder / "a.jar", fmOpenRead | fmShareDenyNone), 0u);
+        try {
+            TFileStream again(folder / "a.jar", fmCreate);
+            FAIL();
+        } catch (const EFCreateError& e) {
+            EXPECT_EQ(e.ErrorCode, ERROR_SHARING_VIOLATION);
+            EXPECT_EQ(e.Message(), "Cannot create file \"" + (folder / "a.jar") +
+                                       "\". The process cannot access the file because it is "
+                                       "being used by another process.");
+        }
+        EXPECT_EQ(ReadBytes(folder / "a.jar"), "archive");  // the create emptied nothing
+    }
+    {
+        TFileStream writer(folder / "a.jar", fmOpenReadWrite | fmShareDenyNone);
+        EXPECT_EQ(OpenCode(folder / "a.jar", fmOpenReadWrite | fmShareDenyWrite),
+                  ERROR_SHARING_VIOLATION);
+        EXPECT_EQ(OpenCode(folder / "a.jar", fmOpenRead | fmShareDenyWrite),
+                  ERROR_SHARING_VIOLATION);
+        EXPECT_EQ(OpenCode(folder / "a.jar", fmOpenRead | fmShareDenyNone), 0u);
+        EXPECT_EQ(OpenCode(folder / "a.jar", fmOpenReadWrite | fmShareDenyNone), 0u);
+    }
+    EXPECT_EQ(OpenCode(folder / "a.jar", fmOpenReadWrite | fmShareDenyWrite), 0u);
+}
+
+TEST_F(Streams, SharingHoldsBetweenProcesses) {
+    WriteBytes(folder / "shared.jar", "x");
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int status = 0;
+        try {
+            TFileStream holder(folder / "shared.jar", fmOpenReadWrite | fmShareDenyWrite);
+            char go = 1;
+            status = write(ready[1], &go, 1) == 1 && read(release[0], &go, 1) == 1 ? 0 : 2;
+        } catch (...) {
+            status = 1;
+        }
+        _exit(status);
+    }
+    char signal = 0;
+    ASSERT_EQ(read(ready[0], &signal, 1), 1);
+    EXPECT_EQ(OpenCode(folder / "SHARED.jar", fmOpenReadWrite | fmShareDenyNone),
+              ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(OpenCode(folder / "shared.jar", fmOpenRead | fmShareDenyNone), 0u);
+    ASSERT_EQ(write(release[1], &signal, 1), 1);
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(OpenCode(folder / "shared.jar", fmOpenReadWrite | fmShareDenyNone), 0u);
+    for (int fd : {ready[0], ready[1], release[0], release[1]}) {
+        close(fd);
+    }
+}
+
+TEST_F(Streams, TheNthWriteFails) {
+    TFileStream out(folder / "f.bin", fmCreate);
+    ArmFault(FaultPoint::StreamWrite, 3, ERROR_DISK_FULL);
+    out.WriteBuffer("a", 1);
+    out.WriteBuffer("b", 1);
+    try {
+        out.WriteBuffer("c", 1);
+        FAIL() << "the third write went through";
+    } catch (const EWriteError& e) {
+        EXPECT_EQ(e.ErrorCode, ERROR_DISK_FULL);
+        EXPECT_STREQ(e.what(), "Stream write error");
+    }
+    out.WriteBuffer("d", 1);
+    EXPECT_EQ(FaultCalls(FaultPoint::StreamWrite), 4);
+    EXPECT_EQ(ReadBytes(folder / "f.bin"), "abd");
+
+    ArmFault(FaultPoint::StreamTruncate, 1, ERROR_ACCESS_DENIED);
+    SetLastError(12345);
+    EXPECT_FALSE(out.SetSize(1));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    ArmFault(FaultPoint::StreamOpen, 1, ERROR_TOO_MANY_OPEN_FILES);
+    EXPECT_EQ(OpenCode(folder / "f.bin", fmOpenRead), ERROR_TOO_MANY_OPEN_FILES);
+}
+
+TEST_F(Streams, AFullDiskShortensTheWrite) {
+    if (!fs::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    TFileStream full("/dev/full", fmOpenWrite | fmShareDenyNone);
+    SetLastError(12345);
+    EXPECT_EQ(full.Write("abc", 3), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
+}

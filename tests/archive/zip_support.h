@@ -1,0 +1,132 @@
+// Shared pieces of the archive tests: a scratch folder, whole-file bytes,
+// running the real zip tools, and the two listings that are compared: ours,
+// read in-process, and python's zipfile, through zipinfo.py.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "archive/ZipArchiver.h"
+
+namespace archive_test {
+
+class ScratchFolder {
+  public:
+    ScratchFolder() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = "quellor-archive-";
+        name += info ? std::string(info->test_suite_name()) + "-" + info->name() : "test";
+        name += "-" + std::to_string(std::random_device()());
+        root_ = std::filesystem::temp_directory_path() / name;
+        std::filesystem::remove_all(root_);
+        std::filesystem::create_directories(root_);
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    std::string Path() const { return root_.string() + "/"; }
+    std::string operator/(const std::string& relative) const { return Path() + relative; }
+
+  private:
+    std::filesystem::path root_;
+};
+
+inline std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+inline std::string Quote(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return out + "'";
+}
+
+struct CommandResult {
+    int status = -1;
+    std::string out;
+};
+
+// Runs a shell command; its standard output is captured, standard error
+// goes to the test's own.
+inline CommandResult Shell(const std::string& command) {
+    CommandResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return result;
+    }
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        result.out.append(buffer, n);
+    }
+    const int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+inline std::string ZipInfoScript() {
+    return QUELLOR_SOURCE_DIR "/tests/archive/zipinfo.py";
+}
+
+// python's zipfile listing; status 1 when python cannot read the archive.
+inline CommandResult PythonListing(const std::string& archive) {
+    return Shell("python3 " + Quote(ZipInfoScript()) + " list " + Quote(archive) + " 2>/dev/null");
+}
+
+// Makes one of zipinfo.py's archives.
+inline void PythonMake(const std::string& kind, const std::string& archive) {
+    ASSERT_EQ(
+        Shell("python3 " + Quote(ZipInfoScript()) + " make " + kind + " " + Quote(archive)).status,
+        0);
+}
+
+inline std::string Hex8(std::uint32_t value) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", value);
+    return text;
+}
+
+// One line per entry in the format of zipinfo.py and quellor-zip list.
+inline std::string ListingOf(const archive::TZipDirArray& directory) {
+    std::ostringstream out;
+    for (int i = 0; i < directory.Count(); ++i) {
+        const archive::TDirItem& item = directory.ItemAt(i);
+        out << item.Name << '\t' << item.Header.Method << '\t' << item.CompressedSize() << '\t'
+            << item.UncompressedSize() << '\t' << Hex8(item.Header.Crc32) << '\t'
+            << Hex8(item.Header.ExternalAttributes) << '\t' << item.LocalHeaderOffset() << '\n';
+    }
+    return out.str();
+}
+
+// Opens the archive as the program does and lists it.
+inline std::string OurListing(const std::string& archive) {
+    archive::TZipArchiver zip("Zip");
+    archive::ApplyFormValues(zip);
+    zip.FileName = archive;
+    zip.Open();
+    const std::string listing = ListingOf(zip.DirManager()->Directory);
+    zip.Close();
+    return listing;
+}
+
+}  // namespace archive_test

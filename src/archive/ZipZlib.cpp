@@ -1,0 +1,441 @@
+#include "archive/ZipZlib.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <vector>
+
+#include "archive/ZipConst.h"
+#include "archive/ZipExcept.h"
+#include "platform/Files.h"
+#include "platform/Stream.h"
+
+namespace archive {
+
+namespace {
+
+constexpr std::size_t ZlibHeaderSize = 2;
+constexpr std::size_t AdlerTrailerSize = 4;
+// Output buffers of one inflate step stay below this share of the free memory.
+constexpr std::uint64_t MemoryShare = 20;
+// ... but are never made smaller than this when the memory cannot be read,
+constexpr std::uint64_t MinOutputBuffer = 0x100000;
+// ... nor larger than this: a full buffer is written out and filled again, so
+// a larger one would only hold more memory.
+constexpr std::uint64_t MaxOutputBuffer = 0x1000000;
+// The chunk is not halved below this.
+constexpr std::size_t MinInflateChunk = 512;
+
+// zlib's memory comes zero-filled from the engine's own allocator.
+voidpf ZipAlloc(voidpf, uInt items, uInt size) {
+    return std::calloc(items, size);
+}
+void ZipFree(voidpf, voidpf address) {
+    std::free(address);
+}
+
+z_stream NewZStream() {
+    z_stream stream{};
+    stream.zalloc = ZipAlloc;
+    stream.zfree = ZipFree;
+    stream.opaque = Z_NULL;
+    return stream;
+}
+
+// --- compression -----------------------------------------------------------
+
+// One deflate stream over the blocks of one source (zlib wrapper, window
+// bits 15, memory level 8, default strategy).
+class TDeflater {
+  public:
+    explicit TDeflater(int level) : stream_(NewZStream()) {
+        // The library checks the version text against its own, so the one
+        // it was built with is passed.
+        if (deflateInit(&stream_, level) != Z_OK) {
+            throw ECompressionError();
+        }
+    }
+    ~TDeflater() {
+        if (!ended_) {
+            deflateEnd(&stream_);
+        }
+    }
+    TDeflater(const TDeflater&) = delete;
+    TDeflater& operator=(const TDeflater&) = delete;
+
+    // CompressBlock for a deflated entry: one deflate call consumes the whole
+    // block into `out`. The first block loses the zlib header. False on a
+    // zlib error, or if the block did not fit (never for this buffer size).
+    bool CompressBlock(const std::uint8_t* in, std::size_t n, bool first, bool last,
+                       std::vector<std::uint8_t>& out, std::size_t& outStart,
+                       std::size_t& outLength) {
+        const std::size_t size = (n + n / 10 + 12 + 255) / 256 * 256;
+        out.resize(size);
+        stream_.next_in = const_cast<Bytef*>(in);
+        stream_.avail_in = static_cast<uInt>(n);
+        stream_.next_out = out.data();
+        stream_.avail_out = static_cast<uInt>(size);
+        const uLong before = stream_.total_out;
+        const int result = deflate(&stream_, last ? Z_FINISH : Z_SYNC_FLUSH);
+        if (result < 0) {
+            return false;
+        }
+        const bool complete =
+            last ? result == Z_STREAM_END : stream_.avail_in == 0 && stream_.avail_out > 0;
+        if (!complete) {
+            return false;
+        }
+        outLength = stream_.total_out - before;
+        outStart = 0;
+        if (first) {
+            if (outLength < ZlibHeaderSize) {
+                return false;
+            }
+            outStart = ZlibHeaderSize;
+            outLength -= ZlibHeaderSize;
+        }
+        return true;
+    }
+
+    // deflateEnd's result. A stream left before its last block reports
+    // Z_DATA_ERROR; the caller knows whether it stopped early.
+    int End() {
+        ended_ = true;
+        return deflateEnd(&stream_);
+    }
+
+  private:
+    z_stream stream_;
+    bool ended_ = false;
+};
+
+// --- decompression ---------------------------------------------------------
+
+// The running output of one entry: folds the CRC-32, writes to the target,
+// and refuses to go past the entry's uncompressed size.
+class TDecodedOutput {
+  public:
+    TDecodedOutput(TZipDataSink& target, std::uint64_t limit) : target_(target), limit_(limit) {}
+
+    // False on a short write, or when the bytes would pass the limit: then
+    // only the bytes up to the limit are written.
+    bool Emit(const std::uint8_t* bytes, std::size_t count) {
+        bool withinLimit = true;
+        if (count > limit_ - written_) {
+            count = static_cast<std::size_t>(limit_ - written_);
+            withinLimit = false;
+        }
+        crc_ = UpdateCrc32(crc_, bytes, count);
+        const std::size_t taken = target_.Write(bytes, count);
+        written_ += taken;
+        return withinLimit && taken == count;
+    }
+
+    std::uint64_t Written() const { return written_; }
+    std::uint32_t Crc32() const { return crc_ ^ Crc32Final; }
+
+  private:
+    TZipDataSink& target_;
+    std::uint64_t limit_;
+    std::uint64_t written_ = 0;
+    std::uint32_t crc_ = Crc32Start;
+};
+
+// One inflate stream over the chunks of one entry (zlib wrapper).
+class TInflater {
+  public:
+    TInflater() : stream_(NewZStream()) { started_ = inflateInit(&stream_) == Z_OK; }
+    ~TInflater() {
+        if (started_ && !ended_) {
+            inflateEnd(&stream_);
+        }
+    }
+    TInflater(const TInflater&) = delete;
+    TInflater& operator=(const TInflater&) = delete;
+
+    bool Started() const { return started_; }
+
+    // InflateChunk: inflates `count` input bytes into `out`, handing every
+    // filled buffer to `output`, until the input is used up. Data after the
+    // end of the deflate stream is not decoded. False on corrupt data or a
+    // failed output.
+    bool InflateChunk(const std::uint8_t* in, std::size_t count, std::vector<std::uint8_t>& out,
+                      TDecodedOutput& output) {
+        if (finished_) {
+            return true;
+        }
+        stream_.next_in = const_cast<Bytef*>(in);
+        stream_.avail_in = static_cast<uInt>(count);
+        for (;;) {
+            stream_.next_out = out.data();
+            stream_.avail_out = static_cast<uInt>(out.size());
+            const int result = inflate(&stream_, Z_NO_FLUSH);
+            if ((result < 0 && result != Z_BUF_ERROR) || result == Z_NEED_DICT) {
+                return false;
+            }
+            const std::size_t produced = out.size() - stream_.avail_out;
+            if (produced > 0 && !output.Emit(out.data(), produced)) {
+                return false;
+            }
+            if (result == Z_STREAM_END) {
+                finished_ = true;
+                return true;
+            }
+            if (stream_.avail_in == 0 && stream_.avail_out > 0) {
+                return true;
+            }
+            if (result == Z_BUF_ERROR) {
+                // No progress was possible: only right when the input is used up.
+                return stream_.avail_in == 0;
+            }
+        }
+    }
+
+    int End() {
+        ended_ = true;
+        return inflateEnd(&stream_);
+    }
+
+  private:
+    z_stream stream_;
+    bool started_ = false;
+    bool ended_ = false;
+    bool finished_ = false;
+};
+
+// The compressed chunk of one step: starting from `available`, halved while
+// its estimated output reaches the memory bound, down to below 512 bytes.
+std::size_t ChooseChunk(std::size_t available, std::uint64_t compressedSize,
+                        std::uint64_t uncompressedSize, std::uint64_t memoryBound) {
+    std::size_t chunk = available;
+    while (chunk >= MinInflateChunk &&
+           EstimateOutputSize(chunk, compressedSize, uncompressedSize) >= memoryBound) {
+        chunk /= 2;
+    }
+    return chunk;
+}
+
+}  // namespace
+
+std::size_t BlockSizeForMode(int mode) {
+    if (mode >= 1 && mode <= 3) {
+        return 0x80000;
+    }
+    if (mode >= 7 && mode <= 9) {
+        return 0x180000;
+    }
+    return 0x100000;
+}
+
+std::uint64_t EstimateOutputSize(std::uint64_t chunk, std::uint64_t compressedSize,
+                                 std::uint64_t uncompressedSize) {
+    // Results are kept at or below 2^62 so that forged sizes cannot overflow.
+    constexpr std::uint64_t Ceiling = std::uint64_t{1} << 62;
+    const std::uint64_t ratio = compressedSize == 0 ? 0 : uncompressedSize / compressedSize;
+    const std::uint64_t span = chunk + chunk / 2 + 267;
+    std::uint64_t x = Ceiling;
+    if (ratio < Ceiling / span) {
+        x = std::min(Ceiling, (ratio + 1) * span) / 256 * 256;
+    }
+    if (x == 0) {
+        return 1;
+    }
+    const auto exponent = std::lround(std::log2(static_cast<double>(x)));
+    return std::uint64_t{1} << std::min<long>(exponent, 62);
+}
+
+std::size_t TZipStreamSink::Write(const void* buffer, std::size_t count) {
+    return stream_.Write(buffer, count);
+}
+
+bool WriteWithRetry(platform::TFileStream& archive, const void* data, std::size_t count,
+                    const TZipCodecContext& context) {
+    const std::int64_t start = archive.Position();
+    for (;;) {
+        if (archive.Write(data, count) == count) {
+            return true;
+        }
+        const bool cancel = context.DiskFull ? context.DiskFull(archive.FileName()) : true;
+        if (cancel) {
+            return false;
+        }
+        archive.SetPosition(start);
+    }
+}
+
+bool CompressEntryData(platform::TFileStream& source, platform::TFileStream& archive,
+                       TDirItem& entry, const TZipCodecContext& context) {
+    // 1. A working copy of the header; the source from its start.
+    TZipCentralHeader header = entry.Header;
+    source.Seek(0, platform::SeekOrigin::soBeginning);
+    const auto sourceSize = static_cast<std::uint64_t>(source.Size());
+    const bool deflated = header.Method != MethodStored;
+    std::uint32_t crc = Crc32Start;
+    std::uint64_t consumed = 0;
+    std::uint64_t written = 0;
+    bool cancelled = false;
+
+    // 2. The input buffer and the deflate stream.
+    const std::size_t blockSize = BlockSizeForMode(entry.CompressMode);
+    std::vector<std::uint8_t> input(std::min<std::uint64_t>(sourceSize, blockSize));
+    std::vector<std::uint8_t> output;
+    TDeflater deflater(entry.CompressMode);
+
+    // 3. Block by block.
+    while (consumed < sourceSize) {
+        if (context.Progress && context.Progress(consumed, sourceSize)) {
+            cancelled = true;
+            break;
+        }
+        const auto n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, sourceSize - consumed));
+        if (source.Read(input.data(), n) < n) {
+            break;
+        }
+        crc = UpdateCrc32(crc, input.data(), n);
+        const bool first = consumed == 0;
+        const bool last = sourceSize - consumed == n;
+        const std::uint8_t* block = input.data();
+        std::size_t length = n;
+        if (deflated) {
+            std::size_t start = 0;
+            if (!deflater.CompressBlock(input.data(), n, first, last, output, start, length)) {
+                break;
+            }
+            block = output.data() + start;
+        }
+        consumed += n;
+        if (deflated && last) {
+            length -= std::min(length, AdlerTrailerSize);
+        }
+        if (!WriteWithRetry(archive, block, length, context)) {
+            consumed -= n;
+            cancelled = true;
+            break;
+        }
+        written += length;
+    }
+
+    // 4. End the deflate stream; one left before its last block reports
+    // Z_DATA_ERROR, which only tells what the loop already knows.
+    const bool stoppedEarly = consumed != sourceSize;
+    const int endResult = deflater.End();
+    if (endResult < 0 && !(stoppedEarly && endResult == Z_DATA_ERROR)) {
+        throw ECompressionError();
+    }
+
+    if (!stoppedEarly) {
+        // 5. The CRC-32 and the sizes, in Zip64 fields when they need them.
+        header.Crc32 = crc ^ Crc32Final;
+        const bool always64 = context.Zip64Mode == zmAlways;
+        if (written >= Zip64Marker32 || always64) {
+            entry.HasZip64 = true;
+            header.CompressedSize = Zip64Marker32;
+            entry.Zip64PackedSize = written;
+        } else {
+            header.CompressedSize = static_cast<std::uint32_t>(written);
+        }
+        if (sourceSize >= Zip64Marker32 || always64) {
+            entry.HasZip64 = true;
+            header.UncompressedSize = Zip64Marker32;
+            entry.Zip64Size = sourceSize;
+        } else {
+            header.UncompressedSize = static_cast<std::uint32_t>(sourceSize);
+        }
+        if (entry.HasZip64 && context.Zip64Mode == zmDisabled) {
+            throw EZipException(native::Zip64DisabledData, context.Archiver,
+                                {entry.SourceFileName});
+        }
+        if (sourceSize == 0) {
+            header.Method = MethodStored;
+        }
+    } else if (!cancelled) {
+        // 6. The source delivered less than its size.
+        throw EZipException(
+            native::InvalidCompressedSize, context.Archiver,
+            {static_cast<std::int64_t>(sourceSize), static_cast<std::int64_t>(consumed)});
+    }
+
+    // 7. The header goes back into the entry.
+    entry.Header = header;
+    return !cancelled;
+}
+
+TZipDecodeResult DecompressEntryData(platform::TFileStream& archive, TZipDataSink& target,
+                                     const TDirItem& entry, std::uint64_t dataLength,
+                                     const TZipCodecContext& context) {
+    TZipDecodeResult result;
+    const std::uint16_t method = entry.Header.Method;
+    if (method != MethodStored && method != MethodDeflate) {
+        return result;
+    }
+    const std::uint64_t compressedSize = entry.CompressedSize();
+    const std::uint64_t uncompressedSize = entry.UncompressedSize();
+
+    // 1. The inflate stream and the input buffer, with room for the header.
+    TInflater inflater;
+    if (method == MethodDeflate && !inflater.Started()) {
+        return result;
+    }
+    std::vector<std::uint8_t> input(ZlibHeaderSize +
+                                    std::min<std::uint64_t>(dataLength, InflateChunkSize));
+    std::vector<std::uint8_t> output;
+    TDecodedOutput decoded(target, uncompressedSize);
+
+    // 2. Chunk by chunk.
+    std::uint64_t consumed = 0;
+    while (consumed < dataLength) {
+        if (context.Progress && context.Progress(consumed, dataLength)) {
+            break;
+        }
+        const auto available = static_cast<std::size_t>(
+            std::min<std::uint64_t>(InflateChunkSize, dataLength - consumed));
+        const std::uint64_t memoryBound = platform::AvailablePhysicalMemory() / MemoryShare;
+        const std::size_t chunk =
+            ChooseChunk(available, compressedSize, uncompressedSize, memoryBound);
+        std::uint8_t* data = input.data() + ZlibHeaderSize;
+        if (archive.Read(data, chunk) < chunk) {
+            return result;
+        }
+        if (method == MethodStored) {
+            if (!decoded.Emit(data, chunk)) {
+                return result;
+            }
+        } else {
+            std::size_t count = chunk;
+            if (consumed == 0) {
+                data = input.data();
+                data[0] = InflateHeader[0];
+                data[1] = InflateHeader[1];
+                count += ZlibHeaderSize;
+            }
+            // The output buffer takes what the estimate expects, bounded by
+            // the memory share and by what the entry may still produce; a
+            // full buffer is written out and filled again.
+            const std::uint64_t left = uncompressedSize - decoded.Written();
+            const std::uint64_t room =
+                left == std::numeric_limits<std::uint64_t>::max() ? left : left + 1;
+            const std::uint64_t bound = std::clamp(memoryBound, MinOutputBuffer, MaxOutputBuffer);
+            output.resize(static_cast<std::size_t>(std::min(
+                {EstimateOutputSize(chunk, compressedSize, uncompressedSize), bound, room})));
+            if (!inflater.InflateChunk(data, count, output, decoded)) {
+                return result;
+            }
+        }
+        consumed += chunk;
+    }
+
+    // 3. End the stream; the count and CRC-32 go to the caller's test.
+    if (method == MethodDeflate && inflater.End() < 0) {
+        throw EDecompressionError();
+    }
+    result.Ok = true;
+    result.Written = decoded.Written();
+    result.Crc32 = decoded.Crc32();
+    return result;
+}
+
+}  // namespace archive

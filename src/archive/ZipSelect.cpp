@@ -1,0 +1,77 @@
+#include "archive/ZipSelect.h"
+
+#include "archive/ZipMasks.h"
+#include "archive/ZipStrFunc.h"
+#include "platform/CodePage.h"
+
+namespace archive {
+
+namespace {
+
+// The folder rule's form of a name or mask: without one trailing "/", with
+// "\" separators, its folder part, lower-cased by the locale.
+std::string FolderKey(const std::string& name) {
+    std::string path = name;
+    if (!path.empty() && path.back() == '/') {
+        path.pop_back();
+    }
+    const std::string folder = ExtractFolderPart(ReplaceChar(path, '/', '\\'));
+    return platform::AnsiLowerCase(platform::Utf8ToAnsi(folder));
+}
+
+bool PassesNameRule(const std::string& name, const std::string& mask) {
+    const std::string full = ExcludeTrailingSlash(name);
+    return MatchesMask(full, mask) || MatchesMask(LastNameComponent(full), mask);
+}
+
+bool PassesAttributeRule(std::uint32_t attributes, std::uint32_t searchAttr) {
+    return (attributes & ~searchAttr & SearchAttrRuleBits) == 0;
+}
+
+}  // namespace
+
+std::string PrepareMask(const std::string& mask, TZipStorePathMode storePath) {
+    std::string prepared = mask;
+    if (storePath != spFullPathWithDrive) {
+        prepared.erase(0, ExtractFileDrive(prepared).size());
+    }
+    return ReplaceChar(prepared, '\\', '/');
+}
+
+int FindMatchingEntry(const TZipDirArray& directory, TZipSearchRec& search, bool recurse) {
+    const std::string maskFolder = recurse ? std::string() : FolderKey(search.Mask);
+    for (int i = search.NextIndex; i < directory.Count(); ++i) {
+        const TDirItem& entry = directory.ItemAt(i);
+        // 1. Folder rule.
+        if (!recurse && FolderKey(entry.Name) != maskFolder) {
+            continue;
+        }
+        // 2. Name rule, 3. attribute rule.
+        if (PassesNameRule(entry.Name, search.Mask) &&
+            PassesAttributeRule(entry.Header.ExternalAttributes, search.SearchAttr)) {
+            // 4. The first entry that passes.
+            search.NextIndex = i;
+            return i;
+        }
+    }
+    return -1;
+}
+
+void SelectEntries(TZipDirArray& directory, const std::string& mask, std::uint32_t searchAttr,
+                   const std::string& exclusionMask, const TZipOptions& options) {
+    // 1. Nothing is selected.
+    directory.ClearSelected();
+    // 2. The search record with the prepared mask.
+    TZipSearchRec search;
+    search.Mask = PrepareMask(mask, options.StorePath);
+    search.SearchAttr = searchAttr;
+    search.ExclusionMask = exclusionMask;
+    // 3. Every matching entry.
+    for (int i = FindMatchingEntry(directory, search, options.Recurse); i >= 0;
+         i = FindMatchingEntry(directory, search, options.Recurse)) {
+        directory.ItemAt(i).Selected = true;
+        search.NextIndex = i + 1;
+    }
+}
+
+}  // namespace archive

@@ -1,0 +1,140 @@
+// Matching one name against one mask, and the case rules of the code pages.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "archive/ZipMasks.h"
+#include "platform/CodePage.h"
+
+namespace archive {
+namespace {
+
+class MasksMatch : public ::testing::Test {
+  protected:
+    void TearDown() override { UseCodePages(0, 0); }
+
+    static void UseCodePages(unsigned ansi, unsigned oem) {
+        platform::SetCodePages(ansi, oem);
+        BuildCollationTables();
+    }
+};
+
+TEST_F(MasksMatch, StarsAndQuestionMarks) {
+    EXPECT_TRUE(MatchesMask("icon.png", "*.png"));
+    EXPECT_TRUE(MatchesMask("img/c.png", "*.png"));
+    EXPECT_TRUE(MatchesMask("img/sub/d.png", "img/*.png"));  // the star runs across "/"
+    EXPECT_TRUE(MatchesMask("a", "a*"));
+    EXPECT_FALSE(MatchesMask("a", "a**"));  // an empty rest is not tried for the first star
+    EXPECT_TRUE(MatchesMask("ab", "a**"));
+    EXPECT_TRUE(MatchesMask("a", "?"));
+    EXPECT_TRUE(MatchesMask("/", "?"));
+    EXPECT_FALSE(MatchesMask("ab", "?"));
+    EXPECT_FALSE(MatchesMask("abc.mf", "??.mf"));
+    EXPECT_TRUE(MatchesMask("ab.mf", "??.mf"));
+    EXPECT_FALSE(MatchesMask("abc", "ab"));
+    EXPECT_FALSE(MatchesMask("ab", "abc"));
+    EXPECT_TRUE(MatchesMask("abcbd", "a*b*d"));
+    EXPECT_FALSE(MatchesMask("abcbe", "a*b*d"));
+    EXPECT_FALSE(MatchesMask("anything", ""));
+    EXPECT_FALSE(MatchesMask("", ""));
+}
+
+TEST_F(MasksMatch, DotRules) {
+    // The first "*.*" stands for "*": names without a dot match too.
+    EXPECT_TRUE(MatchesMask("README", "*.*"));
+    EXPECT_TRUE(MatchesMask("META-INF", "*.*"));
+    EXPECT_TRUE(MatchesMask("a.b.c", "*.*"));
+    EXPECT_TRUE(WildcardMatch("", "*.*"));
+    // A mask ending in "." wants a name without extension.
+    EXPECT_TRUE(MatchesMask("README", "*."));
+    EXPECT_TRUE(MatchesMask("README.", "*."));
+    EXPECT_FALSE(MatchesMask("icon.png", "*."));
+    EXPECT_TRUE(MatchesMask("Makefile", "Make*."));
+    EXPECT_FALSE(MatchesMask("Make.am", "Make*."));
+    // The extension stops at "\" or ":".
+    EXPECT_TRUE(MatchesMask("a.d\\b", "*."));
+}
+
+TEST_F(MasksMatch, SeparatorsOfListsAreOrdinaryCharacters) {
+    EXPECT_FALSE(MatchesMask("a.png", "a.png;b.png"));
+    EXPECT_FALSE(MatchesMask("b.png", "a.png;b.png"));
+    EXPECT_TRUE(MatchesMask("a.png;b.png", "a.png;b.png"));
+    EXPECT_TRUE(MatchesMask("x,y", "*,*"));
+}
+
+// A mask taken from a MIDlet's manifest can be hostile; matching stays fast.
+TEST_F(MasksMatch, ManyStarsDoNotExplode) {
+    const std::string name(3000, 'a');
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(MatchesMask(name, "*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*b"));
+    EXPECT_TRUE(MatchesMask(name + "b", "*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*b"));
+    EXPECT_FALSE(MatchesMask(name, std::string(200, '*') + "b"));
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(elapsed, std::chrono::seconds(2));
+}
+
+TEST_F(MasksMatch, CaseIsIgnoredForLatinAndCyrillic) {
+    for (unsigned ansi : {platform::CP_UTF8, 1251u}) {
+        UseCodePages(ansi, ansi == 1251 ? 866 : platform::CP_UTF8);
+        SCOPED_TRACE(ansi);
+        EXPECT_TRUE(MatchesMask("META-INF/MANIFEST.MF", "Meta-inf/Manifest.mf"));
+        EXPECT_TRUE(MatchesMask("Игры/Значок.PNG", "игры/зНАЧОК.png"));
+        EXPECT_TRUE(MatchesMask("ЁЖ", "ёж"));
+        EXPECT_TRUE(MatchesMask("Ґанок", "ґ*"));
+        EXPECT_FALSE(MatchesMask("Ж", "Ш"));
+        // One character is one code point, whatever its UTF-8 length.
+        EXPECT_TRUE(MatchesMask("Я.txt", "?.txt"));
+        EXPECT_FALSE(MatchesMask("Яя.txt", "?.txt"));
+    }
+}
+
+TEST_F(MasksMatch, LatinLettersOfTheWesternCodePage) {
+    UseCodePages(1252, 437);
+    EXPECT_TRUE(MatchesMask("ÉCOLE.TXT", "école.txt"));
+    EXPECT_TRUE(MatchesMask("Œuvre", "œuvre"));
+    EXPECT_TRUE(MatchesMask("ILIK", "ilik"));
+    EXPECT_FALSE(MatchesMask("ß", "S"));
+}
+
+// Under the Turkish locale I and dotless i go together, and so do i and
+// dotted I; i and I do not.
+TEST_F(MasksMatch, TurkishLetterI) {
+    // The Turkish code page, and a Turkish UTF-8 locale (the same rules by code point).
+    for (unsigned ansi : {1254u, platform::CP_UTF8}) {
+        BuildCollationTables(ansi, true);
+        SCOPED_TRACE(ansi);
+        EXPECT_TRUE(SameCharacter(U'\u0131', U'I'));
+        EXPECT_TRUE(SameCharacter(U'I', U'\u0131'));
+        EXPECT_TRUE(SameCharacter(U'i', U'\u0130'));
+        EXPECT_FALSE(SameCharacter(U'i', U'I'));
+        EXPECT_TRUE(MatchesMask("İKON.PNG", "ikon.png"));
+        EXPECT_FALSE(MatchesMask("IKON.PNG", "ikon.png"));
+        EXPECT_TRUE(MatchesMask("ıkon.png", "IKON.PNG"));
+        EXPECT_TRUE(MatchesMask("ŞÇĞÖÜ", "şçğöü"));
+    }
+    BuildCollationTables(1254, true);
+    const TZipCollationTables& tables = CollationTables();
+    EXPECT_EQ(tables.UpperMap[0x49], tables.UpperMap[0xFD]);
+    EXPECT_EQ(tables.UpperMap[0x69], tables.UpperMap[0xDD]);
+    EXPECT_NE(tables.UpperMap[0x69], tables.UpperMap[0x49]);
+    // Every letter of the code page has its capital, o with stroke included.
+    EXPECT_TRUE(MatchesMask("ØRE", "øre"));
+    EXPECT_TRUE(MatchesMask("ŠŒŸ", "šœÿ"));
+    EXPECT_FALSE(MatchesMask("÷", "×"));
+    // The platform's Turkish code page brings the Turkish rules.
+    UseCodePages(1254, 857);
+    EXPECT_TRUE(CollationTables().Turkish);
+    EXPECT_TRUE(MatchesMask("İKON.PNG", "ikon.png"));
+}
+
+TEST_F(MasksMatch, OutsideTheTurkishLocaleIAndIMatch) {
+    for (unsigned ansi : {1252u, platform::CP_UTF8}) {
+        UseCodePages(ansi, ansi == 1252 ? 437 : platform::CP_UTF8);
+        EXPECT_TRUE(SameCharacter(U'i', U'I'));
+        EXPECT_FALSE(SameCharacter(U'i', U'\u0130'));
+    }
+}
+
+}  // namespace
+}  // namespace archive

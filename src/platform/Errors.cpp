@@ -20,7 +20,8 @@ void SetLastError(DWORD code) {
 // The one table from errno to a Windows code. Services that give an errno a
 // different meaning translate it themselves, next to the call:
 // - EEXIST is 80 here (CopyFile with fail-if-exists, exclusive creates);
-//   CreateDirectory and MoveFile report 183 instead.
+//   CreateDirectory and MoveFile report 183 instead, and RemoveDirectory
+//   reports 145 (rmdir may say EEXIST for a folder that is not empty).
 // - ENOSPC is 112 here; text files report the runtime's 101 instead.
 // - EBADF (a write through a handle opened for reading) is 5 in the stream.
 DWORD ErrorFromErrno(int err, bool parentMissing) {

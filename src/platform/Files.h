@@ -25,6 +25,9 @@ inline constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 
 // --- services that report a result -----------------------------------------
 bool CopyFile(const std::string& source, const std::string& target, bool failIfExists);
+// MoveFile fails with 183 when the target exists, a case variant included;
+// only a file renamed to a case variant of its own name is let through.
+// Files move across file systems by copy and delete.
 bool MoveFile(const std::string& source, const std::string& target);
 bool DeleteFile(const std::string& path);
 // Size through a directory search (attribute mask 63): false and size 0

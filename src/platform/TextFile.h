@@ -25,8 +25,10 @@ class TextFile {
 
     void Reset(const std::string& path);    // open for reading
     void Rewrite(const std::string& path);  // create anew, replacing an old file
-    void Append(const std::string& path);   // open for appending (must exist)
-    void Close();                           // raises when flushing fails
+    // Open for appending (must exist); writing starts at a Ctrl-Z in the
+    // last 128 bytes, as the runtime does, so new lines are not hidden.
+    void Append(const std::string& path);
+    void Close();  // raises when flushing fails
 
     // Reading. Eof() is true when no further line can be read.
     bool Eof();

@@ -335,6 +335,16 @@ TEST_F(CodecDeflate, ShrinkingSourceGivesError34) {
     }
 }
 
+// zlib refuses a level above 9: the codec's own exception, message "error".
+TEST_F(CodecDeflate, ZlibRefusalIsACompressionError) {
+    try {
+        Compress(codec_test::SampleText(100), 10);
+        ADD_FAILURE() << "no exception";
+    } catch (const ECompressionError& e) {
+        EXPECT_STREQ(e.what(), "error");
+    }
+}
+
 TEST_F(CodecDeflate, Zip64AlwaysPutsTheSizesInTheZip64Fields) {
     const Bytes data = codec_test::SampleText(5000);
     TZipCodecContext context;

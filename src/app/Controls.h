@@ -4,6 +4,7 @@
 // keeps its position when its maximum changes.
 #pragma once
 
+#include <QCheckBox>
 #include <QColor>
 #include <QLabel>
 #include <QLineEdit>
@@ -122,6 +123,17 @@ class TLabeledEdit : public QLineEdit {
     TLabel* EditLabel;
     // Places the edit and, above it, its label.
     void SetBounds(int left, int top, int width, int height);
+};
+
+// A check box that takes a click anywhere in its rectangle, not only on its
+// mark and text.
+class TCheckBox : public QCheckBox {
+    Q_OBJECT
+  public:
+    TCheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {}
+
+  protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 };
 
 // A list box whose rows all have one height.

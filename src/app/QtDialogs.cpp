@@ -2,7 +2,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QUrl>
 #include <utility>
@@ -15,6 +17,23 @@ namespace app {
 namespace {
 
 using platform::MsgDlgBtn;
+
+// A message box that can always be closed, by its close box or by Escape,
+// without pressing any of its buttons: closing is an answer of its own.
+class ClosableBox : public QMessageBox {
+  protected:
+    void closeEvent(QCloseEvent* event) override {
+        event->accept();
+        reject();
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::Cancel)) {
+            reject();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+};
 
 QMessageBox::Icon IconOfFlags(unsigned flags) {
     switch (flags & 0xF0u) {
@@ -113,17 +132,12 @@ void PrepareBox(QMessageBox& box, const std::string& text, const QString& captio
     box.setIcon(icon);
     box.setParent(QApplication::activeWindow(), Qt::Dialog);
     box.setWindowModality(Qt::ApplicationModal);
-    // Escape and the close box press this hidden button: closing the box is
-    // an answer of its own.
-    QPushButton* closer = box.addButton(QMessageBox::Close);
-    closer->hide();
-    box.setEscapeButton(closer);
 }
 
 }  // namespace
 
 int QtDialogs::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
-    QMessageBox box;
+    ClosableBox box;
     PrepareBox(box, text, FromAnsi(caption), IconOfFlags(flags));
     std::vector<std::pair<QAbstractButton*, int>> answers;
     for (const auto& [standard, id] : ButtonsOfFlags(flags)) {
@@ -144,7 +158,7 @@ int QtDialogs::MessageBox(const std::string& text, const std::string& caption, u
 
 int QtDialogs::MessageDlg(const std::string& text, platform::MsgDlgType kind,
                           platform::MsgDlgButtons buttons, platform::MsgDlgBtn defaultButton) {
-    QMessageBox box;
+    ClosableBox box;
     PrepareBox(box, text, QStringLiteral("Confirm"), IconOfKind(kind));
     std::vector<std::pair<QAbstractButton*, int>> answers;
     for (const DlgButton& b : kDlgButtons) {

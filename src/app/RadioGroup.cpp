@@ -19,7 +19,7 @@ void TRadioGroup::SetItems(const QStringList& items) {
         delete last;
     }
     while (Count() < items.size()) {
-        auto* button = new QRadioButton(this);
+        auto* button = new TRadioButton(this);
         group_.addButton(button, Count());
         buttons_.push_back(button);
         button->show();

@@ -10,6 +10,16 @@
 
 namespace app {
 
+// A radio button that takes a click anywhere in its rectangle.
+class TRadioButton : public QRadioButton {
+    Q_OBJECT
+  public:
+    explicit TRadioButton(QWidget* parent) : QRadioButton(parent) {}
+
+  protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
 class TRadioGroup : public QGroupBox {
     Q_OBJECT
   public:

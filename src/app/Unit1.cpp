@@ -156,7 +156,7 @@ void TForm1::CreateOptionsPanel() {
     gen_ids_s = new QGroupBox(Panel2);
     gen_ids_s->setGeometry(16, 115, 401, 158);
     // Made after the group box, so it lies over its top edge as its title.
-    ids_gen = new QCheckBox(QStringLiteral("ids_gen"), Panel2);
+    ids_gen = new TCheckBox(QStringLiteral("ids_gen"), Panel2);
     ids_gen->setGeometry(24, 112, 185, 17);
     ids_gen->setAutoFillBackground(true);
     ids_gen->setChecked(true);
@@ -168,10 +168,13 @@ void TForm1::CreateOptionsPanel() {
     app_path->EditLabel->SetCaption(QStringLiteral("app_path"));
     app_path->SetBounds(16, 72, 369, 21);
     app_path->setText(QStringLiteral("fs:/card0/Applications/"));
+    // Files dropped on the edits go to the window, as every drop does.
+    game_path->setAcceptDrops(false);
+    app_path->setAcceptDrops(false);
     jtype = new TRadioGroup(gen_ids_s, 2);
     jtype->setGeometry(16, 104, 369, 41);
     jtype->setTitle(QStringLiteral("java type"));
-    ico_gen = new QCheckBox(QStringLiteral("ico_gen"), Panel2);
+    ico_gen = new TCheckBox(QStringLiteral("ico_gen"), Panel2);
     ico_gen->setGeometry(16, 288, 361, 17);
     ico_gen->setFont(PixelFont(kSansSerif, 11, true));
     ico_gen->setChecked(true);

@@ -46,12 +46,12 @@ class TForm1 : public QWidget, public midlet::IRunOutput {
     // Step 2: the options.
     TPanel* Panel2;
     TRadioGroup* jad_gen;
-    QCheckBox* ids_gen;
+    TCheckBox* ids_gen;
     QGroupBox* gen_ids_s;
     TLabeledEdit* game_path;
     TLabeledEdit* app_path;
     TRadioGroup* jtype;
-    QCheckBox* ico_gen;
+    TCheckBox* ico_gen;
     // Step 3: progress and output log.
     TPanel* Panel3;
     TProgressBar* pro;

@@ -20,18 +20,9 @@ class MasksMatch : public ::testing::Test {
     }
 };
 
+// The mask table itself is run over a directory in masks_select_test.cpp.
 TEST_F(MasksMatch, StarsAndQuestionMarks) {
-    EXPECT_TRUE(MatchesMask("icon.png", "*.png"));
-    EXPECT_TRUE(MatchesMask("img/c.png", "*.png"));
-    EXPECT_TRUE(MatchesMask("img/sub/d.png", "img/*.png"));  // the star runs across "/"
-    EXPECT_TRUE(MatchesMask("a", "a*"));
-    EXPECT_FALSE(MatchesMask("a", "a**"));  // an empty rest is not tried for the first star
-    EXPECT_TRUE(MatchesMask("ab", "a**"));
-    EXPECT_TRUE(MatchesMask("a", "?"));
     EXPECT_TRUE(MatchesMask("/", "?"));
-    EXPECT_FALSE(MatchesMask("ab", "?"));
-    EXPECT_FALSE(MatchesMask("abc.mf", "??.mf"));
-    EXPECT_TRUE(MatchesMask("ab.mf", "??.mf"));
     EXPECT_FALSE(MatchesMask("abc", "ab"));
     EXPECT_FALSE(MatchesMask("ab", "abc"));
     EXPECT_TRUE(MatchesMask("abcbd", "a*b*d"));

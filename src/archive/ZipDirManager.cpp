@@ -255,8 +255,9 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
 }
 
 void TZipDirManager::DetectPrefix(std::int64_t endRecordPosition) {
-    // 1.
-    if (EndRecord.TotalEntries == 0 || Directory.Count() == 0) {
+    // 1. No entries were read. (The 16-bit count of a Zip64 archive's end
+    // record need not be the true one, so the list itself is asked.)
+    if (Directory.Count() == 0) {
         PrefixSize = static_cast<std::uint64_t>(endRecordPosition);
         return;
     }

@@ -159,6 +159,7 @@ void TForm1::CreateOptionsPanel() {
     ids_gen = new TCheckBox(QStringLiteral("ids_gen"), Panel2);
     ids_gen->setGeometry(24, 112, 185, 17);
     ids_gen->setAutoFillBackground(true);
+    ids_gen->setBackgroundRole(QPalette::Window);
     ids_gen->setChecked(true);
     game_path = new TLabeledEdit(gen_ids_s);
     game_path->EditLabel->SetCaption(QStringLiteral("game_path"));

@@ -38,7 +38,7 @@ class Shots {
     Shots(app::TForm1& form, QString folder) : form_(form), folder_(std::move(folder)) {}
 
     void Save(const char* name) {
-        QApplication::processEvents();
+        QTest::qWait(50);
         const QString file = folder_ + "/" + name + ".png";
         if (!form_.grab().save(file)) {
             std::fprintf(stderr, "quellor-screenshot: cannot write %s\n", qPrintable(file));
@@ -56,13 +56,16 @@ class Shots {
     QString folder_;
 };
 
-void Click(QWidget* widget, QPoint at = {}) {
-    QTest::mouseClick(widget, Qt::LeftButton, {}, at.isNull() ? widget->rect().center() : at);
+// A click given to the native window at the centre of a control.
+void Click(QWidget* widget) {
+    QWidget* window = widget->window();
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
+                      widget->mapTo(window, widget->rect().center()));
 }
 
 void MoveOver(QWidget& form, QWidget* widget) {
     QTest::mouseMove(&form, widget->mapTo(&form, widget->rect().center()));
-    QApplication::processEvents();
+    QTest::qWait(100);  // the display server delivers the move in its own time
 }
 
 }  // namespace
@@ -90,14 +93,17 @@ int main(int argc, char* argv[]) {
     platform::DialogsGuard hook(dialogs);
     app::TForm1 form(std::make_unique<ChosenFiles>(jars));
     form.show();
-    QTest::qWaitForWindowExposed(&form);
+    if (!QTest::qWaitForWindowExposed(&form)) {
+        std::fprintf(stderr, "quellor-screenshot: the window did not appear\n");
+        return 1;
+    }
     Shots shots(form, output);
 
     shots.Save("1-start");
 
     // English, then the files of step 1 with two of them selected.
-    form.lang->setCurrentIndex(1);
-    emit form.lang->activated(1);
+    form.lang->setFocus();
+    QTest::keyClick(form.lang, Qt::Key_Down);
     Click(form.addd);
     for (int i = 0; i < form.list->count() && i < 2; ++i) {
         form.list->item(i)->setSelected(true);

@@ -1,0 +1,118 @@
+// quellor-zip: drives the archive engine from the command line.
+//
+//   quellor-zip [--on-failure abort|ignore|retry-once] COMMAND ARGS...
+//
+// Commands:
+//   list ARCHIVE   one line per entry in directory order, tab-separated:
+//                  name, method, compressed size, uncompressed size,
+//                  CRC-32 (8 hex digits), external attributes (8 hex digits),
+//                  local header offset.
+//
+// Exit status: 0 when the command worked; 1 when an exception left it
+// ("error: " and its message on standard error); 2 for a wrong command line.
+#include <cstdio>
+#include <exception>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "HeadlessDialogs.h"
+#include "archive/ZipArchiver.h"
+#include "archive/ZipConst.h"
+#include "platform/Files.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+struct Command {
+    std::size_t argCount;
+    const char* usage;
+    std::function<int(const Args&)> run;
+};
+
+const char* const kUsage =
+    "usage: quellor-zip [--on-failure abort|ignore|retry-once] COMMAND ARGS...\n";
+
+// The component as the window configures it.
+void Configure(archive::TZipArchiver& zip, const std::string& archivePath) {
+    archive::ApplyFormValues(zip);
+    zip.FileName = archivePath;
+}
+
+std::string Hex8(std::uint32_t value) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", value);
+    return text;
+}
+
+int List(const Args& args) {
+    archive::TZipArchiver zip("Zip");
+    Configure(zip, args[0]);
+    // Listing never creates an archive.
+    if (!platform::FileExists(zip.FileName)) {
+        throw archive::EZipException(archive::native::ArchiveNotFound, &zip, {zip.FileName});
+    }
+    zip.Open();
+    const archive::TZipDirArray& directory = zip.DirManager()->Directory;
+    for (int i = 0; i < directory.Count(); ++i) {
+        const archive::TDirItem& item = directory.ItemAt(i);
+        std::cout << item.Name << '\t' << item.Header.Method << '\t' << item.CompressedSize()
+                  << '\t' << item.UncompressedSize() << '\t' << Hex8(item.Header.Crc32) << '\t'
+                  << Hex8(item.Header.ExternalAttributes) << '\t' << item.LocalHeaderOffset()
+                  << '\n';
+    }
+    zip.Close();
+    return 0;
+}
+
+const std::map<std::string, Command>& Commands() {
+    static const std::map<std::string, Command> commands = {
+        {"list", {1, "list ARCHIVE", List}},
+    };
+    return commands;
+}
+
+int Usage() {
+    std::cerr << kUsage << "commands:\n";
+    for (const auto& [name, command] : Commands()) {
+        std::cerr << "  " << command.usage << '\n';
+    }
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Args args(argv + 1, argv + argc);
+    // Options come before the command.
+    tools::FailurePolicy policy = tools::FailurePolicy::Abort;
+    std::size_t next = 0;
+    while (next < args.size() && args[next].rfind("--", 0) == 0) {
+        if (args[next] == "--on-failure" && next + 1 < args.size() &&
+            tools::ParseFailurePolicy(args[next + 1], policy)) {
+            next += 2;
+        } else {
+            return Usage();
+        }
+    }
+    if (next >= args.size()) {
+        return Usage();
+    }
+    const auto found = Commands().find(args[next]);
+    const Args commandArgs(args.begin() + static_cast<std::ptrdiff_t>(next) + 1, args.end());
+    if (found == Commands().end() || commandArgs.size() != found->second.argCount) {
+        return Usage();
+    }
+    tools::HeadlessDialogs dialogs(policy);
+    platform::DialogsGuard guard(dialogs);
+    try {
+        return found->second.run(commandArgs);
+    } catch (const std::exception& e) {
+        std::cout.flush();
+        std::cerr << "error: " << e.what() << '\n';
+        return 1;
+    }
+}

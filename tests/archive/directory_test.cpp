@@ -6,6 +6,7 @@
 #include "archive/ZipArchiver.h"
 #include "archive/ZipDirManager.h"
 #include "platform/CodePage.h"
+#include "platform/Faults.h"
 #include "platform/Stream.h"
 #include "zip_support.h"
 
@@ -382,6 +383,54 @@ TEST_F(CyrillicNamesTest, AnsiNamesWhenOemNamesAreOff) {
     manager.ReadDirectory();
     // The 866 bytes read as 1251 text.
     EXPECT_EQ(manager.Directory.ItemAt(0).Name, platform::AnsiToUtf8("\x8f\xe0\xa8\xa2\xa5\xe2/"));
+}
+
+}  // namespace
+}  // namespace archive
+
+namespace archive {
+namespace {
+
+TEST(DirectoryWriteTest, AShortWriteOfTheDirectoryIsWriteStreamError) {
+    ScratchFolder dir;
+    PythonMake("plain", dir / "a.zip");
+    archive::TZipArchiver zip("Zip");
+    platform::TFileStream stream(dir / "a.zip", platform::fmOpenReadWrite);
+    TZipDirManager manager(&stream, &zip, false);
+    manager.ReadDirectory();
+    platform::ArmFault(platform::FaultPoint::StreamWrite, 1);
+    try {
+        manager.WriteDirectory(true);
+        ADD_FAILURE() << "no error";
+    } catch (const EZipException& e) {
+        EXPECT_STREQ(e.what(), "Zip: Write to stream error - Native error: 00046");
+    }
+    platform::DisarmAllFaults();
+}
+
+TEST(DirectoryWriteTest, AppendedDirectoryFollowsTheData) {
+    ScratchFolder dir;
+    PythonMake("plain", dir / "a.zip");
+    const std::string expected = PythonListing(dir / "a.zip").out;
+    {
+        OpenManager open(dir / "a.zip");
+        open.manager.ReadDirectory();
+        // Cut the old directory away, as a commit does, and write it anew.
+        open.stream.SetSize(open.manager.DirectoryOffset);
+        open.manager.WriteDirectory(true);
+        EXPECT_EQ(open.manager.EndRecord.TotalEntries, 4);
+        EXPECT_EQ(open.manager.EndRecord.DirectoryOffset, open.manager.DirectoryOffset);
+    }
+    EXPECT_EQ(PythonListing(dir / "a.zip").out, expected);
+}
+
+TEST(DirectoryReadTest, Zip64ArchiveWithDataPrepended) {
+    ScratchFolder dir;
+    PythonMake("zip64eocd", dir / "z.zip");
+    WriteBytes(dir / "z.zip", std::string(500, 'p') + ReadBytes(dir / "z.zip"));
+    const auto python = PythonListing(dir / "z.zip");
+    ASSERT_EQ(python.status, 0);
+    EXPECT_EQ(OurListing(dir / "z.zip"), python.out);
 }
 
 }  // namespace

@@ -39,6 +39,7 @@ class FixedRowDelegate : public QStyledItemDelegate {
 // ---- TLabel
 
 TLabel::TLabel(QWidget* parent) : QLabel(parent) {
+    setTextFormat(Qt::PlainText);
     setMouseTracking(true);
     SetColor(Qt::black);
 }

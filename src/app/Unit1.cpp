@@ -85,6 +85,7 @@ TForm1::TForm1(std::unique_ptr<IOpenDialog> dialog)
     : opa(dialog ? std::move(dialog) : std::make_unique<QtOpenDialog>()) {
     InitWindowResources();
     RegisterWindowFonts();
+    archive::ApplyFormValues(Zip);
     CreateControls();
     WireEvents();
     Guarded([this] { FormCreate(); });

@@ -15,6 +15,7 @@
 #include "app/Controls.h"
 #include "app/OpenDialog.h"
 #include "app/RadioGroup.h"
+#include "archive/ZipArchiver.h"
 #include "midlet/Session.h"
 
 namespace app {
@@ -67,6 +68,9 @@ class TForm1 : public QWidget, public midlet::IRunOutput {
     TLabel* goto_pro;
 
     std::unique_ptr<IOpenDialog> opa;
+    // The archive component the preparation works with, for the program's
+    // life.
+    archive::TZipArchiver Zip{"Zip"};
     // The cleaned name, the project name and the three counters.
     midlet::ProgramState State;
 

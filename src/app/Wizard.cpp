@@ -53,6 +53,9 @@ void TForm1::step3Click() {
     SaveSettings();
     ShowPanels(false, false, true, false);
     pro->SetMax(3 * list->count());
+    // Still to come: the batch run starts here, as midlet::RunBatch over a
+    // RunContext of Options(), State, this window as its output and Zip,
+    // with the program folder. The midlet layer does not have it yet.
 }
 
 void TForm1::step4Click() {

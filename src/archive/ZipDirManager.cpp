@@ -220,8 +220,8 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
             while (extra.Remaining() >= 4) {
                 TExtraField field;
                 field.Id = extra.U16();
-                const std::size_t fieldSize = std::min<std::size_t>(extra.U16(), extra.Remaining());
-                const auto data = extra.Bytes(fieldSize);
+                const std::uint16_t declared = extra.U16();
+                const auto data = extra.Bytes(std::min<std::size_t>(declared, extra.Remaining()));
                 field.Data.assign(data.begin(), data.end());
                 if (field.Id == Zip64ExtraId) {
                     TByteCursor z(field.Data);

@@ -3,6 +3,8 @@
 // archives that cannot be read through their directory.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "archive/ZipArchiver.h"
 #include "archive/ZipDirManager.h"
 #include "platform/CodePage.h"
@@ -121,6 +123,25 @@ TEST_F(RealArchivesTest, UnneededZip64RecordsGiveWayToAPlainEndRecord) {
     }
     EXPECT_EQ(ReadBytes(path).size(), ReadBytes(dir / "plain.zip").size());
     EXPECT_EQ(PythonListing(path).out, python.out);
+}
+
+TEST_F(RealArchivesTest, ExtraBlockLongerThanItsFieldIsCutToTheField) {
+    // 7z writes one extra block (NTFS times) in every central header; the
+    // block of the first header claims 65535 bytes.
+    std::string bytes = ReadBytes(dir / "7z.zip");
+    const std::size_t header = bytes.find("PK\x01\x02");
+    const std::size_t nameLength = static_cast<unsigned char>(bytes[header + 28]);
+    const std::size_t extraLength = static_cast<unsigned char>(bytes[header + 30]);
+    ASSERT_GT(extraLength, 4u);
+    bytes.replace(header + 46 + nameLength + 2, 2, "\xFF\xFF");
+    WriteBytes(dir / "7z.zip", bytes);
+    OpenManager open(dir / "7z.zip");
+    open.manager.ReadDirectory();
+    ASSERT_LT(open.manager.DirectoryOffset, open.stream.Size());  // read, not rebuilt
+    const TDirItem& item = open.manager.Directory.ItemAt(0);
+    ASSERT_EQ(item.ExtraFields.size(), 1u);
+    EXPECT_EQ(item.ExtraFields[0].Data.size(), extraLength - 4);
+    EXPECT_EQ(open.manager.Directory.Count(), 6);
 }
 
 TEST_F(RealArchivesTest, ArchiveCommentIsLoadedAndKept) {
@@ -431,6 +452,54 @@ TEST(DirectoryReadTest, Zip64ArchiveWithDataPrepended) {
     const auto python = PythonListing(dir / "z.zip");
     ASSERT_EQ(python.status, 0);
     EXPECT_EQ(OurListing(dir / "z.zip"), python.out);
+}
+
+}  // namespace
+}  // namespace archive
+
+namespace archive {
+namespace {
+
+// Damaged copies of real archives: bytes overwritten with values that mean
+// something in a header (all-ones, zeros, signatures) and files cut short.
+// Each one opens or fails with the engine's own error, never worse.
+TEST(DirectoryReadTest, DamagedArchivesOpenOrFailCleanly) {
+    ScratchFolder dir;
+    PythonMake("descriptors", dir / "d.zip");
+    PythonMake("zip64eocd", dir / "z.zip");
+    MakeTree(dir / "tree/");  // zip writes extra blocks
+    ASSERT_EQ(Shell("cd " + Quote(dir / "tree/") + " && zip -qr ../x.zip .").status, 0);
+    const std::string sources[] = {ReadBytes(dir / "d.zip"), ReadBytes(dir / "z.zip"),
+                                   ReadBytes(dir / "x.zip")};
+    const std::string pokes[] = {std::string("\xFF\xFF\xFF\xFF", 4), std::string(4, '\0'),
+                                 std::string("PK\x03\x04", 4),       std::string("PK\x01\x02", 4),
+                                 std::string("PK\x06\x06", 4),       std::string("\xFF\xFF", 2)};
+    std::mt19937 random(20240607);
+    for (int round = 0; round < 900; ++round) {
+        std::string bytes = sources[round % 3];
+        const int changes = 1 + static_cast<int>(random() % 6);
+        for (int c = 0; c < changes && bytes.size() > 8; ++c) {
+            const std::size_t at = random() % bytes.size();
+            switch (random() % 4) {
+                case 0:
+                    bytes[at] = static_cast<char>(random());
+                    break;
+                case 1:
+                case 2:
+                    bytes.replace(at, 4, pokes[random() % std::size(pokes)]);
+                    break;
+                default:
+                    bytes.resize(at);
+                    break;
+            }
+        }
+        WriteBytes(dir / "m.zip", bytes);
+        try {
+            OurListing(dir / "m.zip");
+        } catch (const EZipException& e) {
+            EXPECT_TRUE(e.NativeError == 35 || e.NativeError == 40) << round << ": " << e.what();
+        }
+    }
 }
 
 }  // namespace

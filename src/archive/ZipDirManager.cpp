@@ -7,6 +7,7 @@
 #include "archive/ZipArchiver.h"
 #include "archive/ZipConst.h"
 #include "archive/ZipExcept.h"
+#include "archive/ZipSignatureScan.h"
 #include "platform/CodePage.h"
 #include "platform/Stream.h"
 
@@ -26,12 +27,6 @@ Bytes ReadAt(platform::TFileStream& stream, std::int64_t position, std::int64_t 
     bytes.resize(static_cast<std::size_t>(count));
     bytes.resize(stream.Read(bytes.data(), bytes.size()));
     return bytes;
-}
-
-bool StartsWith(const Bytes& bytes, std::size_t at, std::uint32_t signature) {
-    return at + 4 <= bytes.size() && bytes[at] == (signature & 0xFF) &&
-           bytes[at + 1] == ((signature >> 8) & 0xFF) &&
-           bytes[at + 2] == ((signature >> 16) & 0xFF) && bytes[at + 3] == (signature >> 24);
 }
 
 }  // namespace
@@ -217,7 +212,7 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
             Directory.SetItemName(i, StoredToAnsi(item.StoredName));
             // 7.4. The extra blocks, cut to what the extra field holds.
             TByteCursor extra(in.Bytes(item.Header.ExtraLength));
-            while (extra.Remaining() >= 4) {
+            while (extra.Ok() && extra.Remaining() >= 4) {
                 TExtraField field;
                 field.Id = extra.U16();
                 const std::uint16_t declared = extra.U16();
@@ -269,10 +264,10 @@ void TZipDirManager::DetectPrefix(std::int64_t endRecordPosition) {
         return;
     }
     // 3-5. The first local header from there on that matches entry 0.
+    TZipSignatureScanner localHeaders(*ArchiveStream, LocalHeaderSignature, PrefixChunk);
     std::int64_t from = static_cast<std::int64_t>(start);
     for (;;) {
-        const std::int64_t p =
-            FindSignature(LocalHeaderSignature, from, PrefixChunk, LocalHeaderSize);
+        const std::int64_t p = localHeaders.Find(from, LocalHeaderSize);
         if (p < 0) {
             return;
         }
@@ -313,34 +308,14 @@ void TZipDirManager::CorrectOffsets() {
 
 // --- rebuilding from the local headers -----------------------------------------------
 
-std::int64_t TZipDirManager::FindSignature(std::uint32_t signature, std::int64_t from,
-                                           std::int64_t chunk, std::int64_t minTail) {
-    const std::int64_t fileSize = ArchiveStream->Size();
-    for (std::int64_t position = std::max<std::int64_t>(from, 0); position + 4 <= fileSize;) {
-        const Bytes bytes = ReadAt(*ArchiveStream, position, chunk);
-        if (bytes.size() < 4) {
-            return -1;
-        }
-        for (std::size_t i = 0; i + 4 <= bytes.size(); ++i) {
-            if (StartsWith(bytes, i, signature)) {
-                const std::int64_t hit = position + static_cast<std::int64_t>(i);
-                // Later hits have even fewer bytes after them.
-                return fileSize - hit >= minTail ? hit : -1;
-            }
-        }
-        // The next chunk overlaps by 4 bytes, so a signature across the
-        // border is found; it starts at least one byte further on.
-        position += std::max<std::int64_t>(static_cast<std::int64_t>(bytes.size()) - 4, 1);
-    }
-    return -1;
-}
-
 void TZipDirManager::RebuildFromLocalHeaders() {
     // 1.
     Directory.Clear();
     const std::int64_t fileSize = ArchiveStream->Size();
     // 2.
-    std::int64_t p = FindSignature(LocalHeaderSignature, 0, RebuildChunk, LocalHeaderSize);
+    TZipSignatureScanner localHeaders(*ArchiveStream, LocalHeaderSignature, RebuildChunk);
+    TZipSignatureScanner descriptors(*ArchiveStream, DataDescriptorSignature, RebuildChunk);
+    std::int64_t p = localHeaders.Find(0, LocalHeaderSize);
     if (p < 0) {
         throw EZipException(native::InvalidArchive, nullptr);
     }
@@ -400,8 +375,7 @@ void TZipDirManager::RebuildFromLocalHeaders() {
                 if (descriptorFrom < 0 || p < descriptorFrom ||
                     (descriptorAt >= 0 && descriptorAt < p)) {
                     descriptorFrom = p;
-                    descriptorAt =
-                        FindSignature(DataDescriptorSignature, p, RebuildChunk, DataDescriptorSize);
+                    descriptorAt = descriptors.Find(p, DataDescriptorSize);
                 }
                 if (descriptorAt >= 0) {
                     const Bytes d = ReadAt(*ArchiveStream, descriptorAt, DataDescriptorSize);
@@ -416,7 +390,7 @@ void TZipDirManager::RebuildFromLocalHeaders() {
             }
         }
         // 6.
-        p = FindSignature(LocalHeaderSignature, next, RebuildChunk, LocalHeaderSize);
+        p = localHeaders.Find(next, LocalHeaderSize);
     }
     // 7.
     DirectoryOffset = fileSize;

@@ -76,10 +76,6 @@ class TZipDirManager {
     bool ReadCentralHeaders(std::int64_t start, std::uint64_t size, std::uint64_t count);
     void DetectPrefix(std::int64_t endRecordPosition);
     void CorrectOffsets();
-    // Position of the first `signature` at or after `from`, or -1; a hit
-    // needs `minTail` bytes from its start to the end of the file.
-    std::int64_t FindSignature(std::uint32_t signature, std::int64_t from, std::int64_t chunk,
-                               std::int64_t minTail);
 };
 
 }  // namespace archive

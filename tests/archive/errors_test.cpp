@@ -119,5 +119,24 @@ TEST_F(FailureDecisionTest, AHandlerDecidesAlone) {
     EXPECT_TRUE(dialogs.questions.empty());
 }
 
+TEST_F(FailureDecisionTest, OverwriteQuestionAndItsToAllAnswers) {
+    dialogs.answers = {platform::mrNoToAll, platform::mrYesToAll, platform::mrClose};
+    std::string target = "/out/a.txt";
+    bool confirm = true;
+    zip.Options.OverwriteMode = omPrompt;
+    zip.DoConfirmOverwrite("a.txt", target, confirm);
+    EXPECT_FALSE(confirm);
+    EXPECT_EQ(zip.Options.OverwriteMode, omNever);
+    zip.DoConfirmOverwrite("a.txt", target, confirm);
+    EXPECT_TRUE(confirm);
+    EXPECT_EQ(zip.Options.OverwriteMode, omAlways);
+    zip.DoConfirmOverwrite("a.txt", target, confirm);
+    EXPECT_FALSE(confirm);  // closing the dialog declines
+    ASSERT_EQ(dialogs.questions.size(), 3u);
+    EXPECT_EQ(dialogs.questions[0].text, "Overwrite file \"/out/a.txt\" with \"a.txt\"");
+    EXPECT_EQ(dialogs.questions[0].flags,
+              platform::mbYes | platform::mbNo | platform::mbNoToAll | platform::mbYesToAll);
+}
+
 }  // namespace
 }  // namespace archive

@@ -40,11 +40,11 @@ std::string FormatZipMessage(const std::string& text, const std::vector<TZipForm
             out += c;
             continue;
         }
-        const char spec = text[i + 1];
-        if (spec == '%') {
+        const char kind = text[i + 1];
+        if (kind == '%') {
             out += '%';
             ++i;
-        } else if ((spec == 's' || spec == 'd') && next < args.size()) {
+        } else if ((kind == 's' || kind == 'd') && next < args.size()) {
             out += ArgText(args[next++]);
             ++i;
         } else {

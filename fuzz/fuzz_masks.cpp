@@ -101,8 +101,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     archive::MatchesMask(name, mask);
 
-    // The mask as the entry selection prepares it, against one entry.
-    archive::TZipDirArray directory;
+    // The mask as the entry selection prepares it, against one entry. The
+    // list is kept: a new one allocates room for hundreds of entries.
+    static archive::TZipDirArray directory;
     directory.SetCount(1);
     directory.SetItemName(0, platform::Utf8ToAnsi(name));
     archive::TZipOptions options;

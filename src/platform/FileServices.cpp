@@ -242,6 +242,12 @@ bool DirectoryExists(const std::string& path) {
     return target.exists && StatPath(target.path, info) && S_ISDIR(info.st_mode);
 }
 
+bool IsSymbolicLink(const std::string& path) {
+    ResolvedPath target = Resolve(path);
+    struct stat info;
+    return target.exists && lstat(target.path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
 std::vector<std::string> ListFolder(const std::string& folder) {
     std::vector<std::string> names;
     ResolvedPath target = Resolve(folder);

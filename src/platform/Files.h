@@ -43,6 +43,9 @@ bool ForceDirectories(const std::string& path);
 // --- queries ---------------------------------------------------------------
 bool FileExists(const std::string& path);  // true only for a file
 bool DirectoryExists(const std::string& path);
+// True when the last component of the path is a symbolic link (the link
+// itself is looked at, not what it points to).
+bool IsSymbolicLink(const std::string& path);
 
 // Attribute word of a file or folder, INVALID_FILE_ATTRIBUTES when missing
 // (last error set).

@@ -26,6 +26,7 @@ struct OpenRequest {
     bool read = true;
     bool write = false;
     bool denyWrite = false;
+    bool noFollow = false;
 };
 
 // The runtime's mode word. Compatibility sharing denies others as exclusive
@@ -45,6 +46,7 @@ OpenRequest DecodeMode(std::uint32_t mode) {
         request.read = access != fmOpenWrite;
         request.write = access == fmOpenWrite || access == fmOpenReadWrite;
     }
+    request.noFollow = (mode & fmNoFollow) != 0;
     request.denyWrite =
         share == fmShareCompat || share == fmShareExclusive || share == fmShareDenyWrite;
     return request;
@@ -69,6 +71,10 @@ TFileStream::TFileStream(const std::string& fileName, std::uint32_t mode) : file
     // 1. What the name stands for on disk, and whether we may open it so.
     ResolvedPath target = Resolve(fileName);
     struct stat info;
+    if (request.noFollow && target.exists && lstat(target.path.c_str(), &info) == 0 &&
+        S_ISLNK(info.st_mode)) {
+        Refuse(request, fileName, ERROR_ACCESS_DENIED);
+    }
     if (target.exists && StatPath(target.path, info)) {
         if (S_ISDIR(info.st_mode) || (request.write && IsReadOnlyMode(info.st_mode))) {
             Refuse(request, fileName, ERROR_ACCESS_DENIED);
@@ -85,7 +91,8 @@ TFileStream::TFileStream(const std::string& fileName, std::uint32_t mode) : file
     }
     // 2. Open it. Every descriptor can read, for the sharing marks; the
     // stream itself refuses what its mode does not allow.
-    int flags = (request.write ? O_RDWR : O_RDONLY) | O_CLOEXEC | (request.create ? O_CREAT : 0);
+    int flags = (request.write ? O_RDWR : O_RDONLY) | O_CLOEXEC | (request.create ? O_CREAT : 0) |
+                (request.noFollow ? O_NOFOLLOW : 0);
     fd_ = open(target.path.c_str(), flags, 0666);
     if (fd_ < 0) {
         Refuse(request, fileName, CodeForErrno(errno, target));

@@ -19,6 +19,9 @@ inline constexpr std::uint32_t fmShareExclusive = 0x0010;
 inline constexpr std::uint32_t fmShareDenyWrite = 0x0020;
 inline constexpr std::uint32_t fmShareDenyRead = 0x0030;
 inline constexpr std::uint32_t fmShareDenyNone = 0x0040;
+// Added to a mode: a symbolic link as the file itself is refused (error 5)
+// instead of followed, so a write cannot be redirected elsewhere.
+inline constexpr std::uint32_t fmNoFollow = 0x10000;
 
 enum class SeekOrigin { soBeginning, soCurrent, soEnd };
 

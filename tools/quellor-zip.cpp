@@ -7,6 +7,16 @@
 //                  name, method, compressed size, uncompressed size,
 //                  CRC-32 (8 hex digits), external attributes (8 hex digits),
 //                  local header offset.
+//   extract ARCHIVE MASK DESTDIR
+//                  writes the entries that match MASK into files under
+//                  DESTDIR (made when missing), re-creating their folders.
+//   update ARCHIVE MASK BASEDIR
+//                  refreshes the entries that match MASK from the files of
+//                  the same relative names under BASEDIR, in place.
+//
+// --on-failure answers every failure question of the engine (default
+// abort); each question is printed as "failure: " and its text on standard
+// error.
 //
 // Exit status: 0 when the command worked; 1 when an exception left it
 // ("error: " and its message on standard error); 2 for a wrong command line.
@@ -68,9 +78,39 @@ int List(const Args& args) {
     return 0;
 }
 
+// Both mask operations take every entry kind and no exclusion mask, as the
+// program calls them.
+constexpr std::uint32_t kAnyAttributes = 10431;
+
+// Opens an existing archive with BaseDir set, runs `operation`, closes.
+int OnMatches(const Args& args,
+              void (archive::TZipBaseArchiver::*operation)(const std::string&, std::uint32_t,
+                                                           const std::string&)) {
+    archive::TZipArchiver zip("Zip");
+    Configure(zip, args[0]);
+    if (!platform::FileExists(zip.FileName)) {
+        throw archive::EZipException(archive::native::ArchiveNotFound, &zip, {zip.FileName});
+    }
+    zip.BaseDir = args[2];
+    zip.Open();
+    (zip.*operation)(args[1], kAnyAttributes, "");
+    zip.Close();
+    return 0;
+}
+
+int Extract(const Args& args) {
+    return OnMatches(args, &archive::TZipBaseArchiver::ExtractByMask);
+}
+
+int Update(const Args& args) {
+    return OnMatches(args, &archive::TZipBaseArchiver::UpdateByMask);
+}
+
 const std::map<std::string, Command>& Commands() {
     static const std::map<std::string, Command> commands = {
         {"list", {1, "list ARCHIVE", List}},
+        {"extract", {3, "extract ARCHIVE MASK DESTDIR", Extract}},
+        {"update", {3, "update ARCHIVE MASK BASEDIR", Update}},
     };
     return commands;
 }

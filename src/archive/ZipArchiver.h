@@ -21,6 +21,9 @@ class TFileStream;
 
 namespace archive {
 
+class TZipDataSink;
+struct TZipCodecContext;
+
 struct TZipOptions {
     bool Recurse = true;
     TZipStorePathMode StorePath = spRelativePath;
@@ -147,6 +150,28 @@ class TZipBaseArchiver : public TComponent {
     // Writes the changes of the outermost transaction into the archive.
     virtual void Commit();
 
+    // --- mask operations ---------------------------------------------------------
+    // Writes every matching entry into a file under BaseDir (ZipExtract.cpp).
+    void ExtractByMask(const std::string& mask, std::uint32_t searchAttr,
+                       const std::string& exclusionMask);
+    // Refreshes every matching entry from the file of the same relative name
+    // under BaseDir and commits at once (ZipRefresh.cpp).
+    void UpdateByMask(const std::string& mask, std::uint32_t searchAttr,
+                      const std::string& exclusionMask);
+    // The entry loop over the selected entries (ZipProcess.cpp).
+    void ProcessSelectedEntries(TZipProcessOperation operation);
+    // `name` uses "\" separators; `destinationFolder` ends with a delimiter.
+    void ExtractEntry(int index, const std::string& name, const std::string& destinationFolder);
+    // Decodes the entry into `target` and checks its size and CRC-32.
+    void ExtractToStream(int index, TZipDataSink& target);
+    void RefreshEntry(int index, const std::string& name, const std::string& destinationFolder);
+    void PrepareEntryFromFile(int index, const std::string& path);
+
+    // The most bytes one ExtractByMask call writes to disk, all entries
+    // together: far above any MIDlet suite, low enough that entries which
+    // share their data, or lie about their sizes, cannot fill the disk.
+    static constexpr std::uint64_t MaxExtractBytesPerCall = std::uint64_t{1} << 30;  // 1 GiB
+
     // --- state -----------------------------------------------------------------
     bool IsOpen() const { return isOpen_; }
     std::uint32_t OpenMode() const { return openMode_; }
@@ -157,6 +182,8 @@ class TZipBaseArchiver : public TComponent {
     platform::TFileStream* ArchiveStream() const { return archiveStream_.get(); }
     // The directory manager of the open archive (null when closed).
     TZipDirManager* DirManager() const { return dirManager_.get(); }
+    // Zip64Mode of the component; the base class never writes Zip64 records.
+    virtual TZip64Mode CurrentZip64Mode() const { return zmDisabled; }
 
     // --- dispatchers: the handler when assigned, else the default ------------
     virtual void UpdateCompressionMethod();
@@ -188,6 +215,38 @@ class TZipBaseArchiver : public TComponent {
   protected:
     // Releases the stream and the directory manager without writing.
     void ReleaseArchive();
+    // What the codec asks of the component while one entry streams.
+    TZipCodecContext CodecContext(const std::string& fileName, TZipProcessOperation operation);
+
+    // --- commit steps (ZipCommit.cpp, ZipCommitEntry.cpp) -----------------------
+    int FirstChangedIndex() const;
+    // Lowers `first` until no entry before it lies at or past the cut point.
+    int FirstRewrittenIndex(int first) const;
+    void MakeTailCopy();
+    void DiscardTailCopy();
+    bool CompressEntry(int index);
+    void CopyEntryRaw(int index);
+    void RollBackCommit();
+
+    // State of the running commit.
+    struct TZipCommitState {
+        std::int64_t CutPoint = 0;
+        std::unique_ptr<platform::TFileStream> TailCopy;
+        std::string TailCopyName;
+        TZipAction LastAction = fxaIgnore;  // answer of the last failed attempt
+        // What the directory manager held before the commit changed it.
+        TZipEndRecord EndRecord;
+        TZip64Locator Zip64Locator;
+        TZip64EndRecord Zip64EndRecord;
+        bool IsZip64 = false;
+        std::int64_t DirectoryOffset = 0;
+        std::string ArchiveComment;
+    };
+    TZipCommitState commit_;
+    // Base of stored names while an entry is refreshed.
+    std::string storedNameBase_;
+    // Bytes the running ExtractByMask may still write.
+    std::uint64_t extractBudget_ = MaxExtractBytesPerCall;
 
     bool isOpen_ = false;
     std::uint32_t openMode_ = 0;
@@ -213,6 +272,7 @@ class TZipArchiver : public TZipBaseArchiver {
     TZip64Mode Zip64Mode = zmDisabled;
 
     void UpdateCompressionMethod() override;
+    TZip64Mode CurrentZip64Mode() const override { return Zip64Mode; }
 };
 
 // Applies the values the window's form stores for its component `Zip`:

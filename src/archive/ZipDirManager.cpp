@@ -54,6 +54,14 @@ std::string TZipDirManager::NameToStored(const std::string& name) const {
     return OemFileNames() ? platform::CharToOem(ansi) : ansi;
 }
 
+std::string TZipDirManager::StoredNameOf(const TDirItem& item) const {
+    if (item.StoredName.empty() ||
+        platform::AnsiToUtf8(StoredToAnsi(item.StoredName)) != item.Name) {
+        return NameToStored(item.Name);
+    }
+    return item.StoredName;
+}
+
 void TZipDirManager::ResetDirectory() {
     Directory.SetCount(0);
     EndRecord = TZipEndRecord{};
@@ -457,10 +465,7 @@ void TZipDirManager::WriteDirectory(bool append, platform::TFileStream* stream) 
         }
         // The name as it was read while it is unchanged, else converted anew;
         // the length fields always tell what follows.
-        std::string name = item.StoredName;
-        if (name.empty() || platform::AnsiToUtf8(StoredToAnsi(name)) != item.Name) {
-            name = NameToStored(item.Name);
-        }
+        const std::string name = StoredNameOf(item);
         if (name.size() > 0xFFFF || extraLength > 0xFFFF) {
             throw EZipException(native::NameTooLong, Owner, {item.Name});
         }

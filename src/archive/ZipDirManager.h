@@ -54,6 +54,9 @@ class TZipDirManager {
     // UTF-8 name -> the bytes to store in local and central headers (ANSI,
     // then OEM when OEMFileNames is set).
     std::string NameToStored(const std::string& name) const;
+    // The bytes an item's name is written with, in local and central headers
+    // alike: as they were read while the name is unchanged, else converted.
+    std::string StoredNameOf(const TDirItem& item) const;
 
     platform::TFileStream* ArchiveStream;
     TZipBaseArchiver* Owner;

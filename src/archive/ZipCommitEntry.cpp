@@ -1,0 +1,215 @@
+// The two ways an entry is written during a commit: compressed anew from
+// its source file, or its old local record copied back from the tail copy.
+#include <memory>
+
+#include "archive/ZipArchiver.h"
+#include "archive/ZipConst.h"
+#include "archive/ZipZlib.h"
+#include "platform/CodePage.h"
+#include "platform/Stream.h"
+
+namespace archive {
+
+namespace {
+
+// Longest source path, in characters, that is opened.
+constexpr std::size_t MaxSourcePath = 259;
+// A data descriptor: optional signature, CRC-32, then two sizes of 4 bytes
+// (8 when the local header carries a Zip64 block).
+constexpr std::size_t LongestDescriptor = 24;
+
+std::size_t CharacterCount(const std::string& text) {
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < text.size(); ++count) {
+        platform::DecodeUtf8(text, pos);
+    }
+    return count;
+}
+
+std::vector<std::uint8_t> ReadAt(platform::TFileStream& stream, std::int64_t position,
+                                 std::size_t count) {
+    std::vector<std::uint8_t> bytes(count);
+    stream.SetPosition(position);
+    bytes.resize(stream.Read(bytes.data(), count));
+    return bytes;
+}
+
+// True when an extra field holds a Zip64 block.
+bool HasZip64Block(std::span<const std::uint8_t> extra) {
+    TByteCursor in(extra);
+    while (in.Remaining() >= 4) {
+        const std::uint16_t id = in.U16();
+        const std::uint16_t size = in.U16();
+        if (id == Zip64ExtraId) {
+            return true;
+        }
+        in.Skip(std::min<std::size_t>(size, in.Remaining()));
+    }
+    return false;
+}
+
+// The length of the data descriptor in `after` (the bytes that follow an
+// entry's data). Its signature is optional: the first word is the
+// signature unless it is the entry's CRC-32 and the second word is not.
+std::size_t DescriptorLength(std::span<const std::uint8_t> after, std::uint32_t crc, bool zip64) {
+    TByteCursor in(after);
+    const std::uint32_t first = in.U32();
+    const std::uint32_t second = in.U32();
+    const bool signature = first == DataDescriptorSignature && !(first == crc && second != crc);
+    const std::size_t length = (signature ? 4 : 0) + 4 + (zip64 ? 16 : 8);
+    return std::min(length, after.size());
+}
+
+}  // namespace
+
+bool TZipBaseArchiver::CompressEntry(int index) {
+    TDirItem& entry = dirManager_->Directory.ItemAt(index);
+    platform::TFileStream& archive = *archiveStream_;
+    // 1.
+    UpdateCompressionMethod();
+    bool cancel = false;
+    DoFileProgress(entry.Name, 0, entry.Operation, ppStart, cancel);
+    cancelled_ = cancelled_ || cancel;
+    if (cancelled_) {
+        return false;
+    }
+    std::unique_ptr<platform::TFileStream> source;
+    try {
+        // 2.
+        entry.HasZip64 = false;
+        const bool isFolder = entry.IsFolder() || (!entry.Name.empty() && entry.Name.back() == '/');
+        if (!isFolder) {
+            if (CharacterCount(entry.SourceFileName) > MaxSourcePath) {
+                throw EZipException(native::NameTooLong, this, {entry.SourceFileName});
+            }
+            try {
+                source = std::make_unique<platform::TFileStream>(
+                    entry.SourceFileName, platform::fmOpenRead | ShareModeFlags(Options.ShareMode));
+            } catch (const platform::EStreamError&) {
+                throw EZipException(native::CannotOpenSource, this, {entry.SourceFileName});
+            }
+        }
+        const std::uint64_t sourceSize = source ? static_cast<std::uint64_t>(source->Size()) : 0;
+        // 3.
+        const std::int64_t offset = archive.Position();
+        const bool zip64Offset =
+            static_cast<std::uint64_t>(offset) >= Zip64Marker32 || CurrentZip64Mode() == zmAlways;
+        entry.SetLocalHeaderOffset(static_cast<std::uint64_t>(offset));
+        // 4.
+        const bool zip64 = sourceSize >= Zip64Marker32 || zip64Offset;
+        TZipCentralHeader& h = entry.Header;
+        h.VersionNeeded = zip64 ? VersionZip64 : Options.OEMFileNames ? VersionOem : VersionAnsi;
+        h.VersionMadeBy = h.VersionNeeded;
+        const std::string storedName = dirManager_->StoredNameOf(entry);
+        TZipLocalHeader local;
+        local.VersionNeeded = h.VersionNeeded;
+        local.Flags = h.Flags;
+        local.Method = h.Method;
+        local.ModTime = h.ModTime;
+        local.ModDate = h.ModDate;
+        local.Crc32 = h.Crc32;
+        local.CompressedSize = 0;
+        local.UncompressedSize =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(sourceSize, Zip64Marker32));
+        local.NameLength = static_cast<std::uint16_t>(storedName.size());
+        local.ExtraLength = 0;
+        // 5.
+        if (zip64 && CurrentZip64Mode() == zmDisabled) {
+            throw EZipException(native::Zip64DisabledHeader, this, {entry.SourceFileName});
+        }
+        // 6.
+        std::vector<std::uint8_t> record;
+        TByteWriter out(record);
+        local.Encode(out);
+        out.String(storedName);
+        archive.WriteBuffer(record.data(), record.size());
+        // 7. The data, then the header again with the final CRC-32 and sizes.
+        if (source) {
+            if (!CompressEntryData(*source, archive, entry,
+                                   CodecContext(entry.Name, entry.Operation))) {
+                source.reset();
+                return false;
+            }
+            local.Method = h.Method;
+            local.Crc32 = h.Crc32;
+            local.CompressedSize = h.CompressedSize;
+            local.UncompressedSize = h.UncompressedSize;
+            record.clear();
+            local.Encode(out);
+            archive.SetPosition(offset);
+            archive.WriteBuffer(record.data(), record.size());
+            archive.Seek(local.NameLength, platform::SeekOrigin::soCurrent);
+        }
+        // 8.
+        if (cancelled_) {
+            return false;
+        }
+        // 9.
+        archive.Seek(0, platform::SeekOrigin::soEnd);
+        source.reset();
+        cancel = false;
+        DoFileProgress(entry.Name, 100, entry.Operation, ppEnd, cancel);
+        cancelled_ = cancelled_ || cancel;
+        return true;
+    } catch (const EZipException& e) {
+        // 10.
+        source.reset();
+        const std::string& shown = entry.Operation == poUpdate ? entry.Name : entry.SourceFileName;
+        DoProcessFileFailure(shown, entry.Operation, e.NativeError, e.ErrorCode, e.Message(),
+                             commit_.LastAction);
+        return false;
+    }
+}
+
+void TZipBaseArchiver::CopyEntryRaw(int index) {
+    TZipDirArray& directory = dirManager_->Directory;
+    const TZipDirArray& saved = dirManager_->SavedDirectory;
+    platform::TFileStream& archive = *archiveStream_;
+    // 1. The old record of the entry: the one at the same place when it has
+    // the same name (names may repeat), else the first of that name.
+    int j = -1;
+    if (index < saved.Count() && saved.ItemAt(index).Name == directory.ItemAt(index).Name) {
+        j = index;
+    }
+    for (int k = 0; j < 0 && k < saved.Count(); ++k) {
+        if (saved.ItemAt(k).Name == directory.ItemAt(index).Name) {
+            j = k;
+        }
+    }
+    if (j < 0) {
+        throw EZipException(native::SavedEntryMissing, this);
+    }
+    // 2.
+    if (directory.ItemAt(index).Operation == poUpdate) {
+        directory.PutItem(index, saved.ItemAt(j));
+    }
+    const TDirItem& old = saved.ItemAt(j);
+    // 3.
+    const std::int64_t newOffset = archive.Position();
+    // 4. Local header, name, extra field, data and data descriptor.
+    const std::int64_t from = static_cast<std::int64_t>(old.LocalHeaderOffset()) - commit_.CutPoint;
+    if (!commit_.TailCopy || from < 0) {
+        throw EZipException(native::SavedEntryMissing, this);
+    }
+    platform::TFileStream& tail = *commit_.TailCopy;
+    const std::vector<std::uint8_t> headerBytes = ReadAt(tail, from, LocalHeaderSize);
+    TByteCursor in(headerBytes);
+    const TZipLocalHeader local = TZipLocalHeader::Decode(in);
+    if (!in.Ok()) {
+        throw platform::EReadError(platform::ERROR_HANDLE_EOF);
+    }
+    const std::int64_t dataStart = from + LocalHeaderSize + local.NameLength + local.ExtraLength;
+    std::int64_t length = dataStart - from + static_cast<std::int64_t>(old.CompressedSize());
+    if ((local.Flags & FlagDataDescriptor) != 0) {
+        const std::vector<std::uint8_t> extra =
+            ReadAt(tail, from + LocalHeaderSize + local.NameLength, local.ExtraLength);
+        const std::vector<std::uint8_t> after = ReadAt(tail, from + length, LongestDescriptor);
+        length += static_cast<std::int64_t>(
+            DescriptorLength(after, old.Header.Crc32, HasZip64Block(extra)));
+    }
+    tail.SetPosition(from);
+    archive.CopyFrom(tail, length);
+    directory.ItemAt(index).SetLocalHeaderOffset(static_cast<std::uint64_t>(newOffset));
+}
+
+}  // namespace archive

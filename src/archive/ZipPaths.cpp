@@ -1,0 +1,167 @@
+#include "archive/ZipPaths.h"
+
+#include <vector>
+
+#include "archive/ZipStrFunc.h"
+#include "platform/CommandLine.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+
+namespace archive {
+
+namespace {
+
+using platform::IsPathDelimiter;
+
+std::vector<std::string> SplitPath(std::string_view path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = start;
+        while (end < path.size() && !IsPathDelimiter(path[end])) {
+            ++end;
+        }
+        if (end > start) {
+            parts.emplace_back(path.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return parts;
+}
+
+bool StartsWithTwoDelimiters(std::string_view path) {
+    return path.size() >= 2 && IsPathDelimiter(path[0]) && IsPathDelimiter(path[1]);
+}
+
+// `path` made absolute against `currentFolder`, "." and ".." resolved
+// without looking at the disk; a trailing delimiter stays.
+std::string ExpandPath(const std::string& path, const std::string& currentFolder) {
+    if (!path.empty() && IsPathDelimiter(path.front())) {
+        return platform::ExpandFileName(path);
+    }
+    return platform::ExpandFileName(platform::IncludeTrailingPathDelimiter(currentFolder) + path);
+}
+
+// `full` relative to the folder `base`: folder names compared without
+// regard to case, the spelling of `full` kept, "../" for each folder of
+// `base` that `full` does not share.
+std::string RelativePath(const std::string& base, const std::string& full) {
+    const std::vector<std::string> baseParts = SplitPath(base);
+    const std::vector<std::string> fullParts = SplitPath(full);
+    std::size_t common = 0;
+    while (common < baseParts.size() && common + 1 < fullParts.size() &&
+           platform::SameFileName(baseParts[common], fullParts[common])) {
+        ++common;
+    }
+    std::string result;
+    for (std::size_t i = common; i < baseParts.size(); ++i) {
+        result += "../";
+    }
+    for (std::size_t i = common; i < fullParts.size(); ++i) {
+        result += fullParts[i];
+        if (i + 1 < fullParts.size()) {
+            result += '/';
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+std::string ResolvePath(const std::string& base, const std::string& name,
+                        const std::string& currentFolder) {
+    // 1.
+    const std::string current = currentFolder.empty() ? platform::GetCurrentDir() : currentFolder;
+    // 2.
+    if (name.find(':') != std::string::npos || StartsWithTwoDelimiters(name)) {
+        return name;
+    }
+    // 3.
+    if (!name.empty()) {
+        if (IsPathDelimiter(name.front())) {
+            return ExpandPath(name, current);
+        }
+        const std::string& folder = base.empty() ? current : base;
+        return ExpandPath(platform::IncludeTrailingPathDelimiter(folder) + name, current);
+    }
+    // 4.
+    if (base.find(':') != std::string::npos ||
+        (!base.empty() && !platform::DirectoryExists(base))) {
+        return base;
+    }
+    return ExpandPath(platform::IncludeTrailingPathDelimiter(base), current);
+}
+
+std::string MakeStoredName(const std::string& path, const std::string& base,
+                           TZipStorePathMode mode) {
+    // 1.
+    const std::string absoluteBase = ResolvePath(base, {});
+    std::string full = ResolvePath(absoluteBase, path);
+    if (!full.empty() && IsPathDelimiter(full.back())) {
+        full.pop_back();
+    }
+    if (!full.empty() && full.back() == '.') {
+        full.pop_back();
+    }
+    // 2.
+    std::string result;
+    switch (mode) {
+        case spNoPath:
+            result = platform::ExtractFileName(full);
+            break;
+        case spRelativePath:
+            result = RelativePath(absoluteBase, full);
+            if (result.find("../") != std::string::npos ||
+                result.find("..\\") != std::string::npos) {
+                result = full;
+            }
+            break;
+        case spFullPath:
+            result = full;
+            break;
+        case spFullPathWithDrive:
+            result = ExpandPath(full, platform::GetCurrentDir());
+            break;
+    }
+    // 3.
+    if (mode != spFullPathWithDrive) {
+        if (const std::size_t colon = result.find(':'); colon != std::string::npos) {
+            result.erase(0, colon + 1);
+        } else {
+            for (std::size_t i = 0; i + 1 < result.size(); ++i) {
+                if (IsPathDelimiter(result[i]) && IsPathDelimiter(result[i + 1])) {
+                    std::size_t after = i + 2;
+                    while (after < result.size() && !IsPathDelimiter(result[after])) {
+                        ++after;
+                    }
+                    result.erase(0, std::min(after + 1, result.size()));
+                    break;
+                }
+            }
+        }
+        if (!result.empty() && IsPathDelimiter(result.front())) {
+            result.erase(0, 1);
+        }
+    }
+    // 4.
+    return ReplaceChar(result, '\\', '/');
+}
+
+bool IsRemovablePath(const std::string& path) {
+    const std::string drive = ExtractFileDrive(path);
+    return drive == "A:" || drive == "a:" || drive == "B:" || drive == "b:";
+}
+
+bool IsContainedEntryName(std::string_view name) {
+    if (name.empty() || IsPathDelimiter(name.front()) || name.find(':') != std::string_view::npos) {
+        return false;
+    }
+    for (const std::string& part : SplitPath(name)) {
+        if (part == "..") {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace archive

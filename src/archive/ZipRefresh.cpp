@@ -1,0 +1,166 @@
+// Refreshing entries from files: the selection by mask inside one
+// transaction, finding each entry's file under BaseDir, and turning the
+// entry into one that the commit compresses from that file.
+#include <ctime>
+
+#include "archive/ZipArchiver.h"
+#include "archive/ZipConst.h"
+#include "archive/ZipPaths.h"
+#include "archive/ZipSelect.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+
+namespace archive {
+
+namespace {
+
+// Name bytes that are UTF-8 by the general purpose flags.
+constexpr std::uint16_t FlagUtf8Name = 0x0800;
+
+// Restores a text when the scope ends.
+class TRestoreText {
+  public:
+    TRestoreText(std::string& text, std::string value) : text_(text), old_(std::move(text)) {
+        text_ = std::move(value);
+    }
+    ~TRestoreText() { text_ = std::move(old_); }
+    TRestoreText(const TRestoreText&) = delete;
+    TRestoreText& operator=(const TRestoreText&) = delete;
+
+  private:
+    std::string& text_;
+    std::string old_;
+};
+
+// The last-write time of a file or folder as MS-DOS date-time; the current
+// time when it cannot be read.
+std::uint32_t DosTimeOf(const std::string& path) {
+    platform::FileTime time;
+    if (!platform::GetFileLastWriteTime(path, time)) {
+        time = platform::FileTime{static_cast<std::int64_t>(std::time(nullptr)), 0};
+    }
+    return platform::FileTimeToDosDateTime(time);
+}
+
+}  // namespace
+
+void TZipBaseArchiver::UpdateByMask(const std::string& mask, std::uint32_t searchAttr,
+                                    const std::string& exclusionMask) {
+    // 1. (2: spanning never applies to a single file.)
+    if (!isOpen_) {
+        throw EZipException(native::ArchiveNotOpen, this);
+    }
+    // 3-4.
+    SelectEntries(dirManager_->Directory, mask, searchAttr, exclusionMask, Options);
+    BeginTransaction();
+    // 5-7.
+    try {
+        ProcessSelectedEntries(poUpdate);
+        EndTransaction();
+    } catch (...) {
+        AbandonTransaction();
+        throw;
+    }
+}
+
+void TZipBaseArchiver::RefreshEntry(int index, const std::string& name,
+                                    const std::string& destinationFolder) {
+    TZipDirArray& directory = dirManager_->Directory;
+    if (index < 0 || index >= directory.Count()) {
+        throw EZipException(native::UpdateIndex, this);
+    }
+    const TDirItem& entry = directory.ItemAt(index);
+    // 1. Folders, and names that would lead out of the folder, stay as
+    // they are: files are only looked up below BaseDir.
+    if (entry.IsFolder() || !IsContainedEntryName(name)) {
+        return;
+    }
+    // 2-3.
+    const std::string path = ResolvePath(destinationFolder, name);
+    if (!platform::FileExists(path)) {
+        return;
+    }
+    // 4.
+    if (!Options.ReplaceReadOnly && (entry.Header.ExternalAttributes & AttrReadOnly) != 0) {
+        return;
+    }
+    // 5.
+    const auto entryStamp = static_cast<std::int32_t>(entry.Header.DosDateTime());
+    const auto fileStamp = static_cast<std::int32_t>(platform::FileAge(path));
+    bool confirm = true;
+    switch (Options.OverwriteMode) {
+        case omAlways:
+            break;
+        case omNever:
+            return;
+        case omPrompt: {
+            std::string destination = name;
+            confirm = false;
+            DoConfirmOverwrite(path, destination, confirm);
+            break;
+        }
+        case omIfNewer:
+            confirm = fileStamp > entryStamp;
+            break;
+        case omIfOlder:
+            confirm = fileStamp < entryStamp;
+            break;
+    }
+    if (!confirm) {
+        return;
+    }
+    // 6.
+    TRestoreText base(storedNameBase_, ResolvePath(BaseDir, {}));
+    if (transactionDepth_ == 0) {
+        throw EZipException(native::UpdateNotStarted, this);
+    }
+    PrepareEntryFromFile(index, path);
+    directory.ItemAt(index).Operation = poUpdate;
+}
+
+void TZipBaseArchiver::PrepareEntryFromFile(int index, const std::string& path) {
+    TZipDirArray& directory = dirManager_->Directory;
+    // 1.
+    std::string storedName = MakeStoredName(path, storedNameBase_, Options.StorePath);
+    if (storedName.empty()) {
+        return;
+    }
+    // 2.
+    const bool isFolder = platform::DirectoryExists(path);
+    const std::uint32_t dosTime = DosTimeOf(path);
+    std::uint32_t attributes = platform::GetFileAttributes(path);
+    if (attributes == platform::INVALID_FILE_ATTRIBUTES) {
+        attributes = AttrArchive;
+    }
+    if (isFolder) {
+        storedName += '/';
+    }
+    // 3. Name bytes that stay as they were keep telling their encoding.
+    const TZipCentralHeader old = directory.ItemAt(index).Header;
+    const bool sameName = directory.ItemAt(index).Name == storedName;
+    directory.SetItemName(index, platform::Utf8ToAnsi(storedName));
+    TDirItem& entry = directory.ItemAt(index);
+    entry.Modified = true;
+    entry.SourceFileName = path;
+    entry.EntryPassword = Password;
+    entry.CompressMode = isFolder ? 0 : CompressionMode();
+    TZipCentralHeader& h = entry.Header;
+    h = TZipCentralHeader{};
+    h.VersionMadeBy = Options.OEMFileNames ? VersionOem : VersionAnsi;
+    h.VersionNeeded = h.VersionMadeBy;
+    h.Flags = isFolder ? FlagFolder : 0;
+    if (!Password.empty()) {
+        h.Flags |= FlagEncrypted;
+    }
+    if (sameName) {
+        h.Flags |= old.Flags & FlagUtf8Name;
+    }
+    h.Method = isFolder ? MethodStored : static_cast<std::uint16_t>(CompressionMethod());
+    h.ModTime = static_cast<std::uint16_t>(dosTime & 0xFFFF);
+    h.ModDate = static_cast<std::uint16_t>(dosTime >> 16);
+    h.Crc32 = isFolder ? 0 : 0xFFFFFFFF;
+    h.NameLength = static_cast<std::uint16_t>(platform::Utf8ToAnsi(storedName).size());
+    h.ExternalAttributes = attributes;
+}
+
+}  // namespace archive

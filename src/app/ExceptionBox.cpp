@@ -1,16 +1,13 @@
 #include "app/ExceptionBox.h"
 
 #include "app/Languages.h"
+#include "midlet/ExceptionText.h"
 #include "platform/Dialogs.h"
 
 namespace app {
 
 std::string ExceptionBoxText(const std::string& message) {
-    std::string text = message;
-    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') {
-        text += '.';
-    }
-    return text;
+    return midlet::ExceptionBoxText(message);
 }
 
 void ShowException(const std::string& message) {

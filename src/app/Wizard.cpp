@@ -6,6 +6,7 @@
 #include "app/AnsiText.h"
 #include "app/Languages.h"
 #include "app/Unit1.h"
+#include "midlet/Batch.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
 
@@ -53,9 +54,9 @@ void TForm1::step3Click() {
     SaveSettings();
     ShowPanels(false, false, true, false);
     pro->SetMax(3 * list->count());
-    // Still to come: the batch run starts here, as midlet::RunBatch over a
-    // RunContext of Options(), State, this window as its output and Zip,
-    // with the program folder. The midlet layer does not have it yet.
+    const midlet::RunOptions options = Options();
+    midlet::RunContext run{options, State, *this, Zip, platform::ProgramFolder()};
+    midlet::RunBatch(run);
 }
 
 void TForm1::step4Click() {

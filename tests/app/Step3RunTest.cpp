@@ -1,0 +1,88 @@
+// Step 3 runs the preparation over the listed JARs: the log lines, the
+// progress bar, a second run, and a failure shown in the exception box.
+#include "app/WindowFixture.h"
+#include "midlet/prepare_support.h"
+
+namespace apptest {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// The log lines from `from` on.
+Lines LogLines(const app::TForm1& f, int from = 0) {
+    Lines lines;
+    for (int i = from; i < f.out->count(); ++i) {
+        lines.push_back(f.out->item(i)->text().toStdString());
+    }
+    return lines;
+}
+
+class StepThree : public WindowTest {
+  protected:
+    std::string Jar(const std::string& file, const std::optional<std::string>& manifest) {
+        const std::string path = Folder() + "in/" + file;
+        preptest::MakeZipJar(path, manifest, {{"icon.png", preptest::TinyPng()}});
+        return path;
+    }
+    std::string Midlet(const std::string& file, const std::string& name) {
+        return Jar(file, preptest::SimpleManifest(name));
+    }
+};
+
+TEST_F(StepThree, RunsTheListAndASecondRunFindsTheProjects) {
+    app::TForm1& f = Form();
+    Drop({Midlet("a.jar", "Alpha")});
+    Drop({Midlet("b.jar", "Beta Game")});
+    Click(f.step2);
+    Click(f.step3);
+
+    EXPECT_EQ(ShownPanels(), "3");
+    EXPECT_FALSE(f.out->isHidden());
+    EXPECT_EQ(LogLines(f), (Lines{"Alpha.jad generated!", "Alpha.ids generated!",
+                                  "BetaGame.jad generated!", "BetaGame.ids generated!"}));
+    EXPECT_EQ(f.pro->Max(), 6);
+    EXPECT_EQ(f.pro->Position(), 6);
+    EXPECT_TRUE(dialogs.questions.empty());
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(Folder() + "projects/Alpha/Alpha.jar")));
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(Folder() + "projects/BetaGame/icon.png")));
+
+    Click(f.step3);
+    EXPECT_EQ(LogLines(f, 4),
+              (Lines{"Alpha.jad is already generated!", "Alpha.ids generated!",
+                     "BetaGame.jad is already generated!", "BetaGame.ids generated!"}));
+    EXPECT_EQ(f.pro->Position(), 6);  // held at the maximum
+    Click(f.pro);
+    EXPECT_EQ(ShownPanels(), "4");
+    EXPECT_EQ(f.s_jar->Caption(), "2");
+    EXPECT_EQ(f.s_jad->Caption(), "2");
+    EXPECT_EQ(f.s_ids->Caption(), "4");
+}
+
+TEST_F(StepThree, AFailingJarEndsTheRunInTheExceptionBox) {
+    app::TForm1& f = Form();
+    AddThroughDialog(
+        {Midlet("a.jar", "Alpha"), Jar("bare.jar", std::nullopt), Midlet("c.jar", "Gamma")});
+    Click(f.step2);
+    Click(f.ids_gen);  // no IDS files this time
+    Click(f.step3);
+
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    const auto& box = dialogs.questions[0];
+    EXPECT_EQ(box.text, "File not found.");
+    EXPECT_EQ(box.caption, "Quellor");
+    EXPECT_EQ(box.flags, platform::MB_OK | platform::MB_ICONERROR);
+    EXPECT_EQ(ShownPanels(), "3");
+    EXPECT_EQ(LogLines(f), (Lines{"Alpha.jad generated!"}));
+    EXPECT_EQ(f.pro->Max(), 9);
+    EXPECT_EQ(f.pro->Position(), 3);
+
+    // The user may start again: the failed JAR's working copy is skipped.
+    Click(f.step3);
+    EXPECT_EQ(LogLines(f, 1),
+              (Lines{"Alpha.jad is already generated!", Folder() + "temp/bare.jar already exists!",
+                     "Gamma.jad generated!"}));
+    EXPECT_EQ(dialogs.questions.size(), 1u);
+}
+
+}  // namespace
+}  // namespace apptest

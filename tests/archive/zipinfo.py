@@ -127,6 +127,60 @@ def make(kind, path):
             info.extra = struct.pack("<HH", 0x7777, 296) + bytes(296)
             zf.writestr(info, b"data")
             zf.writestr(zipfile.ZipInfo("after.txt"), b"more data")
+    elif kind == "icons":
+        # Two icons that one mask finds, a folder entry, attribute words.
+        with zipfile.ZipFile(path, "w") as zf:
+            for name, data, attr in [("META-INF/", b"", 0x10),
+                                     ("META-INF/MANIFEST.MF", ENTRIES[1][1], 0x20),
+                                     ("icon.png", bytes(range(256)), 0x21),
+                                     ("res/", b"", 0x10),
+                                     ("res/icon.png", b"second icon", 0x00)]:
+                info = zipfile.ZipInfo(name, date_time=(2019, 3, 4, 5, 6, 8))
+                info.external_attr = attr
+                info.compress_type = zipfile.ZIP_STORED if name.endswith("/") else zipfile.ZIP_DEFLATED
+                zf.writestr(info, data)
+    elif kind.startswith("method"):
+        # b.txt's method patched in both headers (methodNN), or its stored
+        # data altered so that its CRC-32 no longer fits (method-badcrc).
+        buf = io.BytesIO()
+        with zipfile.ZipFile(buf, "w") as zf:
+            for name in ["a.txt", "b.txt", "c.txt"]:
+                zf.writestr(zipfile.ZipInfo(name), name.encode() * 50)
+        data = bytearray(buf.getvalue())
+        local = data.find(b"PK\x03\x04b.txt"[:4], data.find(b"b.txt") - 40)
+        central = data.find(b"PK\x01\x02", data.find(b"PK\x01\x02") + 1)
+        if kind == "method-badcrc":
+            data[local + 30 + 5 + 10] ^= 0x20
+        else:
+            method = int(kind[6:])
+            struct.pack_into("<H", data, local + 8, method)
+            struct.pack_into("<H", data, central + 10, method)
+        with open(path, "wb") as f:
+            f.write(bytes(data))
+    elif kind == "slip":
+        # Names that would lead out of the destination folder, among
+        # harmless ones.
+        with zipfile.ZipFile(path, "w") as zf:
+            for name in ["good.txt", "../up.txt", "/abs.txt", "C:/drive.txt",
+                         "\\\\server\\share\\unc.txt", "ok/../../up2.txt",
+                         "a/..\\..\\up3.txt", "..", "sub/", "sub/fine.txt"]:
+                info = zipfile.ZipInfo("x")
+                info.filename = name
+                info.orig_filename = name
+                zf.writestr(info, b"" if name.endswith("/") else b"payload " + name.encode())
+    elif kind == "midlet":
+        # Entries before and after the manifest, every entry with a data
+        # descriptor, and an archive comment.
+        with open(path, "wb") as f:
+            with zipfile.ZipFile(Unseekable(f), "w") as zf:
+                for name, data in [("Before.class", b"before" * 40)] + ENTRIES + [
+                        ("After.class", b"after" * 40)]:
+                    info = zipfile.ZipInfo(name, date_time=(2020, 5, 17, 12, 30, 10))
+                    info.compress_type = zipfile.ZIP_STORED if name.endswith("/") else zipfile.ZIP_DEFLATED
+                    info.external_attr = 0x10 if name.endswith("/") else 0x20
+                    with zf.open(info, "w") as out:
+                        out.write(data)
+                zf.comment = b"the archive comment"
     elif kind.startswith("many"):
         count = int(kind[4:])
         with zipfile.ZipFile(path, "w") as zf:

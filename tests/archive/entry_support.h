@@ -77,6 +77,53 @@ inline std::unique_ptr<archive::TZipArchiver> OpenArchive(const std::string& arc
     return zip;
 }
 
+// Archive writers of other tools over a tree of files.
+struct Writer {
+    const char* name;
+    const char* command;  // run in the tree folder; $OUT is the archive
+};
+
+inline const Writer kWriters[] = {
+    {"zip_deflated", "zip -qrX \"$OUT\" ."},
+    {"zip_stored", "zip -qrX0 \"$OUT\" ."},
+    {"zip_descriptors", "zip -qrX - . > \"$OUT\""},
+    {"jar_deflated", "jar --create --no-manifest --file \"$OUT\" ."},
+    {"jar_stored", "jar --create --no-manifest --no-compress --file \"$OUT\" ."},
+    {"sevenzip_deflated", "7z a -tzip -bd -bso0 \"$OUT\" ."},
+    {"sevenzip_stored", "7z a -tzip -mx=0 -bd -bso0 \"$OUT\" ."},
+    {"python_comment",
+     "python3 -c \"import zipfile,os\n"
+     "z=zipfile.ZipFile('$OUT','w',zipfile.ZIP_DEFLATED)\n"
+     "[z.write(os.path.join(d,f),os.path.relpath(os.path.join(d,f))) for d,_,fs in "
+     "sorted(os.walk('.')) for f in sorted(fs)]\n"
+     "z.comment=b'made for a test'\nz.close()\""},
+    {"python_descriptors",
+     "python3 -c \"import zipfile,os,io\n"
+     "class U(io.RawIOBase):\n"
+     "  def __init__(s,f): s.f=f\n"
+     "  def writable(s): return True\n"
+     "  def write(s,b): return s.f.write(b)\n"
+     "f=open('$OUT','wb')\nz=zipfile.ZipFile(U(f),'w',zipfile.ZIP_DEFLATED)\n"
+     "[z.write(os.path.join(d,f),os.path.relpath(os.path.join(d,f))) for d,_,fs in "
+     "sorted(os.walk('.')) for f in sorted(fs)]\nz.close()\nf.close()\""},
+    // 100 bytes in front, offsets counted from the archive's own start.
+    {"prefix_unadjusted",
+     "zip -qrX a.zip . && head -c 100 /dev/zero > \"$OUT\" && cat a.zip >> "
+     "\"$OUT\" && rm a.zip"},
+    // The same, offsets adjusted to count from the start of the file.
+    {"prefix_adjusted",
+     "zip -qrX a.zip . && head -c 100 /dev/zero > \"$OUT\" && cat a.zip >> "
+     "\"$OUT\" && rm a.zip && zip -qA \"$OUT\""},
+};
+
+inline void MakeArchive(const Writer& writer, const std::string& tree, const std::string& archive) {
+    std::string command = writer.command;
+    for (auto at = command.find("$OUT"); at != std::string::npos; at = command.find("$OUT")) {
+        command.replace(at, 4, archive);
+    }
+    ASSERT_EQ(Shell("cd " + Quote(tree) + " && " + command).status, 0) << command;
+}
+
 // ExtractByMask as the program calls it, on a freshly opened archive.
 inline void ExtractAll(const std::string& archive, const std::string& mask,
                        const std::string& destination) {

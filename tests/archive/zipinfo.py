@@ -6,6 +6,10 @@
                                CRC-32 and external attributes as 8 hex digits,
                                local header offset; exit 1 when unreadable
   zipinfo.py make KIND ARCHIVE writes one of the archives below
+  zipinfo.py verify ARCHIVE    testzip, then one line per entry: name bytes
+                               and general purpose flags in hex, then the
+                               archive comment in hex; exit 1 when a check
+                               fails
 """
 import io
 import struct
@@ -192,7 +196,26 @@ def make(kind, path):
     return 0
 
 
+def verify(path):
+    try:
+        with zipfile.ZipFile(path) as zf:
+            bad = zf.testzip()
+            if bad is not None:
+                print("error: bad entry %s" % bad, file=sys.stderr)
+                return 1
+            out = sys.stdout.buffer
+            for info in zf.infolist():
+                out.write(raw_name(info) + b"\t%04x\n" % info.flag_bits)
+            out.write(b"comment\t" + zf.comment.hex().encode() + b"\n")
+    except Exception as e:
+        print("error: %s: %s" % (type(e).__name__, e), file=sys.stderr)
+        return 1
+    return 0
+
+
 if __name__ == "__main__":
+    if len(sys.argv) == 3 and sys.argv[1] == "verify":
+        sys.exit(verify(sys.argv[2]))
     if len(sys.argv) == 3 and sys.argv[1] == "list":
         sys.exit(list_archive(sys.argv[2]))
     if len(sys.argv) == 4 and sys.argv[1] == "make":

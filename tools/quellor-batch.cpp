@@ -167,9 +167,7 @@ class ConsoleOutput : public midlet::IRunOutput {
         }
     }
 
-  private:
-    static constexpr int kWidth = 40;
-
+    // Takes the bar off its line, and draws it again.
     void Erase() {
         if (drawBar_) {
             std::cerr << "\r\x1b[K" << std::flush;
@@ -187,9 +185,42 @@ class ConsoleOutput : public midlet::IRunOutput {
                   << '/' << maximum_ << std::flush;
     }
 
+  private:
+    static constexpr int kWidth = 40;
+
     int maximum_;
     int position_ = 0;
     bool drawBar_;
+};
+
+// The questions of a run get lines of their own, not the end of the bar's.
+class QuestionsBesideTheBar : public platform::IDialogs {
+  public:
+    QuestionsBesideTheBar(platform::IDialogs& dialogs, ConsoleOutput& output)
+        : dialogs_(dialogs), output_(output) {}
+
+    int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override {
+        return Asked([&] { return dialogs_.MessageBox(text, caption, flags); });
+    }
+    int MessageDlg(const std::string& text, platform::MsgDlgType kind,
+                   platform::MsgDlgButtons buttons, platform::MsgDlgBtn defaultButton) override {
+        return Asked([&] { return dialogs_.MessageDlg(text, kind, buttons, defaultButton); });
+    }
+    bool ShellOpen(const std::string& path) override {
+        return Asked([&] { return dialogs_.ShellOpen(path); });
+    }
+
+  private:
+    template <class Question>
+    auto Asked(Question&& question) -> decltype(question()) {
+        output_.Erase();
+        const auto answer = question();
+        output_.Draw();
+        return answer;
+    }
+
+    platform::IDialogs& dialogs_;
+    ConsoleOutput& output_;
 };
 
 int Usage() {
@@ -215,13 +246,14 @@ int main(int argc, char** argv) {
     const std::string programFolder = platform::ProgramFolder();
     const midlet::RunOptions options = OptionsFor(line, midlet::LoadSettings(programFolder));
 
-    tools::HeadlessDialogs dialogs(line.policy);
-    platform::DialogsGuard guard(dialogs);
-    archive::TZipArchiver zip("Zip");
-    archive::ApplyFormValues(zip);
     midlet::ProgramState state;
     state.jarCount = static_cast<int>(options.list.size());
     ConsoleOutput output(3 * state.jarCount, platform::StdErrIsTerminal());
+    tools::HeadlessDialogs headless(line.policy);
+    QuestionsBesideTheBar dialogs(headless, output);
+    platform::DialogsGuard guard(dialogs);
+    archive::TZipArchiver zip("Zip");
+    archive::ApplyFormValues(zip);
     midlet::RunContext run{options, state, output, zip, programFolder};
     try {
         midlet::RunBatch(run);

@@ -23,16 +23,6 @@ class Batch : public Workspace {
     }
 };
 
-TEST_F(Batch, AnEmptyListMakesTheWorkspaceAndNothingElse) {
-    Run({});
-    EXPECT_TRUE(output.logShown);
-    EXPECT_TRUE(output.log.empty());
-    EXPECT_TRUE(output.advances.empty());
-    EXPECT_TRUE(FolderNames(Temp()).empty());
-    EXPECT_TRUE(FolderNames(Projects()).empty());
-    EXPECT_TRUE(fs::is_directory(Temp()) && fs::is_directory(Projects()));
-}
-
 TEST_F(Batch, SecondRunFindsTheProjectsAndThirdRunSkipsTheJars) {
     const Lines list = {Listed("a.jar", "Alpha"), Listed("b.jar", "Beta Game")};
     Run(list);
@@ -74,14 +64,6 @@ TEST_F(Batch, NamesSharingNineCharactersMakeOneProject) {
                          "MIDlet-Name: RallyNightStage\r\n"));
     EXPECT_EQ(platform::ReadAllLines(Projects("RallyNigh.ids"))[1], "RallyNightmare");
     EXPECT_TRUE(fs::exists(Temp("mare.jar")));
-}
-
-TEST_F(Batch, SameFileNameFromTwoFolders) {
-    const std::string first = Listed("x/game.jar", "First");
-    const std::string second = Listed("y/game.jar", "Second");
-    Run({first, second});
-    EXPECT_EQ(output.log, (Lines{"First.jad generated!", "First.ids generated!",
-                                 "Second.jad generated!", "Second.ids generated!"}));
 }
 
 TEST_F(Batch, FailureInTheThirdOfFiveEndsTheRunThere) {

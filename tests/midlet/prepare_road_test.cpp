@@ -94,16 +94,6 @@ TEST_F(Road, SimpleJadAndAnIconInAFolder) {
     EXPECT_EQ(FolderNames(Projects()), (std::vector<std::string>{"Chess/"}));
 }
 
-TEST_F(Road, WithoutIconTheFolderHoldsJadAndJar) {
-    const std::string listed = In("plain.jar");
-    MakeZipJar(listed, SimpleManifest("Plain"), {{"icon.png", TinyPng()}});
-    options.extractIcon = false;
-
-    Run({listed});
-
-    EXPECT_EQ(FolderNames(Projects("Plain")), (std::vector<std::string>{"Plain.jad", "Plain.jar"}));
-}
-
 // A manifest stored in lower case behind other entries. (The jar tool's
 // JARs above carry data descriptors on their deflated entries.)
 TEST_F(Road, ManifestInLowerCaseLateInTheArchive) {

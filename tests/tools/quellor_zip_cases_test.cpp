@@ -2,10 +2,19 @@
 // the arguments, the exit status and the exact lines expected on standard
 // output ("stdout ...") and standard error ("stderr ..."). Archive names in
 // the arguments are the data files next to it, copied into a scratch folder
-// ("$DATA" in an expected line stands for that folder).
+// ("$DATA" in an argument or an expected line stands for that folder).
+// Further lines, with paths relative to that folder and "\r" "\n" in texts:
+//   setup PATH TEXT   a file written before the run
+//   file PATH TEXT    a file that must hold exactly TEXT afterwards
+//   size PATH N       a file that must hold N bytes afterwards
+//   absent PATH       nothing of that name afterwards
+//   after LINE        a line of "quellor-zip list" of the first archive
+//                     argument afterwards (its archives may change only
+//                     when a case has these lines)
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -25,7 +34,34 @@ struct Case {
     int status = 0;
     std::string out;
     std::string err;
+    std::vector<std::pair<std::string, std::string>> setup;
+    std::vector<std::pair<std::string, std::string>> files;
+    std::vector<std::pair<std::string, std::uintmax_t>> sizes;
+    std::vector<std::string> absent;
+    std::string after;
+    bool changesArchive = false;
 };
+
+// "\r" and "\n" in a text of a case file.
+std::string Unescape(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == 'r' || text[i + 1] == 'n')) {
+            out += text[++i] == 'r' ? '\r' : '\n';
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::pair<std::string, std::string> PathAndText(const std::string& rest) {
+    const auto space = rest.find(' ');
+    if (space == std::string::npos) {
+        return {rest, ""};
+    }
+    return {rest.substr(0, space), Unescape(rest.substr(space + 1))};
+}
 
 Case ReadCase(const fs::path& file) {
     Case c;
@@ -45,6 +81,18 @@ Case ReadCase(const fs::path& file) {
             c.out += rest + "\n";
         } else if (key == "stderr") {
             c.err += rest + "\n";
+        } else if (key == "setup") {
+            c.setup.push_back(PathAndText(rest));
+        } else if (key == "file") {
+            c.files.push_back(PathAndText(rest));
+        } else if (key == "size") {
+            const auto [path, count] = PathAndText(rest);
+            c.sizes.emplace_back(path, std::stoull(count));
+        } else if (key == "absent") {
+            c.absent.push_back(rest);
+        } else if (key == "after") {
+            c.after += rest + "\n";
+            c.changesArchive = true;
         }
     }
     return c;
@@ -98,36 +146,89 @@ class QuellorZipCase : public ::testing::TestWithParam<std::string> {
     fs::path data;
 };
 
-TEST_P(QuellorZipCase, Runs) {
-    const Case c = ReadCase(kCases / (GetParam() + ".test"));
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// quellor-zip with these arguments; archive names stand for the copies in
+// `data`, "$DATA" for `data` itself.
+ToolRun RunTool(const std::vector<std::string>& args, const fs::path& data) {
     std::string command = Quote(QUELLOR_BINARY_DIR "/tools/quellor-zip");
-    for (const std::string& arg : c.args) {
+    for (const std::string& arg : args) {
         const auto ext = fs::path(arg).extension();
-        command += " " + Quote(ext == ".zip" || ext == ".jar" ? (data / arg).string() : arg);
+        command +=
+            " " + Quote(ext == ".zip" || ext == ".jar" ? (data / arg).string()
+                                                       : Replace(arg, "$DATA", data.string()));
     }
     const fs::path errFile = data / "stderr.txt";
     command += " 2>" + Quote(errFile.string());
+    ToolRun run;
     FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string out;
+    if (pipe == nullptr) {
+        return run;
+    }
     char buffer[4096];
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        out.append(buffer, n);
+        run.out.append(buffer, n);
     }
     const int status = pclose(pipe);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), c.status);
-    EXPECT_EQ(out, c.out);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::ifstream errIn(errFile, std::ios::binary);
-    const std::string err{std::istreambuf_iterator<char>(errIn), {}};
-    if (c.status != 2) {  // a usage text is not compared
-        EXPECT_EQ(err, Replace(c.err, "$DATA", data.string()));
+    run.err.assign(std::istreambuf_iterator<char>(errIn), {});
+    fs::remove(errFile);
+    return run;
+}
+
+void WriteText(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_P(QuellorZipCase, Runs) {
+    const Case c = ReadCase(kCases / (GetParam() + ".test"));
+    for (const auto& [path, text] : c.setup) {
+        WriteText(data / path, text);
     }
-    // Listing leaves every archive as it was.
+    const ToolRun run = RunTool(c.args, data);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.out, c.out);
+    if (c.status != 2) {  // a usage text is not compared
+        EXPECT_EQ(run.err, Replace(c.err, "$DATA", data.string()));
+    }
+    for (const auto& [path, text] : c.files) {
+        EXPECT_TRUE(fs::is_regular_file(data / path)) << path;
+        EXPECT_EQ(ReadText(data / path), text) << path;
+    }
+    for (const auto& [path, size] : c.sizes) {
+        EXPECT_TRUE(fs::is_regular_file(data / path)) << path;
+        EXPECT_EQ(fs::file_size(data / path), size) << path;
+    }
+    for (const std::string& path : c.absent) {
+        EXPECT_FALSE(fs::exists(fs::symlink_status(data / path))) << path;
+    }
+    if (c.changesArchive) {
+        const auto archive = std::find_if(c.args.begin(), c.args.end(), [](const std::string& a) {
+            const auto ext = fs::path(a).extension();
+            return ext == ".zip" || ext == ".jar";
+        });
+        ASSERT_NE(archive, c.args.end());
+        const ToolRun listing = RunTool({"list", *archive}, data);
+        EXPECT_EQ(listing.status, 0);
+        EXPECT_EQ(listing.out, c.after);
+        return;
+    }
+    // Everything else leaves every archive as it was.
     for (const auto& entry : fs::directory_iterator(kCases)) {
         const auto ext = entry.path().extension();
         if (ext == ".zip" || ext == ".jar") {
-            EXPECT_EQ(fs::file_size(entry.path()), fs::file_size(data / entry.path().filename()));
+            EXPECT_EQ(ReadText(entry.path()), ReadText(data / entry.path().filename()));
         }
     }
     EXPECT_FALSE(fs::exists(data / "missing.zip"));

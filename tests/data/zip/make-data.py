@@ -48,6 +48,10 @@ def main():
     for name, data in files.items():
         with open(os.path.join(here, name), "wb") as f:
             f.write(data)
+    # A stored entry whose CRC-32 no longer fits, and names that lead out of
+    # the destination folder.
+    for kind, name in [("method-badcrc", "badcrc.zip"), ("slip", "slip.zip")]:
+        zipinfo.make(kind, os.path.join(here, name))
 
 
 if __name__ == "__main__":

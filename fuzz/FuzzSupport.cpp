@@ -90,6 +90,13 @@ void WriteInputFile(const std::string& path, const std::uint8_t* data, std::size
     file.WriteBuffer(data, size);
 }
 
+std::string ReadInputFile(const std::string& path) {
+    platform::TFileStream file(path, platform::fmOpenRead | platform::fmShareDenyNone);
+    std::string content(static_cast<std::size_t>(file.Size()), '\0');
+    file.ReadBuffer(content.data(), content.size());
+    return content;
+}
+
 void Fail(const std::string& what) {
     std::fprintf(stderr, "fuzz oracle: %s\n", what.c_str());
     std::abort();

@@ -43,6 +43,9 @@ class ScratchFolder {
 // Writes the bytes as the whole content of a new file.
 void WriteInputFile(const std::string& path, const std::uint8_t* data, std::size_t size);
 
+// The whole content of a file.
+std::string ReadInputFile(const std::string& path);
+
 // The input as text.
 inline std::string_view AsText(const std::uint8_t* data, std::size_t size) {
     return {reinterpret_cast<const char*>(data), size};

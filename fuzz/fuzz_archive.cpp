@@ -33,6 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     zip.Close();
 
+    // Extraction leaves the archive as it was (an empty file becomes an empty
+    // archive when it is closed).
+    if (size > 0 && fuzz::ReadInputFile(jar) != fuzz::AsText(data, size)) {
+        fuzz::Fail("extraction changed the archive");
+    }
     // Whatever the entry names say, nothing lands beside the output folder.
     for (const std::string& name : platform::ListFolder(folder.Path())) {
         if (name != "input.jar" && name != "out") {

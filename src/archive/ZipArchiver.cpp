@@ -243,6 +243,27 @@ void TZipBaseArchiver::DoCopyTempFileProgress(double progress, TZipProgressPhase
     }
 }
 
+bool TZipBaseArchiver::OverwriteAllowed(const std::string& incoming, const std::string& existing,
+                                        std::int32_t incomingStamp, std::int32_t existingStamp) {
+    switch (Options.OverwriteMode) {
+        case omAlways:
+            return true;
+        case omNever:
+            return false;
+        case omPrompt: {
+            std::string destination = existing;
+            bool confirm = false;
+            DoConfirmOverwrite(incoming, destination, confirm);
+            return confirm;
+        }
+        case omIfNewer:
+            return incomingStamp > existingStamp;
+        case omIfOlder:
+            return incomingStamp < existingStamp;
+    }
+    return false;
+}
+
 void TZipBaseArchiver::DoConfirmOverwrite(const std::string& sourceFileName,
                                           std::string& destFileName, bool& confirm) {
     if (OnConfirmOverwrite) {

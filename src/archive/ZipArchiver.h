@@ -195,6 +195,11 @@ class TZipBaseArchiver : public TComponent {
     virtual void DoCopyTempFileProgress(double progress, TZipProgressPhase phase, bool& cancel);
     virtual void DoConfirmOverwrite(const std::string& sourceFileName, std::string& destFileName,
                                     bool& confirm);
+    // The overwrite mode's answer to replacing `existing` (stamped
+    // existingStamp) by `incoming` (incomingStamp): always, never, the prompt,
+    // or a comparison of the DOS date-times taken as signed 32-bit numbers.
+    bool OverwriteAllowed(const std::string& incoming, const std::string& existing,
+                          std::int32_t incomingStamp, std::int32_t existingStamp);
     virtual void DoConfirmProcessFile(const std::string& fileName, TZipProcessOperation operation,
                                       bool& confirm);
     virtual void DoPassword(const std::string& fileName, std::string& newPassword, bool& skipFile);

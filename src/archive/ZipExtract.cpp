@@ -119,26 +119,7 @@ void TZipBaseArchiver::ExtractEntry(int index, const std::string& entryName,
         }
         const std::int32_t entryStamp = DosStamp(entry.Header.DosDateTime());
         const auto fileStamp = static_cast<std::int32_t>(platform::FileAge(target));
-        bool confirm = true;
-        switch (Options.OverwriteMode) {
-            case omAlways:
-                break;
-            case omNever:
-                return;
-            case omPrompt: {
-                std::string destination = target;
-                confirm = false;
-                DoConfirmOverwrite(name, destination, confirm);
-                break;
-            }
-            case omIfNewer:
-                confirm = entryStamp > fileStamp;
-                break;
-            case omIfOlder:
-                confirm = entryStamp < fileStamp;
-                break;
-        }
-        if (!confirm) {
+        if (!OverwriteAllowed(name, target, entryStamp, fileStamp)) {
             return;
         }
     }

@@ -87,26 +87,7 @@ void TZipBaseArchiver::RefreshEntry(int index, const std::string& name,
     // 5.
     const auto entryStamp = static_cast<std::int32_t>(entry.Header.DosDateTime());
     const auto fileStamp = static_cast<std::int32_t>(platform::FileAge(path));
-    bool confirm = true;
-    switch (Options.OverwriteMode) {
-        case omAlways:
-            break;
-        case omNever:
-            return;
-        case omPrompt: {
-            std::string destination = name;
-            confirm = false;
-            DoConfirmOverwrite(path, destination, confirm);
-            break;
-        }
-        case omIfNewer:
-            confirm = fileStamp > entryStamp;
-            break;
-        case omIfOlder:
-            confirm = fileStamp < entryStamp;
-            break;
-    }
-    if (!confirm) {
+    if (!OverwriteAllowed(path, name, fileStamp, entryStamp)) {
         return;
     }
     // 6.

@@ -6,36 +6,7 @@ namespace tools {
 
 using namespace platform;
 
-namespace {
-
-int ResultOfButton(MsgDlgBtn button) {
-    switch (button) {
-        case mbYes:
-            return mrYes;
-        case mbNo:
-            return mrNo;
-        case mbOK:
-            return mrOk;
-        case mbCancel:
-            return mrCancel;
-        case mbAbort:
-            return mrAbort;
-        case mbRetry:
-            return mrRetry;
-        case mbIgnore:
-            return mrIgnore;
-        case mbAll:
-            return mrAll;
-        case mbNoToAll:
-            return mrNoToAll;
-        case mbYesToAll:
-            return mrYesToAll;
-        default:
-            return mrClose;  // no default button: the dialog is closed
-    }
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool ParseFailurePolicy(std::string_view text, FailurePolicy& policy) {
     if (text == "abort") {

@@ -40,28 +40,7 @@ class DefaultDialogs : public IDialogs {
         if ((buttons & mbAbort) != 0) {
             return mrAbort;
         }
-        switch (defaultButton) {
-            case mbYes:
-                return mrYes;
-            case mbNo:
-                return mrNo;
-            case mbOK:
-                return mrOk;
-            case mbCancel:
-                return mrCancel;
-            case mbRetry:
-                return mrRetry;
-            case mbIgnore:
-                return mrIgnore;
-            case mbAll:
-                return mrAll;
-            case mbNoToAll:
-                return mrNoToAll;
-            case mbYesToAll:
-                return mrYesToAll;
-            default:
-                return mrClose;
-        }
+        return ResultOfButton(defaultButton);
     }
     bool ShellOpen(const std::string&) override { return false; }
 };
@@ -80,6 +59,33 @@ int NextAnswer(ScriptedDialogs& dialogs) {
 }
 
 }  // namespace
+
+int ResultOfButton(MsgDlgBtn button) {
+    switch (button) {
+        case mbYes:
+            return mrYes;
+        case mbNo:
+            return mrNo;
+        case mbOK:
+            return mrOk;
+        case mbCancel:
+            return mrCancel;
+        case mbAbort:
+            return mrAbort;
+        case mbRetry:
+            return mrRetry;
+        case mbIgnore:
+            return mrIgnore;
+        case mbAll:
+            return mrAll;
+        case mbNoToAll:
+            return mrNoToAll;
+        case mbYesToAll:
+            return mrYesToAll;
+        default:
+            return mrClose;
+    }
+}
 
 IDialogs& Dialogs() {
     IDialogs* dialogs = installed.load();

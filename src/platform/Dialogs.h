@@ -59,6 +59,10 @@ enum ModalResult : int {
     mrClose = 11,  // the dialog was closed without a button
 };
 
+// The answer a dialog gives when `button` is pressed; mrClose for no button
+// (the dialog closed without one).
+int ResultOfButton(MsgDlgBtn button);
+
 class IDialogs {
   public:
     virtual ~IDialogs() = default;

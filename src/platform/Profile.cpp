@@ -166,6 +166,10 @@ bool ReplaceFile(const std::string& path, const std::string& folder, const std::
     } else {
         std::size_t done = 0;
         while (error == ERROR_SUCCESS && done < content.size()) {
+            if (FaultFires(FaultPoint::TextWrite)) {
+                error = GetLastError();
+                break;
+            }
             ssize_t n = write(fd, content.data() + done, content.size() - done);
             if (n < 0 && errno != EINTR) {
                 error = ErrorFromErrno(errno);

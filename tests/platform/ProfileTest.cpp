@@ -130,6 +130,24 @@ TEST_F(ProfileStrings, AFailedWriteLeavesTheOldFile) {
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
+// Whatever step of a write fails, the settings file holds its old content or
+// its new content, never a part of either, and no temporary file stays.
+TEST_F(ProfileStrings, EveryFailingStepLeavesOldOrNewContent) {
+    ASSERT_TRUE(Put("Main", "Language", "0"));
+    ASSERT_TRUE(Put("Java", "Apps", std::string(5000, 'a')));
+    const std::string before = ReadBytes(file);
+    for (FaultPoint point : {FaultPoint::TextWrite, FaultPoint::Rename}) {
+        ArmFault(point, 1, ERROR_DISK_FULL);
+        EXPECT_FALSE(Put("Java", "Apps", std::string(6000, 'b')));
+        EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
+        EXPECT_EQ(ReadBytes(file), before);
+        EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::string>{"Brannoc.cfg"});
+        DisarmAllFaults();
+    }
+    ASSERT_TRUE(Put("Java", "Apps", std::string(6000, 'b')));
+    EXPECT_NE(ReadBytes(file).find(std::string(6000, 'b') + "\r\n"), std::string::npos);
+}
+
 TEST_F(ProfileStrings, TheFileKeepsItsSpellingAndMode) {
     WriteBytes(folder / "BRANNOC.CFG", "[Main]\r\n");
     fs::permissions(folder / "BRANNOC.CFG", fs::perms(0640));

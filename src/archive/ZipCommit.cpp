@@ -4,6 +4,7 @@
 // directory. A failure or an abort puts the old bytes back.
 #include "archive/ZipArchiver.h"
 #include "archive/ZipConst.h"
+#include "archive/ZipRawCopy.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Stream.h"
@@ -32,6 +33,11 @@ std::uint64_t LowestOffsetFrom(const TZipDirArray& entries, int first) {
         lowest = std::min(lowest, entries.ItemAt(j).LocalHeaderOffset());
     }
     return lowest;
+}
+
+// An entry whose data are written anew; any other is copied back raw.
+bool Rewritten(const TDirItem& entry) {
+    return entry.Modified && ChangesData(entry.Operation);
 }
 
 }  // namespace
@@ -151,18 +157,74 @@ void TZipBaseArchiver::Commit() {
         DiscardTailCopy();
         throw;
     }
-    // 6-8.
+    // 6-8. Unchanged entries go back raw from the tail copy, each at the
+    // end of the archive. A run of them whose records follow each other
+    // there moves with one copy instead of one per entry.
+    const auto copyUnchangedRun = [&](int i) {
+        platform::TFileStream& tail = *commit_.TailCopy;
+        CutArchive(archive, archive.Position());
+        std::int64_t writeAt = archive.Position();
+        std::int64_t runFrom = 0;
+        std::int64_t runLength = 0;
+        const auto copyRun = [&] {
+            const std::int64_t count = runLength;
+            runLength = 0;
+            if (count > 0) {
+                tail.SetPosition(runFrom);
+                archive.CopyFrom(tail, count);
+            }
+        };
+        try {
+            for (; i < directory.Count() && !Rewritten(directory.ItemAt(i)); ++i) {
+                commit_.LastAction = fxaIgnore;
+                const int j = SavedIndexOf(directory, saved, i);
+                if (j < 0) {
+                    throw EZipException(native::SavedEntryMissing, this);
+                }
+                if (directory.ItemAt(i).Operation == poUpdate) {
+                    directory.PutItem(i, saved.ItemAt(j));
+                }
+                const TDirItem& old = saved.ItemAt(j);
+                const std::int64_t from =
+                    static_cast<std::int64_t>(old.LocalHeaderOffset()) - commit_.CutPoint;
+                if (from < 0) {
+                    throw EZipException(native::SavedEntryMissing, this);
+                }
+                const std::int64_t length = LocalRecordLength(tail, from, old);
+                if (runLength > 0 && from != runFrom + runLength) {
+                    copyRun();
+                }
+                if (runLength == 0) {
+                    runFrom = from;
+                }
+                runLength += length;
+                directory.ItemAt(i).SetLocalHeaderOffset(static_cast<std::uint64_t>(writeAt));
+                writeAt += length;
+                ++processedCount_;
+            }
+        } catch (...) {
+            // The bytes of the entries before the failing one go first, so
+            // a failure to copy them is the one reported.
+            copyRun();
+            throw;
+        }
+        copyRun();
+        return i;
+    };
     bool aborted = false;
     try {
         for (int i = first; i < directory.Count() && !cancelled_;) {
+            if (!Rewritten(directory.ItemAt(i)) && commit_.TailCopy) {
+                i = copyUnchangedRun(i);
+                continue;
+            }
             const std::int64_t entryStart = archive.Position();
             bool ok = true;
             do {
                 // What a failed attempt wrote goes before the next one.
                 CutArchive(archive, entryStart);
                 commit_.LastAction = fxaIgnore;
-                const TDirItem& entry = directory.ItemAt(i);
-                if (entry.Modified && ChangesData(entry.Operation)) {
+                if (Rewritten(directory.ItemAt(i))) {
                     ok = CompressEntry(i);
                 } else {
                     CopyEntryRaw(i);

@@ -4,6 +4,7 @@
 
 #include "archive/ZipArchiver.h"
 #include "archive/ZipConst.h"
+#include "archive/ZipRawCopy.h"
 #include "archive/ZipZlib.h"
 #include "platform/CodePage.h"
 #include "platform/Stream.h"
@@ -14,9 +15,6 @@ namespace {
 
 // Longest source path, in characters, that is opened.
 constexpr std::size_t MaxSourcePath = 259;
-// A data descriptor: optional signature, CRC-32, then two sizes of 4 bytes
-// (8 when the local header carries a Zip64 block).
-constexpr std::size_t LongestDescriptor = 24;
 
 std::size_t CharacterCount(const std::string& text) {
     std::size_t count = 0;
@@ -24,40 +22,6 @@ std::size_t CharacterCount(const std::string& text) {
         platform::DecodeUtf8(text, pos);
     }
     return count;
-}
-
-std::vector<std::uint8_t> ReadAt(platform::TFileStream& stream, std::int64_t position,
-                                 std::size_t count) {
-    std::vector<std::uint8_t> bytes(count);
-    stream.SetPosition(position);
-    bytes.resize(stream.Read(bytes.data(), count));
-    return bytes;
-}
-
-// True when an extra field holds a Zip64 block.
-bool HasZip64Block(std::span<const std::uint8_t> extra) {
-    TByteCursor in(extra);
-    while (in.Remaining() >= 4) {
-        const std::uint16_t id = in.U16();
-        const std::uint16_t size = in.U16();
-        if (id == Zip64ExtraId) {
-            return true;
-        }
-        in.Skip(std::min<std::size_t>(size, in.Remaining()));
-    }
-    return false;
-}
-
-// The length of the data descriptor in `after` (the bytes that follow an
-// entry's data). Its signature is optional: the first word is the
-// signature unless it is the entry's CRC-32 and the second word is not.
-std::size_t DescriptorLength(std::span<const std::uint8_t> after, std::uint32_t crc, bool zip64) {
-    TByteCursor in(after);
-    const std::uint32_t first = in.U32();
-    const std::uint32_t second = in.U32();
-    const bool signature = first == DataDescriptorSignature && !(first == crc && second != crc);
-    const std::size_t length = (signature ? 4 : 0) + 4 + (zip64 ? 16 : 8);
-    return std::min(length, after.size());
 }
 
 }  // namespace
@@ -165,17 +129,8 @@ void TZipBaseArchiver::CopyEntryRaw(int index) {
     TZipDirArray& directory = dirManager_->Directory;
     const TZipDirArray& saved = dirManager_->SavedDirectory;
     platform::TFileStream& archive = *archiveStream_;
-    // 1. The old record of the entry: the one at the same place when it has
-    // the same name (names may repeat), else the first of that name.
-    int j = -1;
-    if (index < saved.Count() && saved.ItemAt(index).Name == directory.ItemAt(index).Name) {
-        j = index;
-    }
-    for (int k = 0; j < 0 && k < saved.Count(); ++k) {
-        if (saved.ItemAt(k).Name == directory.ItemAt(index).Name) {
-            j = k;
-        }
-    }
+    // 1.
+    const int j = SavedIndexOf(directory, saved, index);
     if (j < 0) {
         throw EZipException(native::SavedEntryMissing, this);
     }
@@ -192,21 +147,7 @@ void TZipBaseArchiver::CopyEntryRaw(int index) {
         throw EZipException(native::SavedEntryMissing, this);
     }
     platform::TFileStream& tail = *commit_.TailCopy;
-    const std::vector<std::uint8_t> headerBytes = ReadAt(tail, from, LocalHeaderSize);
-    TByteCursor in(headerBytes);
-    const TZipLocalHeader local = TZipLocalHeader::Decode(in);
-    if (!in.Ok()) {
-        throw platform::EReadError(platform::ERROR_HANDLE_EOF);
-    }
-    const std::int64_t dataStart = from + LocalHeaderSize + local.NameLength + local.ExtraLength;
-    std::int64_t length = dataStart - from + static_cast<std::int64_t>(old.CompressedSize());
-    if ((local.Flags & FlagDataDescriptor) != 0) {
-        const std::vector<std::uint8_t> extra =
-            ReadAt(tail, from + LocalHeaderSize + local.NameLength, local.ExtraLength);
-        const std::vector<std::uint8_t> after = ReadAt(tail, from + length, LongestDescriptor);
-        length += static_cast<std::int64_t>(
-            DescriptorLength(after, old.Header.Crc32, HasZip64Block(extra)));
-    }
+    const std::int64_t length = LocalRecordLength(tail, from, old);
     tail.SetPosition(from);
     archive.CopyFrom(tail, length);
     directory.ItemAt(index).SetLocalHeaderOffset(static_cast<std::uint64_t>(newOffset));

@@ -1,5 +1,6 @@
 // A fresh folder under /tmp for one test, removed with all it holds when the
-// test ends. Path() ends with '/'.
+// test ends. Path() ends with '/'. Every layer's tests use this one fixture;
+// a layer adds at most its own helpers on top.
 #pragma once
 
 #include <stdlib.h>

@@ -9,39 +9,16 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "TestFolder.h"
 #include "archive/ZipArchiver.h"
 
 namespace archive_test {
 
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = "quellor-archive-";
-        name += info ? std::string(info->test_suite_name()) + "-" + info->name() : "test";
-        name += "-" + std::to_string(std::random_device()());
-        root_ = std::filesystem::temp_directory_path() / name;
-        std::filesystem::remove_all(root_);
-        std::filesystem::create_directories(root_);
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string Path() const { return root_.string() + "/"; }
-    std::string operator/(const std::string& relative) const { return Path() + relative; }
-
-  private:
-    std::filesystem::path root_;
-};
+using ScratchFolder = TestFolder;
 
 inline std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -1,60 +1,36 @@
-// A fresh folder under the system's temporary folder for one test, removed
-// with everything in it when the test ends. Its path ends with "/", like the
-// program folder.
+// The test folder of the midlet tests, with helpers that take paths relative
+// to it. Its path ends with "/", like the program folder.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
+
+#include "TestFolder.h"
 
 namespace midlet {
 
-class ScratchFolder {
+class ScratchFolder : public TestFolder {
   public:
-    ScratchFolder() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = "quellor-midlet-";
-        name += info ? std::string(info->test_suite_name()) + "-" + info->name() : "test";
-        name += "-" + std::to_string(std::random_device()());  // two builds may run at once
-        root_ = std::filesystem::temp_directory_path() / name;
-        std::filesystem::remove_all(root_);
-        std::filesystem::create_directories(root_);
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    // The folder with its trailing "/".
-    std::string Path() const { return root_.string() + "/"; }
-
     void MakeFolder(const std::string& relative) const {
-        std::filesystem::create_directories(root_ / relative);
+        std::filesystem::create_directories(*this / relative);
     }
 
     void WriteBytes(const std::string& relative, const std::string& bytes) const {
-        std::ofstream out(root_ / relative, std::ios::binary | std::ios::trunc);
+        std::ofstream out(*this / relative, std::ios::binary | std::ios::trunc);
         out << bytes;
     }
 
     // The file's bytes; empty when it is missing.
     std::string ReadBytes(const std::string& relative) const {
-        std::ifstream in(root_ / relative, std::ios::binary);
+        std::ifstream in(*this / relative, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
     bool Exists(const std::string& relative) const {
-        return std::filesystem::exists(root_ / relative);
+        return std::filesystem::exists(*this / relative);
     }
-
-  private:
-    std::filesystem::path root_;
 };
 
 }  // namespace midlet

@@ -18,10 +18,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "TestFolder.h"
 
 namespace {
 
@@ -129,9 +130,6 @@ std::vector<std::string> CaseNames() {
 class QuellorZipCase : public ::testing::TestWithParam<std::string> {
   protected:
     void SetUp() override {
-        data = fs::temp_directory_path() /
-               ("quellor-zip-case-" + GetParam() + "-" + std::to_string(std::random_device()()));
-        fs::create_directories(data);
         for (const auto& entry : fs::directory_iterator(kCases)) {
             const auto ext = entry.path().extension();
             if (ext == ".zip" || ext == ".jar") {
@@ -139,11 +137,8 @@ class QuellorZipCase : public ::testing::TestWithParam<std::string> {
             }
         }
     }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(data, ignored);
-    }
-    fs::path data;
+    TestFolder folder;
+    const fs::path data = fs::path(folder.Path()).parent_path();  // without the final "/"
 };
 
 struct ToolRun {

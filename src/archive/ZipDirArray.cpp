@@ -48,6 +48,10 @@ std::string TZipDirArray::KeyOf(const std::string& name) {
     return platform::AnsiLowerCase(platform::Utf8ToAnsi(name));
 }
 
+std::string TZipDirArray::KeyOf(const std::string& name, const TNameCodec& codec) {
+    return codec.AnsiLower(codec.Utf8ToAnsi(name));
+}
+
 void TZipDirArray::SetCount(int n) {
     n = std::max(n, 0);
     if (Capacity() < n) {
@@ -95,7 +99,17 @@ void TZipDirArray::PutItem(int index, const TDirItem& item) {
     if (index < 0 || index >= count_) {
         throw EZipException(native::PutItemIndex, nullptr);
     }
-    const std::string key = KeyOf(item.Name);
+    PutItemKeyed(index, item, KeyOf(item.Name));
+}
+
+void TZipDirArray::PutItem(int index, const TDirItem& item, const TNameCodec& codec) {
+    if (index < 0 || index >= count_) {
+        throw EZipException(native::PutItemIndex, nullptr);
+    }
+    PutItemKeyed(index, item, KeyOf(item.Name, codec));
+}
+
+void TZipDirArray::PutItemKeyed(int index, const TDirItem& item, const std::string& key) {
     if (index < nameIndex_.Count()) {
         nameIndex_.ReplaceAt(index, key);
     } else if (index == nameIndex_.Count()) {
@@ -108,8 +122,17 @@ void TZipDirArray::PutItem(int index, const TDirItem& item) {
 }
 
 void TZipDirArray::SetItemName(int index, const std::string& ansiName) {
+    ItemAt(index);
+    SetItemNameKeyed(index, platform::AnsiLowerCase(ansiName), platform::AnsiToUtf8(ansiName));
+}
+
+void TZipDirArray::SetItemName(int index, const std::string& ansiName, const TNameCodec& codec) {
+    ItemAt(index);
+    SetItemNameKeyed(index, codec.AnsiLower(ansiName), codec.AnsiToUtf8(ansiName));
+}
+
+void TZipDirArray::SetItemNameKeyed(int index, const std::string& key, const std::string& name) {
     TDirItem& item = ItemAt(index);
-    const std::string key = platform::AnsiLowerCase(ansiName);
     // The key of an item sits at the item's own position: an item that has
     // one gets it replaced, the next item to be named gets it appended.
     if (index < nameIndex_.Count()) {
@@ -119,7 +142,7 @@ void TZipDirArray::SetItemName(int index, const std::string& ansiName) {
     } else {
         throw EZipException(native::HashSetItemName, nullptr);
     }
-    item.Name = platform::AnsiToUtf8(ansiName);
+    item.Name = name;
 }
 
 void TZipDirArray::Delete(int index) {
@@ -149,8 +172,9 @@ void TZipDirArray::Assign(const TZipDirArray& other) {
     }
     Clear();
     SetCount(other.Count());
+    const TNameCodec codec(false);
     for (int i = 0; i < other.Count(); ++i) {
-        PutItem(i, other.items_[static_cast<std::size_t>(i)]);
+        PutItem(i, other.items_[static_cast<std::size_t>(i)], codec);
     }
 }
 

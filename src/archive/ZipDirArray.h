@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "archive/ZipHashList.h"
+#include "archive/ZipNameCodec.h"
 #include "archive/ZipRecords.h"
 #include "archive/ZipTypes.h"
 
@@ -77,6 +78,8 @@ class TZipDirArray {
     void PutItem(int index, const TDirItem& item);  // bad index: native error 1
     // `ansiName` is the name in the ANSI code page; Name becomes its UTF-8 form.
     void SetItemName(int index, const std::string& ansiName);
+    // The same with the conversions of a codec made for a whole directory.
+    void SetItemName(int index, const std::string& ansiName, const TNameCodec& codec);
     void Delete(int index);  // bad index: native error 4
     void Clear();
     void Assign(const TZipDirArray& other);
@@ -88,10 +91,16 @@ class TZipDirArray {
 
     // The index key of a UTF-8 name: its ANSI form, lower-cased.
     static std::string KeyOf(const std::string& name);
+    static std::string KeyOf(const std::string& name, const TNameCodec& codec);
 
     const TZipHashedStringList& NameIndex() const { return nameIndex_; }
 
   private:
+    void PutItem(int index, const TDirItem& item, const TNameCodec& codec);
+    // PutItem and SetItemName once the key (and the UTF-8 name) are known.
+    void PutItemKeyed(int index, const TDirItem& item, const std::string& key);
+    void SetItemNameKeyed(int index, const std::string& key, const std::string& name);
+
     std::vector<TDirItem> items_;  // Capacity slots, the first Count in use
     int count_ = 0;
     int growBy_ = InitialGrowBy;

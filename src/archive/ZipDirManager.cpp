@@ -62,6 +62,14 @@ std::string TZipDirManager::StoredNameOf(const TDirItem& item) const {
     return item.StoredName;
 }
 
+std::string TZipDirManager::StoredNameOf(const TDirItem& item, const TNameCodec& codec) const {
+    if (item.StoredName.empty() ||
+        codec.AnsiToUtf8(codec.StoredToAnsi(item.StoredName)) != item.Name) {
+        return codec.AnsiToStored(codec.Utf8ToAnsi(item.Name));
+    }
+    return item.StoredName;
+}
+
 void TZipDirManager::ResetDirectory() {
     Directory.SetCount(0);
     EndRecord = TZipEndRecord{};
@@ -206,6 +214,7 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
     }
     DirectoryOffset = start;
     Directory.SetCount(static_cast<int>(count));
+    const TNameCodec codec(OemFileNames());
     TByteCursor in(bytes);
     try {
         for (int i = 0; i < static_cast<int>(count); ++i) {
@@ -217,7 +226,7 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
             if (!in.Ok()) {
                 return false;
             }
-            Directory.SetItemName(i, StoredToAnsi(item.StoredName));
+            Directory.SetItemName(i, codec.StoredToAnsi(item.StoredName), codec);
             // 7.4. The extra blocks, cut to what the extra field holds.
             TByteCursor extra(in.Bytes(item.Header.ExtraLength));
             while (extra.Ok() && extra.Remaining() >= 4) {
@@ -331,6 +340,7 @@ void TZipDirManager::RebuildFromLocalHeaders() {
     // searched once however many entries have flag bit 3.
     std::int64_t descriptorFrom = -1;
     std::int64_t descriptorAt = -1;
+    const TNameCodec codec(OemFileNames());
     while (p >= 0) {
         // 3.
         const Bytes bytes = ReadAt(*ArchiveStream, p, LocalHeaderSize);
@@ -371,13 +381,13 @@ void TZipDirManager::RebuildFromLocalHeaders() {
             if (fileSize - nameAt >= local.NameLength) {
                 const Bytes name = ReadAt(*ArchiveStream, nameAt, local.NameLength);
                 item.StoredName.assign(name.begin(), name.end());
-                ansiName = StoredToAnsi(item.StoredName);
+                ansiName = codec.StoredToAnsi(item.StoredName);
                 // Headers cannot overlap: the next one starts after this one.
                 next = nameAt + local.NameLength + local.ExtraLength;
             } else {
                 h.NameLength = 0;
             }
-            Directory.SetItemName(index, ansiName);
+            Directory.SetItemName(index, ansiName, codec);
             // 5. CRC-32 and sizes from the data descriptor.
             if (descriptor) {
                 if (descriptorFrom < 0 || p < descriptorFrom ||
@@ -437,6 +447,7 @@ void TZipDirManager::WriteDirectory(bool append, platform::TFileStream* stream) 
     // 4. Every central header, in list order, in one buffer.
     Bytes buffer;
     TByteWriter out(buffer);
+    const TNameCodec codec(OemFileNames());
     for (int i = 0; i < Directory.Count(); ++i) {
         TDirItem& item = Directory.ItemAt(i);
         TZipCentralHeader& h = item.Header;
@@ -465,7 +476,7 @@ void TZipDirManager::WriteDirectory(bool append, platform::TFileStream* stream) 
         }
         // The name as it was read while it is unchanged, else converted anew;
         // the length fields always tell what follows.
-        const std::string name = StoredNameOf(item);
+        const std::string name = StoredNameOf(item, codec);
         if (name.size() > 0xFFFF || extraLength > 0xFFFF) {
             throw EZipException(native::NameTooLong, Owner, {item.Name});
         }

@@ -57,6 +57,8 @@ class TZipDirManager {
     // The bytes an item's name is written with, in local and central headers
     // alike: as they were read while the name is unchanged, else converted.
     std::string StoredNameOf(const TDirItem& item) const;
+    // The same with the conversions of a codec made for the whole directory.
+    std::string StoredNameOf(const TDirItem& item, const TNameCodec& codec) const;
 
     platform::TFileStream* ArchiveStream;
     TZipBaseArchiver* Owner;

@@ -1,0 +1,75 @@
+#include "archive/ZipNameCodec.h"
+
+#include "platform/CodePage.h"
+
+namespace archive {
+
+namespace {
+
+bool IsAscii(const std::string& text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+TNameCodec::TNameCodec(bool oemFileNames) : oemFileNames_(oemFileNames) {
+    std::string probe(128, '\0');
+    for (std::size_t c = 0; c < probe.size(); ++c) {
+        probe[c] = static_cast<char>(c);
+    }
+    asciiUnchanged_ = platform::OemToChar(probe) == probe && platform::CharToOem(probe) == probe &&
+                      platform::AnsiToUtf8(probe) == probe && platform::Utf8ToAnsi(probe) == probe;
+    // Lower-casing takes one character at a time, so the probe's result
+    // gives each ASCII character's lower case when it is one byte each.
+    const std::string lower = platform::AnsiLowerCase(probe);
+    asciiLowerTable_ = lower.size() == probe.size();
+    if (asciiLowerTable_) {
+        for (std::size_t c = 0; c < probe.size(); ++c) {
+            lower_[c] = lower[c];
+        }
+    }
+}
+
+bool TNameCodec::Passes(const std::string& text) const {
+    return asciiUnchanged_ && IsAscii(text);
+}
+
+std::string TNameCodec::StoredToAnsi(const std::string& stored) const {
+    if (!oemFileNames_ || Passes(stored)) {
+        return stored;
+    }
+    return platform::OemToChar(stored);
+}
+
+std::string TNameCodec::AnsiToStored(const std::string& ansi) const {
+    if (!oemFileNames_ || Passes(ansi)) {
+        return ansi;
+    }
+    return platform::CharToOem(ansi);
+}
+
+std::string TNameCodec::AnsiToUtf8(const std::string& ansi) const {
+    return Passes(ansi) ? ansi : platform::AnsiToUtf8(ansi);
+}
+
+std::string TNameCodec::Utf8ToAnsi(const std::string& utf8) const {
+    return Passes(utf8) ? utf8 : platform::Utf8ToAnsi(utf8);
+}
+
+std::string TNameCodec::AnsiLower(const std::string& ansi) const {
+    if (!asciiLowerTable_ || !IsAscii(ansi)) {
+        return platform::AnsiLowerCase(ansi);
+    }
+    std::string lower(ansi.size(), '\0');
+    for (std::size_t i = 0; i < ansi.size(); ++i) {
+        lower[i] = lower_[static_cast<unsigned char>(ansi[i])];
+    }
+    return lower;
+}
+
+}  // namespace archive

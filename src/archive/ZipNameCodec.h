@@ -1,0 +1,39 @@
+// The code-page conversions of entry names, taken for a whole directory at
+// once. Asking the platform for the code pages of the user's locale costs
+// more than converting a short name, and a directory may hold 100,000
+// names; so the conversions are probed once with every ASCII character, and
+// a name made only of ASCII characters that the probe showed to pass
+// unchanged is not converted again. Any other name goes through the
+// platform's conversion as before.
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace archive {
+
+class TNameCodec {
+  public:
+    // Probes the current code pages; `oemFileNames` says whether stored
+    // names are in the OEM code page (else ANSI).
+    explicit TNameCodec(bool oemFileNames);
+
+    std::string StoredToAnsi(const std::string& stored) const;
+    std::string AnsiToStored(const std::string& ansi) const;
+    std::string AnsiToUtf8(const std::string& ansi) const;
+    std::string Utf8ToAnsi(const std::string& utf8) const;
+    // The locale's ANSI lower-casing (AnsiLowerCase).
+    std::string AnsiLower(const std::string& ansi) const;
+
+  private:
+    bool Passes(const std::string& text) const;
+
+    bool oemFileNames_;
+    // Every ASCII character passes all four conversions unchanged.
+    bool asciiUnchanged_ = false;
+    // Every ASCII character lower-cases to one byte, given here.
+    bool asciiLowerTable_ = false;
+    std::array<char, 128> lower_{};
+};
+
+}  // namespace archive

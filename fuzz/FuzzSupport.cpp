@@ -16,31 +16,8 @@ int IgnoreDialogs::MessageBox(const std::string&, const std::string&, unsigned) 
 
 int IgnoreDialogs::MessageDlg(const std::string&, platform::MsgDlgType,
                               platform::MsgDlgButtons buttons, platform::MsgDlgBtn defaultButton) {
-    if ((buttons & platform::mbIgnore) != 0) {
-        return platform::mrIgnore;
-    }
-    switch (defaultButton) {
-        case platform::mbYes:
-            return platform::mrYes;
-        case platform::mbNo:
-            return platform::mrNo;
-        case platform::mbCancel:
-            return platform::mrCancel;
-        case platform::mbAbort:
-            return platform::mrAbort;
-        case platform::mbRetry:
-            return platform::mrRetry;
-        case platform::mbIgnore:
-            return platform::mrIgnore;
-        case platform::mbAll:
-            return platform::mrAll;
-        case platform::mbNoToAll:
-            return platform::mrNoToAll;
-        case platform::mbYesToAll:
-            return platform::mrYesToAll;
-        default:
-            return platform::mrOk;
-    }
+    return platform::ResultOfButton((buttons & platform::mbIgnore) != 0 ? platform::mbIgnore
+                                                                        : defaultButton);
 }
 
 bool IgnoreDialogs::ShellOpen(const std::string&) {

@@ -162,6 +162,7 @@ void TZipBaseArchiver::Commit() {
     // there moves with one copy instead of one per entry.
     const auto copyUnchangedRun = [&](int i) {
         platform::TFileStream& tail = *commit_.TailCopy;
+        TTailReader reader(tail);
         CutArchive(archive, archive.Position());
         std::int64_t writeAt = archive.Position();
         std::int64_t runFrom = 0;
@@ -190,7 +191,7 @@ void TZipBaseArchiver::Commit() {
                 if (from < 0) {
                     throw EZipException(native::SavedEntryMissing, this);
                 }
-                const std::int64_t length = LocalRecordLength(tail, from, old);
+                const std::int64_t length = LocalRecordLength(reader, from, old);
                 if (runLength > 0 && from != runFrom + runLength) {
                     copyRun();
                 }

@@ -147,7 +147,8 @@ void TZipBaseArchiver::CopyEntryRaw(int index) {
         throw EZipException(native::SavedEntryMissing, this);
     }
     platform::TFileStream& tail = *commit_.TailCopy;
-    const std::int64_t length = LocalRecordLength(tail, from, old);
+    TTailReader reader(tail);
+    const std::int64_t length = LocalRecordLength(reader, from, old);
     tail.SetPosition(from);
     archive.CopyFrom(tail, length);
     directory.ItemAt(index).SetLocalHeaderOffset(static_cast<std::uint64_t>(newOffset));

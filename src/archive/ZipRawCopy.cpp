@@ -19,14 +19,6 @@ namespace {
 // (8 when the local header carries a Zip64 block).
 constexpr std::size_t LongestDescriptor = 24;
 
-std::vector<std::uint8_t> ReadAt(platform::TFileStream& stream, std::int64_t position,
-                                 std::size_t count) {
-    std::vector<std::uint8_t> bytes(count);
-    stream.SetPosition(position);
-    bytes.resize(stream.Read(bytes.data(), count));
-    return bytes;
-}
-
 // True when an extra field holds a Zip64 block.
 bool HasZip64Block(std::span<const std::uint8_t> extra) {
     TByteCursor in(extra);
@@ -55,6 +47,25 @@ std::size_t DescriptorLength(std::span<const std::uint8_t> after, std::uint32_t 
 
 }  // namespace
 
+std::span<const std::uint8_t> TTailReader::Read(std::int64_t position, std::size_t count) {
+    const auto inWindow = [&] {
+        return windowStart_ >= 0 && position >= windowStart_ &&
+               static_cast<std::uint64_t>(position - windowStart_) + count <= window_.size();
+    };
+    if (!inWindow()) {
+        // The window starts at the bytes asked for; at the end of the file
+        // it holds fewer.
+        window_.resize(std::max(Window, count));
+        tail_.SetPosition(position);
+        window_.resize(tail_.Read(window_.data(), window_.size()));
+        windowStart_ = position;
+    }
+    const auto offset = static_cast<std::size_t>(position - windowStart_);
+    const std::size_t available = window_.size() > offset ? window_.size() - offset : 0;
+    return std::span<const std::uint8_t>(window_).subspan(std::min(offset, window_.size()),
+                                                          std::min(count, available));
+}
+
 int SavedIndexOf(const TZipDirArray& directory, const TZipDirArray& saved, int index) {
     const std::string& name = directory.ItemAt(index).Name;
     if (index < saved.Count() && saved.ItemAt(index).Name == name) {
@@ -68,10 +79,8 @@ int SavedIndexOf(const TZipDirArray& directory, const TZipDirArray& saved, int i
     return -1;
 }
 
-std::int64_t LocalRecordLength(platform::TFileStream& tail, std::int64_t from,
-                               const TDirItem& old) {
-    const std::vector<std::uint8_t> headerBytes = ReadAt(tail, from, LocalHeaderSize);
-    TByteCursor in(headerBytes);
+std::int64_t LocalRecordLength(TTailReader& tail, std::int64_t from, const TDirItem& old) {
+    TByteCursor in(tail.Read(from, LocalHeaderSize));
     const TZipLocalHeader local = TZipLocalHeader::Decode(in);
     if (!in.Ok()) {
         throw platform::EReadError(platform::ERROR_HANDLE_EOF);
@@ -79,11 +88,11 @@ std::int64_t LocalRecordLength(platform::TFileStream& tail, std::int64_t from,
     const std::int64_t dataStart = from + LocalHeaderSize + local.NameLength + local.ExtraLength;
     std::int64_t length = dataStart - from + static_cast<std::int64_t>(old.CompressedSize());
     if ((local.Flags & FlagDataDescriptor) != 0) {
-        const std::vector<std::uint8_t> extra =
-            ReadAt(tail, from + LocalHeaderSize + local.NameLength, local.ExtraLength);
-        const std::vector<std::uint8_t> after = ReadAt(tail, from + length, LongestDescriptor);
+        // The extra field is looked at before the window moves on.
+        const bool zip64 =
+            HasZip64Block(tail.Read(from + LocalHeaderSize + local.NameLength, local.ExtraLength));
         length += static_cast<std::int64_t>(
-            DescriptorLength(after, old.Header.Crc32, HasZip64Block(extra)));
+            DescriptorLength(tail.Read(from + length, LongestDescriptor), old.Header.Crc32, zip64));
     }
     return length;
 }

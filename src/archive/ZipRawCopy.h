@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <vector>
 
 #include "archive/ZipDirArray.h"
 
@@ -18,9 +20,25 @@ namespace archive {
 // there is none.
 int SavedIndexOf(const TZipDirArray& directory, const TZipDirArray& saved, int index);
 
+// Reads the headers of the tail copy through a window of it, so that the
+// records of many small entries cost one read, not one each. The tail copy
+// does not change while a commit runs.
+class TTailReader {
+  public:
+    explicit TTailReader(platform::TFileStream& tail) : tail_(tail) {}
+    // Up to `count` bytes at `position`; fewer at the end of the file.
+    std::span<const std::uint8_t> Read(std::int64_t position, std::size_t count);
+
+  private:
+    static constexpr std::size_t Window = 0x10000;
+    platform::TFileStream& tail_;
+    std::vector<std::uint8_t> window_;
+    std::int64_t windowStart_ = -1;
+};
+
 // The length of the local record of `old` at `from` in the tail copy: local
 // header, name, extra field, data and data descriptor. Raises EReadError
 // when the local header cannot be read whole.
-std::int64_t LocalRecordLength(platform::TFileStream& tail, std::int64_t from, const TDirItem& old);
+std::int64_t LocalRecordLength(TTailReader& tail, std::int64_t from, const TDirItem& old);
 
 }  // namespace archive

@@ -12,9 +12,7 @@ namespace {
 
 using archive_test::PythonListing;
 using archive_test::PythonMake;
-using archive_test::ReadBytes;
 using archive_test::ScratchFolder;
-using archive_test::WriteBytes;
 
 int NativeErrorOf(const std::function<void()>& action, std::string* message = nullptr) {
     try {

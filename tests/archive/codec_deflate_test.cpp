@@ -17,9 +17,7 @@ namespace archive {
 namespace {
 
 using codec_test::Bytes;
-using codec_test::Quote;
 using codec_test::ReadFile;
-using codec_test::RunTool;
 using codec_test::WriteFile;
 using platform::TFileStream;
 
@@ -107,7 +105,7 @@ class CodecDeflate : public ::testing::Test {
             "    out = d.decompress(open(raw, 'rb').read())\n"
             "    good = d.eof and not d.unused_data and out == open(orig, 'rb').read()\n"
             "    print('ok' if good else 'bad ' + raw)\n";
-        const std::string out = RunTool("python3 -c " + Quote(script) + args + " 2>&1");
+        const std::string out = Shell("python3 -c " + Quote(script) + args + " 2>&1").out;
         std::string expected;
         for (std::size_t i = 0; i < pairs.size(); ++i) {
             expected += "ok\n";
@@ -237,18 +235,18 @@ TEST_F(CodecDeflate, UnzipReadsOurDataInARealArchive) {
     const std::string path = folder_ / "ours.zip";
     WriteFile(path, archive);
 
-    int status = -1;
-    const std::string tested = RunTool("unzip -t " + Quote(path) + " 2>&1", &status);
-    EXPECT_EQ(status, 0) << tested;
-    EXPECT_NE(tested.find("No errors detected"), std::string::npos) << tested;
+    const CommandResult tested = Shell("unzip -t " + Quote(path) + " 2>&1");
+    EXPECT_EQ(tested.status, 0) << tested.out;
+    EXPECT_NE(tested.out.find("No errors detected"), std::string::npos) << tested.out;
     for (const Item& item : items) {
         const std::string out = folder_ / "out.bin";
-        RunTool("unzip -p " + Quote(path) + " " + Quote(item.Name) + " > " + Quote(out));
+        Shell("unzip -p " + Quote(path) + " " + Quote(item.Name) + " > " + Quote(out));
         EXPECT_EQ(ReadFile(out), item.Data) << item.Name;
     }
     const std::string python =
-        RunTool("python3 -c 'import sys, zipfile; print(zipfile.ZipFile(sys.argv[1]).testzip())' " +
-                Quote(path) + " 2>&1");
+        Shell("python3 -c 'import sys, zipfile; print(zipfile.ZipFile(sys.argv[1]).testzip())' " +
+              Quote(path) + " 2>&1")
+            .out;
     EXPECT_EQ(python, "None\n");
 }
 

@@ -17,9 +17,7 @@ using codec_test::Bytes;
 using codec_test::CorpusPath;
 using codec_test::EntryInfo;
 using codec_test::LocateEntry;
-using codec_test::Quote;
 using codec_test::ReadFile;
-using codec_test::RunTool;
 using codec_test::WriteFile;
 using platform::TFileStream;
 
@@ -81,9 +79,8 @@ TEST_F(CodecInflate, DecodesWhatOtherToolsWrote) {
     };
     for (const auto& [name, command] : writers) {
         SCOPED_TRACE(name);
-        int status = -1;
-        const std::string out = RunTool(cd + command + " 2>&1", &status);
-        ASSERT_EQ(status, 0) << out;
+        const CommandResult made = Shell(cd + command + " 2>&1");
+        ASSERT_EQ(made.status, 0) << made.out;
         const EntryInfo info = LocateEntry(folder_ / name, "data.txt");
         EXPECT_EQ(info.Method, name == "zip0.zip" ? 0 : 8);
         TZipDecodeResult result;
@@ -126,7 +123,7 @@ TEST_F(CodecInflate, DamagedDataFailsOrShowsInTheCrc) {
 TEST_F(CodecInflate, TruncatedOrInvalidStreamsNeverPass) {
     const Bytes data = codec_test::SampleText(200'000);
     WriteFile(folder_ / "data.txt", data);
-    RunTool("cd " + Quote(folder_.Path()) + " && zip -q -6 a.zip data.txt");
+    Shell("cd " + Quote(folder_.Path()) + " && zip -q -6 a.zip data.txt");
     const std::string archive = folder_ / "a.zip";
     EntryInfo info = LocateEntry(archive, "data.txt");
     for (std::uint64_t length :
@@ -151,7 +148,7 @@ TEST_F(CodecInflate, TruncatedOrInvalidStreamsNeverPass) {
 TEST_F(CodecInflate, DecompressionBombStopsAtTheDeclaredSize) {
     const std::string raw = folder_ / "bomb.raw";
     const std::size_t zeros = 100'000'000;
-    RunTool(
+    Shell(
         "python3 -c 'import sys, zlib\n"
         "c = zlib.compressobj(9, zlib.DEFLATED, -15)\n"
         "open(sys.argv[1], \"wb\").write(c.compress(bytes(" +
@@ -221,7 +218,7 @@ TEST_F(CodecInflate, OtherMethodsFailCleanly) {
 TEST_F(CodecInflate, ProgressCancelStopsBeforeTheNextChunk) {
     const Bytes data = codec_test::RandomBytes(3 * InflateChunkSize);
     WriteFile(folder_ / "data.bin", data);
-    RunTool("cd " + Quote(folder_.Path()) + " && zip -q -1 a.zip data.bin");
+    Shell("cd " + Quote(folder_.Path()) + " && zip -q -1 a.zip data.bin");
     const EntryInfo info = LocateEntry(folder_ / "a.zip", "data.bin");
     TZipCodecContext context;
     int calls = 0;

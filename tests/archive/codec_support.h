@@ -1,22 +1,20 @@
-// Helpers of the codec and mask tests: a temporary folder, files as bytes,
-// test data, running the real tools, and where an entry's data lies in an
-// archive another tool wrote.
+// Helpers of the codec and mask tests: the temporary folder, files as byte
+// vectors, test data, and where an entry's data lies in an archive another
+// tool wrote.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "TestCommands.h"
+#include "TestFiles.h"
 #include "TestFolder.h"
 
 namespace codec_test {
@@ -26,14 +24,12 @@ using Bytes = std::vector<std::uint8_t>;
 using TempFolder = TestFolder;
 
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+    WriteBytes(path, std::string(bytes.begin(), bytes.end()));
 }
 
 inline Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::string bytes = ReadBytes(path);
+    return Bytes(bytes.begin(), bytes.end());
 }
 
 // Text-like data that deflates well but not to nothing.
@@ -62,34 +58,6 @@ inline Bytes RandomBytes(std::size_t size, unsigned seed = 7) {
     return out;
 }
 
-// Runs a shell command; its standard output, and its exit status in `status`.
-inline std::string RunTool(const std::string& command, int* status = nullptr) {
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        throw std::runtime_error("popen failed");
-    }
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        output.append(buffer, n);
-    }
-    const int result = pclose(pipe);
-    if (status != nullptr) {
-        *status = WEXITSTATUS(result);
-    }
-    return output;
-}
-
-// One shell word holding `text` exactly.
-inline std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
-
 // What python's zipfile reports of one entry, with the position of its data
 // (read from the entry's local header).
 struct EntryInfo {
@@ -108,15 +76,13 @@ inline EntryInfo LocateEntry(const std::string& archive, const std::string& name
         "n, e = struct.unpack('<HH', h[26:30])\n"
         "print(i.header_offset + 30 + n + e, i.compress_size, i.file_size, i.CRC, "
         "i.compress_type)\n";
-    int status = 0;
-    const std::string out =
-        RunTool("python3 -c " + Quote(script) + " " + Quote(archive) + " " + Quote(name) + " 2>&1",
-                &status);
-    if (status != 0) {
-        throw std::runtime_error("cannot locate " + name + ": " + out);
+    const CommandResult run =
+        Shell("python3 -c " + Quote(script) + " " + Quote(archive) + " " + Quote(name) + " 2>&1");
+    if (run.status != 0) {
+        throw std::runtime_error("cannot locate " + name + ": " + run.out);
     }
     EntryInfo info;
-    std::istringstream in(out);
+    std::istringstream in(run.out);
     in >> info.DataOffset >> info.CompressedSize >> info.UncompressedSize >> info.Crc32 >>
         info.Method;
     return info;

@@ -15,7 +15,6 @@ namespace archive {
 namespace {
 
 using archive_test::PythonListing;
-using archive_test::ReadBytes;
 
 enum class Differs {
     Rebuilt,         // bytes after the end record, or counts that cannot be true

@@ -18,11 +18,7 @@ namespace {
 using archive_test::OurListing;
 using archive_test::PythonListing;
 using archive_test::PythonMake;
-using archive_test::Quote;
-using archive_test::ReadBytes;
 using archive_test::ScratchFolder;
-using archive_test::Shell;
-using archive_test::WriteBytes;
 
 // A small MIDlet tree: a folder entry, a manifest, binary data, an empty file.
 void MakeTree(const std::string& root) {

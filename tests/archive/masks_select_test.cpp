@@ -143,8 +143,7 @@ TEST(MasksSelect, SelectionStartsAfreshAndIgnoresTheExclusionMask) {
 TEST(MasksSelect, ManifestOfARealJar) {
     codec_test::TempFolder folder;
     codec_test::WriteFile(folder / "Hello.class", codec_test::SampleText(500));
-    codec_test::RunTool("cd " + codec_test::Quote(folder.Path()) +
-                        " && jar cf app.jar Hello.class");
+    Shell("cd " + Quote(folder.Path()) + " && jar cf app.jar Hello.class");
     platform::TFileStream stream(folder / "app.jar",
                                  platform::fmOpenRead | platform::fmShareDenyNone);
     TZipDirManager manager(&stream, nullptr, false);

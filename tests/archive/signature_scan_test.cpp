@@ -10,7 +10,6 @@ namespace archive {
 namespace {
 
 using archive_test::ScratchFolder;
-using archive_test::WriteBytes;
 
 TEST(SignatureScanTest, FindsSignaturesAcrossChunkBordersInOrder) {
     ScratchFolder dir;

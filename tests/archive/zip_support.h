@@ -1,65 +1,24 @@
-// Shared pieces of the archive tests: a scratch folder, whole-file bytes,
-// running the real zip tools, and the two listings that are compared: ours,
-// read in-process, and python's zipfile, through zipinfo.py.
+// Shared pieces of the archive tests: the scratch folder, python's archives
+// through zipinfo.py, and the two listings that are compared: ours, read
+// in-process, and python's zipfile.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "TestCommands.h"
+#include "TestFiles.h"
 #include "TestFolder.h"
 #include "archive/ZipArchiver.h"
 
 namespace archive_test {
 
 using ScratchFolder = TestFolder;
-
-inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-inline std::string Quote(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
-
-struct CommandResult {
-    int status = -1;
-    std::string out;
-};
-
-// Runs a shell command; its standard output is captured, standard error
-// goes to the test's own.
-inline CommandResult Shell(const std::string& command) {
-    CommandResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return result;
-    }
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        result.out.append(buffer, n);
-    }
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
 
 inline std::string ZipInfoScript() {
     return QUELLOR_SOURCE_DIR "/tests/archive/zipinfo.py";

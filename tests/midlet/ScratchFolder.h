@@ -3,10 +3,9 @@
 #pragma once
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "TestFiles.h"
 #include "TestFolder.h"
 
 namespace midlet {
@@ -18,14 +17,12 @@ class ScratchFolder : public TestFolder {
     }
 
     void WriteBytes(const std::string& relative, const std::string& bytes) const {
-        std::ofstream out(*this / relative, std::ios::binary | std::ios::trunc);
-        out << bytes;
+        ::WriteBytes(*this / relative, bytes);
     }
 
     // The file's bytes; empty when it is missing.
     std::string ReadBytes(const std::string& relative) const {
-        std::ifstream in(*this / relative, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        return ::ReadBytes(*this / relative);
     }
 
     bool Exists(const std::string& relative) const {

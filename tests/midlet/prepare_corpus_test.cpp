@@ -68,7 +68,7 @@ TEST_F(Corpus, EveryMidletComesOutSound) {
         const std::string jar = Projects(project + "/" + project + ".jar");
         EXPECT_TRUE(ArchiveIsSound(jar));
         EXPECT_EQ(
-            Capture("python3 -c " + Quote(kSameEntries) + " " + Quote(listed) + " " + Quote(jar)),
+            Shell("python3 -c " + Quote(kSameEntries) + " " + Quote(listed) + " " + Quote(jar)).out,
             "");
         const std::string tail = "MIDlet-Jar-Size: " + std::to_string(fs::file_size(jar)) +
                                  "\r\nMIDlet-Jar-URL: " + project + ".jar\r\n";

@@ -109,7 +109,8 @@ TEST_F(Road, ManifestInLowerCaseLateInTheArchive) {
     WriteBytes(In("icon.png"), TinyPng());
     fs::create_directories(In(""));
     ASSERT_EQ(
-        Shell("python3 -c " + Quote(python) + " " + Quote(listed) + " " + Quote(In("icon.png"))),
+        Shell("python3 -c " + Quote(python) + " " + Quote(listed) + " " + Quote(In("icon.png")))
+            .status,
         0);
 
     Run({listed});
@@ -135,12 +136,14 @@ TEST_F(Road, ManifestStoredReadOnly) {
                     fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
     ASSERT_EQ(Shell("cd " + Quote(In("stage")) + " && zip -q -X " + Quote(listed) +
-                    " META-INF/MANIFEST.MF"),
+                    " META-INF/MANIFEST.MF")
+                  .status,
               0);
-    ASSERT_EQ(Capture("python3 -c " +
-                      Quote("import sys, zipfile\n"
-                            "print(zipfile.ZipFile(sys.argv[1]).infolist()[0].external_attr & 1)") +
-                      " " + Quote(listed)),
+    ASSERT_EQ(Shell("python3 -c " +
+                    Quote("import sys, zipfile\n"
+                          "print(zipfile.ZipFile(sys.argv[1]).infolist()[0].external_attr & 1)") +
+                    " " + Quote(listed))
+                  .out,
               "1\n");
 
     Run({listed});

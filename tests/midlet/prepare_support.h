@@ -4,20 +4,16 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "TestCommands.h"
+#include "TestFiles.h"
 #include "archive/ZipArchiver.h"
 #include "midlet/Batch.h"
 #include "midlet/RecordingOutput.h"
@@ -27,44 +23,6 @@
 namespace preptest {
 
 namespace fs = std::filesystem;
-
-inline std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
-
-// The exit status of a shell command (-1 when it did not exit normally).
-inline int Shell(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// What a shell command prints on standard output.
-inline std::string Capture(const std::string& command) {
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        std::array<char, 4096> buffer;
-        std::size_t got = 0;
-        while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-            text.append(buffer.data(), got);
-        }
-        pclose(pipe);
-    }
-    return text;
-}
-
-inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 // Names in a folder, sorted; folders end in "/".
 inline std::vector<std::string> FolderNames(const std::string& folder) {
@@ -115,7 +73,7 @@ inline void MakeZipJar(const std::string& jar, const std::optional<std::string>&
     for (const std::string& name : names) {
         command += " " + Quote(name);
     }
-    ASSERT_EQ(Shell(command), 0) << command;
+    ASSERT_EQ(Shell(command).status, 0) << command;
     fs::remove_all(stage);
 }
 
@@ -131,13 +89,13 @@ inline void MakeJarToolJar(const std::string& jar, const std::string& manifest,
     const std::string command = "rm -f " + Quote(jar) + " && jar --create --file " + Quote(jar) +
                                 " --manifest " + Quote(stage + "manifest.txt") + " -C " +
                                 Quote(stage + "content") + " .";
-    ASSERT_EQ(Shell(command), 0) << command;
+    ASSERT_EQ(Shell(command).status, 0) << command;
     fs::remove_all(stage);
 }
 
 // One entry's bytes as unzip gives them (name matched without regard to case).
 inline std::string EntryBytes(const std::string& jar, const std::string& name) {
-    return Capture("unzip -p -C " + Quote(jar) + " " + Quote(name) + " 2>/dev/null");
+    return Shell("unzip -p -C " + Quote(jar) + " " + Quote(name) + " 2>/dev/null").out;
 }
 
 // True when `unzip -t` and python's zipfile both find the archive sound.
@@ -146,16 +104,17 @@ inline bool ArchiveIsSound(const std::string& jar) {
         "import sys, zipfile\n"
         "z = zipfile.ZipFile(sys.argv[1])\n"
         "sys.exit(0 if z.testzip() is None else 1)\n";
-    return Shell("unzip -tq " + Quote(jar) + " >/dev/null 2>&1") == 0 &&
-           Shell("python3 -c " + Quote(python) + " " + Quote(jar) + " 2>/dev/null") == 0;
+    return Shell("unzip -tq " + Quote(jar) + " >/dev/null 2>&1").status == 0 &&
+           Shell("python3 -c " + Quote(python) + " " + Quote(jar) + " 2>/dev/null").status == 0;
 }
 
 // The entry names of an archive in directory order, as python reads them.
 inline std::string EntryNames(const std::string& jar) {
-    return Capture("python3 -c " +
-                   Quote("import sys, zipfile\n"
-                         "print('\\n'.join(zipfile.ZipFile(sys.argv[1]).namelist()))") +
-                   " " + Quote(jar));
+    return Shell("python3 -c " +
+                 Quote("import sys, zipfile\n"
+                       "print('\\n'.join(zipfile.ZipFile(sys.argv[1]).namelist()))") +
+                 " " + Quote(jar))
+        .out;
 }
 
 inline ::testing::AssertionResult Contains(const std::string& text, const std::string& part) {

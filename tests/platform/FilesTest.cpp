@@ -7,7 +7,7 @@
 #include <regex>
 #include <thread>
 
-#include "FileBytes.h"
+#include "TestFiles.h"
 #include "TestFolder.h"
 #include "platform/Faults.h"
 #include "platform/Stream.h"

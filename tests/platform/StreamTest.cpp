@@ -7,7 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "FileBytes.h"
+#include "TestFiles.h"
 #include "TestFolder.h"
 #include "platform/Faults.h"
 

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "FileBytes.h"
+#include "TestFiles.h"
 #include "TestFolder.h"
 #include "platform/Faults.h"
 #include "platform/Files.h"

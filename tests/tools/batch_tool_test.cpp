@@ -33,7 +33,8 @@ class Tool : public Workspace {
         const std::string out = Program() + "stdout.txt";
         const std::string err = Program() + "stderr.txt";
         Result result;
-        result.status = Shell(command + " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null");
+        result.status =
+            Shell(command + " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null").status;
         result.out = ReadBytes(out);
         result.err = ReadBytes(err);
         fs::remove(out);
@@ -112,7 +113,8 @@ TEST_F(Tool, DamagedManifestGoesThroughTheFailurePolicy) {
     const std::string jar = In("bad.jar");
     WriteBytes(In("stage/META-INF/MANIFEST.MF"), SimpleManifest("Damaged"));
     ASSERT_EQ(Shell("cd " + Quote(In("stage")) + " && zip -q -X -0 " + Quote(jar) +
-                    " META-INF/MANIFEST.MF"),
+                    " META-INF/MANIFEST.MF")
+                  .status,
               0);
     std::string bytes = ReadBytes(jar);
     const auto at = bytes.find("Damaged", bytes.find("MIDlet-Name"));
@@ -162,13 +164,13 @@ TEST_F(Tool, ProgramFolderIsTheExecutablesFolder) {
 
 // On a terminal the progress bar is drawn and ends full.
 TEST_F(Tool, ProgressBarOnATerminal) {
-    if (Shell("command -v script >/dev/null") != 0) {
+    if (Shell("command -v script >/dev/null").status != 0) {
         GTEST_SKIP() << "no script(1) to give the tool a terminal";
     }
     Listed("a.jar", "Alpha");
     std::string command =
         Quote(kTool) + " --program-folder " + Quote(Program()) + " " + Quote(In("a.jar"));
-    const std::string screen = Capture("script -qec " + Quote(command) + " /dev/null");
+    const std::string screen = Shell("script -qec " + Quote(command) + " /dev/null").out;
     EXPECT_TRUE(Contains(screen, "Alpha.jad generated!"));
     EXPECT_TRUE(Contains(screen, "[" + std::string(40, '#') + "] 3/3"));
 }

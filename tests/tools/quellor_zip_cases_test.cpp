@@ -12,16 +12,16 @@
 //                     argument afterwards (its archives may change only
 //                     when a case has these lines)
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "TestCommands.h"
+#include "TestFiles.h"
 #include "TestFolder.h"
 
 namespace {
@@ -99,14 +99,6 @@ Case ReadCase(const fs::path& file) {
     return c;
 }
 
-std::string Quote(const std::string& text) {
-    std::string out = "'";
-    for (char ch : text) {
-        out += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-    }
-    return out + "'";
-}
-
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
     for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
@@ -158,38 +150,16 @@ ToolRun RunTool(const std::vector<std::string>& args, const fs::path& data) {
                                                        : Replace(arg, "$DATA", data.string()));
     }
     const fs::path errFile = data / "stderr.txt";
-    command += " 2>" + Quote(errFile.string());
-    ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        run.out.append(buffer, n);
-    }
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream errIn(errFile, std::ios::binary);
-    run.err.assign(std::istreambuf_iterator<char>(errIn), {});
+    const CommandResult result = Shell(command + " 2>" + Quote(errFile.string()));
+    const ToolRun run{result.status, result.out, ReadBytes(errFile.string())};
     fs::remove(errFile);
     return run;
-}
-
-void WriteText(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TEST_P(QuellorZipCase, Runs) {
     const Case c = ReadCase(kCases / (GetParam() + ".test"));
     for (const auto& [path, text] : c.setup) {
-        WriteText(data / path, text);
+        WriteBytes((data / path).string(), text);
     }
     const ToolRun run = RunTool(c.args, data);
     EXPECT_EQ(run.status, c.status);
@@ -199,7 +169,7 @@ TEST_P(QuellorZipCase, Runs) {
     }
     for (const auto& [path, text] : c.files) {
         EXPECT_TRUE(fs::is_regular_file(data / path)) << path;
-        EXPECT_EQ(ReadText(data / path), text) << path;
+        EXPECT_EQ(ReadBytes((data / path).string()), text) << path;
     }
     for (const auto& [path, size] : c.sizes) {
         EXPECT_TRUE(fs::is_regular_file(data / path)) << path;
@@ -223,7 +193,8 @@ TEST_P(QuellorZipCase, Runs) {
     for (const auto& entry : fs::directory_iterator(kCases)) {
         const auto ext = entry.path().extension();
         if (ext == ".zip" || ext == ".jar") {
-            EXPECT_EQ(ReadText(entry.path()), ReadText(data / entry.path().filename()));
+            EXPECT_EQ(ReadBytes(entry.path().string()),
+                      ReadBytes((data / entry.path().filename()).string()));
         }
     }
     EXPECT_FALSE(fs::exists(data / "missing.zip"));

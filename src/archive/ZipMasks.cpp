@@ -1,5 +1,6 @@
 #include "archive/ZipMasks.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -214,6 +215,18 @@ bool SameCharacter(char32_t textChar, char32_t patternChar) {
 }
 
 bool WildcardMatch(std::string_view text, std::string_view pattern) {
+    // Without a "*" every pattern character takes exactly one character of
+    // the text, so texts of another length never match. For ASCII texts the
+    // length is the byte count, and most names of a large archive are
+    // turned down here without being decoded.
+    const auto isAscii = [](std::string_view s) {
+        return std::all_of(s.begin(), s.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    };
+    if (text.size() != pattern.size() && pattern.find('*') == std::string_view::npos &&
+        isAscii(text) && isAscii(pattern)) {
+        return false;
+    }
     return TWildcardMatcher(CodePoints(text), CodePoints(pattern)).Match();
 }
 

@@ -12,22 +12,7 @@ namespace archive {
 namespace {
 
 using platform::IsPathDelimiter;
-
-std::vector<std::string> SplitPath(std::string_view path) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = start;
-        while (end < path.size() && !IsPathDelimiter(path[end])) {
-            ++end;
-        }
-        if (end > start) {
-            parts.emplace_back(path.substr(start, end - start));
-        }
-        start = end + 1;
-    }
-    return parts;
-}
+using platform::SplitComponents;
 
 bool StartsWithTwoDelimiters(std::string_view path) {
     return path.size() >= 2 && IsPathDelimiter(path[0]) && IsPathDelimiter(path[1]);
@@ -46,8 +31,8 @@ std::string ExpandPath(const std::string& path, const std::string& currentFolder
 // regard to case, the spelling of `full` kept, "../" for each folder of
 // `base` that `full` does not share.
 std::string RelativePath(const std::string& base, const std::string& full) {
-    const std::vector<std::string> baseParts = SplitPath(base);
-    const std::vector<std::string> fullParts = SplitPath(full);
+    const std::vector<std::string> baseParts = SplitComponents(base);
+    const std::vector<std::string> fullParts = SplitComponents(full);
     std::size_t common = 0;
     while (common < baseParts.size() && common + 1 < fullParts.size() &&
            platform::SameFileName(baseParts[common], fullParts[common])) {
@@ -156,7 +141,7 @@ bool IsContainedEntryName(std::string_view name) {
     if (name.empty() || IsPathDelimiter(name.front()) || name.find(':') != std::string_view::npos) {
         return false;
     }
-    for (const std::string& part : SplitPath(name)) {
+    for (const std::string& part : SplitComponents(name)) {
         if (part == "..") {
             return false;
         }

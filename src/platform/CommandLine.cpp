@@ -25,25 +25,15 @@ std::string ExpandFileName(std::string_view path) {
                                    ? std::string(path)
                                    : GetCurrentDir() + std::string(path);
     std::vector<std::string> components;
-    std::string component;
-    const auto take = [&] {
+    for (const std::string& component : SplitComponents(joined)) {
         if (component == "..") {
             if (!components.empty()) {
                 components.pop_back();
             }
-        } else if (!component.empty() && component != ".") {
+        } else if (component != ".") {
             components.push_back(component);
         }
-        component.clear();
-    };
-    for (char c : joined) {
-        if (IsPathDelimiter(c)) {
-            take();
-        } else {
-            component += c;
-        }
     }
-    take();
     std::string full;
     for (const std::string& name : components) {
         full += PathDelim + name;

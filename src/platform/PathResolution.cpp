@@ -60,22 +60,6 @@ std::string FindCaseVariant(const std::string& folder, const std::string& name) 
     return best;
 }
 
-std::vector<std::string> SplitComponents(std::string_view path) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start < path.size()) {
-        std::size_t end = start;
-        while (end < path.size() && !IsPathDelimiter(path[end])) {
-            ++end;
-        }
-        if (end > start) {
-            parts.emplace_back(path.substr(start, end - start));
-        }
-        start = end + 1;
-    }
-    return parts;
-}
-
 }  // namespace
 
 bool SameFileName(std::string_view a, std::string_view b) {

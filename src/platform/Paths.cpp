@@ -103,6 +103,22 @@ std::string NormalizeSeparators(std::string_view path) {
     return result;
 }
 
+std::vector<std::string> SplitComponents(std::string_view path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t end = start;
+        while (end < path.size() && !IsPathDelimiter(path[end])) {
+            ++end;
+        }
+        if (end > start) {
+            parts.emplace_back(path.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return parts;
+}
+
 std::string StripTrailingSpacesAndDots(std::string_view component) {
     if (component == "." || component == "..") {
         return std::string(component);

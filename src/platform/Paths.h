@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Errors.h"
 
@@ -33,6 +34,9 @@ std::string IncludeTrailingPathDelimiter(std::string_view path);
 std::string ExcludeTrailingPathDelimiter(std::string_view path);
 // Every '\\' turned into '/' (and runs of separators kept as they are).
 std::string NormalizeSeparators(std::string_view path);
+// The non-empty components between delimiters of either kind:
+// SplitComponents("/a\\b//c/") == {"a", "b", "c"}.
+std::vector<std::string> SplitComponents(std::string_view path);
 
 // Resolves a path one component at a time against the disk: an exact match
 // wins, else the first name in byte order equal under simple case folding.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "TestFiles.h"
 #include "TestFolder.h"
@@ -23,6 +25,8 @@ TEST(PathHelpers, TakeBothSeparators) {
     EXPECT_EQ(IncludeTrailingPathDelimiter("x"), "x/");
     EXPECT_EQ(ExcludeTrailingPathDelimiter("x\\"), "x");
     EXPECT_EQ(NormalizeSeparators("a\\b\\\\c"), "a/b//c");
+    EXPECT_EQ(SplitComponents("\\a/b//c\\"), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_TRUE(SplitComponents("/\\").empty());
 }
 
 TEST(PathHelpers, ProgramFolderIsTheExecutablesUnlessSet) {

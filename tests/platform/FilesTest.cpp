@@ -7,8 +7,8 @@
 #include <regex>
 #include <thread>
 
+#include "FolderTest.h"
 #include "TestFiles.h"
-#include "TestFolder.h"
 #include "platform/Faults.h"
 #include "platform/Stream.h"
 #include "platform/TextFile.h"
@@ -18,11 +18,7 @@ using namespace platform;
 
 namespace {
 
-class FileServices : public ::testing::Test {
-  protected:
-    void TearDown() override { DisarmAllFaults(); }
-    TestFolder folder;
-};
+class FileServices : public FolderTest {};
 
 // Runs a raising service and gives the code it raised, 0 when it did not.
 template <typename Call>

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
+#include "FolderTest.h"
 #include "TestFiles.h"
-#include "TestFolder.h"
 #include "platform/Faults.h"
 #include "platform/Files.h"
 #include "platform/TextFile.h"
@@ -15,9 +15,8 @@ using namespace platform;
 
 namespace {
 
-class ProfileStrings : public ::testing::Test {
+class ProfileStrings : public FolderTest {
   protected:
-    void TearDown() override { DisarmAllFaults(); }
     std::string Get(const std::string& section, const std::string& key,
                     const std::string& fallback = "<default>") {
         return GetPrivateProfileString(section, key, fallback, 2048, file);
@@ -26,7 +25,6 @@ class ProfileStrings : public ::testing::Test {
         SetLastError(12345);
         return WritePrivateProfileString(section, key, value, file);
     }
-    TestFolder folder;
     std::string file = folder / "Brannoc.cfg";
 };
 

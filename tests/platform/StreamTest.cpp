@@ -7,8 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "FolderTest.h"
 #include "TestFiles.h"
-#include "TestFolder.h"
 #include "platform/Faults.h"
 
 namespace fs = std::filesystem;
@@ -16,11 +16,7 @@ using namespace platform;
 
 namespace {
 
-class Streams : public ::testing::Test {
-  protected:
-    void TearDown() override { DisarmAllFaults(); }
-    TestFolder folder;
-};
+class Streams : public FolderTest {};
 
 // The code of the error a stream open raised, 0 when it opened.
 DWORD OpenCode(const std::string& path, std::uint32_t mode) {

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
+#include "FolderTest.h"
 #include "TestFiles.h"
-#include "TestFolder.h"
 #include "platform/Faults.h"
 #include "platform/Files.h"
 
@@ -14,11 +14,7 @@ using namespace platform;
 
 namespace {
 
-class TextFiles : public ::testing::Test {
-  protected:
-    void TearDown() override { DisarmAllFaults(); }
-    TestFolder folder;
-};
+class TextFiles : public FolderTest {};
 
 using Lines = std::vector<std::string>;
 

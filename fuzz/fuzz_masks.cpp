@@ -1,5 +1,6 @@
-// The mask matcher: the input is split at its first NUL byte (or in the
-// middle when it has none) into a name and a mask. WildcardMatch is checked
+// The mask matcher: the first byte of the input picks the collation tables,
+// the rest is split at its first NUL byte (or in the middle when it has none)
+// into a name and a mask. WildcardMatch is checked
 // against a plain memoised reading of the matching rules, and MatchesMask and
 // the entry selection run on the same two strings.
 #include <cstddef>
@@ -81,10 +82,42 @@ class ReferenceMatcher {
     std::vector<std::int8_t> memo_;
 };
 
+// The tables the first byte picks: the platform's, or a code page with or
+// without the Turkish rules. They are rebuilt only when the choice changes.
+struct Collation {
+    unsigned codePage;  // 0: the platform's code page and locale
+    bool turkish;
+};
+constexpr Collation kCollations[] = {{0, false},
+                                     {1252, false},
+                                     {1254, true},
+                                     {1251, false},
+                                     {platform::CP_UTF8, false},
+                                     {platform::CP_UTF8, true}};
+
+void UseCollation(std::uint8_t choice) {
+    static int current = -1;
+    const int index = choice % static_cast<int>(std::size(kCollations));
+    if (index == current) {
+        return;
+    }
+    const Collation& collation = kCollations[index];
+    if (collation.codePage == 0) {
+        archive::BuildCollationTables();
+    } else {
+        archive::BuildCollationTables(collation.codePage, collation.turkish);
+    }
+    current = index;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view input = fuzz::AsText(data, size);
+    if (size == 0) {
+        return 0;
+    }
+    UseCollation(data[0]);
+    const std::string_view input = fuzz::AsText(data + 1, size - 1);
     std::size_t split = input.find('\0');
     std::size_t rest = split + 1;
     if (split == std::string_view::npos) {

@@ -50,8 +50,20 @@ std::string SysErrorMessage(DWORD code);
 // Base of every exception the program raises; what() is the message shown.
 class Exception : public std::runtime_error {
   public:
-    explicit Exception(const std::string& message) : std::runtime_error(message) {}
+    // A NUL byte in the message (from a hostile file name) would cut what()
+    // short; it is shown as "?".
+    explicit Exception(const std::string& message) : std::runtime_error(Printable(message)) {}
     std::string Message() const { return what(); }
+
+  private:
+    static std::string Printable(std::string text) {
+        for (char& c : text) {
+            if (c == '\0') {
+                c = '?';
+            }
+        }
+        return text;
+    }
 };
 
 // A file-system failure of text files and folders: the runtime's message for

@@ -98,6 +98,11 @@ ResolvedPath Resolve(std::string_view path) {
         if (!result.components.empty()) {
             current += '/';
         }
+        // A name with a NUL byte never names anything on disk: the system
+        // would see only the part before it.
+        if (name.find('\0') != std::string::npos) {
+            onDisk = false;
+        }
         // 1. The exact spelling; 2. else a case variant; 3. else the name
         // stays as given, and so do all that follow it.
         if (onDisk && result.lengthError == ERROR_SUCCESS) {

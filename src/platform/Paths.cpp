@@ -27,8 +27,8 @@ std::size_t LastDelimiter(std::string_view path) {
 }
 
 bool IsInvalidNameChar(unsigned char c) {
-    return (c >= 0x01 && c <= 0x1F) || c == '<' || c == '>' || c == ':' || c == '"' || c == '|' ||
-           c == '?' || c == '*';
+    return c <= 0x1F || c == '<' || c == '>' || c == ':' || c == '"' || c == '|' || c == '?' ||
+           c == '*';
 }
 
 }  // namespace

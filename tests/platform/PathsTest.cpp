@@ -168,3 +168,16 @@ TEST_F(CaseResolution, OverlongNamesAre206) {
     EXPECT_FALSE(ForceDirectories(deep));
     EXPECT_EQ(GetLastError(), ERROR_FILENAME_EXCED_RANGE);
 }
+
+// A name with a NUL byte cannot be made and never finds the file named by the
+// part before the NUL.
+TEST_F(CaseResolution, NamesWithANulByteNameNothing) {
+    WriteBytes(folder / "te", "x");
+    const std::string withNul = folder / std::string("te\0t", 4);
+    EXPECT_FALSE(FileExists(withNul));
+    EXPECT_EQ(CheckNewPath(withNul), ERROR_INVALID_NAME);
+    SetLastError(12345);
+    EXPECT_FALSE(CopyFile(folder / "te", withNul, false));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+    EXPECT_EQ(Exception(std::string("a\0b", 3)).Message(), "a?b");
+}

@@ -99,18 +99,20 @@ void TZipDirArray::PutItem(int index, const TDirItem& item) {
     if (index < 0 || index >= count_) {
         throw EZipException(native::PutItemIndex, nullptr);
     }
-    PutItemKeyed(index, item, KeyOf(item.Name));
+    PutItemKeyed(index, item, keepNameIndex_ ? KeyOf(item.Name) : std::string());
 }
 
 void TZipDirArray::PutItem(int index, const TDirItem& item, const TNameCodec& codec) {
     if (index < 0 || index >= count_) {
         throw EZipException(native::PutItemIndex, nullptr);
     }
-    PutItemKeyed(index, item, KeyOf(item.Name, codec));
+    PutItemKeyed(index, item, keepNameIndex_ ? KeyOf(item.Name, codec) : std::string());
 }
 
 void TZipDirArray::PutItemKeyed(int index, const TDirItem& item, const std::string& key) {
-    if (index < nameIndex_.Count()) {
+    if (!keepNameIndex_) {
+        // No index to keep in step.
+    } else if (index < nameIndex_.Count()) {
         nameIndex_.ReplaceAt(index, key);
     } else if (index == nameIndex_.Count()) {
         nameIndex_.Add(key);
@@ -135,7 +137,9 @@ void TZipDirArray::SetItemNameKeyed(int index, const std::string& key, const std
     TDirItem& item = ItemAt(index);
     // The key of an item sits at the item's own position: an item that has
     // one gets it replaced, the next item to be named gets it appended.
-    if (index < nameIndex_.Count()) {
+    if (!keepNameIndex_) {
+        // No index to keep in step.
+    } else if (index < nameIndex_.Count()) {
         nameIndex_.ReplaceAt(index, key);
     } else if (index == nameIndex_.Count()) {
         nameIndex_.Add(key);
@@ -185,6 +189,15 @@ void TZipDirArray::ClearSelected() {
 }
 
 int TZipDirArray::IndexOf(const std::string& name) {
+    if (!keepNameIndex_) {
+        const std::string key = platform::AnsiLowerCase(platform::Utf8ToAnsi(name));
+        for (int i = count_ - 1; i >= 0; --i) {
+            if (KeyOf(items_[static_cast<std::size_t>(i)].Name) == key) {
+                return i;
+            }
+        }
+        return -1;
+    }
     const int position = nameIndex_.IndexOf(platform::Utf8ToAnsi(name));
     return position < count_ ? position : -1;
 }

@@ -8,6 +8,7 @@
 
 #include "archive/ZipHashList.h"
 #include "archive/ZipNameCodec.h"
+#include "archive/ZipRareString.h"
 #include "archive/ZipRecords.h"
 #include "archive/ZipTypes.h"
 
@@ -23,29 +24,32 @@ struct TExtraField {
     std::vector<std::uint8_t> Data;
 };
 
+// The members are ordered so that the small ones share padding; the strings
+// that are empty in nearly every entry cost one pointer (TRareString).
 struct TDirItem {
     TZipCentralHeader Header;  // the 46-byte central header image
     std::string Name;          // UTF-8; "/" separates folders, a folder ends with "/"
     // The name bytes as read from the archive. They are written back as they
     // were while Name still reads the same, so a name that does not survive
     // the code-page round trip is not changed by rewriting the directory.
-    std::string StoredName;
-    std::string Comment;                   // entry comment bytes (length in Header.CommentLength)
+    // Empty when they are what Name converts to, which is what is written then.
+    TRareString StoredName;
+    TRareString Comment;                   // entry comment bytes (length in Header.CommentLength)
     std::vector<TExtraField> ExtraFields;  // stored order; the Zip64 block kept too
-    bool HasZip64 = false;                 // the 64-bit values below are in force
     std::uint64_t Zip64Size = 0;           // uncompressed size
     std::uint64_t Zip64PackedSize = 0;     // compressed size
     std::uint64_t Zip64Offset = 0;         // local header offset
     std::uint32_t Zip64Disk = 0;           // disk number start
-    bool Modified = false;      // data to be rewritten from SourceFileName at the next commit
-    std::string EntryPassword;  // empty in this program
-    // An entry added from a stream (never in this program); not owned.
-    platform::TFileStream* SourceStream = nullptr;
-    std::int32_t SourceStreamStart = 0;
+    bool HasZip64 = false;                 // the 64-bit values above are in force
+    bool Modified = false;          // data to be rewritten from SourceFileName at the next commit
     bool Selected = false;          // matched the current mask
-    std::string SourceFileName;     // full path of the disk file the data comes from
     std::uint8_t CompressMode = 0;  // 0..9
     TZipProcessOperation Operation = poNone;
+    std::int32_t SourceStreamStart = 0;
+    // An entry added from a stream (never in this program); not owned.
+    platform::TFileStream* SourceStream = nullptr;
+    TRareString EntryPassword;   // empty in this program
+    TRareString SourceFileName;  // full path of the disk file the data comes from
 
     // The true values, taken from the Zip64 fields where the 32-bit field
     // holds its all-ones marker and a Zip64 block supplied them.
@@ -59,7 +63,9 @@ struct TDirItem {
 
 class TZipDirArray {
   public:
-    TZipDirArray() = default;
+    // A list kept without a name index (the saved copy of a transaction,
+    // which is only walked by position) finds names by a linear search.
+    explicit TZipDirArray(bool keepNameIndex = true) : keepNameIndex_(keepNameIndex) {}
     TZipDirArray(const TZipDirArray&) = delete;
     TZipDirArray& operator=(const TZipDirArray&) = delete;
 
@@ -104,7 +110,8 @@ class TZipDirArray {
     std::vector<TDirItem> items_;  // Capacity slots, the first Count in use
     int count_ = 0;
     int growBy_ = InitialGrowBy;
-    TZipHashedStringList nameIndex_;
+    bool keepNameIndex_ = true;
+    TZipHashedStringList nameIndex_;  // empty unless keepNameIndex_
 };
 
 }  // namespace archive

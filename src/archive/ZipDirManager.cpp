@@ -227,6 +227,9 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
                 return false;
             }
             Directory.SetItemName(i, codec.StoredToAnsi(item.StoredName), codec);
+            if (codec.AnsiToStored(codec.Utf8ToAnsi(item.Name)) == item.StoredName) {
+                item.StoredName.clear();  // written back from Name alike
+            }
             // 7.4. The extra blocks, cut to what the extra field holds.
             TByteCursor extra(in.Bytes(item.Header.ExtraLength));
             while (extra.Ok() && extra.Remaining() >= 4) {
@@ -444,8 +447,16 @@ void TZipDirManager::WriteDirectory(bool append, platform::TFileStream* stream) 
     ArchiveStream->Seek(writePosition, platform::SeekOrigin::soBeginning);
     const std::int64_t start = writePosition;
     DirectoryOffset = start;
-    // 4. Every central header, in list order, in one buffer.
+    // 4. Every central header, in list order, in one buffer. The lengths
+    // the headers hold give its size, so that a large directory is not
+    // copied into a twice larger buffer on the way (it grows if they fall short).
     Bytes buffer;
+    std::size_t expected = 0;
+    for (int i = 0; i < Directory.Count(); ++i) {
+        const TZipCentralHeader& h = Directory.ItemAt(i).Header;
+        expected += CentralHeaderSize + h.NameLength + h.ExtraLength + h.CommentLength;
+    }
+    buffer.reserve(expected);
     TByteWriter out(buffer);
     const TNameCodec codec(OemFileNames());
     for (int i = 0; i < Directory.Count(); ++i) {

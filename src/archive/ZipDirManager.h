@@ -63,7 +63,7 @@ class TZipDirManager {
     platform::TFileStream* ArchiveStream;
     TZipBaseArchiver* Owner;
     TZipDirArray Directory;
-    TZipDirArray SavedDirectory;
+    TZipDirArray SavedDirectory{false};  // walked by position only: no name index
     std::string ArchiveComment;
     TZipEndRecord EndRecord;
     TZip64Locator Zip64Locator;

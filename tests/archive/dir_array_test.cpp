@@ -130,5 +130,32 @@ TEST(ZipDirArrayTest, AssignCopiesItemsWithTheirOwnBuffers) {
     EXPECT_FALSE(copy.ItemAt(1).Selected);
 }
 
+// The saved copy of a transaction keeps no name index: it finds the same
+// positions by a search, and its copies own their rarely set strings.
+TEST(ZipDirArrayTest, AListWithoutIndexFindsTheSameAndCopiesDeeply) {
+    TZipDirArray indexed;
+    indexed.SetCount(3);
+    TDirItem first = Named("Res/A.txt");
+    first.Comment = std::string("note");
+    first.SourceFileName = "/tmp/a.txt";
+    indexed.PutItem(0, first);
+    indexed.PutItem(1, Named("b.txt"));
+    indexed.PutItem(2, Named("res/a.TXT"));
+    TZipDirArray saved(false);
+    saved.Assign(indexed);
+    EXPECT_TRUE(saved.NameIndex().Count() == 0);
+    for (const std::string name : {"res/a.txt", "B.TXT", "c.txt", ""}) {
+        EXPECT_EQ(saved.IndexOf(name), indexed.IndexOf(name)) << name;
+    }
+    EXPECT_EQ(saved.IndexOf("RES/A.TXT"), 2);  // the last of equal keys
+    indexed.ItemAt(0).Comment = std::string("changed");
+    indexed.ItemAt(0).SourceFileName.clear();
+    EXPECT_EQ(saved.ItemAt(0).Comment.str(), "note");
+    EXPECT_EQ(saved.ItemAt(0).SourceFileName.str(), "/tmp/a.txt");
+    EXPECT_TRUE(saved.ItemAt(1).Comment.empty());
+    saved.Delete(0);
+    EXPECT_EQ(saved.IndexOf("b.txt"), 0);
+}
+
 }  // namespace
 }  // namespace archive

@@ -109,16 +109,24 @@ void TZipDirArray::PutItem(int index, const TDirItem& item, const TNameCodec& co
     PutItemKeyed(index, item, keepNameIndex_ ? KeyOf(item.Name, codec) : std::string());
 }
 
-void TZipDirArray::PutItemKeyed(int index, const TDirItem& item, const std::string& key) {
+// The key of an item sits at the item's own position: an item that has one
+// gets it replaced, the next item to be keyed gets it appended; any other
+// position means the index is out of step (`nativeError`).
+void TZipDirArray::KeepKeyInStep(int index, const std::string& key, int nativeError) {
     if (!keepNameIndex_) {
-        // No index to keep in step.
-    } else if (index < nameIndex_.Count()) {
+        return;  // no index to keep in step
+    }
+    if (index < nameIndex_.Count()) {
         nameIndex_.ReplaceAt(index, key);
     } else if (index == nameIndex_.Count()) {
         nameIndex_.Add(key);
     } else {
-        throw EZipException(native::HashPutItem, nullptr);
+        throw EZipException(nativeError, nullptr);
     }
+}
+
+void TZipDirArray::PutItemKeyed(int index, const TDirItem& item, const std::string& key) {
+    KeepKeyInStep(index, key, native::HashPutItem);
     // The copy duplicates every extra-block buffer.
     items_[static_cast<std::size_t>(index)] = item;
 }
@@ -135,17 +143,7 @@ void TZipDirArray::SetItemName(int index, const std::string& ansiName, const TNa
 
 void TZipDirArray::SetItemNameKeyed(int index, const std::string& key, const std::string& name) {
     TDirItem& item = ItemAt(index);
-    // The key of an item sits at the item's own position: an item that has
-    // one gets it replaced, the next item to be named gets it appended.
-    if (!keepNameIndex_) {
-        // No index to keep in step.
-    } else if (index < nameIndex_.Count()) {
-        nameIndex_.ReplaceAt(index, key);
-    } else if (index == nameIndex_.Count()) {
-        nameIndex_.Add(key);
-    } else {
-        throw EZipException(native::HashSetItemName, nullptr);
-    }
+    KeepKeyInStep(index, key, native::HashSetItemName);
     item.Name = name;
 }
 

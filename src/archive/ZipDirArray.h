@@ -104,6 +104,7 @@ class TZipDirArray {
   private:
     void PutItem(int index, const TDirItem& item, const TNameCodec& codec);
     // PutItem and SetItemName once the key (and the UTF-8 name) are known.
+    void KeepKeyInStep(int index, const std::string& key, int nativeError);
     void PutItemKeyed(int index, const TDirItem& item, const std::string& key);
     void SetItemNameKeyed(int index, const std::string& key, const std::string& name);
 

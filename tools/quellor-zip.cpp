@@ -16,7 +16,8 @@
 //
 // --on-failure answers every failure question of the engine (default
 // abort); each question is printed as "failure: " and its text on standard
-// error.
+// error. --help describes the commands and options, --version names the
+// version.
 //
 // Exit status: 0 when the command worked; 1 when an exception left it
 // ("error: " and its message on standard error); 2 for a wrong command line.
@@ -45,6 +46,25 @@ struct Command {
 
 const char* const kUsage =
     "usage: quellor-zip [--on-failure abort|ignore|retry-once] COMMAND ARGS...\n";
+
+const char* const kHelp =
+    "Drives the archive engine on its own.\n"
+    "\n"
+    "commands:\n"
+    "  list ARCHIVE                  one line per entry: name, method, compressed and\n"
+    "                                uncompressed size, CRC-32, attributes, header offset\n"
+    "  extract ARCHIVE MASK DESTDIR  write the entries that match MASK into files under\n"
+    "                                DESTDIR\n"
+    "  update ARCHIVE MASK BASEDIR   refresh the entries that match MASK from the files\n"
+    "                                of the same names under BASEDIR, in place\n"
+    "\n"
+    "options:\n"
+    "  --on-failure abort|ignore|retry-once\n"
+    "               the answer to every failure question of the engine (default: abort)\n"
+    "  --help       print this text and exit\n"
+    "  --version    print the version and exit\n"
+    "\n"
+    "exit status: 0 when the command worked, 1 when it failed, 2 for a wrong command line\n";
 
 // The component as the window configures it.
 void Configure(archive::TZipArchiver& zip, const std::string& archivePath) {
@@ -127,6 +147,14 @@ int Usage() {
 
 int main(int argc, char** argv) {
     Args args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << kUsage << '\n' << kHelp;
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "quellor-zip " << QUELLOR_VERSION << '\n';
+        return 0;
+    }
     // Options come before the command.
     tools::FailurePolicy policy = tools::FailurePolicy::Abort;
     std::size_t next = 0;

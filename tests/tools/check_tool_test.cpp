@@ -4,6 +4,7 @@
 // error and exit status 2.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <sstream>
 
@@ -151,6 +152,27 @@ TEST(QuellorCheck, AFileThatCannotBeReadIsAnErrorFinding) {
                     "print(o['file'][-9:], o['code'], o['attribute'], o['severity'])") +
               " " + Quote(scratch / "report.json"));
     EXPECT_EQ(parsed.out, "a\"b\x01\ufffd.jar None None error\n");
+}
+
+}  // namespace
+
+namespace {
+
+// The window without a display says so in one line instead of Qt's plugin
+// message, and ends with 1; the offscreen platform needs no display.
+TEST(WindowWithoutDisplay, SaysSoInOneLine) {
+    const std::string window = QUELLOR_BINARY_DIR "/src/app/quellor";
+    if (!fs::exists(window)) {
+        GTEST_SKIP() << "built without the window";
+    }
+    TestFolder scratch;
+    const std::string err = scratch / "stderr.txt";
+    const CommandResult run = Shell("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                                    Quote(window) + " 2>" + Quote(err) + " </dev/null");
+    EXPECT_EQ(run.status, 1);
+    const std::string text = ReadBytes(err);
+    EXPECT_EQ(text.rfind("quellor: no display", 0), 0u) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
 }
 
 }  // namespace

@@ -45,6 +45,12 @@ std::vector<Finding> CheckPreparationLoss(const std::string& listedJar,
                                           const std::string& preparedJar,
                                           const std::string& preparedJad);
 
+// What quellor-batch --check reports after one prepared JAR: the findings
+// for the project's JAR and JAD, then what preparing the listed JAR (with
+// the JAD beside it, when there is one) lost.
+std::vector<Finding> CheckPrepared(const std::string& listedJar, const std::string& preparedJar,
+                                   const std::string& preparedJad);
+
 bool HasErrors(const std::vector<Finding>& findings);
 
 // "FILE: SEVERITY CODE ATTRIBUTE: message", with "-" for a missing code or

@@ -80,4 +80,13 @@ std::vector<Finding> CheckPreparationLoss(const std::string& listedJar,
     return findings;
 }
 
+std::vector<Finding> CheckPrepared(const std::string& listedJar, const std::string& preparedJar,
+                                   const std::string& preparedJad) {
+    std::vector<Finding> findings = CheckSuite(preparedJar, preparedJad);
+    const std::vector<Finding> lost =
+        CheckPreparationLoss(listedJar, JadBeside(listedJar), preparedJar, preparedJad);
+    findings.insert(findings.end(), lost.begin(), lost.end());
+    return findings;
+}
+
 }  // namespace midlet

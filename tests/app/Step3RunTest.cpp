@@ -1,6 +1,7 @@
 // Step 3 runs the preparation over the listed JARs: the log lines, the
 // progress bar, a second run, and a failure shown in the exception box.
 #include "app/WindowFixture.h"
+#include "midlet/WorkspaceLock.h"
 #include "midlet/prepare_support.h"
 
 namespace apptest {
@@ -103,6 +104,25 @@ TEST_F(StepThree, DoubleClicksActOnce) {
     // A single click still counts.
     Click(f.pro);
     EXPECT_EQ(ShownPanels(), "4");
+}
+
+// Another run (quellor-batch, say) holds the workspace: step 3 says so in
+// the exception box and prepares nothing; once it is over, step 3 runs.
+TEST_F(StepThree, WorkspaceHeldByAnotherRunIsShownInTheBox) {
+    app::TForm1& f = Form();
+    Drop({Midlet("a.jar", "Alpha")});
+    Click(f.step2);
+    QDir().mkpath(QString::fromStdString(Folder() + "temp"));
+    {
+        const midlet::WorkspaceLock other(Folder(), Folder() + "temp/");
+        Click(f.step3);
+    }
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0].text, "Another run is using the workspace in \"" + Folder() +
+                                             "\"; try again when it has ended.");
+    EXPECT_TRUE(LogLines(f).empty());
+    Click(f.step3);
+    EXPECT_EQ(LogLines(f), (Lines{"Alpha.jad generated!", "Alpha.ids generated!"}));
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 //
 //   quellor-batch [--program-folder DIR] [--jad full|simple] [--ids | --no-ids]
 //                 [--icon | --no-icon] [--type app|game|none] [--app-path TEXT]
-//                 [--game-path TEXT] [--on-failure abort|ignore|retry-once] JAR...
+//                 [--game-path TEXT] [--on-failure abort|ignore|retry-once]
+//                 [--keep-going] JAR...
 //
 // The program folder (default: the folder of this executable) holds the
 // workspace: temp/ and projects/, made when missing. Options not given take
@@ -13,9 +14,15 @@
 // Questions of the archive engine go to standard error and are answered by
 // the --on-failure policy (default abort).
 //
-// Exit status: 0 when the run went through the list; 1 when a failure ended
-// it ("error: " and the text of the window's exception box on standard
-// error); 2 for a wrong command line.
+// A JAR that fails is named on standard error: "error: ", its path, ": "
+// and the text of the window's exception box. The failure ends the run,
+// unless --keep-going is given: then the run goes on with the next JAR and
+// ends with a line on standard error counting the JARs prepared (made or
+// found already generated), skipped (working JAR left in temp/) and failed.
+//
+// Exit status: 0 when the run went through the list and no JAR failed; 1
+// when a JAR failed or the run could not start ("error: " and the text on
+// standard error); 2 for a wrong command line.
 #include <algorithm>
 #include <exception>
 #include <iostream>
@@ -39,7 +46,8 @@ namespace {
 const char* const kUsage =
     "usage: quellor-batch [--program-folder DIR] [--jad full|simple] [--ids | --no-ids]\n"
     "                     [--icon | --no-icon] [--type app|game|none] [--app-path TEXT]\n"
-    "                     [--game-path TEXT] [--on-failure abort|ignore|retry-once] JAR...\n";
+    "                     [--game-path TEXT] [--on-failure abort|ignore|retry-once]\n"
+    "                     [--keep-going] JAR...\n";
 
 // What the command line says; options not given stay empty.
 struct CommandLine {
@@ -51,6 +59,7 @@ struct CommandLine {
     std::optional<std::string> appPath;
     std::optional<std::string> gamePath;
     tools::FailurePolicy policy = tools::FailurePolicy::Abort;
+    bool keepGoing = false;
     std::vector<std::string> jars;
 };
 
@@ -109,6 +118,8 @@ bool Parse(const std::vector<std::string>& args, CommandLine& line) {
         } else if (option == "--game-path") {
             ok = value(text);
             line.gamePath = text;
+        } else if (option == "--keep-going") {
+            line.keepGoing = true;
         } else if (option == "--on-failure") {
             ok = value(text) && tools::ParseFailurePolicy(text, line.policy);
         } else {
@@ -223,6 +234,15 @@ class QuestionsBesideTheBar : public platform::IDialogs {
     ConsoleOutput& output_;
 };
 
+// The error line of a failure: the JAR it belongs to, when it belongs to one.
+void PrintError(ConsoleOutput& output, const std::string& jar, const std::string& message) {
+    output.Erase();
+    std::cerr << "error: " << (jar.empty() ? "" : jar + ": ") << midlet::ExceptionBoxText(message)
+              << '\n'
+              << std::flush;
+    output.Draw();
+}
+
 int Usage() {
     std::cerr << kUsage;
     return 2;
@@ -255,17 +275,31 @@ int main(int argc, char** argv) {
     archive::TZipArchiver zip("Zip");
     archive::ApplyFormValues(zip);
     midlet::RunContext run{options, state, output, zip, programFolder};
+    if (line.keepGoing) {
+        run.onJarFailure = [&](const midlet::JarFailure& failure) {
+            PrintError(output, failure.Jar, failure.what());
+        };
+    }
+    midlet::BatchTally tally;
     try {
-        midlet::RunBatch(run);
-    } catch (const std::exception& e) {
+        tally = midlet::RunBatch(run);
+    } catch (const midlet::JarFailure& failure) {
+        PrintError(output, failure.Jar, failure.what());
         output.Finish();
-        std::cerr << "error: " << midlet::ExceptionBoxText(e.what()) << '\n';
+        return 1;
+    } catch (const std::exception& e) {
+        PrintError(output, {}, e.what());
+        output.Finish();
         return 1;
     } catch (...) {
+        PrintError(output, {}, "Unknown exception");
         output.Finish();
-        std::cerr << "error: " << midlet::ExceptionBoxText("Unknown exception") << '\n';
         return 1;
     }
     output.Finish();
-    return 0;
+    if (line.keepGoing) {
+        std::cerr << tally.prepared << " prepared, " << tally.skipped << " skipped, "
+                  << tally.failed << " failed\n";
+    }
+    return tally.failed > 0 ? 1 : 0;
 }

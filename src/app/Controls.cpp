@@ -22,6 +22,29 @@ bool IsClickRelease(const QWidget* control, const QMouseEvent* event, bool press
            control->rect().contains(event->position().toPoint());
 }
 
+// The second press of a double-click arrives as a double-click event, which
+// the window library would pass on as another press: taken here without
+// arming the click, its release is no second click.
+void SwallowSecondPress(QMouseEvent* event, bool& pressed) {
+    pressed = false;
+    event->accept();
+}
+
+// Spaces at the end of a line hang past the right edge when the window
+// library aligns text, so the lines of a right-aligned caption would end
+// where their last visible character does; as no-break spaces they take
+// their room, and every line ends the same distance inside the edge.
+QString KeepTrailingSpaces(QString text) {
+    for (qsizetype i = text.size() - 1; i >= 0; --i) {
+        const bool atLineEnd =
+            i + 1 == text.size() || text[i + 1] == QChar('\n') || text[i + 1] == QChar::Nbsp;
+        if (text[i] == QChar(' ') && atLineEnd) {
+            text[i] = QChar::Nbsp;
+        }
+    }
+    return text;
+}
+
 // Rows of one fixed height.
 class FixedRowDelegate : public QStyledItemDelegate {
   public:
@@ -46,7 +69,8 @@ TLabel::TLabel(QWidget* parent) : QLabel(parent) {
 
 void TLabel::SetCaption(const QString& caption) {
     caption_ = caption;
-    setText(DisplayText(caption));
+    setText((alignment() & Qt::AlignRight) ? KeepTrailingSpaces(DisplayText(caption))
+                                           : DisplayText(caption));
     FitToText();
 }
 
@@ -83,6 +107,10 @@ void TLabel::FitToText() {
 void TLabel::mousePressEvent(QMouseEvent* event) {
     pressed_ = IsLeftPress(event);
     event->accept();
+}
+
+void TLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+    SwallowSecondPress(event, pressed_);
 }
 
 void TLabel::mouseReleaseEvent(QMouseEvent* event) {
@@ -143,6 +171,10 @@ void TPanel::mousePressEvent(QMouseEvent* event) {
     event->accept();
 }
 
+void TPanel::mouseDoubleClickEvent(QMouseEvent* event) {
+    SwallowSecondPress(event, pressed_);
+}
+
 void TPanel::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = IsClickRelease(this, event, pressed_);
     pressed_ = false;
@@ -179,6 +211,10 @@ void TProgressBar::Show() {
 void TProgressBar::mousePressEvent(QMouseEvent* event) {
     pressed_ = IsLeftPress(event);
     event->accept();
+}
+
+void TProgressBar::mouseDoubleClickEvent(QMouseEvent* event) {
+    SwallowSecondPress(event, pressed_);
 }
 
 void TProgressBar::mouseReleaseEvent(QMouseEvent* event) {

@@ -15,7 +15,8 @@
 namespace app {
 
 // A label or static text. It reports clicks and pointer moves (every move,
-// also without a button), and the pointer leaving it. A disabled label lets
+// also without a button), and the pointer leaving it. A double-click is one
+// click, as on every clickable control here. A disabled label lets
 // the pointer through to whatever lies under it, and is drawn greyed
 // whatever its colour.
 class TLabel : public QLabel {
@@ -42,6 +43,7 @@ class TLabel : public QLabel {
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -80,6 +82,7 @@ class TPanel : public QWidget {
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
     bool pressed_ = false;
@@ -104,6 +107,7 @@ class TProgressBar : public QProgressBar {
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
     void Show();

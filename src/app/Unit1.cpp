@@ -178,7 +178,7 @@ void TForm1::CreateOptionsPanel() {
     jtype->setTitle(QStringLiteral("java type"));
     ico_gen = new TCheckBox(QStringLiteral("ico_gen"), Panel2);
     ico_gen->setGeometry(16, 288, 361, 17);
-    ico_gen->setFont(PixelFont(kSansSerif, 11, true));
+    ico_gen->setFont(PixelFont(kBoldFace, 11, true));
     ico_gen->setChecked(true);
 }
 

@@ -23,7 +23,9 @@ const QColor kBlack(0, 0, 0);
 void TForm1::FormCreate() {
     LoadSettings();
     setAcceptDrops(true);
-    QGuiApplication::setApplicationDisplayName(QString::fromUtf8(kAppTitle));
+    // The application's name, not a display name: the platform appends a
+    // display name to every window's caption, dialogs' too.
+    QCoreApplication::setApplicationName(QString::fromUtf8(kAppTitle));
     State.idsCount = 0;
     State.jarCount = 0;
     State.jadCount = 0;

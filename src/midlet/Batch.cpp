@@ -3,47 +3,90 @@
 #include "midlet/Batch.h"
 
 #include <cstddef>
+#include <exception>
 #include <string>
 
 #include "midlet/IdsWriter.h"
+#include "midlet/WorkspaceFiles.h"
+#include "midlet/WorkspaceLock.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 
 namespace midlet {
 
-void RunBatch(RunContext& run) {
+namespace {
+
+// The listed file becomes the working JAR, writable whatever the listed
+// file's attributes, so that its manifest can be put back.
+void MakeWorkingCopy(const std::string& listed, const std::string& workingJar) {
+    if (!platform::FileExists(listed)) {
+        throw platform::Exception("File not found: \"" + listed + "\"");
+    }
+    if (!platform::CopyFile(listed, workingJar, true)) {
+        throw platform::EInOutError(platform::GetLastError());
+    }
+    platform::SetFileAttributes(workingJar, 0);
+}
+
+// After a failure: the working JAR made for the entry goes, so the next run
+// tries it again, and so do the manifest files. Never raises: the failure
+// itself is what the user must see.
+void CleanUpAfterFailure(const std::string& workingJar, const std::string& tempFolder) {
+    try {
+        DiscardFile(workingJar);
+        ClearManifestFiles(tempFolder);
+    } catch (const std::exception&) {
+    }
+}
+
+}  // namespace
+
+BatchTally RunBatch(RunContext& run) {
     const std::string tempFolder = run.programFolder + "temp" + platform::PathDelim;
     const std::string projectsFolder = run.programFolder + "projects" + platform::PathDelim;
+    BatchTally tally;
 
-    // 1. Show the log; lines of earlier runs stay.
+    // Show the log; lines of earlier runs stay.
     run.output.ShowLog();
     // A first run on a fresh install finds neither folder of the workspace.
     // A folder that cannot be made shows up as the failure of the first JAR.
     platform::ForceDirectories(tempFolder);
     platform::ForceDirectories(projectsFolder);
+    const WorkspaceLock lock(run.programFolder, tempFolder);
 
-    // 2. The run covers the entries listed now, in list order.
+    // The run covers the entries listed now, in list order.
     const std::size_t count = run.options.list.size();
     for (std::size_t i = 0; i < count; ++i) {
         const std::string& listed = run.options.list[i];
-        // 3.1 The working JAR keeps the listed file's name.
+        // The working JAR keeps the listed file's name.
         const std::string workingJar = tempFolder + platform::ExtractFileName(listed);
-        // 3.2 A working JAR left by an earlier run is never overwritten.
+        // A working JAR left by an earlier run is never overwritten.
         if (platform::FileExists(workingJar)) {
             run.output.AppendLog(workingJar + " already exists!");
+            ++tally.skipped;
             continue;
         }
-        // 3.3 The listed file is only read; a failed copy shows up in the
-        // preparation.
-        platform::CopyFile(listed, workingJar, true);
-        // 3.4-3.7
-        PrepareJar(run, workingJar);
+        try {
+            MakeWorkingCopy(listed, workingJar);
+            PrepareJar(run, workingJar);
+        } catch (const std::exception& e) {
+            CleanUpAfterFailure(workingJar, tempFolder);
+            ++tally.failed;
+            const JarFailure failure(listed, e.what());
+            if (!run.onJarFailure) {
+                throw failure;
+            }
+            run.onJarFailure(failure);
+            continue;
+        }
+        ++tally.prepared;
         run.output.AdvanceProgress(2);
         if (run.options.writeIds) {
             WriteIds(run.options, run.state, run.output, run.programFolder);
         }
         run.output.AdvanceProgress(1);
     }
+    return tally;
 }
 
 }  // namespace midlet

@@ -1,15 +1,34 @@
 // The batch run over the JAR list and the per-JAR preparation.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "midlet/Session.h"
+#include "platform/Errors.h"
 
 namespace archive {
 class TZipArchiver;
 }
 
 namespace midlet {
+
+// The failure of one listed JAR: the message the failure was raised with
+// (so the window shows what it always showed) and the listed path.
+class JarFailure : public platform::Exception {
+  public:
+    JarFailure(std::string jar, const std::string& message)
+        : platform::Exception(message), Jar(std::move(jar)) {}
+    std::string Jar;
+};
+
+// How a run over the list went.
+struct BatchTally {
+    int prepared = 0;  // made, or found already generated
+    int skipped = 0;   // working JAR left in the temp folder
+    int failed = 0;
+};
 
 // Everything a run works with: the options read from the window, the
 // program-wide values, where it writes, and the window's archive component.
@@ -19,14 +38,24 @@ struct RunContext {
     IRunOutput& output;
     archive::TZipArchiver& zip;
     std::string programFolder;  // with its trailing delimiter
+    // When set, a JAR that fails is handed to it and the run goes on with
+    // the next; when not, the failure ends the run.
+    std::function<void(const JarFailure&)> onJarFailure = {};
 };
 
-// Walks options.list once: copies each JAR into the temp folder, prepares
-// it, writes its IDS file when asked, advances the progress by 2 and 1.
-// Catches nothing.
-void RunBatch(RunContext& run);
+// Walks options.list once, holding the workspace lock: copies each JAR into
+// the temp folder, prepares it, writes its IDS file when asked, advances the
+// progress by 2 and 1. A JAR that fails leaves no working JAR behind, so a
+// later run tries it again; its failure is raised as a JarFailure (or handed
+// to onJarFailure).
+BatchTally RunBatch(RunContext& run);
 
-// Turns one working JAR in the temp folder into a finished project.
-void PrepareJar(RunContext& run, const std::string& workingJar);
+// Turns one working JAR in the temp folder into a finished project. Gives
+// false when it found the project already generated.
+bool PrepareJar(RunContext& run, const std::string& workingJar);
+
+// Removes what the preparation of one JAR keeps in the temp folder: the
+// manifest copy and the extracted manifest's folder with all below it.
+void ClearManifestFiles(const std::string& tempFolder);
 
 }  // namespace midlet

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/CodePage.h"
+
 namespace midlet {
 
 namespace {
@@ -14,11 +16,34 @@ bool Contains(std::string_view line, std::string_view key) {
     return line.find(key) != std::string_view::npos;
 }
 
-// The text from the second byte after position `mark` to the end: the byte
-// right after the mark is skipped unseen. Empty when the line ends before.
-std::string_view AfterMarkAndOne(std::string_view line, std::size_t mark) {
-    const std::size_t start = mark + 2;
+constexpr std::string_view kJarSizeName = "MIDlet-Jar-Size";
+constexpr std::string_view kJarUrlName = "MIDlet-Jar-URL";
+
+// The text after position `mark`, without the one space that usually
+// follows it. Empty when the line ends before.
+std::string_view AfterMark(std::string_view line, std::size_t mark) {
+    std::size_t start = mark + 1;
+    if (start < line.size() && line[start] == ' ') {
+        ++start;
+    }
     return start < line.size() ? line.substr(start) : std::string_view();
+}
+
+// True for a line that starts a new attribute (continuation lines start
+// with a space).
+bool StartsAttribute(std::string_view line) {
+    return !line.empty() && line.front() != ' ';
+}
+
+// The attribute name of a line: the text before its first colon, without
+// trailing spaces.
+std::string_view AttributeName(std::string_view line) {
+    const std::size_t colon = line.find(':');
+    std::string_view name = line.substr(0, colon == std::string_view::npos ? 0 : colon);
+    while (!name.empty() && name.back() == ' ') {
+        name.remove_suffix(1);
+    }
+    return name;
 }
 
 }  // namespace
@@ -55,25 +80,50 @@ std::string CleanMidletName(std::string_view value) {
             cleaned += c;
         }
     }
-    if (cleaned.size() > kCleanedNameLength) {
-        cleaned.resize(kCleanedNameLength);
+    return CutToCharacters(cleaned, kCleanedNameLength);
+}
+
+std::string CutToCharacters(std::string_view text, std::size_t budget) {
+    if (text.size() <= budget) {
+        return std::string(text);
     }
-    return cleaned;
+    if (platform::GetACP() != platform::CP_UTF8) {
+        return std::string(text.substr(0, budget));  // one byte, one character
+    }
+    // Whole UTF-8 sequences only; a byte that starts none counts by itself.
+    std::size_t end = 0;
+    for (std::size_t pos = 0; pos < text.size();) {
+        platform::DecodeUtf8(text, pos);
+        if (pos > budget) {
+            break;
+        }
+        end = pos;
+    }
+    return std::string(text.substr(0, end));
 }
 
 std::string ProjectNameOf(const std::string& cleanedName) {
-    return cleanedName.substr(0, kProjectNameLength);
+    return CutToCharacters(cleanedName, kProjectNameLength);
+}
+
+bool IsNameLine(const std::string& line) {
+    return Contains(line, kNameKey);
+}
+
+bool IsJadTailLine(const std::string& line) {
+    const std::string_view name = AttributeName(line);
+    return StartsAttribute(line) && (platform::AnsiSameText(name, kJarSizeName) ||
+                                     platform::AnsiSameText(name, kJarUrlName));
 }
 
 std::string NamePassLine(const std::string& line, ProgramState& state) {
-    if (!Contains(line, kNameKey)) {
+    if (!IsNameLine(line)) {
         return line;
     }
-    // 1.1 The value starts at the second byte after the line's first colon.
-    const std::string_view value = AfterMarkAndOne(line, line.find(':'));
-    // 1.2-1.3 Drop the unwanted bytes, then cut to 15.
+    // The value starts after the line's first colon and the space after it.
+    const std::string_view value = AfterMark(line, line.find(':'));
     state.cleanedName = CleanMidletName(value);
-    // 1.4 The whole line gives way to the clean one.
+    // The whole line gives way to the clean one.
     return "MIDlet-Name: " + state.cleanedName;
 }
 
@@ -92,31 +142,31 @@ std::optional<std::string> DescriptorPassLine(const std::string& line, int jadKi
     std::string current = line;
     std::optional<std::string> written;
     if (Contains(current, kMidlet1Key)) {
-        // 1.1 The remainder starts at the second byte after the first comma. A
-        // line without any comma has no remainder.
+        // The remainder starts after the first comma and the space after it.
+        // A line without any comma has no remainder.
         const std::size_t comma = current.find(',');
         const std::string_view remainder =
-            comma == std::string::npos ? std::string_view() : AfterMarkAndOne(current, comma);
-        // 1.2 The icon field, without a leading "/", up to the next comma (or
+            comma == std::string::npos ? std::string_view() : AfterMark(current, comma);
+        // The icon field, without a leading "/", up to the next comma (or
         // to the end when the remainder holds no further comma).
         const std::size_t iconStart = remainder.starts_with('/') ? 1 : 0;
         const std::size_t iconEnd = remainder.find(',', iconStart);
         iconPath = std::string(remainder.substr(iconStart, iconEnd - iconStart));
-        // 1.3 The tail is everything after that comma, as it stands.
+        // The tail is everything after that comma, as it stands.
         const std::string_view tail =
             iconEnd == std::string_view::npos ? std::string_view() : remainder.substr(iconEnd + 1);
-        // 1.4 The MIDlet's own name field gives way to the cleaned name.
+        // The MIDlet's own name field gives way to the cleaned name.
         current = "MIDlet-1: " + cleanedName + ", " + iconPath + ", " + std::string(tail);
-        // 1.5 The simple kind keeps only these lines.
+        // The simple kind keeps only these lines.
         if (jadKind == kSimpleJad) {
             written = current;
         }
     }
-    // 2. The information address replaces any other.
+    // The information address replaces any other.
     if (Contains(current, kInfoUrlKey)) {
         current = std::string("MIDlet-Info-URL: ") + kInfoAddress;
     }
-    // 3. The full kind keeps every line.
+    // The full kind keeps every line.
     if (jadKind == kFullJad) {
         written = current;
     }
@@ -127,7 +177,16 @@ std::vector<std::string> DescriptorPass(const std::vector<std::string>& lines, i
                                         const std::string& cleanedName, std::string& iconPath) {
     iconPath.clear();
     std::vector<std::string> out;
+    bool inTailAttribute = false;
     for (const std::string& line : lines) {
+        // The JAD's tail states the JAR's size and place; stale lines of the
+        // manifest, with their continuation lines, would contradict it.
+        if (StartsAttribute(line) || line.empty()) {
+            inTailAttribute = jadKind == kFullJad && IsJadTailLine(line);
+        }
+        if (inTailAttribute) {
+            continue;
+        }
         if (auto written = DescriptorPassLine(line, jadKind, cleanedName, iconPath)) {
             out.push_back(std::move(*written));
         }

@@ -32,12 +32,26 @@ bool IsDroppedNameChar(unsigned char c);
 // The MIDlet-Name value without the dropped bytes, cut to 15 bytes.
 std::string CleanMidletName(std::string_view value);
 
-// The project name: the first 9 bytes of the cleaned MIDlet name.
+// The longest start of `text` of at most `budget` bytes that does not end
+// inside a character of the ANSI code page (in UTF-8, a byte that starts no
+// valid sequence counts as a character of its own).
+std::string CutToCharacters(std::string_view text, std::size_t budget);
+
+// The project name: the first 9 bytes of the cleaned MIDlet name, cut back
+// to a character boundary.
 std::string ProjectNameOf(const std::string& cleanedName);
+
+// True for a line that contains "MIDlet-Name:".
+bool IsNameLine(const std::string& line);
+
+// True for a MIDlet-Jar-Size or MIDlet-Jar-URL line (the attribute name
+// without regard to case), which only the JAD tail may state.
+bool IsJadTailLine(const std::string& line);
 
 // Name pass over one line: a line that contains "MIDlet-Name:" sets
 // state.cleanedName and comes back as "MIDlet-Name: " + that name; any other
-// line comes back unchanged.
+// line comes back unchanged. The value starts after the first colon, and
+// after one space when one follows it.
 std::string NamePassLine(const std::string& line, ProgramState& state);
 
 // Name pass over a whole manifest: as many lines as it was given.
@@ -45,7 +59,8 @@ std::vector<std::string> NamePass(const std::vector<std::string>& lines, Program
 
 // Descriptor pass over one line: the line to write, or nothing when the
 // simple kind drops it. A line that contains "MIDlet-1:" is rewritten and
-// sets `iconPath`; a MIDlet-Info-URL line gets the information address. The
+// sets `iconPath` (the icon field starts after the first comma, and after
+// one space when one follows it); a MIDlet-Info-URL line gets the information address. The
 // caller starts each manifest with an empty `iconPath`.
 std::optional<std::string> DescriptorPassLine(const std::string& line, int jadKind,
                                               const std::string& cleanedName,
@@ -53,6 +68,8 @@ std::optional<std::string> DescriptorPassLine(const std::string& line, int jadKi
 
 // Descriptor pass over a whole manifest. `iconPath` is emptied first and
 // ends as the icon field of the last MIDlet-1 line, without a leading "/".
+// The full kind leaves out MIDlet-Jar-Size and MIDlet-Jar-URL lines (and
+// their continuation lines): the JAD tail states them.
 std::vector<std::string> DescriptorPass(const std::vector<std::string>& lines, int jadKind,
                                         const std::string& cleanedName, std::string& iconPath);
 

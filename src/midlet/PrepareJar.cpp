@@ -4,9 +4,14 @@
 #include <cstdint>
 #include <string>
 
+#include <exception>
+#include <vector>
+
 #include "archive/ZipArchiver.h"
 #include "midlet/Batch.h"
+#include "midlet/ManifestEntry.h"
 #include "midlet/ManifestText.h"
+#include "midlet/WorkspaceFiles.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
@@ -22,9 +27,6 @@ constexpr char kDelim = platform::PathDelim;
 // entry is filtered out by its attributes.
 constexpr std::uint32_t kAnyAttributes = 10431;
 constexpr const char* kNoExclusion = "";
-// The manifest in any folder, and the manifest entry itself.
-constexpr const char* kManifestMask = "Manifest.mf";
-constexpr const char* kManifestEntryMask = "Meta-inf\\Manifest.mf";
 
 // The fixed paths in the folder of the working JAR (the temp folder), which
 // serve every JAR of a run.
@@ -33,12 +35,14 @@ struct TempPaths {
         : folder(platform::ExtractFilePath(workingJar)),
           manifestCopy(folder + "Manifest.mf"),
           extractedManifest(folder + "Meta-inf" + kDelim + "Manifest.mf"),
-          extractedManifestFolder(folder + "Meta-inf" + kDelim) {}
+          extractedManifestFolder(folder + "Meta-inf" + kDelim),
+          iconStaging(folder + "Icon.staging" + kDelim) {}
 
     std::string folder;
     std::string manifestCopy;
     std::string extractedManifest;
     std::string extractedManifestFolder;
+    std::string iconStaging;
 };
 
 // The project's place in the projects folder.
@@ -66,13 +70,6 @@ class OpenArchive {
     archive::TZipArchiver& zip_;
 };
 
-// Deletes a file of the temp folder, read-only or not; a missing file is no
-// error.
-void DiscardFile(const std::string& path) {
-    platform::SetFileAttributes(path, 0);
-    platform::DeleteFile(path);
-}
-
 // The manifest copy is made anew from the extracted manifest; a copy that
 // cannot be made leaves the pass that follows to fail on it.
 void RefreshManifestCopy(const TempPaths& temp) {
@@ -80,35 +77,97 @@ void RefreshManifestCopy(const TempPaths& temp) {
     platform::CopyFile(temp.extractedManifest, temp.manifestCopy, true);
 }
 
-// Name pass from the manifest copy into the extracted manifest.
+// The manifest entry's bytes in the extracted manifest's place. A JAR
+// without one fails as a missing file does.
+void TakeManifestOut(archive::TZipArchiver& zip, const TempPaths& temp) {
+    OpenArchive open(zip);
+    const int entry = FindManifestEntry(zip);
+    if (entry < 0) {
+        throw platform::EInOutError(platform::ERROR_FILE_NOT_FOUND);
+    }
+    WriteFileBytes(temp.extractedManifest, ReadEntryBytes(zip, entry));
+}
+
+// Name pass from the manifest copy into the extracted manifest. A manifest
+// without a MIDlet-Name line fails: no other JAR's name may stand in.
 void RunNamePass(const TempPaths& temp, ProgramState& state) {
+    state.cleanedName.clear();
+    bool named = false;
     platform::TextFile in;
     in.Reset(temp.manifestCopy);
     platform::TextFile out;
     out.Rewrite(temp.extractedManifest);
     while (!in.Eof()) {
-        out.WriteLn(NamePassLine(in.ReadLn(), state));
+        const std::string line = in.ReadLn();
+        named = named || IsNameLine(line);
+        out.WriteLn(NamePassLine(line, state));
     }
     in.Close();
     out.Close();
+    if (!named) {
+        throw platform::Exception("MIDlet-Name not found in the manifest");
+    }
 }
 
 // Descriptor pass from the manifest copy into the extracted manifest; gives
 // the icon path.
 std::string RunDescriptorPass(const TempPaths& temp, int jadKind, const ProgramState& state) {
     std::string iconPath;
-    platform::TextFile in;
-    in.Reset(temp.manifestCopy);
+    const std::vector<std::string> lines = platform::ReadAllLines(temp.manifestCopy);
     platform::TextFile out;
     out.Rewrite(temp.extractedManifest);
-    while (!in.Eof()) {
-        if (auto line = DescriptorPassLine(in.ReadLn(), jadKind, state.cleanedName, iconPath)) {
-            out.WriteLn(*line);
-        }
+    for (const std::string& line : DescriptorPass(lines, jadKind, state.cleanedName, iconPath)) {
+        out.WriteLn(line);
     }
-    in.Close();
     out.Close();
     return iconPath;
+}
+
+// Puts the rewritten manifest back into the same entry it came from, then
+// reads the entry again: a write-back that was abandoned (after a failure
+// dialog) or that found nothing to refresh must not pass for a prepared JAR,
+// whose JAD would then disagree with it.
+void PutManifestBack(archive::TZipArchiver& zip, const TempPaths& temp) {
+    {
+        OpenArchive open(zip);
+        zip.BaseDir = temp.folder;
+        const int entry = FindManifestEntry(zip);
+        if (entry >= 0) {
+            UpdateEntry(zip, entry);
+        }
+    }
+    const std::string wanted = ReadFileBytes(temp.extractedManifest);
+    OpenArchive open(zip);
+    const int entry = FindManifestEntry(zip);
+    if (entry < 0 || ReadEntryBytes(zip, entry) != wanted) {
+        throw platform::Exception("The manifest could not be put back into the JAR");
+    }
+}
+
+// Extracts the icon into a folder of its own, then moves it into the
+// project folder without overwriting anything there: an icon path that
+// names the project's JAR or JAD (or a mask that selects them) must not
+// replace them.
+void ExtractIcon(archive::TZipArchiver& zip, const ProjectPaths& project,
+                 const std::string& iconPath, const std::string& stagingFolder) {
+    RemoveTree(stagingFolder);
+    platform::ForceDirectories(stagingFolder);
+    struct Staging {
+        const std::string& folder;
+        ~Staging() {
+            try {
+                RemoveTree(folder);
+            } catch (const std::exception&) {
+            }
+        }
+    } staging{stagingFolder};
+    zip.FileName = project.jar;
+    {
+        OpenArchive open(zip);
+        zip.BaseDir = stagingFolder;
+        zip.ExtractByMask(iconPath, kAnyAttributes, kNoExclusion);
+    }
+    MoveTreeWithoutOverwriting(stagingFolder, project.folder);
 }
 
 void AppendJadTail(const ProjectPaths& project, const std::string& projectName) {
@@ -124,79 +183,69 @@ void AppendJadTail(const ProjectPaths& project, const std::string& projectName) 
 
 }  // namespace
 
-void PrepareJar(RunContext& run, const std::string& workingJar) {
+void ClearManifestFiles(const std::string& tempFolder) {
+    const TempPaths temp(tempFolder);
+    DiscardFile(temp.manifestCopy);
+    RemoveTree(temp.extractedManifestFolder);
+    RemoveTree(temp.iconStaging);
+}
+
+bool PrepareJar(RunContext& run, const std::string& workingJar) {
     const TempPaths temp(workingJar);
     archive::TZipArchiver& zip = run.zip;
 
-    // 1. Take the manifest out. An extracted manifest left behind by an
-    // earlier JAR must not stand in for a JAR that has none.
-    DiscardFile(temp.extractedManifest);
+    // Take the manifest out. Whatever an earlier JAR left in the temp
+    // folder must not stand in for this one's.
+    ClearManifestFiles(temp.folder);
     zip.FileName = workingJar;
     zip.BaseDir = temp.folder;
-    {
-        OpenArchive open(zip);
-        zip.ExtractByMask(kManifestMask, kAnyAttributes, kNoExclusion);
-    }
-    // A manifest stored read-only is extracted read-only; the passes below
-    // must still be able to rewrite it.
-    platform::SetFileAttributes(temp.extractedManifest, 0);
+    TakeManifestOut(zip, temp);
 
-    // 2.-3. Name pass.
     RefreshManifestCopy(temp);
     RunNamePass(temp, run.state);
 
-    // 4.-5. Descriptor pass; the icon path is set.
+    // The descriptor pass sets the icon path.
     RefreshManifestCopy(temp);
     const int jadKind = run.options.jadKind;
     const std::string iconPath = RunDescriptorPass(temp, jadKind, run.state);
 
-    // 6. Put the manifest back; the archive is committed before UpdateByMask
-    // returns.
     zip.FileName = workingJar;
-    {
-        OpenArchive open(zip);
-        zip.BaseDir = temp.folder;
-        zip.UpdateByMask(kManifestEntryMask, kAnyAttributes, kNoExclusion);
-    }
+    PutManifestBack(zip, temp);
 
-    // 7. The project name.
     run.state.projectName = ProjectNameOf(run.state.cleanedName);
     const std::string& projectName = run.state.projectName;
     const ProjectPaths project(run.programFolder, projectName);
 
-    // 8. A project made before is left as it is; this JAR's files stay in
+    // A project made before is left as it is; this JAR's files stay in
     // the temp folder.
     if (platform::FileExists(project.jad) && platform::FileExists(project.jar)) {
         run.output.AppendLog(projectName + ".jad" + " is already generated!");
-        return;
+        return false;
     }
 
-    // 9. The project folder; an existing one is a failure.
+    // The project folder; an existing one is a failure.
     platform::CreateDirectory(project.folder);
 
-    // 10. Move the JAD and the JAR into it and clear the temp folder.
+    // Move the JAD and the JAR into it and clear the temp folder.
     platform::DeleteFile(temp.manifestCopy);
     platform::MoveFile(temp.extractedManifest, project.jad);
     platform::MoveFile(workingJar, project.jar);
     platform::DeleteFile(temp.extractedManifest);
     platform::RemoveDirectory(temp.extractedManifestFolder);
 
-    // 11. The icon, under its stored path in the project folder.
+    // The icon, under its stored path in the project folder.
     if (run.options.extractIcon) {
-        zip.FileName = project.jar;
-        OpenArchive open(zip);
-        zip.BaseDir = project.folder;
-        zip.ExtractByMask(iconPath, kAnyAttributes, kNoExclusion);
+        ExtractIcon(zip, project, iconPath, temp.iconStaging);
     }
 
-    // 12. A full JAD names the final JAR's size and place.
+    // A full JAD names the final JAR's size and place.
     if (jadKind == kFullJad) {
         AppendJadTail(project, projectName);
     }
 
-    // 13. Report and count it.
     run.output.AppendLog(projectName + ".jad" + " generated!");
     ++run.state.jadCount;
+    return true;
 }
 
 }  // namespace midlet

@@ -1,6 +1,7 @@
 // Step 3 runs the preparation over the listed JARs: the log lines, the
 // progress bar, a second run, and a failure shown in the exception box.
 #include "app/WindowFixture.h"
+#include "midlet/WorkspaceLock.h"
 #include "midlet/prepare_support.h"
 
 namespace apptest {
@@ -76,12 +77,52 @@ TEST_F(StepThree, AFailingJarEndsTheRunInTheExceptionBox) {
     EXPECT_EQ(f.pro->Max(), 9);
     EXPECT_EQ(f.pro->Position(), 3);
 
-    // The user may start again: the failed JAR's working copy is skipped.
+    // The user may start again: the failed JAR left nothing behind, so it
+    // is tried, and fails, again.
     Click(f.step3);
-    EXPECT_EQ(LogLines(f, 1),
-              (Lines{"Alpha.jad is already generated!", Folder() + "temp/bare.jar already exists!",
-                     "Gamma.jad generated!"}));
-    EXPECT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(LogLines(f, 1), (Lines{"Alpha.jad is already generated!"}));
+    ASSERT_EQ(dialogs.questions.size(), 2u);
+    EXPECT_EQ(dialogs.questions[1].text, "File not found.");
+}
+
+// A double-click on the step 3 label, the progress bar or the summary acts
+// as one click: one run, and the summary shown (or left) once.
+TEST_F(StepThree, DoubleClicksActOnce) {
+    app::TForm1& f = Form();
+    Drop({Midlet("a.jar", "Alpha")});
+    Click(f.step2);
+    DoubleClick(f.step3);
+    EXPECT_EQ(LogLines(f), (Lines{"Alpha.jad generated!", "Alpha.ids generated!"}));
+    EXPECT_EQ(f.pro->Position(), 3);
+    EXPECT_TRUE(dialogs.questions.empty());
+
+    DoubleClick(f.pro);
+    EXPECT_EQ(ShownPanels(), "4");
+    EXPECT_EQ(f.s_jad->Caption(), "1");
+    DoubleClick(f.Panel4, QPoint(5, 5));
+    EXPECT_EQ(ShownPanels(), "3");
+    // A single click still counts.
+    Click(f.pro);
+    EXPECT_EQ(ShownPanels(), "4");
+}
+
+// Another run (quellor-batch, say) holds the workspace: step 3 says so in
+// the exception box and prepares nothing; once it is over, step 3 runs.
+TEST_F(StepThree, WorkspaceHeldByAnotherRunIsShownInTheBox) {
+    app::TForm1& f = Form();
+    Drop({Midlet("a.jar", "Alpha")});
+    Click(f.step2);
+    QDir().mkpath(QString::fromStdString(Folder() + "temp"));
+    {
+        const midlet::WorkspaceLock other(Folder(), Folder() + "temp/");
+        Click(f.step3);
+    }
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0].text, "Another run is using the workspace in \"" + Folder() +
+                                             "\"; try again when it has ended.");
+    EXPECT_TRUE(LogLines(f).empty());
+    Click(f.step3);
+    EXPECT_EQ(LogLines(f), (Lines{"Alpha.jad generated!", "Alpha.ids generated!"}));
 }
 
 }  // namespace

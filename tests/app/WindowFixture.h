@@ -126,6 +126,14 @@ class WindowTest : public testing::Test {
         QTest::mouseClick(window->windowHandle(), Qt::LeftButton, modifiers, point);
     }
 
+    // A double-click of the left button, given to the native window as the
+    // desktop gives it: press, release, press, release within the interval.
+    void DoubleClick(QWidget* widget, QPoint at = {}) {
+        QWidget* window = widget->window();
+        const QPoint point = widget->mapTo(window, at.isNull() ? widget->rect().center() : at);
+        QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {}, point);
+    }
+
     void ClickItem(QListWidget* list, int row, Qt::KeyboardModifiers modifiers = {}) {
         Click(list->viewport(), modifiers, list->visualItemRect(list->item(row)).center());
     }

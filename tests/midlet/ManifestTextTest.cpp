@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "midlet/ManifestText.h"
+#include "platform/CodePage.h"
 
 namespace midlet {
 namespace {
@@ -95,32 +96,60 @@ TEST(NamePass, RewritesTheWholeLine) {
     EXPECT_EQ(state.cleanedName, "MIDlet-NameY");
 }
 
-TEST(NamePass, TheByteAfterTheColonIsSkippedUnseen) {
-    EXPECT_EQ(CleanedNameOf("MIDlet-Name:Chess"), "hess");
+TEST(NamePass, OneSpaceAfterTheColonIsSkipped) {
+    EXPECT_EQ(CleanedNameOf("MIDlet-Name:Chess"), "Chess");
+    EXPECT_EQ(CleanedNameOf("MIDlet-Name: Chess"), "Chess");
+    EXPECT_EQ(CleanedNameOf("MIDlet-Name:\tChess"), "\tChess");
 
     ProgramState state;
+    for (const std::string line : {"MIDlet-Name:", "MIDlet-Name: ", "MIDlet-Name:  "}) {
+        state.cleanedName = "Earlier";
+        EXPECT_EQ(NamePassLine(line, state), "MIDlet-Name: ");
+        EXPECT_EQ(state.cleanedName, "");
+    }
     state.cleanedName = "Earlier";
-    EXPECT_EQ(NamePassLine("MIDlet-Name:", state), "MIDlet-Name: ");
-    EXPECT_EQ(state.cleanedName, "");
-
-    state.cleanedName = "Earlier";
-    EXPECT_EQ(NamePassLine("MIDlet-Name:X", state), "MIDlet-Name: ");
-    EXPECT_EQ(state.cleanedName, "");
+    EXPECT_EQ(NamePassLine("MIDlet-Name:X", state), "MIDlet-Name: X");
 }
 
-TEST(NamePass, HighBytesCountOneEachAndMayBeCutInsideASequence) {
-    // "Гонка Ночью 2" in UTF-8: two bytes per Cyrillic letter.
-    const std::string value = "\xD0\x93\xD0\xBE\xD0\xBD\xD0\xBA\xD0\xB0 \xD0\x9D\xD0\xBE\xD1\x87";
-    const std::string cleaned = CleanedNameOf("MIDlet-Name: " + value);
-    ASSERT_EQ(cleaned.size(), 15u);
-    EXPECT_EQ(cleaned, "\xD0\x93\xD0\xBE\xD0\xBD\xD0\xBA\xD0\xB0\xD0\x9D\xD0\xBE\xD1");
-    EXPECT_EQ(ProjectNameOf(cleaned), "\xD0\x93\xD0\xBE\xD0\xBD\xD0\xBA\xD0");
-
-    // Single-byte code page letters (1251) pass as they are.
-    EXPECT_EQ(CleanedNameOf("MIDlet-Name: \xC8\xE3\xF0\xE0 \xB9"
-                            "1"),
-              "\xC8\xE3\xF0\xE0\xB9"
-              "1");
+// Cuts of 15 and 9 bytes never end inside a character of the ANSI code
+// page: in UTF-8 they go back to the last whole sequence, in a single-byte
+// code page every byte is a character.
+TEST(NamePass, CutsEndOnCharacterBoundaries) {
+    struct Case {
+        unsigned codePage;
+        std::string value;
+        std::string cleaned;
+        std::string project;
+    };
+    const std::string shakhmaty = "\xD0\xA8\xD0\xB0\xD1\x85\xD0\xBC\xD0\xB0\xD1\x82\xD1\x8B";
+    const std::vector<Case> cases = {
+        // "Шахматы": 14 bytes; the project name keeps four letters, not 4.5.
+        {65001, shakhmaty, shakhmaty, "\xD0\xA8\xD0\xB0\xD1\x85\xD0\xBC"},
+        // "Гонка Ночью": the 15-byte cut falls inside the 8th letter.
+        {65001, "\xD0\x93\xD0\xBE\xD0\xBD\xD0\xBA\xD0\xB0 \xD0\x9D\xD0\xBE\xD1\x87",
+         "\xD0\x93\xD0\xBE\xD0\xBD\xD0\xBA\xD0\xB0\xD0\x9D\xD0\xBE",
+         "\xD0\x93\xD0\xBE\xD0\xBD\xD0\xBA"},
+        // Three- and four-byte sequences.
+        {65001, "abcdefg\xE2\x82\xAC\xF0\x9F\x8E\xAE!", "abcdefg\xE2\x82\xAC\xF0\x9F\x8E\xAE",
+         "abcdefg"},
+        // Bytes that start no sequence count one each and are kept.
+        {65001, "abcdefgh\xFFxyzuvwxyz", "abcdefgh\xFFxyzuvw", "abcdefgh\xFF"},
+        {65001, "abcdefgh\xD0", "abcdefgh\xD0", "abcdefgh\xD0"},
+        // ASCII is cut as before.
+        {65001, "Bob & Ann's_Quest-2", "Bob&Ann's_Quest", "Bob&Ann's"},
+        // Code page 1251: one byte per letter.
+        {1251, "\xD8\xE0\xF5\xEC\xE0\xF2\xFB \xC4\xEB\xFF \xC2\xF1\xE5\xF5 \xC2\xEE\xE7",
+         "\xD8\xE0\xF5\xEC\xE0\xF2\xFB\xC4\xEB\xFF\xC2\xF1\xE5\xF5\xC2",
+         "\xD8\xE0\xF5\xEC\xE0\xF2\xFB\xC4\xEB"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        platform::SetCodePages(c.codePage, c.codePage == 1251 ? 866 : c.codePage);
+        const std::string cleaned = CleanedNameOf("MIDlet-Name: " + c.value);
+        EXPECT_EQ(cleaned, c.cleaned);
+        EXPECT_EQ(ProjectNameOf(cleaned), c.project);
+    }
+    platform::SetCodePages(0, 0);
 }
 
 TEST(NamePass, NameCarriesOverAndTheLastLineDecides) {
@@ -145,8 +174,15 @@ TEST(DescriptorPass, Midlet1Shapes) {
     const std::vector<Case> cases = {
         // No spaces, leading slash.
         {"MIDlet-1: Chess,/img/c.png,org.x.C", "img/c.png", "MIDlet-1: Name, img/c.png, org.x.C"},
-        // No spaces, no slash: the first byte of the icon field is skipped.
-        {"MIDlet-1: Chess,icon.png,org.x.C", "con.png", "MIDlet-1: Name, con.png, org.x.C"},
+        // No spaces, no slash: the icon field is taken whole.
+        {"MIDlet-1: Chess,icon.png,org.x.C", "icon.png", "MIDlet-1: Name, icon.png, org.x.C"},
+        {"MIDlet-1: jbricks,jbricks.png,example.payment.jbricks.Main", "jbricks.png",
+         "MIDlet-1: Name, jbricks.png, example.payment.jbricks.Main"},
+        // An empty icon field without spaces keeps the class in its place.
+        {"MIDlet-1: Hello World,,org.x.HelloWorldMIDlet", "",
+         "MIDlet-1: Name, , org.x.HelloWorldMIDlet"},
+        // Only one space after the first comma is skipped.
+        {"MIDlet-1: Chess,  /c.png, C", " /c.png", "MIDlet-1: Name,  /c.png,  C"},
         // An empty icon field.
         {"MIDlet-1: Chess, , org.x.C", "", "MIDlet-1: Name, ,  org.x.C"},
         // Only one slash is taken away.
@@ -213,11 +249,26 @@ TEST(DescriptorPass, SimpleKindWithoutMidlet1IsEmpty) {
             .empty());
 }
 
-TEST(DescriptorPass, FullKindKeepsEmptyLinesAndJarLines) {
-    const Lines manifest = {"", "MIDlet-Jar-Size: 99", " continuation", "MIDlet-Jar-URL: old.jar",
+// The JAD tail states the JAR's size and place; the full kind leaves the
+// manifest's own lines of these two attributes out, continuation lines
+// included, whatever the case of their names.
+TEST(DescriptorPass, FullKindLeavesJarSizeAndUrlToTheTail) {
+    const Lines manifest = {"",
+                            "MIDlet-Jar-Size: 99",
+                            " continuation",
+                            "MIDlet-Jar-URL: http://old.example.org/very/long/",
+                            " path/old.jar",
+                            "midlet-jar-url: lower.jar",
+                            "MIDlet-Jar-Size : 7",
+                            "MIDlet-Jar-Sizes: kept",
+                            "X-MIDlet-Jar-Size: kept",
+                            " kept continuation",
+                            "MIDlet-Vendor: V",
                             ""};
     std::string icon;
-    EXPECT_EQ(DescriptorPass(manifest, kFullJad, "N", icon), manifest);
+    EXPECT_EQ(DescriptorPass(manifest, kFullJad, "N", icon),
+              (Lines{"", "MIDlet-Jar-Sizes: kept", "X-MIDlet-Jar-Size: kept", " kept continuation",
+                     "MIDlet-Vendor: V", ""}));
 }
 
 TEST(ManifestText, Midlet1BeforeTheNameLineGetsThisManifestsName) {

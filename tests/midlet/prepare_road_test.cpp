@@ -66,7 +66,7 @@ TEST_F(Road, FullJadWithIdsAndIconFromAJarToolJar) {
     EXPECT_EQ(ids[1], "SpaceRaceDeluxe");
     EXPECT_EQ(ids[2], "fs:/card0/Applications/SpaceRace/SpaceRace.jad");
 
-    EXPECT_TRUE(FolderNames(Temp()).empty());
+    EXPECT_TRUE(TempLeftovers().empty());
     EXPECT_EQ(ReadBytes(listed), listedBytes);
 }
 
@@ -153,7 +153,7 @@ TEST_F(Road, ManifestStoredReadOnly) {
     EXPECT_EQ(EntryBytes(Projects("Locked/Locked.jar"), "META-INF/MANIFEST.MF"),
               "Manifest-Version: 1.0\r\nMIDlet-Name: Locked\r\nMIDlet-Vendor: Tests\r\n"
               "MIDlet-1: Locked, icon.png,  t.Main\r\n\r\n");
-    EXPECT_TRUE(FolderNames(Temp()).empty());
+    EXPECT_TRUE(TempLeftovers().empty());
 }
 
 }  // namespace

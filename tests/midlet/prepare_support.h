@@ -145,6 +145,12 @@ class Workspace : public ::testing::Test {
     std::string Projects(const std::string& name = "") const {
         return Program() + "projects/" + name;
     }
+    // What the temp folder holds besides the workspace lock file.
+    std::vector<std::string> TempLeftovers() const {
+        std::vector<std::string> names = FolderNames(Temp());
+        std::erase(names, ".workspace-lock");
+        return names;
+    }
 
     // One run over `list` with the options as they stand.
     void Run(const std::vector<std::string>& list) {

@@ -96,20 +96,92 @@ TEST_F(Tool, SettingsFileGivesWhatTheCommandLineDoesNot) {
     EXPECT_EQ(ReadBytes(Program() + "Brannoc.cfg"), settings);
 }
 
-TEST_F(Tool, FailureEndsTheRunWithTheBoxText) {
+// Every error line names the JAR it belongs to. Without --keep-going the
+// first failure ends the run; with it, the run goes through the list, ends
+// with the count and exits 1 when a JAR failed.
+TEST_F(Tool, FailuresNameTheirJar) {
     Listed("1.jar", "One");
     Listed("2.jar", "Two");
     MakeZipJar(In("3.jar"), std::nullopt, {{"x.class", "x"}});
-    Listed("4.jar", "Four");
-    const Result result = Prepare({"--no-ids", "1.jar", "2.jar", "3.jar", "4.jar"});
+    MakeZipJar(In("4.jar"), "MIDlet-1: Four, /f.png, f.F\r\n");
+    Listed("5.jar", "Five");
+    const std::vector<std::string> jars = {"1.jar",       "2.jar", "3.jar",
+                                           "missing.jar", "4.jar", "5.jar"};
+    std::vector<std::string> args = {"--no-ids"};
+    args.insert(args.end(), jars.begin(), jars.end());
+    Result result = Prepare(args);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "One.jad generated!\nTwo.jad generated!\n");
-    EXPECT_EQ(result.err, "error: File not found.\n");
+    EXPECT_EQ(result.err, "error: " + In("3.jar") + ": File not found.\n");
+
+    args.insert(args.begin(), "--keep-going");
+    fs::remove_all(Projects());
+    result = Prepare(args);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "One.jad generated!\nTwo.jad generated!\nFive.jad generated!\n");
+    EXPECT_EQ(result.err, "error: " + In("3.jar") + ": File not found.\n" +
+                              "error: " + In("missing.jar") + ": File not found: \"" +
+                              In("missing.jar") + "\"\n" + "error: " + In("4.jar") +
+                              ": MIDlet-Name not found in the manifest.\n" +
+                              "3 prepared, 0 skipped, 3 failed\n");
+
+    // Nothing failed: exit 0, with the count.
+    fs::remove_all(Projects());
+    result = Prepare({"--keep-going", "1.jar", "2.jar"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "2 prepared, 0 skipped, 0 failed\n");
 }
 
-// A manifest entry whose data fails its check is put to the failure policy;
-// nothing is extracted, so the preparation then misses the manifest.
-TEST_F(Tool, DamagedManifestGoesThroughTheFailurePolicy) {
+// Two runs at once on one program folder: the second stops at once, exit 1,
+// and the first prepares every JAR with its own manifest.
+TEST_F(Tool, SecondRunOnTheSameWorkspaceStops) {
+    std::vector<std::string> first = {"--program-folder", Program(), "--no-ids"};
+    std::vector<std::string> second = first;
+    for (int i = 0; i < 30; ++i) {
+        const std::string name = "Suite" + std::to_string(i);
+        Listed("a/" + name + ".jar", name);
+        Listed("b/" + name + ".jar", "Other" + std::to_string(i));
+        first.push_back(In("a/" + name + ".jar"));
+        second.push_back(In("b/" + name + ".jar"));
+    }
+    // The first run holds the workspace while it prints its first line; the
+    // second starts then.
+    std::string command = Quote(kTool);
+    for (const std::string& arg : first) {
+        command += " " + Quote(arg);
+    }
+    command += " > " + Quote(Program() + "first.txt") + " 2>&1 & ";
+    command += "while ! grep -q generated " + Quote(Program() + "first.txt") +
+               " 2>/dev/null; do sleep 0.01; done; " + Quote(kTool);
+    for (const std::string& arg : second) {
+        command += " " + Quote(arg);
+    }
+    command += " > " + Quote(Program() + "second.txt") + " 2>&1; echo $?; wait $!; echo $?";
+    const CommandResult result = Shell(command);
+    EXPECT_EQ(result.out, "1\n0\n");
+    EXPECT_EQ(ReadBytes(Program() + "second.txt"),
+              "error: Another run is using the workspace in \"" + Program() +
+                  "\"; try again when it has ended.\n");
+    const std::string log = ReadBytes(Program() + "first.txt");
+    for (int i = 0; i < 30; ++i) {
+        const std::string name = "Suite" + std::to_string(i);
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(Contains(log, name.substr(0, 9) + ".jad generated!\n"));
+    }
+    for (const std::string& project : FolderNames(Projects())) {
+        const std::string name = project.substr(0, project.size() - 1);
+        const std::string jar = Projects(project + name + ".jar");
+        EXPECT_TRUE(Contains(ReadBytes(Projects(project + name + ".jad")),
+                             EntryBytes(jar, "META-INF/MANIFEST.MF")));
+        EXPECT_TRUE(Contains(EntryBytes(jar, "META-INF/MANIFEST.MF"), "Suite"));
+    }
+    EXPECT_EQ(FolderNames(Temp()), (std::vector<std::string>{".workspace-lock"}));
+}
+
+// A manifest entry whose data fails its check ends the JAR with the archive
+// engine's message, whatever the failure policy: there is nothing to retry
+// and nothing to go on with.
+TEST_F(Tool, DamagedManifestEndsTheJarWithTheEnginesMessage) {
     const std::string jar = In("bad.jar");
     WriteBytes(In("stage/META-INF/MANIFEST.MF"), SimpleManifest("Damaged"));
     ASSERT_EQ(Shell("cd " + Quote(In("stage")) + " && zip -q -X -0 " + Quote(jar) +
@@ -124,12 +196,13 @@ TEST_F(Tool, DamagedManifestGoesThroughTheFailurePolicy) {
 
     for (const char* policy : {"abort", "ignore", "retry-once"}) {
         SCOPED_TRACE(policy);
-        fs::remove_all(Temp());
         const Result result = Prepare({"--on-failure", policy, "bad.jar"});
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.out, "");
-        EXPECT_TRUE(Contains(result.err, "failure: "));
-        EXPECT_TRUE(Contains(result.err, "\nerror: File not found.\n"));
+        EXPECT_EQ(result.err, "error: " + jar +
+                                  ": Zip: Invalid size or check sum of file or unsupported "
+                                  "compression format - Native error: 00008.\n");
+        EXPECT_EQ(FolderNames(Temp()), (std::vector<std::string>{".workspace-lock"}));
     }
 }
 
@@ -159,7 +232,7 @@ TEST_F(Tool, ProgramFolderIsTheExecutablesFolder) {
     const Result result = RunTool({"a.jar"}, copy);
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_TRUE(fs::exists(Program() + "bin/projects/Alpha/Alpha.jar"));
-    EXPECT_TRUE(FolderNames(Program() + "bin/temp").empty());
+    EXPECT_EQ(FolderNames(Program() + "bin/temp"), (std::vector<std::string>{".workspace-lock"}));
 }
 
 // On a terminal the progress bar is drawn and ends full.

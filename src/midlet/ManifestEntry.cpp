@@ -1,0 +1,69 @@
+#include "midlet/ManifestEntry.h"
+
+#include "archive/ZipArchiver.h"
+#include "archive/ZipDirManager.h"
+#include "archive/ZipZlib.h"
+#include "platform/CodePage.h"
+
+namespace midlet {
+
+namespace {
+
+constexpr const char* kManifestName = "META-INF/MANIFEST.MF";
+
+// Collects an entry's bytes; refuses what goes beyond the limit, which the
+// archive engine reports as a failed write.
+class MemorySink : public archive::TZipDataSink {
+  public:
+    std::size_t Write(const void* buffer, std::size_t count) override {
+        const std::size_t room = kMaxManifestBytes - bytes.size();
+        const std::size_t taken = count < room ? count : room;
+        bytes.append(static_cast<const char*>(buffer), taken);
+        return taken;
+    }
+
+    std::string bytes;
+};
+
+archive::TZipDirArray& DirectoryOf(archive::TZipBaseArchiver& zip) {
+    return zip.DirManager()->Directory;
+}
+
+}  // namespace
+
+int FindManifestEntry(archive::TZipBaseArchiver& zip) {
+    const archive::TZipDirArray& directory = DirectoryOf(zip);
+    int found = -1;
+    for (int i = 0; i < directory.Count(); ++i) {
+        std::string name = directory.ItemAt(i).Name;
+        for (char& c : name) {
+            c = c == '\\' ? '/' : c;
+        }
+        if (platform::AnsiSameText(name, kManifestName)) {
+            found = i;
+        }
+    }
+    return found;
+}
+
+std::string ReadEntryBytes(archive::TZipBaseArchiver& zip, int index) {
+    MemorySink sink;
+    zip.ExtractToStream(index, sink);
+    return sink.bytes;
+}
+
+void UpdateEntry(archive::TZipBaseArchiver& zip, int index) {
+    archive::TZipDirArray& directory = DirectoryOf(zip);
+    directory.ClearSelected();
+    directory.ItemAt(index).Selected = true;
+    zip.BeginTransaction();
+    try {
+        zip.ProcessSelectedEntries(archive::poUpdate);
+        zip.EndTransaction();
+    } catch (...) {
+        zip.AbandonTransaction();
+        throw;
+    }
+}
+
+}  // namespace midlet

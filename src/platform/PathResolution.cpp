@@ -84,14 +84,33 @@ bool StatPath(const std::string& path, struct stat& info) {
     return stat(path.empty() ? "." : path.c_str(), &info) == 0;
 }
 
+namespace {
+
+// The name of `wanted` in `folder` on disk: the exact spelling, else a case
+// variant; empty when neither exists. `current` is the folder with its
+// trailing delimiter (or empty for the working folder).
+std::string FindOnDisk(const std::string& folder, const std::string& current,
+                       const std::string& wanted) {
+    struct stat info;
+    if (lstat((current + wanted).c_str(), &info) == 0) {
+        return wanted;
+    }
+    return FindCaseVariant(folder, wanted);
+}
+
+}  // namespace
+
 ResolvedPath Resolve(std::string_view path) {
     ResolvedPath result;
     const bool absolute = !path.empty() && IsPathDelimiter(path.front());
     std::string current = absolute ? "/" : "";
     bool onDisk = true;
     for (const std::string& given : SplitComponents(path)) {
-        std::string name = StripTrailingSpacesAndDots(given);
-        if (name.size() > kMaxComponentLength) {
+        // A name that exists as given is that name, trailing dots and spaces
+        // included; only a name that does not is taken as Win32 takes it.
+        const std::string stripped = StripTrailingSpacesAndDots(given);
+        std::string name = stripped;
+        if (stripped.size() > kMaxComponentLength) {
             result.lengthError = ERROR_FILENAME_EXCED_RANGE;
         }
         const std::string folder = current;
@@ -100,20 +119,21 @@ ResolvedPath Resolve(std::string_view path) {
         }
         // A name with a NUL byte never names anything on disk: the system
         // would see only the part before it.
-        if (name.find('\0') != std::string::npos) {
+        if (given.find('\0') != std::string::npos) {
             onDisk = false;
         }
-        // 1. The exact spelling; 2. else a case variant; 3. else the name
-        // stays as given, and so do all that follow it.
+        // The given spelling, else the stripped one; a component found in
+        // neither stays as stripped, and so do all that follow it.
         if (onDisk && result.lengthError == ERROR_SUCCESS) {
-            struct stat info;
-            if (lstat((current + name).c_str(), &info) == 0) {
-                ++result.existing;
-            } else if (std::string variant = FindCaseVariant(folder, name); !variant.empty()) {
-                name = variant;
-                ++result.existing;
-            } else {
+            std::string found = FindOnDisk(folder, current, given);
+            if (found.empty() && stripped != given) {
+                found = FindOnDisk(folder, current, stripped);
+            }
+            if (found.empty()) {
                 onDisk = false;
+            } else {
+                name = found;
+                ++result.existing;
             }
         }
         current += name;

@@ -122,6 +122,50 @@ TEST_F(CaseResolution, TrailingSpacesAndDotsAreDropped) {
     EXPECT_TRUE(fs::exists(folder / "copy.jar"));
 }
 
+// A name that exists with its trailing dots or spaces is that name; only a
+// name that does not exist as given is taken without them.
+TEST_F(CaseResolution, ExactNamesWinOverTheirStrippedSpelling) {
+    WriteBytes(folder / "out./keep.txt", "dot");
+    WriteBytes(folder / "out/keep.txt", "plain");
+    WriteBytes(folder / "My Games /race.jar", "jar");
+    const struct {
+        const char* given;
+        const char* resolved;
+    } cases[] = {
+        {"out./keep.txt", "out./keep.txt"},
+        {"OUT./KEEP.TXT", "out./keep.txt"},
+        {"out/keep.txt", "out/keep.txt"},
+        {"out. ./keep.txt", "out/keep.txt"},
+        {"out.. ", "out"},
+        {"My Games /race.jar", "My Games /race.jar"},
+        {"my games /RACE.JAR. ", "My Games /race.jar"},
+        {"My Games/race.jar", "My Games/race.jar"},
+        {"new. /x.", "new/x"},
+        {"out./new. ", "out./new"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ResolvePath(folder / c.given), folder / c.resolved) << c.given;
+    }
+    // Services reach the exact name: reading, copying out, making inside it.
+    EXPECT_EQ(ReadAllLines(folder / "out./keep.txt"), std::vector<std::string>{"dot"});
+    SetLastError(12345);
+    EXPECT_TRUE(CopyFile(folder / "My Games /race.jar", folder / "copy.jar", true));
+    EXPECT_EQ(ReadBytes(folder / "copy.jar"), "jar");
+    ASSERT_TRUE(ForceDirectories(folder / "out./icons"));
+    {
+        TFileStream stream(folder / "out./icons/snake.png", fmCreate);
+        stream.WriteBuffer("png", 3);
+    }
+    EXPECT_EQ(ReadBytes(folder / "out./icons/snake.png"), "png");
+    EXPECT_FALSE(fs::exists(folder / "out/icons"));
+    EXPECT_THROW(CreateDirectory(folder / "OUT."), EInOutError);
+    // A rename that changes only the case keeps the dot it was given.
+    SetLastError(12345);
+    EXPECT_TRUE(MoveFile(folder / "out.", folder / "OUT."));
+    EXPECT_TRUE(fs::is_directory(folder / "OUT."));
+    EXPECT_EQ(ReadBytes(folder / "out/keep.txt"), "plain");
+}
+
 TEST_F(CaseResolution, InvalidNamesAreRefusedWhereSomethingWouldBeMade) {
     WriteBytes(folder / "source", "x");
     try {

@@ -22,7 +22,8 @@ constexpr char kDelim = platform::PathDelim;
 // entry is filtered out by its attributes.
 constexpr std::uint32_t kAnyAttributes = 10431;
 constexpr const char* kNoExclusion = "";
-// The manifest in any folder, and the manifest entry itself.
+// The manifest in any folder, and the manifest entry itself. Both are the
+// program's own names, matched by ASCII rules in every locale.
 constexpr const char* kManifestMask = "Manifest.mf";
 constexpr const char* kManifestEntryMask = "Meta-inf\\Manifest.mf";
 
@@ -135,7 +136,7 @@ void PrepareJar(RunContext& run, const std::string& workingJar) {
     zip.BaseDir = temp.folder;
     {
         OpenArchive open(zip);
-        zip.ExtractByMask(kManifestMask, kAnyAttributes, kNoExclusion);
+        zip.ExtractByMask(kManifestMask, kAnyAttributes, kNoExclusion, archive::MaskText::Fixed);
     }
     // A manifest stored read-only is extracted read-only; the passes below
     // must still be able to rewrite it.
@@ -156,7 +157,8 @@ void PrepareJar(RunContext& run, const std::string& workingJar) {
     {
         OpenArchive open(zip);
         zip.BaseDir = temp.folder;
-        zip.UpdateByMask(kManifestEntryMask, kAnyAttributes, kNoExclusion);
+        zip.UpdateByMask(kManifestEntryMask, kAnyAttributes, kNoExclusion,
+                         archive::MaskText::Fixed);
     }
 
     // 7. The project name.

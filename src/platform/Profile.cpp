@@ -100,7 +100,7 @@ bool ReadWholeFile(const std::string& path, std::string& content) {
 std::optional<std::size_t> FindSection(const std::vector<IniLine>& lines,
                                        const std::string& section) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].section && AnsiSameText(*lines[i].section, Trim(section))) {
+        if (lines[i].section && SameInvariantText(*lines[i].section, Trim(section))) {
             return i;
         }
     }
@@ -119,7 +119,7 @@ std::size_t SectionEnd(const std::vector<IniLine>& lines, std::size_t header) {
 std::optional<std::size_t> FindKey(const std::vector<IniLine>& lines, std::size_t header,
                                    const std::string& key) {
     for (std::size_t i = header + 1; i < SectionEnd(lines, header); ++i) {
-        if (lines[i].key && AnsiSameText(*lines[i].key, Trim(key))) {
+        if (lines[i].key && SameInvariantText(*lines[i].key, Trim(key))) {
             return i;
         }
     }

@@ -6,7 +6,8 @@
 
 namespace platform {
 
-// Reads one key: section and key compare without regard to case; spaces
+// Reads one key: section and key compare without regard to case (ASCII
+// letters by ASCII rules in every locale: they are not the user's text); spaces
 // around names and values are ignored; a value in matching single or double
 // quotes loses them; at most size - 1 characters are returned; a missing
 // file, section or key gives `defaultValue`; a present key with an empty

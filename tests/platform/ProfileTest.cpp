@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "FolderTest.h"
 #include "TestFiles.h"
+#include "platform/CodePage.h"
 #include "platform/Faults.h"
 #include "platform/Files.h"
 #include "platform/TextFile.h"
@@ -26,6 +29,20 @@ class ProfileStrings : public FolderTest {
         return WritePrivateProfileString(section, key, value, file);
     }
     std::string file = folder / "Brannoc.cfg";
+};
+
+// LC_ALL for one scope.
+class ScopedLocale {
+  public:
+    explicit ScopedLocale(const char* name) {
+        const char* old = std::getenv("LC_ALL");
+        saved_ = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+        setenv("LC_ALL", name, 1);
+    }
+    ~ScopedLocale() { saved_ ? setenv("LC_ALL", saved_->c_str(), 1) : unsetenv("LC_ALL"); }
+
+  private:
+    std::optional<std::string> saved_;
 };
 
 }  // namespace
@@ -153,4 +170,22 @@ TEST_F(ProfileStrings, TheFileKeepsItsSpellingAndMode) {
     EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::string>{"BRANNOC.CFG"});
     EXPECT_EQ(fs::status(folder / "BRANNOC.CFG").permissions(), fs::perms(0640));
     EXPECT_EQ(Get("Main", "Language"), "1");
+}
+
+// Section and key names are the program's, not the user's text: under the
+// Turkish rules the I of "Ids" is still the i of "ids", on reading and on
+// writing.
+TEST_F(ProfileStrings, NamesCompareTheSameUnderTheTurkishLocale) {
+    const ScopedLocale turkish("tr_TR.UTF-8");
+    ASSERT_TRUE(IsTurkishLocale());
+    WriteBytes(file, "[MAIN]\r\nIds=0\r\nICON=1\r\n");
+    EXPECT_EQ(Get("Main", "ids"), "0");
+    EXPECT_EQ(Get("main", "Icon"), "1");
+    EXPECT_EQ(Get("Main",
+                  "\xC4\xB0"
+                  "ds"),
+              "<default>");  // İds is another name
+    ASSERT_TRUE(Put("Main", "ids", "1"));
+    ASSERT_TRUE(Put("main", "Java", "x"));
+    EXPECT_EQ(ReadBytes(file), "[MAIN]\r\nIds=1\r\nICON=1\r\nJava=x\r\n");
 }

@@ -20,8 +20,10 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 // it stands, adds a missing key after the last non-empty line of its section,
 // adds a missing section at the end (no empty line before it); CR LF line
 // ends; other lines stay byte for byte. Written to a temporary file in the
-// same folder and renamed over the old one. False (last error set) when the
-// file cannot be written.
+// same folder and renamed over the old one; a symbolic link is followed, so
+// the rename replaces its target and the link stays. False (last error set)
+// when the file cannot be written, and ERROR_INVALID_PARAMETER with nothing
+// written when the section, key or value holds a CR or LF.
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& fileName);
 

@@ -2,6 +2,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
@@ -40,14 +41,32 @@ char FoldAscii(char c) {
 }
 
 // The name among those in `folder` that equals `name` under case folding;
-// the first in byte order when several do. Empty when none does.
-std::string FindCaseVariant(const std::string& folder, const std::string& name) {
+// the first in byte order when several do. Empty when none does, and when
+// the folder cannot be read: then `error` is the code of the failure (a
+// folder that is missing, or is no folder, is no failure).
+std::string FindCaseVariant(const std::string& folder, const std::string& name, DWORD& error) {
+    if (FaultFires(FaultPoint::FolderScan)) {
+        error = GetLastError();
+        return "";
+    }
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) {
+        if (errno != ENOENT && errno != ENOTDIR) {
+            error = ErrorFromErrno(errno);
+        }
         return "";
     }
     std::string best;
-    while (dirent* entry = readdir(dir)) {
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(dir);
+        if (entry == nullptr) {
+            if (errno != 0) {
+                error = ErrorFromErrno(errno);
+                best.clear();
+            }
+            break;
+        }
         std::string candidate = entry->d_name;
         if (candidate == "." || candidate == "..") {
             continue;
@@ -87,15 +106,16 @@ bool StatPath(const std::string& path, struct stat& info) {
 namespace {
 
 // The name of `wanted` in `folder` on disk: the exact spelling, else a case
-// variant; empty when neither exists. `current` is the folder with its
-// trailing delimiter (or empty for the working folder).
+// variant; empty when neither exists or the folder cannot be read (`error`
+// set). `current` is the folder with its trailing delimiter (or empty for the
+// working folder).
 std::string FindOnDisk(const std::string& folder, const std::string& current,
-                       const std::string& wanted) {
+                       const std::string& wanted, DWORD& error) {
     struct stat info;
     if (lstat((current + wanted).c_str(), &info) == 0) {
         return wanted;
     }
-    return FindCaseVariant(folder, wanted);
+    return FindCaseVariant(folder, wanted, error);
 }
 
 }  // namespace
@@ -111,7 +131,7 @@ ResolvedPath Resolve(std::string_view path) {
         const std::string stripped = StripTrailingSpacesAndDots(given);
         std::string name = stripped;
         if (stripped.size() > kMaxComponentLength) {
-            result.lengthError = ERROR_FILENAME_EXCED_RANGE;
+            result.error = ERROR_FILENAME_EXCED_RANGE;
         }
         const std::string folder = current;
         if (!result.components.empty()) {
@@ -124,10 +144,12 @@ ResolvedPath Resolve(std::string_view path) {
         }
         // The given spelling, else the stripped one; a component found in
         // neither stays as stripped, and so do all that follow it.
-        if (onDisk && result.lengthError == ERROR_SUCCESS) {
-            std::string found = FindOnDisk(folder, current, given);
-            if (found.empty() && stripped != given) {
-                found = FindOnDisk(folder, current, stripped);
+        // When the folder cannot be read, whether a case variant exists is
+        // unknown: the failure is the path's error.
+        if (onDisk && result.error == ERROR_SUCCESS) {
+            std::string found = FindOnDisk(folder, current, given, result.error);
+            if (found.empty() && stripped != given && result.error == ERROR_SUCCESS) {
+                found = FindOnDisk(folder, current, stripped, result.error);
             }
             if (found.empty()) {
                 onDisk = false;
@@ -141,11 +163,11 @@ ResolvedPath Resolve(std::string_view path) {
     }
     result.path = current;
     if (result.path.size() > kMaxPathLength) {
-        result.lengthError = ERROR_FILENAME_EXCED_RANGE;
+        result.error = ERROR_FILENAME_EXCED_RANGE;
     }
     const std::size_t count = result.components.size();
     result.exists =
-        result.lengthError == ERROR_SUCCESS && result.existing == count && (count > 0 || absolute);
+        result.error == ERROR_SUCCESS && result.existing == count && (count > 0 || absolute);
     if (count > 0 && result.existing + 1 >= count) {
         std::string folder = current.substr(0, current.size() - result.components.back().size());
         struct stat info;
@@ -163,8 +185,8 @@ std::string ResolvePath(std::string_view path) {
 }
 
 DWORD MissingCode(const ResolvedPath& target) {
-    if (target.lengthError != ERROR_SUCCESS) {
-        return target.lengthError;
+    if (target.error != ERROR_SUCCESS) {
+        return target.error;
     }
     return target.parentIsFolder ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
@@ -174,8 +196,8 @@ DWORD CodeForErrno(int err, const ResolvedPath& target) {
 }
 
 DWORD CheckCreatable(const ResolvedPath& target) {
-    if (target.lengthError != ERROR_SUCCESS) {
-        return target.lengthError;
+    if (target.error != ERROR_SUCCESS) {
+        return target.error;
     }
     for (std::size_t i = target.existing; i < target.components.size(); ++i) {
         DWORD error = CheckNameComponent(target.components[i]);

@@ -36,6 +36,10 @@ DWORD CodeForErrno(int err, const ResolvedPath& target);
 // else 123 or 206 (the path's own error first).
 DWORD CheckCreatable(const ResolvedPath& target);
 
+// A file name in the one form that all its case variants share: two names
+// are SameFileName exactly when their folded forms are equal.
+std::string FoldFileName(std::string_view name);
+
 // stat() that follows links; false when the name does not exist.
 bool StatPath(const std::string& path, struct stat& info);
 // Read-only is the owner's missing write bit, for root as for anyone.

@@ -99,6 +99,21 @@ bool SameFileName(std::string_view a, std::string_view b) {
     return i == a.size() && j == b.size();
 }
 
+std::string FoldFileName(std::string_view name) {
+    if (!IsValidUtf8(name)) {
+        std::string folded(name);
+        std::transform(folded.begin(), folded.end(), folded.begin(), FoldAscii);
+        return folded;
+    }
+    std::string folded;
+    folded.reserve(name.size());
+    std::size_t pos = 0;
+    while (pos < name.size()) {
+        folded += EncodeUtf8(FoldCase(DecodeUtf8(name, pos)));
+    }
+    return folded;
+}
+
 bool StatPath(const std::string& path, struct stat& info) {
     return stat(path.empty() ? "." : path.c_str(), &info) == 0;
 }

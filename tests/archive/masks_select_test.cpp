@@ -131,7 +131,9 @@ TEST(MasksSelect, FolderRuleUnderTheTurkishRules) {
     TZipOptions flat;
     flat.Recurse = false;
     TZipDirArray directory;
-    Fill(directory, {"META-INF/", "META-INF/MANIFEST.MF", "META-İNF/MANIFEST.MF", "x/MANIFEST.MF"});
+    // Names are set in the code page: 0xDD is the dotted capital I.
+    Fill(directory,
+         {"META-INF/", "META-INF/MANIFEST.MF", "META-\xDDNF/MANIFEST.MF", "x/MANIFEST.MF"});
     SelectEntries(directory, "Meta-inf\\Manifest.mf", ProgramSearchAttr, "", flat, MaskText::Fixed);
     EXPECT_EQ(Selected(directory), Names{"META-INF/MANIFEST.MF"});
     SelectEntries(directory, "Meta-inf\\Manifest.mf", ProgramSearchAttr, "", flat);

@@ -152,12 +152,22 @@ class TZipBaseArchiver : public TComponent {
 
     // --- mask operations ---------------------------------------------------------
     // Writes every matching entry into a file under BaseDir (ZipExtract.cpp).
+    // `maskText` says whether the mask is a user's text or the program's own
+    // name (ZipTypes.h); without it, a user's.
     void ExtractByMask(const std::string& mask, std::uint32_t searchAttr,
-                       const std::string& exclusionMask);
+                       const std::string& exclusionMask, MaskText maskText);
+    void ExtractByMask(const std::string& mask, std::uint32_t searchAttr,
+                       const std::string& exclusionMask) {
+        ExtractByMask(mask, searchAttr, exclusionMask, MaskText::User);
+    }
     // Refreshes every matching entry from the file of the same relative name
     // under BaseDir and commits at once (ZipRefresh.cpp).
     void UpdateByMask(const std::string& mask, std::uint32_t searchAttr,
-                      const std::string& exclusionMask);
+                      const std::string& exclusionMask, MaskText maskText);
+    void UpdateByMask(const std::string& mask, std::uint32_t searchAttr,
+                      const std::string& exclusionMask) {
+        UpdateByMask(mask, searchAttr, exclusionMask, MaskText::User);
+    }
     // The entry loop over the selected entries (ZipProcess.cpp).
     void ProcessSelectedEntries(TZipProcessOperation operation);
     // `name` uses "\" separators; `destinationFolder` ends with a delimiter.

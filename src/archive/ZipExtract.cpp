@@ -61,7 +61,7 @@ std::int32_t DosStamp(std::uint32_t dosDateTime) {
 }  // namespace
 
 void TZipBaseArchiver::ExtractByMask(const std::string& mask, std::uint32_t searchAttr,
-                                     const std::string& exclusionMask) {
+                                     const std::string& exclusionMask, MaskText maskText) {
     // 1-2.
     if (!isOpen_) {
         throw EZipException(native::ArchiveNotOpen, this);
@@ -70,7 +70,7 @@ void TZipBaseArchiver::ExtractByMask(const std::string& mask, std::uint32_t sear
         throw EZipException(native::UpdateNotEnded, this);
     }
     // 3.
-    SelectEntries(dirManager_->Directory, mask, searchAttr, exclusionMask, Options);
+    SelectEntries(dirManager_->Directory, mask, searchAttr, exclusionMask, Options, maskText);
     // 4.
     extractBudget_ = MaxExtractBytesPerCall;
     ProcessSelectedEntries(poExtract);

@@ -37,6 +37,14 @@ void FillTurkishUpperMap(std::array<std::uint8_t, 256>& map) {
     map[0xFF] = 0x9F;  // y diaeresis
 }
 
+bool IsAscii(char32_t c) {
+    return c < 0x80;
+}
+
+char32_t AsciiUpper(char32_t c) {
+    return c >= U'a' && c <= U'z' ? c - U'a' + U'A' : c;
+}
+
 // The code page's byte for a character, or -1 when it holds none.
 int ByteOf(const TZipCollationTables& tables, char32_t c) {
     if (c < 0x80) {
@@ -74,8 +82,11 @@ std::u32string CodePoints(std::string_view text) {
 // the match takes time proportional to text times pattern, never exponential.
 class TWildcardMatcher {
   public:
-    TWildcardMatcher(std::u32string text, std::u32string pattern)
-        : text_(std::move(text)), pattern_(std::move(pattern)), starAt_(pattern_.size(), -1) {
+    TWildcardMatcher(std::u32string text, std::u32string pattern, MaskText maskText)
+        : text_(std::move(text)),
+          pattern_(std::move(pattern)),
+          maskText_(maskText),
+          starAt_(pattern_.size(), -1) {
         for (std::size_t p = 0; p < pattern_.size(); ++p) {
             if (pattern_[p] == U'*') {
                 starAt_[p] = static_cast<int>(failedFrom_.size());
@@ -109,7 +120,7 @@ class TWildcardMatcher {
             if (c == U'*') {
                 return TryAfterStar(t, p);
             }
-            if (c != U'?' && !SameCharacter(text_[t], c)) {
+            if (c != U'?' && !SameCharacter(text_[t], c, maskText_)) {
                 return false;
             }
             ++t;
@@ -132,6 +143,7 @@ class TWildcardMatcher {
 
     std::u32string text_;
     std::u32string pattern_;
+    MaskText maskText_;
     std::vector<int> starAt_;              // index of the star at each pattern position
     std::vector<std::size_t> failedFrom_;  // per star
 };
@@ -199,9 +211,17 @@ const TZipCollationTables& CollationTables() {
     return Tables();
 }
 
-bool SameCharacter(char32_t textChar, char32_t patternChar) {
+bool SameCharacter(char32_t textChar, char32_t patternChar, MaskText maskText) {
     if (textChar == patternChar) {
         return true;
+    }
+    // ASCII letters go by ASCII rules in every locale: the I of a stored name
+    // is the i of a mask under the Turkish rules too.
+    if (IsAscii(textChar) && IsAscii(patternChar)) {
+        return AsciiUpper(textChar) == AsciiUpper(patternChar);
+    }
+    if (maskText == MaskText::Fixed) {
+        return false;
     }
     const TZipCollationTables& tables = CollationTables();
     if (tables.CodePage != platform::CP_UTF8) {
@@ -214,7 +234,7 @@ bool SameCharacter(char32_t textChar, char32_t patternChar) {
     return UnicodeUpper(tables, textChar) == UnicodeUpper(tables, patternChar);
 }
 
-bool WildcardMatch(std::string_view text, std::string_view pattern) {
+bool WildcardMatch(std::string_view text, std::string_view pattern, MaskText maskText) {
     // Without a "*" every pattern character takes exactly one character of
     // the text, so texts of another length never match. For ASCII texts the
     // length is the byte count, and most names of a large archive are
@@ -227,10 +247,10 @@ bool WildcardMatch(std::string_view text, std::string_view pattern) {
         isAscii(text) && isAscii(pattern)) {
         return false;
     }
-    return TWildcardMatcher(CodePoints(text), CodePoints(pattern)).Match();
+    return TWildcardMatcher(CodePoints(text), CodePoints(pattern), maskText).Match();
 }
 
-bool MatchesMask(std::string_view name, std::string_view mask) {
+bool MatchesMask(std::string_view name, std::string_view mask, MaskText maskText) {
     // 1. An empty mask matches nothing.
     if (mask.empty()) {
         return false;
@@ -252,7 +272,7 @@ bool MatchesMask(std::string_view name, std::string_view mask) {
         text.remove_suffix(1);
     }
     // 5. Match.
-    bool result = WildcardMatch(text, pattern);
+    bool result = WildcardMatch(text, pattern, maskText);
     // 6. A mask ending in "." wants a name without extension.
     if (result && noExtension) {
         const std::string ext = ExtractFileExt(name);

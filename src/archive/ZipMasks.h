@@ -10,6 +10,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "archive/ZipTypes.h"
+
 namespace archive {
 
 // Built once from the platform's ANSI code page and locale, read-only after.
@@ -30,17 +32,20 @@ void BuildCollationTables();
 void BuildCollationTables(unsigned codePage, bool turkish);
 const TZipCollationTables& CollationTables();
 
-// Two characters compare equal: identical, or with the same upper-case form
-// (through the upper map when the code page holds both, else by Unicode
-// simple case mapping with the Turkish i rules in a Turkish locale).
-bool SameCharacter(char32_t textChar, char32_t patternChar);
+// Two characters compare equal: identical; two ASCII characters equal by
+// ASCII case folding, in every locale; for a user's mask also characters
+// with the same upper-case form (through the upper map when the code page
+// holds both, else by Unicode simple case mapping with the Turkish i rules in
+// a Turkish locale).
+bool SameCharacter(char32_t textChar, char32_t patternChar, MaskText maskText = MaskText::User);
 
 // The whole text matches the pattern; a pattern that is exactly "*.*"
 // matches any text.
-bool WildcardMatch(std::string_view text, std::string_view pattern);
+bool WildcardMatch(std::string_view text, std::string_view pattern,
+                   MaskText maskText = MaskText::User);
 
 // A name matches a mask: an empty mask matches nothing; the first "*.*"
 // stands for "*"; a mask ending in "." matches only names without extension.
-bool MatchesMask(std::string_view name, std::string_view mask);
+bool MatchesMask(std::string_view name, std::string_view mask, MaskText maskText = MaskText::User);
 
 }  // namespace archive

@@ -45,13 +45,13 @@ std::uint32_t DosTimeOf(const std::string& path) {
 }  // namespace
 
 void TZipBaseArchiver::UpdateByMask(const std::string& mask, std::uint32_t searchAttr,
-                                    const std::string& exclusionMask) {
+                                    const std::string& exclusionMask, MaskText maskText) {
     // 1. (2: spanning never applies to a single file.)
     if (!isOpen_) {
         throw EZipException(native::ArchiveNotOpen, this);
     }
     // 3-4.
-    SelectEntries(dirManager_->Directory, mask, searchAttr, exclusionMask, Options);
+    SelectEntries(dirManager_->Directory, mask, searchAttr, exclusionMask, Options, maskText);
     BeginTransaction();
     // 5-7.
     try {

@@ -9,19 +9,25 @@ namespace archive {
 namespace {
 
 // The folder rule's form of a name or mask: without one trailing "/", with
-// "\" separators, its folder part, lower-cased by the locale.
-std::string FolderKey(const std::string& name) {
+// "\" separators, its folder part, lower-cased: ASCII letters by ASCII rules,
+// the others by the locale (for a fixed mask they stay).
+std::string FolderKey(const std::string& name, MaskText maskText) {
     std::string path = name;
     if (!path.empty() && path.back() == '/') {
         path.pop_back();
     }
     const std::string folder = ExtractFolderPart(ReplaceChar(path, '/', '\\'));
-    return platform::AnsiLowerCase(platform::Utf8ToAnsi(folder));
+    const std::string ascii = platform::AsciiLowerCase(folder);
+    if (maskText == MaskText::Fixed) {
+        return ascii;
+    }
+    return platform::AnsiLowerCase(platform::Utf8ToAnsi(ascii));
 }
 
-bool PassesNameRule(const std::string& name, const std::string& mask) {
+bool PassesNameRule(const std::string& name, const std::string& mask, MaskText maskText) {
     const std::string full = ExcludeTrailingSlash(name);
-    return MatchesMask(full, mask) || MatchesMask(LastNameComponent(full), mask);
+    return MatchesMask(full, mask, maskText) ||
+           MatchesMask(LastNameComponent(full), mask, maskText);
 }
 
 bool PassesAttributeRule(std::uint32_t attributes, std::uint32_t searchAttr) {
@@ -39,15 +45,15 @@ std::string PrepareMask(const std::string& mask, TZipStorePathMode storePath) {
 }
 
 int FindMatchingEntry(const TZipDirArray& directory, TZipSearchRec& search, bool recurse) {
-    const std::string maskFolder = recurse ? std::string() : FolderKey(search.Mask);
+    const std::string maskFolder = recurse ? std::string() : FolderKey(search.Mask, search.Text);
     for (int i = search.NextIndex; i < directory.Count(); ++i) {
         const TDirItem& entry = directory.ItemAt(i);
         // 1. Folder rule.
-        if (!recurse && FolderKey(entry.Name) != maskFolder) {
+        if (!recurse && FolderKey(entry.Name, search.Text) != maskFolder) {
             continue;
         }
         // 2. Name rule, 3. attribute rule.
-        if (PassesNameRule(entry.Name, search.Mask) &&
+        if (PassesNameRule(entry.Name, search.Mask, search.Text) &&
             PassesAttributeRule(entry.Header.ExternalAttributes, search.SearchAttr)) {
             // 4. The first entry that passes.
             search.NextIndex = i;
@@ -58,7 +64,8 @@ int FindMatchingEntry(const TZipDirArray& directory, TZipSearchRec& search, bool
 }
 
 void SelectEntries(TZipDirArray& directory, const std::string& mask, std::uint32_t searchAttr,
-                   const std::string& exclusionMask, const TZipOptions& options) {
+                   const std::string& exclusionMask, const TZipOptions& options,
+                   MaskText maskText) {
     // 1. Nothing is selected.
     directory.ClearSelected();
     // 2. The search record with the prepared mask.
@@ -66,6 +73,7 @@ void SelectEntries(TZipDirArray& directory, const std::string& mask, std::uint32
     search.Mask = PrepareMask(mask, options.StorePath);
     search.SearchAttr = searchAttr;
     search.ExclusionMask = exclusionMask;
+    search.Text = maskText;
     // 3. Every matching entry.
     for (int i = FindMatchingEntry(directory, search, options.Recurse); i >= 0;
          i = FindMatchingEntry(directory, search, options.Recurse)) {

@@ -19,6 +19,7 @@ struct TZipSearchRec {
     std::uint32_t SearchAttr = 0;
     std::string ExclusionMask;  // carried along, not consulted
     int NextIndex = 0;          // where the search goes on
+    MaskText Text = MaskText::User;
 };
 
 // The mask as searches use it: without its drive part (unless the store path
@@ -32,6 +33,7 @@ int FindMatchingEntry(const TZipDirArray& directory, TZipSearchRec& search, bool
 
 // Clears every entry's Selected mark, then sets it on every matching entry.
 void SelectEntries(TZipDirArray& directory, const std::string& mask, std::uint32_t searchAttr,
-                   const std::string& exclusionMask, const TZipOptions& options);
+                   const std::string& exclusionMask, const TZipOptions& options,
+                   MaskText maskText = MaskText::User);
 
 }  // namespace archive

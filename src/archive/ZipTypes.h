@@ -61,4 +61,10 @@ enum TZipVolumeSize : std::uint8_t {
     vs4700MB,
 };
 
+// Whose text a file mask is. A user's mask compares letters by the locale's
+// rules, and an ASCII letter in it also matches the same ASCII letter of
+// either case; a mask fixed in the program compares ASCII letters by ASCII
+// rules alone, whatever the locale, and every other character exactly.
+enum class MaskText : std::uint8_t { User, Fixed };
+
 }  // namespace archive

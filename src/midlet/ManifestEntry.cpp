@@ -39,7 +39,7 @@ int FindManifestEntry(archive::TZipBaseArchiver& zip) {
         for (char& c : name) {
             c = c == '\\' ? '/' : c;
         }
-        if (platform::AnsiSameText(name, kManifestName)) {
+        if (platform::SameInvariantText(name, kManifestName)) {
             found = i;
         }
     }

@@ -32,6 +32,14 @@ std::string AnsiUpperCase(std::string_view text);
 int AnsiCompareText(std::string_view a, std::string_view b);  // <0, 0, >0
 bool AnsiSameText(std::string_view a, std::string_view b);
 
+// Names that are not a user's text (the settings file's sections and keys,
+// the program's own fixed names): ASCII letters fold by ASCII rules whatever
+// the locale, other characters as AnsiSameText folds them but never by the
+// Turkish i rules, and an ASCII character never equals one beyond ASCII.
+bool SameInvariantText(std::string_view a, std::string_view b);
+// Only the ASCII letters A-Z lowered; every other byte stays.
+std::string AsciiLowerCase(std::string_view text);
+
 // Unicode helpers on code points (UTF-8 text), for matchers that walk
 // characters: decode one code point (invalid bytes give U+FFFD and advance
 // one byte), simple lower/upper case of one code point.

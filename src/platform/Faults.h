@@ -14,8 +14,9 @@ enum class FaultPoint {
     CopyFile,
     MoveFile,
     DeleteFile,
-    Rename,     // the rename of the settings-file write
-    TextWrite,  // writing a line of a text file
+    Rename,      // the rename of the settings-file write
+    TextWrite,   // writing a line of a text file
+    FolderScan,  // reading a folder for a case variant of a name
     Count
 };
 

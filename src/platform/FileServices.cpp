@@ -27,10 +27,11 @@ bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// The last component as the caller spelled it, trailing spaces and dots
-// dropped: the name a rename gives.
-std::string GivenName(const std::string& path) {
-    return StripTrailingSpacesAndDots(ExtractFileName(ExcludeTrailingPathDelimiter(path)));
+// The last component as the caller spelled it: the name a rename gives. Its
+// trailing spaces and dots are dropped unless it named `existing` with them.
+std::string GivenName(const std::string& path, const std::string& existing) {
+    std::string name = ExtractFileName(ExcludeTrailingPathDelimiter(path));
+    return SameFileName(name, existing) ? name : StripTrailingSpacesAndDots(name);
 }
 
 // Where a new name goes: the target's folder as resolved, with the name as
@@ -161,9 +162,11 @@ bool MoveFile(const std::string& source, const std::string& target) {
         // Only the source itself may be the existing target: a rename that
         // changes nothing but the case of its name.
         struct stat toInfo;
-        std::string name = GivenName(target);
-        if (!StatPath(to.path, toInfo) || !SameFile(fromInfo, toInfo) || to.components.empty() ||
-            name.empty()) {
+        if (!StatPath(to.path, toInfo) || !SameFile(fromInfo, toInfo) || to.components.empty()) {
+            return Fail(ERROR_ALREADY_EXISTS);
+        }
+        std::string name = GivenName(target, to.components.back());
+        if (name.empty()) {
             return Fail(ERROR_ALREADY_EXISTS);
         }
         if (name == to.components.back()) {

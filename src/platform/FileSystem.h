@@ -20,18 +20,25 @@ struct ResolvedPath {
     std::size_t existing = 0;             // how many leading components exist on disk
     bool exists = false;                  // the whole path names something on disk
     bool parentIsFolder = false;          // the folder that holds the last component exists
-    DWORD lengthError = ERROR_SUCCESS;    // 206 for a component or path too long
+    // 206 for a component or path too long, or the code of a folder that
+    // could not be read while looking for a case variant.
+    DWORD error = ERROR_SUCCESS;
 };
 
 ResolvedPath Resolve(std::string_view path);
 
-// The code for a path that is missing: 2 when its folder exists, else 3.
+// The code for a path that is missing: 2 when its folder exists, else 3
+// (the path's own error first).
 DWORD MissingCode(const ResolvedPath& target);
 // The code for an errno met on `target` (ENOENT told apart by its folder).
 DWORD CodeForErrno(int err, const ResolvedPath& target);
 // 0 when every component still to be made is a name a FAT card can hold,
-// else 123 or 206.
+// else 123 or 206 (the path's own error first).
 DWORD CheckCreatable(const ResolvedPath& target);
+
+// A file name in the one form that all its case variants share: two names
+// are SameFileName exactly when their folded forms are equal.
+std::string FoldFileName(std::string_view name);
 
 // stat() that follows links; false when the name does not exist.
 bool StatPath(const std::string& path, struct stat& info);

@@ -75,11 +75,13 @@ bool FileSetDate(const std::string& path, DWORD dosDateTime);
 std::vector<std::string> ListFolder(const std::string& folder);
 
 // --- temporary files ---------------------------------------------------------
-// $TMPDIR when it names an existing folder, else "/tmp/"; trailing delimiter.
+// $TMPDIR when it names an existing folder, else "/tmp/"; absolute (a
+// relative $TMPDIR is taken from the working folder), trailing delimiter.
 std::string GetTempPath();
 // Creates, exclusively, an empty file: folder + first three characters of
-// prefix + four upper-case hex digits + ".tmp". Returns "" and sets the last
-// error on failure.
+// prefix + four upper-case hex digits + ".tmp", a number whose name exists in
+// no case. Returns "" and sets the last error on failure (123 for a prefix
+// with a separator).
 std::string GetTempFileName(const std::string& folder, const std::string& prefix);
 
 // --- memory, drives, the archive lock ----------------------------------------

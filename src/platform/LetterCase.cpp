@@ -92,8 +92,7 @@ const CaseTable& CaseTableFor(unsigned codePage, bool upper, bool turkish) {
     return found->second;
 }
 
-std::string ChangeCase(std::string_view text, bool upper) {
-    const bool turkish = IsTurkishLocale();
+std::string ChangeCase(std::string_view text, bool upper, bool turkish) {
     const unsigned codePage = GetACP();
     std::string result;
     result.reserve(text.size());
@@ -115,6 +114,28 @@ std::string ChangeCase(std::string_view text, bool upper) {
         result += EncodeUtf8(upper ? ToUpper(cp, turkish) : ToLower(cp, turkish));
     }
     return result;
+}
+
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool IsAscii(char32_t c) {
+    return c < 0x80;
+}
+
+// One character of each text at a time: a code point of UTF-8 text (a stray
+// byte stands for itself), else one byte of the code page.
+char32_t NextCharacter(std::string_view text, std::size_t& pos, bool utf8) {
+    if (!utf8) {
+        return static_cast<unsigned char>(text[pos++]);
+    }
+    const std::size_t start = pos;
+    const char32_t cp = DecodeUtf8(text, pos);
+    if (cp == kReplacement && pos - start == 1) {
+        return 0x110000 + static_cast<unsigned char>(text[start]);  // beyond every code point
+    }
+    return cp;
 }
 
 }  // namespace
@@ -197,11 +218,11 @@ char32_t SimpleUpper(char32_t cp) {
 }
 
 std::string AnsiLowerCase(std::string_view text) {
-    return ChangeCase(text, false);
+    return ChangeCase(text, false, IsTurkishLocale());
 }
 
 std::string AnsiUpperCase(std::string_view text) {
-    return ChangeCase(text, true);
+    return ChangeCase(text, true, IsTurkishLocale());
 }
 
 int AnsiCompareText(std::string_view a, std::string_view b) {
@@ -211,6 +232,42 @@ int AnsiCompareText(std::string_view a, std::string_view b) {
 
 bool AnsiSameText(std::string_view a, std::string_view b) {
     return AnsiCompareText(a, b) == 0;
+}
+
+bool SameInvariantText(std::string_view a, std::string_view b) {
+    const unsigned codePage = GetACP();
+    const bool utf8 = codePage == CP_UTF8;
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        const char32_t x = NextCharacter(a, i, utf8);
+        const char32_t y = NextCharacter(b, j, utf8);
+        if (x == y) {
+            continue;
+        }
+        if (IsAscii(x) || IsAscii(y)) {
+            if (!IsAscii(x) || !IsAscii(y) ||
+                AsciiLower(static_cast<char>(x)) != AsciiLower(static_cast<char>(y))) {
+                return false;
+            }
+        } else if (!utf8) {
+            const CaseTable& lower = CaseTableFor(codePage, false, false);
+            if (lower[x] != lower[y]) {
+                return false;
+            }
+        } else if (SimpleLower(x) != SimpleLower(y)) {
+            return false;
+        }
+    }
+    return i == a.size() && j == b.size();
+}
+
+std::string AsciiLowerCase(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) {
+        c = AsciiLower(c);
+    }
+    return result;
 }
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
@@ -40,14 +41,32 @@ char FoldAscii(char c) {
 }
 
 // The name among those in `folder` that equals `name` under case folding;
-// the first in byte order when several do. Empty when none does.
-std::string FindCaseVariant(const std::string& folder, const std::string& name) {
+// the first in byte order when several do. Empty when none does, and when
+// the folder cannot be read: then `error` is the code of the failure (a
+// folder that is missing, or is no folder, is no failure).
+std::string FindCaseVariant(const std::string& folder, const std::string& name, DWORD& error) {
+    if (FaultFires(FaultPoint::FolderScan)) {
+        error = GetLastError();
+        return "";
+    }
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) {
+        if (errno != ENOENT && errno != ENOTDIR) {
+            error = ErrorFromErrno(errno);
+        }
         return "";
     }
     std::string best;
-    while (dirent* entry = readdir(dir)) {
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(dir);
+        if (entry == nullptr) {
+            if (errno != 0) {
+                error = ErrorFromErrno(errno);
+                best.clear();
+            }
+            break;
+        }
         std::string candidate = entry->d_name;
         if (candidate == "." || candidate == "..") {
             continue;
@@ -80,9 +99,41 @@ bool SameFileName(std::string_view a, std::string_view b) {
     return i == a.size() && j == b.size();
 }
 
+std::string FoldFileName(std::string_view name) {
+    if (!IsValidUtf8(name)) {
+        std::string folded(name);
+        std::transform(folded.begin(), folded.end(), folded.begin(), FoldAscii);
+        return folded;
+    }
+    std::string folded;
+    folded.reserve(name.size());
+    std::size_t pos = 0;
+    while (pos < name.size()) {
+        folded += EncodeUtf8(FoldCase(DecodeUtf8(name, pos)));
+    }
+    return folded;
+}
+
 bool StatPath(const std::string& path, struct stat& info) {
     return stat(path.empty() ? "." : path.c_str(), &info) == 0;
 }
+
+namespace {
+
+// The name of `wanted` in `folder` on disk: the exact spelling, else a case
+// variant; empty when neither exists or the folder cannot be read (`error`
+// set). `current` is the folder with its trailing delimiter (or empty for the
+// working folder).
+std::string FindOnDisk(const std::string& folder, const std::string& current,
+                       const std::string& wanted, DWORD& error) {
+    struct stat info;
+    if (lstat((current + wanted).c_str(), &info) == 0) {
+        return wanted;
+    }
+    return FindCaseVariant(folder, wanted, error);
+}
+
+}  // namespace
 
 ResolvedPath Resolve(std::string_view path) {
     ResolvedPath result;
@@ -90,9 +141,12 @@ ResolvedPath Resolve(std::string_view path) {
     std::string current = absolute ? "/" : "";
     bool onDisk = true;
     for (const std::string& given : SplitComponents(path)) {
-        std::string name = StripTrailingSpacesAndDots(given);
-        if (name.size() > kMaxComponentLength) {
-            result.lengthError = ERROR_FILENAME_EXCED_RANGE;
+        // A name that exists as given is that name, trailing dots and spaces
+        // included; only a name that does not is taken as Win32 takes it.
+        const std::string stripped = StripTrailingSpacesAndDots(given);
+        std::string name = stripped;
+        if (stripped.size() > kMaxComponentLength) {
+            result.error = ERROR_FILENAME_EXCED_RANGE;
         }
         const std::string folder = current;
         if (!result.components.empty()) {
@@ -100,20 +154,23 @@ ResolvedPath Resolve(std::string_view path) {
         }
         // A name with a NUL byte never names anything on disk: the system
         // would see only the part before it.
-        if (name.find('\0') != std::string::npos) {
+        if (given.find('\0') != std::string::npos) {
             onDisk = false;
         }
-        // 1. The exact spelling; 2. else a case variant; 3. else the name
-        // stays as given, and so do all that follow it.
-        if (onDisk && result.lengthError == ERROR_SUCCESS) {
-            struct stat info;
-            if (lstat((current + name).c_str(), &info) == 0) {
-                ++result.existing;
-            } else if (std::string variant = FindCaseVariant(folder, name); !variant.empty()) {
-                name = variant;
-                ++result.existing;
-            } else {
+        // The given spelling, else the stripped one; a component found in
+        // neither stays as stripped, and so do all that follow it.
+        // When the folder cannot be read, whether a case variant exists is
+        // unknown: the failure is the path's error.
+        if (onDisk && result.error == ERROR_SUCCESS) {
+            std::string found = FindOnDisk(folder, current, given, result.error);
+            if (found.empty() && stripped != given && result.error == ERROR_SUCCESS) {
+                found = FindOnDisk(folder, current, stripped, result.error);
+            }
+            if (found.empty()) {
                 onDisk = false;
+            } else {
+                name = found;
+                ++result.existing;
             }
         }
         current += name;
@@ -121,11 +178,11 @@ ResolvedPath Resolve(std::string_view path) {
     }
     result.path = current;
     if (result.path.size() > kMaxPathLength) {
-        result.lengthError = ERROR_FILENAME_EXCED_RANGE;
+        result.error = ERROR_FILENAME_EXCED_RANGE;
     }
     const std::size_t count = result.components.size();
     result.exists =
-        result.lengthError == ERROR_SUCCESS && result.existing == count && (count > 0 || absolute);
+        result.error == ERROR_SUCCESS && result.existing == count && (count > 0 || absolute);
     if (count > 0 && result.existing + 1 >= count) {
         std::string folder = current.substr(0, current.size() - result.components.back().size());
         struct stat info;
@@ -143,8 +200,8 @@ std::string ResolvePath(std::string_view path) {
 }
 
 DWORD MissingCode(const ResolvedPath& target) {
-    if (target.lengthError != ERROR_SUCCESS) {
-        return target.lengthError;
+    if (target.error != ERROR_SUCCESS) {
+        return target.error;
     }
     return target.parentIsFolder ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
@@ -154,8 +211,8 @@ DWORD CodeForErrno(int err, const ResolvedPath& target) {
 }
 
 DWORD CheckCreatable(const ResolvedPath& target) {
-    if (target.lengthError != ERROR_SUCCESS) {
-        return target.lengthError;
+    if (target.error != ERROR_SUCCESS) {
+        return target.error;
     }
     for (std::size_t i = target.existing; i < target.components.size(); ++i) {
         DWORD error = CheckNameComponent(target.components[i]);

@@ -40,8 +40,10 @@ std::vector<std::string> SplitComponents(std::string_view path);
 
 // Resolves a path one component at a time against the disk: an exact match
 // wins, else the first name in byte order equal under simple case folding.
-// Components that do not exist keep the spelling given. Never fails; the
-// result uses '/'.
+// Trailing spaces and dots count: they are dropped only from a component
+// that does not exist as given, which is then looked up without them.
+// Components that do not exist keep the spelling given, without trailing
+// spaces and dots. Never fails; the result uses '/'.
 std::string ResolvePath(std::string_view path);
 
 // Checks a path that is about to be created: returns 0, ERROR_INVALID_NAME

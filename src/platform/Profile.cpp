@@ -99,8 +99,9 @@ bool ReadWholeFile(const std::string& path, std::string& content) {
 
 std::optional<std::size_t> FindSection(const std::vector<IniLine>& lines,
                                        const std::string& section) {
+    const std::string wanted = Trim(section);
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].section && AnsiSameText(*lines[i].section, Trim(section))) {
+        if (lines[i].section && SameInvariantText(*lines[i].section, wanted)) {
             return i;
         }
     }
@@ -118,12 +119,27 @@ std::size_t SectionEnd(const std::vector<IniLine>& lines, std::size_t header) {
 
 std::optional<std::size_t> FindKey(const std::vector<IniLine>& lines, std::size_t header,
                                    const std::string& key) {
-    for (std::size_t i = header + 1; i < SectionEnd(lines, header); ++i) {
-        if (lines[i].key && AnsiSameText(*lines[i].key, Trim(key))) {
+    const std::string wanted = Trim(key);
+    const std::size_t end = SectionEnd(lines, header);
+    for (std::size_t i = header + 1; i < end; ++i) {
+        if (lines[i].key && SameInvariantText(*lines[i].key, wanted)) {
             return i;
         }
     }
     return std::nullopt;
+}
+
+// The last line of the section at `header` that is not empty (the header
+// itself when every line is).
+std::size_t LastFilledLine(const std::vector<IniLine>& lines, std::size_t header) {
+    std::size_t last = header;
+    const std::size_t end = SectionEnd(lines, header);
+    for (std::size_t i = header + 1; i < end; ++i) {
+        if (!Trim(lines[i].text).empty()) {
+            last = i;
+        }
+    }
+    return last;
 }
 
 std::string Unquote(const std::string& value) {
@@ -197,6 +213,37 @@ bool ReplaceFile(const std::string& path, const std::string& folder, const std::
     return true;
 }
 
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// The folder part of a path, with its trailing '/'; empty for a bare name.
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+// Follows symbolic links from `path` until it names no link (or nothing);
+// a relative link is taken from the link's folder. 0, or the code of a
+// link that cannot be read or of too many links in a row.
+DWORD FollowLinks(std::string& path) {
+    constexpr int kMaxLinks = 40;
+    for (int i = 0; i < kMaxLinks; ++i) {
+        struct stat info;
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return ERROR_SUCCESS;
+        }
+        std::string link(4096, '\0');
+        const ssize_t length = readlink(path.c_str(), link.data(), link.size());
+        if (length < 0) {
+            return ErrorFromErrno(errno);
+        }
+        link.resize(static_cast<std::size_t>(length));
+        path = !link.empty() && link.front() == '/' ? link : FolderOf(path) + link;
+    }
+    return ErrorFromErrno(ELOOP);
+}
+
 }  // namespace
 
 std::string GetPrivateProfileString(const std::string& section, const std::string& key,
@@ -220,28 +267,44 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& fileName) {
-    // 1. The old content, or none for a new file.
+    // A line break in a name or value would write lines of their own,
+    // which later read as other keys.
+    if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    // The file that is written: a symbolic link is followed, so that the
+    // link stays and what it points at gets the new content.
     ResolvedPath target = Resolve(fileName);
+    std::string path = target.path;
+    if (target.exists) {
+        if (DWORD error = FollowLinks(path); error != ERROR_SUCCESS) {
+            SetLastError(error);
+            return false;
+        }
+    }
+    const std::string folder = FolderOf(path);
+    // The old content, or none for a new file.
     std::string content;
     std::optional<mode_t> mode;  // a new file gets the mode of a new file
     struct stat info;
-    if (target.exists && StatPath(target.path, info)) {
+    if (StatPath(path, info)) {
         if (S_ISDIR(info.st_mode) || IsReadOnlyMode(info.st_mode)) {
             SetLastError(ERROR_ACCESS_DENIED);
             return false;
         }
-        if (!ReadWholeFile(target.path, content)) {
+        if (!ReadWholeFile(path, content)) {
             return false;
         }
         mode = info.st_mode & 07777;
     } else if (DWORD error = CheckCreatable(target); error != ERROR_SUCCESS) {
         SetLastError(error);
         return false;
-    } else if (!target.parentIsFolder) {
+    } else if (!StatPath(folder, info) || !S_ISDIR(info.st_mode)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return false;
     }
-    // 2. The key replaced where it stands, or added to its section, or the
+    // The key replaced where it stands, or added to its section, or the
     // section added at the end.
     std::vector<IniLine> lines = ParseText(content);
     std::string trimmedKey = Trim(key);
@@ -252,24 +315,17 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     } else if (std::optional<std::size_t> found = FindKey(lines, *header, key)) {
         lines[*found] = ParseLine(*lines[*found].key + "=" + value);
     } else {
-        std::size_t after = *header;
-        for (std::size_t i = *header + 1; i < SectionEnd(lines, *header); ++i) {
-            if (!Trim(lines[i].text).empty()) {
-                after = i;
-            }
-        }
+        const std::size_t after = LastFilledLine(lines, *header);
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(after + 1),
                      ParseLine(trimmedKey + "=" + value));
     }
-    // 3. Every line with CR LF, through a temporary file in the same folder.
+    // Every line with CR LF, through a temporary file in the same folder.
     std::string text;
     for (const IniLine& line : lines) {
         text += line.text;
         text += "\r\n";
     }
-    std::string folder =
-        target.path.substr(0, target.path.size() - target.components.back().size());
-    return ReplaceFile(target.path, folder.empty() ? "." : folder, text, mode);
+    return ReplaceFile(path, folder.empty() ? "." : folder, text, mode);
 }
 
 }  // namespace platform

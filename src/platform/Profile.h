@@ -6,7 +6,8 @@
 
 namespace platform {
 
-// Reads one key: section and key compare without regard to case; spaces
+// Reads one key: section and key compare without regard to case (ASCII
+// letters by ASCII rules in every locale: they are not the user's text); spaces
 // around names and values are ignored; a value in matching single or double
 // quotes loses them; at most size - 1 characters are returned; a missing
 // file, section or key gives `defaultValue`; a present key with an empty
@@ -19,8 +20,10 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 // it stands, adds a missing key after the last non-empty line of its section,
 // adds a missing section at the end (no empty line before it); CR LF line
 // ends; other lines stay byte for byte. Written to a temporary file in the
-// same folder and renamed over the old one. False (last error set) when the
-// file cannot be written.
+// same folder and renamed over the old one; a symbolic link is followed, so
+// the rename replaces its target and the link stays. False (last error set)
+// when the file cannot be written, and ERROR_INVALID_PARAMETER with nothing
+// written when the section, key or value holds a CR or LF.
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& fileName);
 

@@ -98,7 +98,7 @@ TFileStream::TFileStream(const std::string& fileName, std::uint32_t mode) : file
         Refuse(request, fileName, CodeForErrno(errno, target));
     }
     // 3. Sharing, before a create empties the file.
-    if (DWORD error = TakeShareLocks(fd_, request.write, request.denyWrite);
+    if (DWORD error = TakeShareLocks(fd_, request.write, request.denyWrite, marks_);
         error != ERROR_SUCCESS) {
         close(fd_);
         fd_ = -1;
@@ -108,6 +108,9 @@ TFileStream::TFileStream(const std::string& fileName, std::uint32_t mode) : file
         DWORD error = ErrorFromErrno(errno);
         close(fd_);
         fd_ = -1;
+        if (marks_ >= 0) {
+            close(marks_);
+        }
         Refuse(request, fileName, error);
     }
     canRead_ = request.read;
@@ -117,6 +120,9 @@ TFileStream::TFileStream(const std::string& fileName, std::uint32_t mode) : file
 TFileStream::~TFileStream() {
     if (fd_ >= 0) {
         close(fd_);
+    }
+    if (marks_ >= 0) {
+        close(marks_);
     }
 }
 

@@ -59,6 +59,7 @@ class TFileStream {
   private:
     std::string fileName_;
     int fd_ = -1;
+    int marks_ = -1;  // holds the sharing marks of this open
     std::int64_t position_ = 0;
     bool canRead_ = false;
     bool canWrite_ = false;

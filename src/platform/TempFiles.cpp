@@ -1,4 +1,5 @@
 // The temporary folder and uniquely named temporary files.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <unordered_set>
 
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
@@ -38,37 +40,87 @@ unsigned FirstNumber() {
     return seed % kUniqueNumbers;
 }
 
+// The folded names of everything in `folder`; `error` set when it cannot be
+// read.
+std::unordered_set<std::string> FoldedNames(const std::string& folder, DWORD& error) {
+    std::unordered_set<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) {
+        error = ErrorFromErrno(errno);
+        return names;
+    }
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(dir);
+        if (entry == nullptr) {
+            if (errno != 0) {
+                error = ErrorFromErrno(errno);
+            }
+            break;
+        }
+        names.insert(FoldFileName(entry->d_name));
+    }
+    closedir(dir);
+    return names;
+}
+
 }  // namespace
 
 std::string GetTempPath() {
     const char* dir = std::getenv("TMPDIR");
     struct stat info;
-    if (dir != nullptr && *dir != '\0' && stat(dir, &info) == 0 && S_ISDIR(info.st_mode)) {
-        return IncludeTrailingPathDelimiter(dir);
+    if (dir == nullptr || *dir == '\0' || stat(dir, &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return "/tmp/";
     }
-    return "/tmp/";
+    std::string path = dir;
+    // A relative folder is taken from the working folder now, so the path
+    // names the same folder after the working folder changes.
+    if (!IsPathDelimiter(path.front())) {
+        std::string cwd(4096, '\0');
+        if (getcwd(cwd.data(), cwd.size()) == nullptr) {
+            return "/tmp/";
+        }
+        cwd.resize(cwd.find('\0'));
+        path = IncludeTrailingPathDelimiter(cwd) + path;
+    }
+    return IncludeTrailingPathDelimiter(path);
 }
 
 std::string GetTempFileName(const std::string& folder, const std::string& prefix) {
-    // 1. The folder must exist; the prefix must make a name a card can hold.
+    // The folder must exist; the prefix must make a name a card can hold,
+    // in that folder and not below it.
     ResolvedPath where = Resolve(folder);
     struct stat info;
     if (!where.exists || !StatPath(where.path, info) || !S_ISDIR(info.st_mode)) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
+        SetLastError(where.error != ERROR_SUCCESS ? where.error : ERROR_PATH_NOT_FOUND);
         return "";
     }
-    std::string start = PrefixPart(prefix);
+    if (prefix.find_first_of("/\\") != std::string::npos) {
+        SetLastError(ERROR_INVALID_NAME);
+        return "";
+    }
+    const std::string start = PrefixPart(prefix);
     if (DWORD error = CheckNameComponent(start); error != ERROR_SUCCESS) {
         SetLastError(error);
         return "";
     }
-    // 2. Try the numbers in turn until a name is free.
+    // Try the numbers in turn until a name is free; a case variant of an
+    // existing name is that name on a case-insensitive disk.
+    DWORD error = ERROR_SUCCESS;
+    const std::unordered_set<std::string> taken = FoldedNames(where.path, error);
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return "";
+    }
     std::string base = IncludeTrailingPathDelimiter(where.path) + start;
     unsigned first = FirstNumber();
     for (unsigned i = 0; i < kUniqueNumbers; ++i) {
         char number[8];
         std::snprintf(number, sizeof number, "%04X", (first + i) % kUniqueNumbers);
         std::string path = base + number + ".tmp";
+        if (taken.count(FoldFileName(start + number + ".tmp")) != 0) {
+            continue;
+        }
         int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             close(fd);

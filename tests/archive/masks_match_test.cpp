@@ -89,7 +89,7 @@ TEST_F(MasksMatch, LatinLettersOfTheWesternCodePage) {
 }
 
 // Under the Turkish locale I and dotless i go together, and so do i and
-// dotted I; i and I do not.
+// dotted I; the ASCII i and I still match each other, as in every locale.
 TEST_F(MasksMatch, TurkishLetterI) {
     // The Turkish code page, and a Turkish UTF-8 locale (the same rules by code point).
     for (unsigned ansi : {1254u, platform::CP_UTF8}) {
@@ -98,9 +98,9 @@ TEST_F(MasksMatch, TurkishLetterI) {
         EXPECT_TRUE(SameCharacter(U'\u0131', U'I'));
         EXPECT_TRUE(SameCharacter(U'I', U'\u0131'));
         EXPECT_TRUE(SameCharacter(U'i', U'\u0130'));
-        EXPECT_FALSE(SameCharacter(U'i', U'I'));
+        EXPECT_TRUE(SameCharacter(U'i', U'I'));
         EXPECT_TRUE(MatchesMask("İKON.PNG", "ikon.png"));
-        EXPECT_FALSE(MatchesMask("IKON.PNG", "ikon.png"));
+        EXPECT_TRUE(MatchesMask("IKON.PNG", "ikon.png"));
         EXPECT_TRUE(MatchesMask("ıkon.png", "IKON.PNG"));
         EXPECT_TRUE(MatchesMask("ŞÇĞÖÜ", "şçğöü"));
     }
@@ -117,6 +117,46 @@ TEST_F(MasksMatch, TurkishLetterI) {
     UseCodePages(1254, 857);
     EXPECT_TRUE(CollationTables().Turkish);
     EXPECT_TRUE(MatchesMask("İKON.PNG", "ikon.png"));
+}
+
+// A mask fixed in the program matches the same names in every locale: its
+// ASCII letters by ASCII rules only. A user's mask keeps the locale's rules
+// beyond ASCII.
+TEST_F(MasksMatch, FixedMasksFoldOnlyAscii) {
+    const struct {
+        const char* name;
+        const char* mask;
+        bool fixed;      // matches as a fixed mask, in every locale
+        bool turkish;    // matches as a user's mask under the Turkish rules
+        bool elsewhere;  // matches as a user's mask in other locales
+    } cases[] = {
+        {"META-INF/MANIFEST.MF", "Meta-inf/Manifest.mf", true, true, true},
+        {"meta-inf/manifest.mf", "META-INF/MANIFEST.MF", true, true, true},
+        {"META-İNF/MANİFEST.MF", "Meta-inf/Manifest.mf", false, true, false},
+        {"ımage.png", "IMAGE.PNG", false, true, true},  // dotless i is upper-case I
+        {"ÉCOLE.TXT", "école.txt", false, true, true},
+        {"école.txt", "école.txt", true, true, true},
+        {"Manifest.mf2", "Manifest.mf", false, false, false},
+        {"a/MANIFEST.MF", "*/manifest.*", true, true, true},
+    };
+    const struct {
+        unsigned ansi;
+        bool turkish;
+    } locales[] = {{platform::CP_UTF8, true},
+                   {1254, true},
+                   {platform::CP_UTF8, false},
+                   {1252, false},
+                   {1251, false}};
+    for (const auto& locale : locales) {
+        BuildCollationTables(locale.ansi, locale.turkish);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::to_string(locale.ansi) + (locale.turkish ? " tr " : " ") + c.name);
+            EXPECT_EQ(MatchesMask(c.name, c.mask, MaskText::Fixed), c.fixed);
+            const bool user = locale.turkish ? c.turkish : c.elsewhere;
+            // Western letters beyond what 1251 holds still fold by Unicode.
+            EXPECT_EQ(MatchesMask(c.name, c.mask, MaskText::User), user);
+        }
+    }
 }
 
 TEST_F(MasksMatch, OutsideTheTurkishLocaleIAndIMatch) {

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "archive/ZipDirManager.h"
+#include "archive/ZipMasks.h"
 #include "archive/ZipSelect.h"
 #include "codec_support.h"
+#include "platform/CodePage.h"
 #include "platform/Stream.h"
 
 namespace archive {
@@ -120,6 +122,26 @@ TEST(MasksSelect, FolderRuleWithoutRecurse) {
 }
 
 // A new selection replaces the last one; the exclusion mask changes nothing.
+// The folder rule takes ASCII letters by ASCII rules: under the Turkish
+// rules "META-INF" is the folder of the mask "Meta-inf\". A user's mask keeps
+// the locale's rules beyond ASCII; a fixed mask does not.
+TEST(MasksSelect, FolderRuleUnderTheTurkishRules) {
+    platform::SetCodePages(1254, 857);
+    BuildCollationTables();
+    TZipOptions flat;
+    flat.Recurse = false;
+    TZipDirArray directory;
+    // Names are set in the code page: 0xDD is the dotted capital I.
+    Fill(directory,
+         {"META-INF/", "META-INF/MANIFEST.MF", "META-\xDDNF/MANIFEST.MF", "x/MANIFEST.MF"});
+    SelectEntries(directory, "Meta-inf\\Manifest.mf", ProgramSearchAttr, "", flat, MaskText::Fixed);
+    EXPECT_EQ(Selected(directory), Names{"META-INF/MANIFEST.MF"});
+    SelectEntries(directory, "Meta-inf\\Manifest.mf", ProgramSearchAttr, "", flat);
+    EXPECT_EQ(Selected(directory), (Names{"META-INF/MANIFEST.MF", "META-İNF/MANIFEST.MF"}));
+    platform::SetCodePages(0, 0);
+    BuildCollationTables();
+}
+
 TEST(MasksSelect, SelectionStartsAfreshAndIgnoresTheExclusionMask) {
     TZipDirArray directory;
     Fill(directory, Names{"a.txt", "b.txt", "c.png"});

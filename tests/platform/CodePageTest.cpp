@@ -113,6 +113,40 @@ TEST_F(LocaleCodePages, SingleByteCaseGoesThroughTheCodePage) {
     EXPECT_EQ(AnsiUpperCase("i\xFD"), "\xDDI");
 }
 
+// Names that are not the user's text compare the same in every locale:
+// ASCII letters by ASCII rules, the rest without the Turkish i rules.
+TEST_F(LocaleCodePages, InvariantNamesIgnoreTheTurkishRules) {
+    const struct {
+        const char* locale;  // or a code page given explicitly
+        unsigned ansi;
+        const char* a;
+        const char* b;
+        bool same;
+    } cases[] = {
+        {"tr_TR.UTF-8", 0, "Main", "MAIN", true},
+        {"tr_TR.UTF-8", 0, "ids", "IDS", true},
+        {"tr_TR.UTF-8", 0, "ids", "İDS", false},
+        {"tr_TR.UTF-8", 0, "ıds", "IDS", false},
+        {"tr_TR.UTF-8", 0, "ПРИВЕТ", "привет", true},
+        {"tr_TR.UTF-8", 0, "Main", "Mai", false},
+        {"tr_TR.UTF-8", 0, "a\xFF", "A\xFF", true},  // stray bytes stand for themselves
+        {"tr_TR.UTF-8", 0, "a\xFF", "a\xFE", false},
+        {"en_US.UTF-8", 0, "java", "JAVA", true},
+        {"", 1254, "ids", "IDS", true},
+        {"", 1254, "\xDD\x64s", "ids", false},  // İ is not i
+        {"", 1254, "\xDD", "\xFD", false},      // nor ı
+        {"", 1254, "\xC7\xD6", "\xE7\xF6", true},
+        {"", 1251, "\xCF\xD0\xC8", "\xEF\xF0\xE8", true},
+    };
+    for (const auto& c : cases) {
+        UseLocale(c.locale);
+        SetCodePages(c.ansi, c.ansi == 1254 ? 857 : 866);
+        EXPECT_EQ(SameInvariantText(c.a, c.b), c.same) << c.locale << c.ansi << " " << c.a;
+        EXPECT_EQ(SameInvariantText(c.b, c.a), c.same) << c.locale << c.ansi << " " << c.b;
+    }
+    EXPECT_EQ(AsciiLowerCase("IDS İ Main\xCF"), "ids İ main\xCF");
+}
+
 TEST(Utf8, DecodeMarksBrokenBytes) {
     std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xC0\x80\xED\xA0\x80";
     std::size_t pos = 0;

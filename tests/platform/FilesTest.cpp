@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
@@ -311,6 +315,41 @@ TEST_F(FileServices, TemporaryFiles) {
     SetLastError(12345);
     EXPECT_EQ(GetTempFileName(folder / "missing", "FC"), "");
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+// A temporary name is new in every case and lies in the folder given; the
+// temporary folder is absolute even when $TMPDIR is not.
+TEST_F(FileServices, TemporaryNamesAreNewInEveryCase) {
+    // Every number but one is taken by a lower-case variant of its name.
+    for (unsigned n = 0; n < 0x10000; ++n) {
+        char name[16];
+        std::snprintf(name, sizeof name, "fcx%04x.tmp", n);
+        if (n != 0x1A2B) {
+            close(open((folder / name).c_str(), O_WRONLY | O_CREAT, 0644));
+        }
+    }
+    SetLastError(12345);
+    EXPECT_EQ(GetTempFileName(folder.Path(), "FCX"), folder / "FCX1A2B.tmp");
+    SetLastError(12345);
+    EXPECT_EQ(GetTempFileName(folder.Path(), "FCX"), "");
+    EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
+
+    for (const char* prefix : {"a/b", "..\\x", "/", "abcd/"}) {
+        SetLastError(12345);
+        EXPECT_EQ(GetTempFileName(folder.Path(), prefix), "") << prefix;
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME) << prefix;
+    }
+
+    const std::string cwd = fs::current_path();
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old != nullptr ? old : "";
+    fs::create_directories(folder / "rel");
+    fs::current_path(folder.Path());
+    setenv("TMPDIR", "rel", 1);
+    const std::string path = GetTempPath();
+    fs::current_path(cwd);
+    old != nullptr ? setenv("TMPDIR", saved.c_str(), 1) : unsetenv("TMPDIR");
+    EXPECT_EQ(path, folder / "rel/");
 }
 
 TEST(SystemServices, MemoryAndTheArchiveLock) {

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "FolderTest.h"
 #include "TestFiles.h"
-#include "TestFolder.h"
 #include "platform/Files.h"
 #include "platform/Stream.h"
 #include "platform/TextFile.h"
@@ -56,10 +59,7 @@ TEST(PathHelpers, CheckNewPathRefusesWhatACardCannotHold) {
     EXPECT_EQ(CheckNewPath(deep), ERROR_FILENAME_EXCED_RANGE);
 }
 
-class CaseResolution : public ::testing::Test {
-  protected:
-    TestFolder folder;
-};
+class CaseResolution : public FolderTest {};
 
 TEST_F(CaseResolution, ManifestWrittenUpperCaseOpensInAnyCase) {
     fs::create_directories(folder / "META-INF");
@@ -122,6 +122,50 @@ TEST_F(CaseResolution, TrailingSpacesAndDotsAreDropped) {
     EXPECT_TRUE(fs::exists(folder / "copy.jar"));
 }
 
+// A name that exists with its trailing dots or spaces is that name; only a
+// name that does not exist as given is taken without them.
+TEST_F(CaseResolution, ExactNamesWinOverTheirStrippedSpelling) {
+    WriteBytes(folder / "out./keep.txt", "dot");
+    WriteBytes(folder / "out/keep.txt", "plain");
+    WriteBytes(folder / "My Games /race.jar", "jar");
+    const struct {
+        const char* given;
+        const char* resolved;
+    } cases[] = {
+        {"out./keep.txt", "out./keep.txt"},
+        {"OUT./KEEP.TXT", "out./keep.txt"},
+        {"out/keep.txt", "out/keep.txt"},
+        {"out. ./keep.txt", "out/keep.txt"},
+        {"out.. ", "out"},
+        {"My Games /race.jar", "My Games /race.jar"},
+        {"my games /RACE.JAR. ", "My Games /race.jar"},
+        {"My Games/race.jar", "My Games/race.jar"},
+        {"new. /x.", "new/x"},
+        {"out./new. ", "out./new"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ResolvePath(folder / c.given), folder / c.resolved) << c.given;
+    }
+    // Services reach the exact name: reading, copying out, making inside it.
+    EXPECT_EQ(ReadAllLines(folder / "out./keep.txt"), std::vector<std::string>{"dot"});
+    SetLastError(12345);
+    EXPECT_TRUE(CopyFile(folder / "My Games /race.jar", folder / "copy.jar", true));
+    EXPECT_EQ(ReadBytes(folder / "copy.jar"), "jar");
+    ASSERT_TRUE(ForceDirectories(folder / "out./icons"));
+    {
+        TFileStream stream(folder / "out./icons/snake.png", fmCreate);
+        stream.WriteBuffer("png", 3);
+    }
+    EXPECT_EQ(ReadBytes(folder / "out./icons/snake.png"), "png");
+    EXPECT_FALSE(fs::exists(folder / "out/icons"));
+    EXPECT_THROW(CreateDirectory(folder / "OUT."), EInOutError);
+    // A rename that changes only the case keeps the dot it was given.
+    SetLastError(12345);
+    EXPECT_TRUE(MoveFile(folder / "out.", folder / "OUT."));
+    EXPECT_TRUE(fs::is_directory(folder / "OUT."));
+    EXPECT_EQ(ReadBytes(folder / "out/keep.txt"), "plain");
+}
+
 TEST_F(CaseResolution, InvalidNamesAreRefusedWhereSomethingWouldBeMade) {
     WriteBytes(folder / "source", "x");
     try {
@@ -180,4 +224,53 @@ TEST_F(CaseResolution, NamesWithANulByteNameNothing) {
     EXPECT_FALSE(CopyFile(folder / "te", withNul, false));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
     EXPECT_EQ(Exception(std::string("a\0b", 3)).Message(), "a?b");
+}
+
+// When a folder cannot be read, whether a case variant of a name is in it is
+// unknown: services report the failure's code, not "not found", and make
+// nothing beside the name that may be there.
+TEST_F(CaseResolution, AFailedFolderScanReportsItsCode) {
+    WriteBytes(folder / "Race.jar", "jar");
+    fs::create_directories(folder / "Games");
+    for (DWORD code : {ERROR_TOO_MANY_OPEN_FILES, ERROR_ACCESS_DENIED}) {
+        SCOPED_TRACE(code);
+        ArmFault(FaultPoint::FolderScan, 1, code);
+        SetLastError(12345);
+        EXPECT_FALSE(DeleteFile(folder / "race.jar"));
+        EXPECT_EQ(GetLastError(), code);
+        ArmFault(FaultPoint::FolderScan, 1, code);
+        SetLastError(12345);
+        EXPECT_FALSE(CopyFile(folder / "Race.jar", folder / "games/race.jar", false));
+        EXPECT_EQ(GetLastError(), code);
+        ArmFault(FaultPoint::FolderScan, 1, code);
+        SetLastError(12345);
+        EXPECT_EQ(GetFileAttributes(folder / "RACE.JAR"), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(GetLastError(), code);
+        ArmFault(FaultPoint::FolderScan, 1, code);
+        try {
+            CreateDirectory(folder / "GAMES");
+            FAIL() << "made a second folder";
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(e.ErrorCode, code);
+        }
+    }
+    EXPECT_EQ(ListFolder(folder.Path()), (std::vector<std::string>{"Games", "Race.jar"}));
+    EXPECT_TRUE(fs::is_empty(folder / "Games"));
+
+    // Out of descriptors for real: the lowest free one is over the limit.
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+    const int lowest = dup(0);
+    ASSERT_GE(lowest, 0);
+    close(lowest);
+    struct rlimit low = old;
+    low.rlim_cur = static_cast<rlim_t>(lowest);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    SetLastError(12345);
+    const bool deleted = DeleteFile(folder / "race.jar");
+    const DWORD code = GetLastError();
+    setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_FALSE(deleted);
+    EXPECT_EQ(code, ERROR_TOO_MANY_OPEN_FILES);
+    EXPECT_TRUE(fs::exists(folder / "Race.jar"));
 }

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "FolderTest.h"
 #include "TestFiles.h"
+#include "platform/CodePage.h"
 #include "platform/Faults.h"
 #include "platform/Files.h"
 #include "platform/TextFile.h"
@@ -26,6 +29,20 @@ class ProfileStrings : public FolderTest {
         return WritePrivateProfileString(section, key, value, file);
     }
     std::string file = folder / "Brannoc.cfg";
+};
+
+// LC_ALL for one scope.
+class ScopedLocale {
+  public:
+    explicit ScopedLocale(const char* name) {
+        const char* old = std::getenv("LC_ALL");
+        saved_ = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+        setenv("LC_ALL", name, 1);
+    }
+    ~ScopedLocale() { saved_ ? setenv("LC_ALL", saved_->c_str(), 1) : unsetenv("LC_ALL"); }
+
+  private:
+    std::optional<std::string> saved_;
 };
 
 }  // namespace
@@ -153,4 +170,81 @@ TEST_F(ProfileStrings, TheFileKeepsItsSpellingAndMode) {
     EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::string>{"BRANNOC.CFG"});
     EXPECT_EQ(fs::status(folder / "BRANNOC.CFG").permissions(), fs::perms(0640));
     EXPECT_EQ(Get("Main", "Language"), "1");
+}
+
+// Section and key names are the program's, not the user's text: under the
+// Turkish rules the I of "Ids" is still the i of "ids", on reading and on
+// writing.
+TEST_F(ProfileStrings, NamesCompareTheSameUnderTheTurkishLocale) {
+    const ScopedLocale turkish("tr_TR.UTF-8");
+    ASSERT_TRUE(IsTurkishLocale());
+    WriteBytes(file, "[MAIN]\r\nIds=0\r\nICON=1\r\n");
+    EXPECT_EQ(Get("Main", "ids"), "0");
+    EXPECT_EQ(Get("main", "Icon"), "1");
+    EXPECT_EQ(Get("Main",
+                  "\xC4\xB0"
+                  "ds"),
+              "<default>");  // İds is another name
+    ASSERT_TRUE(Put("Main", "ids", "1"));
+    ASSERT_TRUE(Put("main", "Java", "x"));
+    EXPECT_EQ(ReadBytes(file), "[MAIN]\r\nIds=1\r\nICON=1\r\nJava=x\r\n");
+}
+
+// A line break would write lines of its own that read back as other keys: the
+// write is refused and the file stays as it was.
+TEST_F(ProfileStrings, LineBreaksAreRefused) {
+    const struct {
+        const char* section;
+        const char* key;
+        const char* value;
+    } cases[] = {
+        {"Main", "Path", "C:\\a\r\nIds=0"},
+        {"Main", "Path", "a\rb"},
+        {"Main", "Path", "a\nb"},
+        {"Main", "Pa\nth", "x"},
+        {"Ma\rin", "Path", "x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        EXPECT_FALSE(Put(c.section, c.key, c.value));
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+        EXPECT_FALSE(fs::exists(file));
+    }
+    ASSERT_TRUE(Put("Main", "Ids", "1"));
+    const std::string before = ReadBytes(file);
+    for (const auto& c : cases) {
+        EXPECT_FALSE(Put(c.section, c.key, c.value));
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    }
+    EXPECT_EQ(ReadBytes(file), before);
+    EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::string>{"Brannoc.cfg"});
+}
+
+// A settings file that is a symbolic link stays one: the new content goes to
+// what it points at, relative or absolute, even when that is not there yet.
+TEST_F(ProfileStrings, ASymbolicLinkIsFollowed) {
+    fs::create_directories(folder / "real");
+    const struct {
+        std::string target;  // as the link holds it
+        std::string file;    // what it names
+    } links[] = {
+        {"real/settings.cfg", folder / "real/settings.cfg"},
+        {folder / "real/absolute.cfg", folder / "real/absolute.cfg"},
+        {"hop", folder / "real/settings.cfg"},  // a link to a link
+    };
+    fs::create_symlink("real/settings.cfg", folder / "hop");
+    WriteBytes(folder / "real/settings.cfg", "[Main]\r\nIds=0\r\n");
+    for (const auto& link : links) {
+        SCOPED_TRACE(link.target);
+        fs::remove(file);
+        fs::create_symlink(link.target, file);
+        ASSERT_TRUE(Put("Main", "Icon", "1"));
+        EXPECT_TRUE(fs::is_symlink(file));
+        EXPECT_EQ(fs::read_symlink(file), link.target);
+        EXPECT_NE(ReadBytes(link.file).find("Icon=1\r\n"), std::string::npos);
+        EXPECT_EQ(Get("Main", "Icon"), "1");
+    }
+    EXPECT_EQ(ReadBytes(folder / "real/settings.cfg"), "[Main]\r\nIds=0\r\nIcon=1\r\n");
+    EXPECT_EQ(ListFolder(folder / "real"),
+              (std::vector<std::string>{"absolute.cfg", "settings.cfg"}));
 }

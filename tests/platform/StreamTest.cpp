@@ -1,5 +1,6 @@
 #include "platform/Stream.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include "FolderTest.h"
 #include "TestFiles.h"
 #include "platform/Faults.h"
+#include "platform/Sharing.h"
 
 namespace fs = std::filesystem;
 using namespace platform;
@@ -27,6 +29,34 @@ DWORD OpenCode(const std::string& path, std::uint32_t mode) {
     }
     return 0;
 }
+
+// Another program's lock on the whole file, taken through a descriptor of
+// its own, as any program that locks files takes it.
+class ForeignLock {
+  public:
+    ForeignLock(const std::string& path, short type)
+        : fd_(open(path.c_str(), type == F_WRLCK ? O_RDWR : O_RDONLY)) {
+        struct flock lock {};
+        lock.l_type = type;
+        lock.l_whence = SEEK_SET;
+        placed_ = fd_ >= 0 && fcntl(fd_, F_OFD_SETLK, &lock) == 0;
+    }
+    ~ForeignLock() { close(fd_); }
+    ForeignLock(const ForeignLock&) = delete;
+    ForeignLock& operator=(const ForeignLock&) = delete;
+    bool Placed() const { return placed_; }
+
+  private:
+    int fd_;
+    bool placed_ = false;
+};
+
+// A marks file of the test's own for one scope.
+class OwnMarksFile {
+  public:
+    explicit OwnMarksFile(const std::string& path) { SetShareMarksFile(path); }
+    ~OwnMarksFile() { SetShareMarksFile(""); }
+};
 
 }  // namespace
 
@@ -155,6 +185,47 @@ TEST_F(Streams, SharingHoldsBetweenProcesses) {
     for (int fd : {ready[0], ready[1], release[0], release[1]}) {
         close(fd);
     }
+}
+
+// Only our own opens are held back: another program's lock on the whole
+// file, shared or exclusive, neither refuses our opens nor switches our
+// sharing off, and ours never refuse its lock.
+TEST_F(Streams, OtherProgramsLocksTakeNoPartInSharing) {
+    const std::string jar = folder / "a.jar";
+    WriteBytes(jar, "archive");
+    for (short type : {F_RDLCK, F_WRLCK}) {
+        SCOPED_TRACE(type == F_RDLCK ? "shared" : "exclusive");
+        ForeignLock foreign(jar, type);
+        ASSERT_TRUE(foreign.Placed());
+        EXPECT_EQ(OpenCode(jar, fmOpenReadWrite | fmShareDenyWrite), 0u);
+        TFileStream holder(jar, fmOpenReadWrite | fmShareDenyWrite);
+        EXPECT_EQ(OpenCode(jar, fmOpenReadWrite | fmShareDenyWrite), ERROR_SHARING_VIOLATION);
+        EXPECT_EQ(OpenCode(jar, fmOpenWrite | fmShareDenyNone), ERROR_SHARING_VIOLATION);
+        EXPECT_EQ(OpenCode(jar, fmOpenRead | fmShareDenyNone), 0u);
+    }
+    TFileStream holder(jar, fmOpenReadWrite | fmShareDenyWrite);
+    TFileStream reader(jar, fmOpenRead | fmShareDenyNone);
+    EXPECT_TRUE(ForeignLock(jar, F_WRLCK).Placed());
+    EXPECT_TRUE(ForeignLock(jar, F_RDLCK).Placed());
+}
+
+// A mark refused because a lock stands in its place is a sharing violation,
+// not a sign that locks do not work; without a marks file nothing is shared.
+TEST_F(Streams, ARefusedMarkIsAViolation) {
+    const std::string jar = folder / "a.jar";
+    WriteBytes(jar, "archive");
+    {
+        const OwnMarksFile marks(folder / "marks");
+        EXPECT_EQ(OpenCode(jar, fmOpenReadWrite | fmShareDenyWrite), 0u);
+        ForeignLock blocker(folder / "marks", F_WRLCK);
+        ASSERT_TRUE(blocker.Placed());
+        EXPECT_EQ(OpenCode(jar, fmOpenReadWrite | fmShareDenyWrite), ERROR_SHARING_VIOLATION);
+        EXPECT_EQ(OpenCode(jar, fmOpenRead | fmShareDenyWrite), ERROR_SHARING_VIOLATION);
+        EXPECT_EQ(OpenCode(jar, fmOpenRead | fmShareDenyNone), 0u);
+    }
+    const OwnMarksFile none(folder / "missing/marks");
+    TFileStream holder(jar, fmOpenReadWrite | fmShareDenyWrite);
+    EXPECT_EQ(OpenCode(jar, fmOpenReadWrite | fmShareDenyWrite), 0u);
 }
 
 TEST_F(Streams, TheNthWriteFails) {

@@ -3,7 +3,7 @@
 //   quellor-batch [--program-folder DIR] [--jad full|simple] [--ids | --no-ids]
 //                 [--icon | --no-icon] [--type app|game|none] [--app-path TEXT]
 //                 [--game-path TEXT] [--on-failure abort|ignore|retry-once]
-//                 [--keep-going] JAR...
+//                 [--keep-going] [--check] JAR...
 //
 // The program folder (default: the folder of this executable) holds the
 // workspace: temp/ and projects/, made when missing. Options not given take
@@ -14,15 +14,23 @@
 // Questions of the archive engine go to standard error and are answered by
 // the --on-failure policy (default abort).
 //
+// With --check, each JAR made into a new project is followed on standard
+// output by the installability findings for the project's JAR and JAD and
+// for what preparing the listed JAR lost, one line each:
+// "FILE: SEVERITY CODE ATTRIBUTE: message".
+//
 // A JAR that fails is named on standard error: "error: ", its path, ": "
 // and the text of the window's exception box. The failure ends the run,
 // unless --keep-going is given: then the run goes on with the next JAR and
 // ends with a line on standard error counting the JARs prepared (made or
 // found already generated), skipped (working JAR left in temp/) and failed.
 //
-// Exit status: 0 when the run went through the list and no JAR failed; 1
-// when a JAR failed or the run could not start ("error: " and the text on
-// standard error); 2 for a wrong command line.
+// --help describes the options, --version names the version.
+//
+// Exit status: 0 when the run went through the list, no JAR failed and no
+// error finding was printed; 1 when a JAR failed, --check printed an error
+// finding or the run could not start ("error: " and the text on standard
+// error); 2 for a wrong command line.
 #include <algorithm>
 #include <exception>
 #include <iostream>
@@ -35,6 +43,7 @@
 #include "midlet/Batch.h"
 #include "midlet/ExceptionText.h"
 #include "midlet/IdsWriter.h"
+#include "midlet/InstallCheck.h"
 #include "midlet/ManifestText.h"
 #include "midlet/Settings.h"
 #include "platform/CommandLine.h"
@@ -47,7 +56,57 @@ const char* const kUsage =
     "usage: quellor-batch [--program-folder DIR] [--jad full|simple] [--ids | --no-ids]\n"
     "                     [--icon | --no-icon] [--type app|game|none] [--app-path TEXT]\n"
     "                     [--game-path TEXT] [--on-failure abort|ignore|retry-once]\n"
-    "                     [--keep-going] JAR...\n";
+    "                     [--keep-going] [--check] JAR...\n";
+
+// The options with their defaults; those not given come from the settings
+// file in the program folder.
+std::string Help() {
+    const std::string file = midlet::kSettingsFileName;
+    return "Prepares each JAR as the window's run does, without the window.\n"
+           "\n"
+           "Options not given take their values from " +
+           file +
+           " in the program folder,\n"
+           "and from the defaults below where that file lacks them.\n"
+           "\n"
+           "options:\n"
+           "  --program-folder DIR\n"
+           "               the folder of the workspace (temp/, projects/) and of " +
+           file +
+           "\n"
+           "               (default: the folder of this program)\n"
+           "  --jad full|simple\n"
+           "               the kind of JAD written; not taken from the settings file\n"
+           "               (default: full)\n"
+           "  --ids        write an IDS install descriptor for each project\n"
+           "  --no-ids     write none (default: Ids of the settings file, else --ids)\n"
+           "  --icon       extract each MIDlet's icon into its project\n"
+           "  --no-icon    extract none (default: Icon of the settings file, else --icon)\n"
+           "  --type app|game|none\n"
+           "               the kind the IDS gives each MIDlet, with its folder on the card\n"
+           "               under --app-path or --game-path; none gives neither\n"
+           "               (default: Type of the settings file, else app)\n"
+           "  --app-path TEXT\n"
+           "               the card folder of applications\n"
+           "               (default: Apps of the settings file, else fs:/card0/Applications/)\n"
+           "  --game-path TEXT\n"
+           "               the card folder of games\n"
+           "               (default: Game of the settings file, else fs:/card0/Games/)\n"
+           "  --on-failure abort|ignore|retry-once\n"
+           "               the answer to every failure question of the archive engine\n"
+           "               (default: abort)\n"
+           "  --keep-going after a JAR that fails, go on with the next and count them at\n"
+           "               the end (default: the first failure ends the run)\n"
+           "  --check      after each JAR made into a new project, print the\n"
+           "               installability findings of the project and what preparing the\n"
+           "               listed JAR lost, as FILE: SEVERITY CODE ATTRIBUTE: message\n"
+           "               (default: no findings)\n"
+           "  --help       print this text and exit\n"
+           "  --version    print the version and exit\n"
+           "\n"
+           "exit status: 0 when every JAR went through without an error finding, 1 when a\n"
+           "JAR failed or --check printed an error, 2 for a wrong command line\n";
+}
 
 // What the command line says; options not given stay empty.
 struct CommandLine {
@@ -60,6 +119,7 @@ struct CommandLine {
     std::optional<std::string> gamePath;
     tools::FailurePolicy policy = tools::FailurePolicy::Abort;
     bool keepGoing = false;
+    bool check = false;
     std::vector<std::string> jars;
 };
 
@@ -120,6 +180,8 @@ bool Parse(const std::vector<std::string>& args, CommandLine& line) {
             line.gamePath = text;
         } else if (option == "--keep-going") {
             line.keepGoing = true;
+        } else if (option == "--check") {
+            line.check = true;
         } else if (option == "--on-failure") {
             ok = value(text) && tools::ParseFailurePolicy(text, line.policy);
         } else {
@@ -159,7 +221,10 @@ class ConsoleOutput : public midlet::IRunOutput {
 
     void ShowLog() override {}
 
-    void AppendLog(const std::string& line) override {
+    void AppendLog(const std::string& line) override { Print(line); }
+
+    // A line of standard output, above the bar.
+    void Print(const std::string& line) {
         Erase();
         std::cout << line << '\n' << std::flush;
         Draw();
@@ -243,6 +308,29 @@ void PrintError(ConsoleOutput& output, const std::string& jar, const std::string
     output.Draw();
 }
 
+// The findings for one project made from a listed JAR, below its log lines.
+// Gives true when one of them is an error. A check that cannot be made is
+// an error finding on the listed JAR.
+bool PrintFindings(ConsoleOutput& output, const std::string& programFolder,
+                   const std::string& listed, const std::string& projectName) {
+    const std::string project = programFolder + "projects" + platform::PathDelim + projectName +
+                                platform::PathDelim + projectName;
+    std::vector<midlet::Finding> findings;
+    try {
+        findings = midlet::CheckPrepared(listed, project + ".jar", project + ".jad");
+    } catch (const std::exception& e) {
+        findings = {{listed,
+                     midlet::Severity::Error,
+                     0,
+                     {},
+                     std::string("cannot be checked: ") + e.what()}};
+    }
+    for (const midlet::Finding& finding : findings) {
+        output.Print(midlet::FindingLine(finding));
+    }
+    return midlet::HasErrors(findings);
+}
+
 int Usage() {
     std::cerr << kUsage;
     return 2;
@@ -253,7 +341,11 @@ int Usage() {
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << kUsage;
+        std::cout << kUsage << '\n' << Help();
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "quellor-batch " << QUELLOR_VERSION << '\n';
         return 0;
     }
     CommandLine line;
@@ -280,6 +372,13 @@ int main(int argc, char** argv) {
             PrintError(output, failure.Jar, failure.what());
         };
     }
+    bool errorFindings = false;
+    if (line.check) {
+        run.onJarPrepared = [&](const std::string& listed, const std::string& projectName) {
+            errorFindings =
+                PrintFindings(output, programFolder, listed, projectName) || errorFindings;
+        };
+    }
     midlet::BatchTally tally;
     try {
         tally = midlet::RunBatch(run);
@@ -301,5 +400,5 @@ int main(int argc, char** argv) {
         std::cerr << tally.prepared << " prepared, " << tally.skipped << " skipped, "
                   << tally.failed << " failed\n";
     }
-    return tally.failed > 0 ? 1 : 0;
+    return tally.failed > 0 || errorFindings ? 1 : 0;
 }

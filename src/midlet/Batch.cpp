@@ -66,9 +66,10 @@ BatchTally RunBatch(RunContext& run) {
             ++tally.skipped;
             continue;
         }
+        bool made = false;
         try {
             MakeWorkingCopy(listed, workingJar);
-            PrepareJar(run, workingJar);
+            made = PrepareJar(run, workingJar);
         } catch (const std::exception& e) {
             CleanUpAfterFailure(workingJar, tempFolder);
             ++tally.failed;
@@ -85,6 +86,9 @@ BatchTally RunBatch(RunContext& run) {
             WriteIds(run.options, run.state, run.output, run.programFolder);
         }
         run.output.AdvanceProgress(1);
+        if (made && run.onJarPrepared) {
+            run.onJarPrepared(listed, run.state.projectName);
+        }
     }
     return tally;
 }

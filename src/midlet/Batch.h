@@ -41,13 +41,19 @@ struct RunContext {
     // When set, a JAR that fails is handed to it and the run goes on with
     // the next; when not, the failure ends the run.
     std::function<void(const JarFailure&)> onJarFailure = {};
+    // When set, called after each JAR made into a new project (not one
+    // found already generated, not one that failed), once its IDS file is
+    // written: the listed path and the project's name. What it raises ends
+    // the run.
+    std::function<void(const std::string&, const std::string&)> onJarPrepared = {};
 };
 
 // Walks options.list once, holding the workspace lock: copies each JAR into
 // the temp folder, prepares it, writes its IDS file when asked, advances the
 // progress by 2 and 1. A JAR that fails leaves no working JAR behind, so a
 // later run tries it again; its failure is raised as a JarFailure (or handed
-// to onJarFailure).
+// to onJarFailure). Each JAR made into a new project is handed to
+// onJarPrepared.
 BatchTally RunBatch(RunContext& run);
 
 // Turns one working JAR in the temp folder into a finished project. Gives

@@ -3,6 +3,11 @@
 // text and the exit status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <regex>
+#include <sstream>
+#include <tuple>
+
 #include "midlet/prepare_support.h"
 #include "platform/TextFile.h"
 
@@ -205,6 +210,103 @@ TEST_F(Tool, DamagedManifestEndsTheJarWithTheEnginesMessage) {
         EXPECT_EQ(FolderNames(Temp()), (std::vector<std::string>{".workspace-lock"}));
     }
 }
+
+// --check: the findings of each new project follow its log lines, in the
+// order of the list; a project found already generated gets none. The run
+// ends with 1 when an error finding was printed, after the whole list.
+struct CheckCase {
+    const char* name;
+    std::vector<std::string> corpus;  // signed suites copied with their JADs
+    // JARs made here: file, MIDlet-Name, whether its MIDlet-1 class is there
+    std::vector<std::tuple<std::string, std::string, bool>> crafted;
+    // The lines expected in this order, each by its start; "{in}" stands for
+    // the folder of the listed JARs. The last is the last line printed.
+    std::vector<std::string> lines;
+    int status;
+};
+
+const CheckCase kCheckCases[] = {
+    {"SignedCorpusSuites",
+     {"BombusMod_BombusMod/BombusMod.jar", "vipaoL_j2me_compiler_WTK252/JBricks.jar"},
+     {},
+     {"BombusMod.jad generated!", "{in}BombusMod.jar: warning 909 MIDlet-Jar-RSA-SHA1: ",
+      "{in}BombusMod.jad: warning - Background: ", "{in}BombusMod.jad: warning - Bombus-Version: ",
+      "{in}BombusMod.jad: warning - FlipInsensitive: ", "JBricks.jad generated!",
+      "{in}JBricks.jar: warning 909 MIDlet-Jar-RSA-SHA1: ",
+      "{in}JBricks.jad: warning - Pay-Adapters: "},
+     0},
+    {"MissingMidletClass",
+     {},
+     {{"broken.jar", "Broken", false}, {"good.jar", "Good", true}, {"again.jar", "Good", true}},
+     {"Broken.jad generated!", "{projects}Broken/Broken.jad: error 906 MIDlet-1: ",
+      "Good.jad generated!", "Good.jad is already generated!"},
+     1},
+};
+
+class BatchCheck : public Tool, public ::testing::WithParamInterface<CheckCase> {
+  protected:
+    // A suite the installer takes, but for the class it may lack.
+    void Crafted(const std::string& file, const std::string& name, bool withClass) {
+        Files files = {{"icon.png", TinyPng()}};
+        if (withClass) {
+            files.push_back({"t/Main.class", ClassBytes("t")});
+        }
+        MakeZipJar(In(file),
+                   "Manifest-Version: 1.0\r\nMIDlet-Name: " + name +
+                       "\r\nMIDlet-Vendor: Tests\r\nMIDlet-Version: 1.0\r\n"
+                       "MicroEdition-Configuration: CLDC-1.1\r\n"
+                       "MicroEdition-Profile: MIDP-2.0\r\nMIDlet-1: " +
+                       name + ", /icon.png, t.Main\r\n\r\n",
+                   files);
+    }
+};
+
+TEST_P(BatchCheck, PrintsTheFindingsOfEachNewProject) {
+    const CheckCase& c = GetParam();
+    std::vector<std::string> args = {"--check", "--no-ids", "--keep-going"};
+    fs::create_directories(In(""));
+    for (const std::string& suite : c.corpus) {
+        const fs::path source = QUELLOR_CORPUS_DIR "/midlets/" + suite;
+        if (!fs::exists(source)) {
+            GTEST_SKIP() << "no corpus suite " << source;
+        }
+        const std::string jar = In(source.filename().string());
+        fs::copy_file(source, jar);
+        fs::copy_file(fs::path(source).replace_extension(".jad"),
+                      fs::path(jar).replace_extension(".jad"));
+        args.push_back(jar);
+    }
+    for (const auto& [file, name, withClass] : c.crafted) {
+        Crafted(file, name, withClass);
+        args.push_back(In(file));
+    }
+    const Result result = Prepare(args);
+    EXPECT_EQ(result.status, c.status) << result.err;
+
+    std::vector<std::string> printed;
+    std::istringstream out(result.out);
+    for (std::string line; std::getline(out, line);) {
+        printed.push_back(line);
+        // The preparation keeps the JAR's size and identity in its JAD.
+        EXPECT_FALSE(std::regex_search(line, std::regex(" (error|warning) 90[45] "))) << line;
+    }
+    auto next = printed.begin();
+    for (std::string want : c.lines) {
+        for (const auto& [mark, folder] : {std::pair{"{in}", In("")}, {"{projects}", Projects()}}) {
+            if (want.rfind(mark, 0) == 0) {
+                want = folder + want.substr(std::string(mark).size());
+            }
+        }
+        next = std::find_if(next, printed.end(),
+                            [&](const std::string& line) { return line.rfind(want, 0) == 0; });
+        ASSERT_NE(next, printed.end()) << "missing in order: " << want << "\n" << result.out;
+        ++next;
+    }
+    EXPECT_EQ(next, printed.end()) << result.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BatchCheck, ::testing::ValuesIn(kCheckCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Tool, WrongCommandLines) {
     Listed("a.jar", "Alpha");

@@ -11,6 +11,7 @@
 #include "TestCommands.h"
 #include "TestFiles.h"
 #include "TestFolder.h"
+#include "midlet/Settings.h"
 
 namespace {
 
@@ -55,6 +56,12 @@ const Convention kConvention[] = {
     {"quellor-check", {"--json"}, 2, nullptr},
     {"quellor-check", {"--jad"}, 2, nullptr},
     {"quellor-check", {"--jad", "a.jad", "a.jar", "b.jar"}, 2, nullptr},
+    {"quellor-batch", {"--help"}, 0, "usage: quellor-batch"},
+    {"quellor-batch", {"--version"}, 0, "quellor-batch "},
+    {"quellor-batch", {"--bogus", "a.jar"}, 2, nullptr},
+    {"quellor-batch", {}, 2, nullptr},
+    {"quellor-batch", {"--check"}, 2, nullptr},
+    {"quellor-batch", {"--help", "a.jar"}, 2, nullptr},
 };
 
 class ToolConvention : public ::testing::TestWithParam<Convention> {};
@@ -75,13 +82,15 @@ TEST_P(ToolConvention, AnswersAsEveryToolDoes) {
 INSTANTIATE_TEST_SUITE_P(Table, ToolConvention, ::testing::ValuesIn(kConvention),
                          [](const auto& info) { return std::to_string(info.index); });
 
-// Every option of the usage line is explained in --help, and the help says
-// which default applies where an option is not given.
+// Every option of the usage (the text before the first blank line) is
+// explained in --help, and the help says which default applies where an
+// option is not given; quellor-batch's also names the settings file that
+// supplies them.
 TEST(ToolHelp, ExplainsEveryOptionOfTheUsage) {
-    for (const char* tool : {"quellor-zip", "quellor-check"}) {
+    for (const char* tool : {"quellor-zip", "quellor-check", "quellor-batch"}) {
         SCOPED_TRACE(tool);
         const std::string help = RunTool(tool, {"--help"}).out;
-        const std::string usage = help.substr(0, help.find('\n'));
+        const std::string usage = help.substr(0, help.find("\n\n"));
         const std::regex option("--[a-z-]+");
         int options = 0;
         for (auto it = std::sregex_iterator(usage.begin(), usage.end(), option);
@@ -92,6 +101,8 @@ TEST(ToolHelp, ExplainsEveryOptionOfTheUsage) {
         EXPECT_GT(options, 0);
         EXPECT_NE(help.find("default"), std::string::npos);
     }
+    EXPECT_NE(RunTool("quellor-batch", {"--help"}).out.find(midlet::kSettingsFileName),
+              std::string::npos);
 }
 
 // Every corpus suite through the tool: it ends by itself with 0 or 1, in

@@ -14,9 +14,6 @@ namespace archive {
 
 namespace {
 
-// Name bytes that are UTF-8 by the general purpose flags.
-constexpr std::uint16_t FlagUtf8Name = 0x0800;
-
 // Restores a text when the scope ends.
 class TRestoreText {
   public:

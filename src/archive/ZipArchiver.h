@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -238,7 +239,9 @@ class TZipBaseArchiver : public TComponent {
         std::int64_t CutPoint = 0;
         std::unique_ptr<platform::TFileStream> TailCopy;
         std::string TailCopyName;
-        TZipAction LastAction = fxaIgnore;  // answer of the last failed attempt
+        TZipAction LastAction = fxaIgnore;     // answer of the last failed attempt
+        std::optional<EZipException> Failure;  // raised by the last failed attempt
+        bool DiskFull = false;                 // a write found the disk full and gave up
         // What the directory manager held before the commit changed it.
         TZipEndRecord EndRecord;
         TZip64Locator Zip64Locator;

@@ -166,7 +166,9 @@ class TZipBaseArchiver : public TComponent {
     // Decodes the entry into `target` and checks its size and CRC-32.
     void ExtractToStream(int index, TZipDataSink& target);
     void RefreshEntry(int index, const std::string& name, const std::string& destinationFolder);
-    void PrepareEntryFromFile(int index, const std::string& path);
+    // `keepName`: the entry's own name led to `path`, so the name is kept as
+    // stored rather than made anew from the path.
+    void PrepareEntryFromFile(int index, const std::string& path, bool keepName = false);
 
     // The most bytes one ExtractByMask call writes to disk, all entries
     // together: far above any MIDlet suite, low enough that entries which

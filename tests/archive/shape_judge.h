@@ -46,12 +46,7 @@ inline std::string PythonContents(const std::string& archive) {
     std::istringstream lines(result.out);
     for (std::string line; std::getline(lines, line);) {
         const std::size_t tab = line.find('\t');
-        const std::string data = line.substr(tab + 1);
-        const std::string bytes = Unhex(data);
-        text += Unhex(line.substr(0, tab)) + '\t' +
-                (data == "!" ? "!"
-                             : std::to_string(bytes.size()) + '\t' + Hex8(zip_shapes::Crc(bytes))) +
-                '\n';
+        text += Unhex(line.substr(0, tab)) + line.substr(tab) + '\n';
     }
     return text;
 }

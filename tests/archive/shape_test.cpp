@@ -11,7 +11,7 @@ namespace {
 
 using zip_shapes::Listing;
 
-constexpr unsigned kShapes = 160;
+constexpr unsigned kShapes = 120;
 
 TEST(Shapes, PythonAndTheEngineReadTheSameAndAnUpdateKeepsTheRest) {
     ScratchFolder scratch;

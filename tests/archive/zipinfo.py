@@ -6,9 +6,10 @@
                                CRC-32 and external attributes as 8 hex digits,
                                local header offset; exit 1 when unreadable
   zipinfo.py make KIND ARCHIVE writes one of the archives below
-  zipinfo.py contents ARCHIVE  one line per entry: its name (UTF-8) and its
-                               bytes, both in hex, or "!" for bytes that
-                               cannot be read; exit 1 when unreadable
+  zipinfo.py contents ARCHIVE  one line per entry, tab-separated: its name
+                               (UTF-8) in hex, the size and CRC-32 of its
+                               bytes as read, or "!" when they cannot be
+                               read; exit 1 when unreadable
   zipinfo.py verify ARCHIVE    testzip, then one line per entry: name bytes
                                and general purpose flags in hex, then the
                                archive comment in hex; exit 1 when a check
@@ -18,6 +19,7 @@ import io
 import struct
 import sys
 import zipfile
+import zlib
 
 ENTRIES = [
     ("META-INF/", b""),
@@ -76,7 +78,12 @@ def contents(path):
             out = sys.stdout.buffer
             for info in zf.infolist():
                 try:
-                    data = zf.read(info).hex().encode()
+                    size, crc = 0, 0
+                    with zf.open(info) as f:
+                        while chunk := f.read(1 << 20):
+                            size += len(chunk)
+                            crc = zlib.crc32(chunk, crc)
+                    data = b"%d\t%08x" % (size, crc)
                 except Exception:
                     data = b"!"
                 out.write(info.filename.encode("utf-8").hex().encode() + b"\t" + data + b"\n")

@@ -351,18 +351,19 @@ bool TZipDirManager::LocalHeaderOf(const TDirItem& item, std::uint64_t position)
 }
 
 // Offsets that count from the start of the archive part become file
-// positions, but only when the first entry with data really sits at its
-// offset plus the prefix (and not at its offset).
+// positions, but only when the first entry with data (the first entry when
+// none has data) really sits at its offset plus the prefix and not at its
+// offset.
 void TZipDirManager::CorrectOffsets() {
-    int first = -1;
+    if (Directory.Count() == 0 || PrefixSize == 0) {
+        return;
+    }
+    int first = 0;
     for (int i = 0; i < Directory.Count(); ++i) {
         if (Directory.ItemAt(i).Header.CompressedSize != 0) {
             first = i;
             break;
         }
-    }
-    if (first < 0 || PrefixSize == 0) {
-        return;
     }
     const TDirItem& sample = Directory.ItemAt(first);
     if (LocalHeaderOf(sample, sample.LocalHeaderOffset()) ||

@@ -62,6 +62,10 @@ std::vector<Row> Rows() {
             rows.push_back({"prefix, first entry with Zip64 local sizes", shape, "B.class"});
         }
     }
+    Shape empties = Of({File("a.txt", ""), File("b.txt", "", false), File("c.txt", "")});
+    empties.prefix = stub;
+    empties.order = {2, 1, 0};
+    rows.push_back({"prefix, every entry empty", empties, "b.txt"});
     Shape reordered = Of({File("A.class", kText), File("B.class", kText), File("empty.txt", "")});
     reordered.order = {2, 0, 1};
     rows.push_back({"an empty entry listed first, its record last", reordered, "A.class"});

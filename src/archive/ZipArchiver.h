@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -175,7 +176,9 @@ class TZipBaseArchiver : public TComponent {
     // Decodes the entry into `target` and checks its size and CRC-32.
     void ExtractToStream(int index, TZipDataSink& target);
     void RefreshEntry(int index, const std::string& name, const std::string& destinationFolder);
-    void PrepareEntryFromFile(int index, const std::string& path);
+    // `keepName`: the entry's own name led to `path`, so the name is kept as
+    // stored rather than made anew from the path.
+    void PrepareEntryFromFile(int index, const std::string& path, bool keepName = false);
 
     // The most bytes one ExtractByMask call writes to disk, all entries
     // together: far above any MIDlet suite, low enough that entries which
@@ -248,7 +251,9 @@ class TZipBaseArchiver : public TComponent {
         std::int64_t CutPoint = 0;
         std::unique_ptr<platform::TFileStream> TailCopy;
         std::string TailCopyName;
-        TZipAction LastAction = fxaIgnore;  // answer of the last failed attempt
+        TZipAction LastAction = fxaIgnore;     // answer of the last failed attempt
+        std::optional<EZipException> Failure;  // raised by the last failed attempt
+        bool DiskFull = false;                 // a write found the disk full and gave up
         // What the directory manager held before the commit changed it.
         TZipEndRecord EndRecord;
         TZip64Locator Zip64Locator;

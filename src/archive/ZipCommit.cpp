@@ -40,6 +40,18 @@ bool Rewritten(const TDirItem& entry) {
     return entry.Modified && ChangesData(entry.Operation);
 }
 
+// Where the local record of a saved entry ends in the archive, as far as
+// can be told: by its local header, else by its directory record.
+std::uint64_t RecordEnd(TTailReader& archive, const TDirItem& entry) {
+    const std::uint64_t offset = entry.LocalHeaderOffset();
+    try {
+        return offset + static_cast<std::uint64_t>(
+                            LocalRecordLength(archive, static_cast<std::int64_t>(offset), entry));
+    } catch (const std::exception&) {
+        return offset + LocalHeaderSize + entry.Header.NameLength + entry.CompressedSize();
+    }
+}
+
 }  // namespace
 
 int TZipBaseArchiver::FirstChangedIndex() const {
@@ -56,14 +68,21 @@ int TZipBaseArchiver::FirstChangedIndex() const {
 
 // The cut point is the lowest local header from `first` on. In a file whose
 // records are not in directory order, an entry before `first` may lie past
-// it; such entries are written again too, or the cut would lose them.
+// it, or its record may reach past it; such entries are written again too,
+// or the cut would lose them.
 int TZipBaseArchiver::FirstRewrittenIndex(int first) const {
     const TZipDirArray& saved = dirManager_->SavedDirectory;
+    TTailReader archive(*archiveStream_);
+    std::vector<std::uint64_t> ends(static_cast<std::size_t>(first));
+    for (int i = 0; i < first; ++i) {
+        ends[static_cast<std::size_t>(i)] = RecordEnd(archive, saved.ItemAt(i));
+    }
     while (first < saved.Count()) {
         const std::uint64_t cut = LowestOffsetFrom(saved, first);
         int lower = first;
         for (int i = 0; i < first; ++i) {
-            if (saved.ItemAt(i).LocalHeaderOffset() >= cut) {
+            if (saved.ItemAt(i).LocalHeaderOffset() >= cut ||
+                ends[static_cast<std::size_t>(i)] > cut) {
                 lower = i;
                 break;
             }
@@ -99,7 +118,6 @@ void TZipBaseArchiver::DiscardTailCopy() {
 }
 
 void TZipBaseArchiver::Commit() {
-    // 1.
     if (transactionDepth_ == 0) {
         return;
     }
@@ -122,9 +140,14 @@ void TZipBaseArchiver::Commit() {
             totalBytes_ += entry.UncompressedSize();
         }
     }
-    // 2.
-    const int first = FirstRewrittenIndex(FirstChangedIndex());
-    // 3.
+    // A transaction that changed nothing leaves the file as it is.
+    const int changed = FirstChangedIndex();
+    if (changed == directory.Count() && directory.Count() == saved.Count()) {
+        return;
+    }
+    const int first = FirstRewrittenIndex(changed);
+    commit_.Failure.reset();
+    commit_.DiskFull = false;
     bool cancel = false;
     DoOverallProgress(0, operation, ppStart, cancel);
     if (cancel) {
@@ -138,7 +161,7 @@ void TZipBaseArchiver::Commit() {
     commit_.IsZip64 = manager.IsZip64;
     commit_.DirectoryOffset = manager.DirectoryOffset;
     commit_.ArchiveComment = manager.ArchiveComment;
-    // 4-5. The cut point; everything from it to the end is kept aside, the
+    // The cut point; everything from it to the end is kept aside, the
     // old directory included, so a roll-back gives back the very bytes. The
     // archive is not touched until the copy is whole.
     if (first < saved.Count()) {
@@ -157,7 +180,7 @@ void TZipBaseArchiver::Commit() {
         DiscardTailCopy();
         throw;
     }
-    // 6-8. Unchanged entries go back raw from the tail copy, each at the
+    // Unchanged entries go back raw from the tail copy, each at the
     // end of the archive. A run of them whose records follow each other
     // there moves with one copy instead of one per entry.
     const auto copyUnchangedRun = [&](int i) {
@@ -257,8 +280,8 @@ void TZipBaseArchiver::Commit() {
         RollBackCommit();
         throw;
     }
-    // 9-10. The archive is whole now: a cancel from the last event no
-    // longer undoes it.
+    // The archive is whole now: a cancel from the last event no longer
+    // undoes it.
     if (!cancelled_ && !aborted) {
         cancel = false;
         DoOverallProgress(100, operation, ppEnd, cancel);
@@ -268,12 +291,19 @@ void TZipBaseArchiver::Commit() {
         return;
     }
     RollBackCommit();
+    // A commit undone for a failure is a failure to the caller; only a
+    // cancel asked for returns normally.
+    if (commit_.DiskFull) {
+        throw EZipException(native::StreamWrite, this);
+    }
+    if (aborted && commit_.Failure) {
+        throw *commit_.Failure;
+    }
 }
 
 void TZipBaseArchiver::RollBackCommit() {
     TZipDirManager& manager = *dirManager_;
     platform::TFileStream& archive = *archiveStream_;
-    // 1.
     manager.Directory.Assign(manager.SavedDirectory);
     manager.EndRecord = commit_.EndRecord;
     manager.Zip64Locator = commit_.Zip64Locator;
@@ -281,7 +311,6 @@ void TZipBaseArchiver::RollBackCommit() {
     manager.IsZip64 = commit_.IsZip64;
     manager.DirectoryOffset = commit_.DirectoryOffset;
     manager.ArchiveComment = commit_.ArchiveComment;
-    // 2.
     if (!commit_.TailCopy) {
         CutArchive(archive, commit_.CutPoint);
         manager.WriteDirectory(true);

@@ -29,7 +29,6 @@ std::size_t CharacterCount(const std::string& text) {
 bool TZipBaseArchiver::CompressEntry(int index) {
     TDirItem& entry = dirManager_->Directory.ItemAt(index);
     platform::TFileStream& archive = *archiveStream_;
-    // 1.
     UpdateCompressionMethod();
     bool cancel = false;
     DoFileProgress(entry.Name, 0, entry.Operation, ppStart, cancel);
@@ -39,7 +38,6 @@ bool TZipBaseArchiver::CompressEntry(int index) {
     }
     std::unique_ptr<platform::TFileStream> source;
     try {
-        // 2.
         entry.HasZip64 = false;
         const bool isFolder = entry.IsFolder() || (!entry.Name.empty() && entry.Name.back() == '/');
         if (!isFolder) {
@@ -54,12 +52,10 @@ bool TZipBaseArchiver::CompressEntry(int index) {
             }
         }
         const std::uint64_t sourceSize = source ? static_cast<std::uint64_t>(source->Size()) : 0;
-        // 3.
         const std::int64_t offset = archive.Position();
         const bool zip64Offset =
             static_cast<std::uint64_t>(offset) >= Zip64Marker32 || CurrentZip64Mode() == zmAlways;
         entry.SetLocalHeaderOffset(static_cast<std::uint64_t>(offset));
-        // 4.
         const bool zip64 = sourceSize >= Zip64Marker32 || zip64Offset;
         TZipCentralHeader& h = entry.Header;
         h.VersionNeeded = zip64 ? VersionZip64 : Options.OEMFileNames ? VersionOem : VersionAnsi;
@@ -77,17 +73,15 @@ bool TZipBaseArchiver::CompressEntry(int index) {
             static_cast<std::uint32_t>(std::min<std::uint64_t>(sourceSize, Zip64Marker32));
         local.NameLength = static_cast<std::uint16_t>(storedName.size());
         local.ExtraLength = 0;
-        // 5.
         if (zip64 && CurrentZip64Mode() == zmDisabled) {
             throw EZipException(native::Zip64DisabledHeader, this, {entry.SourceFileName});
         }
-        // 6.
         std::vector<std::uint8_t> record;
         TByteWriter out(record);
         local.Encode(out);
         out.String(storedName);
         archive.WriteBuffer(record.data(), record.size());
-        // 7. The data, then the header again with the final CRC-32 and sizes.
+        // The data, then the header again with the final CRC-32 and sizes.
         if (source) {
             if (!CompressEntryData(*source, archive, entry,
                                    CodecContext(entry.Name, entry.Operation))) {
@@ -104,11 +98,9 @@ bool TZipBaseArchiver::CompressEntry(int index) {
             archive.WriteBuffer(record.data(), record.size());
             archive.Seek(local.NameLength, platform::SeekOrigin::soCurrent);
         }
-        // 8.
         if (cancelled_) {
             return false;
         }
-        // 9.
         archive.Seek(0, platform::SeekOrigin::soEnd);
         source.reset();
         cancel = false;
@@ -116,8 +108,8 @@ bool TZipBaseArchiver::CompressEntry(int index) {
         cancelled_ = cancelled_ || cancel;
         return true;
     } catch (const EZipException& e) {
-        // 10.
         source.reset();
+        commit_.Failure = e;
         const std::string& shown = entry.Operation == poUpdate ? entry.Name : entry.SourceFileName;
         DoProcessFileFailure(shown, entry.Operation, e.NativeError, e.ErrorCode, e.Message(),
                              commit_.LastAction);
@@ -129,19 +121,16 @@ void TZipBaseArchiver::CopyEntryRaw(int index) {
     TZipDirArray& directory = dirManager_->Directory;
     const TZipDirArray& saved = dirManager_->SavedDirectory;
     platform::TFileStream& archive = *archiveStream_;
-    // 1.
     const int j = SavedIndexOf(directory, saved, index);
     if (j < 0) {
         throw EZipException(native::SavedEntryMissing, this);
     }
-    // 2.
     if (directory.ItemAt(index).Operation == poUpdate) {
         directory.PutItem(index, saved.ItemAt(j));
     }
     const TDirItem& old = saved.ItemAt(j);
-    // 3.
     const std::int64_t newOffset = archive.Position();
-    // 4. Local header, name, extra field, data and data descriptor.
+    // Local header, name, extra field, data and data descriptor.
     const std::int64_t from = static_cast<std::int64_t>(old.LocalHeaderOffset()) - commit_.CutPoint;
     if (!commit_.TailCopy || from < 0) {
         throw EZipException(native::SavedEntryMissing, this);

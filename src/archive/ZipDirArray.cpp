@@ -141,6 +141,11 @@ void TZipDirArray::SetItemName(int index, const std::string& ansiName, const TNa
     SetItemNameKeyed(index, codec.AnsiLower(ansiName), codec.AnsiToUtf8(ansiName));
 }
 
+void TZipDirArray::SetItemUtf8Name(int index, const std::string& name, const TNameCodec& codec) {
+    ItemAt(index);
+    SetItemNameKeyed(index, KeyOf(name, codec), name);
+}
+
 void TZipDirArray::SetItemNameKeyed(int index, const std::string& key, const std::string& name) {
     TDirItem& item = ItemAt(index);
     KeepKeyInStep(index, key, native::HashSetItemName);

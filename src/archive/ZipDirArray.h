@@ -86,6 +86,8 @@ class TZipDirArray {
     void SetItemName(int index, const std::string& ansiName);
     // The same with the conversions of a codec made for a whole directory.
     void SetItemName(int index, const std::string& ansiName, const TNameCodec& codec);
+    // The same for a name already in UTF-8 (stored so, by the entry's flags).
+    void SetItemUtf8Name(int index, const std::string& name, const TNameCodec& codec);
     void Delete(int index);  // bad index: native error 4
     void Clear();
     void Assign(const TZipDirArray& other);

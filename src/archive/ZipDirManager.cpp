@@ -8,6 +8,7 @@
 #include "archive/ZipConst.h"
 #include "archive/ZipExcept.h"
 #include "archive/ZipSignatureScan.h"
+#include "archive/ZipZlib.h"
 #include "platform/CodePage.h"
 #include "platform/Stream.h"
 
@@ -55,19 +56,35 @@ std::string TZipDirManager::NameToStored(const std::string& name) const {
 }
 
 std::string TZipDirManager::StoredNameOf(const TDirItem& item) const {
-    if (item.StoredName.empty() ||
-        platform::AnsiToUtf8(StoredToAnsi(item.StoredName)) != item.Name) {
-        return NameToStored(item.Name);
+    // Names flagged as UTF-8 are stored as they are; the code pages are
+    // asked only for the others, without a codec made for one name.
+    const bool utf8 = (item.Header.Flags & FlagUtf8Name) != 0;
+    if (!item.StoredName.empty()) {
+        const std::string read = utf8 && IsUtf8(item.StoredName)
+                                     ? std::string(item.StoredName)
+                                     : platform::AnsiToUtf8(StoredToAnsi(item.StoredName));
+        if (read == item.Name) {
+            return item.StoredName;
+        }
+    }
+    return utf8 ? item.Name : NameToStored(item.Name);
+}
+
+std::string TZipDirManager::StoredNameOf(const TDirItem& item, const TNameCodec& codec) const {
+    const std::uint16_t flags = item.Header.Flags;
+    if (item.StoredName.empty() || codec.StoredToUtf8(item.StoredName, flags) != item.Name) {
+        return codec.Utf8ToStored(item.Name, flags);
     }
     return item.StoredName;
 }
 
-std::string TZipDirManager::StoredNameOf(const TDirItem& item, const TNameCodec& codec) const {
-    if (item.StoredName.empty() ||
-        codec.AnsiToUtf8(codec.StoredToAnsi(item.StoredName)) != item.Name) {
-        return codec.AnsiToStored(codec.Utf8ToAnsi(item.Name));
+void TZipDirManager::NameItem(int index, const std::string& stored, std::uint16_t flags,
+                              const TNameCodec& codec) {
+    if ((flags & FlagUtf8Name) != 0 && IsUtf8(stored)) {
+        Directory.SetItemUtf8Name(index, stored, codec);
+    } else {
+        Directory.SetItemName(index, codec.StoredToAnsi(stored), codec);
     }
-    return item.StoredName;
 }
 
 void TZipDirManager::ResetDirectory() {
@@ -78,14 +95,13 @@ void TZipDirManager::ResetDirectory() {
 // --- the end record -----------------------------------------------------------
 
 bool TZipDirManager::FindEndRecord(TZipEndRecord& record, std::int64_t& position) {
-    // 1.
     ArchiveComment.clear();
     position = -1;
-    // 2. The last bytes of the file, read whole.
+    // The last bytes of the file, read whole.
     const std::int64_t fileSize = ArchiveStream->Size();
     const std::int64_t windowStart = fileSize - std::min(fileSize, EndRecordWindow);
     const Bytes window = ReadAt(*ArchiveStream, windowStart, fileSize - windowStart);
-    // 3-4. Backwards; the first candidate whose comment length reaches exactly
+    // Backwards; the first candidate whose comment length reaches exactly
     // to the end of the file is the record.
     for (std::size_t i = window.size(); i-- > 3;) {
         if (window[i] != 0x06 || window[i - 1] != 0x05 || window[i - 2] != 0x4B ||
@@ -102,7 +118,6 @@ bool TZipDirManager::FindEndRecord(TZipEndRecord& record, std::int64_t& position
         if (found.CommentLength != tail - EndRecordSize) {
             continue;
         }
-        // 5.
         record = found;
         position = windowStart + static_cast<std::int64_t>(candidate);
         ArchiveComment.assign(
@@ -121,12 +136,10 @@ bool TZipDirManager::ProbeEndRecord() {
 // --- reading the directory ----------------------------------------------------------
 
 void TZipDirManager::ReadDirectory() {
-    // 1.
     ResetDirectory();
     PrefixSize = 0;
     IsZip64 = false;
     DirectoryOffset = 0;
-    // 2-3.
     TZipEndRecord found;
     std::int64_t endPosition = -1;
     if (!FindEndRecord(found, endPosition)) {
@@ -134,7 +147,7 @@ void TZipDirManager::ReadDirectory() {
         return;
     }
     EndRecord = found;
-    // 4. The Zip64 locator and end record before the end record.
+    // The Zip64 locator and end record before the end record.
     std::int64_t position = endPosition;
     if (position > Zip64LocatorSize) {
         const Bytes bytes = ReadAt(*ArchiveStream, position - Zip64LocatorSize, Zip64LocatorSize);
@@ -172,32 +185,34 @@ void TZipDirManager::ReadDirectory() {
         }
         position -= Zip64EndRecordSize;
     }
-    // 5.
     if (!IsZip64 && EndRecord.TotalEntries == Zip64Marker16) {
         RebuildFromLocalHeaders();
         return;
     }
-    // 6. The directory ends where the records after it begin.
+    // The directory ends where the records after it begin.
     const std::uint64_t size = IsZip64 ? Zip64EndRecord.DirectorySize : EndRecord.DirectorySize;
     const std::uint64_t count = IsZip64 ? Zip64EndRecord.TotalEntries : EndRecord.TotalEntries;
     const std::int64_t start = size <= static_cast<std::uint64_t>(position)
                                    ? position - static_cast<std::int64_t>(size)
                                    : -1;
-    // 7-8. A directory that cannot be read is rebuilt from the local headers.
+    // A directory that cannot be read is rebuilt from the local headers.
     if (start < 0 || !ReadCentralHeaders(start, size, count)) {
         Directory.Clear();
         RebuildFromLocalHeaders();
         return;
     }
-    // 9. Data prepended to a single-disk archive.
+    // Data prepended to a single-disk archive.
     std::int64_t disk = EndRecord.DiskNumber;
     if (disk == Zip64Marker16) {
         disk = IsZip64 ? std::int64_t{Zip64Locator.TotalDisks} - 1 : 0;
     }
     if (disk == 0) {
-        DetectPrefix(endPosition);
+        const std::uint64_t storedOffset =
+            IsZip64 ? Zip64EndRecord.DirectoryOffset : EndRecord.DirectoryOffset;
+        if (!PrefixFromEndRecord(start, storedOffset)) {
+            DetectPrefix(endPosition);
+        }
     }
-    // 10.
     CorrectOffsets();
 }
 
@@ -218,19 +233,19 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
     TByteCursor in(bytes);
     try {
         for (int i = 0; i < static_cast<int>(count); ++i) {
-            // 7.2. The header as stored; its signature is not compared.
+            // The header as stored; its signature is not compared.
             TDirItem& item = Directory.ItemAt(i);
             item.Header = TZipCentralHeader::Decode(in);
-            // 7.3. The name.
+            // The name.
             item.StoredName = in.String(item.Header.NameLength);
             if (!in.Ok()) {
                 return false;
             }
-            Directory.SetItemName(i, codec.StoredToAnsi(item.StoredName), codec);
-            if (codec.AnsiToStored(codec.Utf8ToAnsi(item.Name)) == item.StoredName) {
+            NameItem(i, item.StoredName, item.Header.Flags, codec);
+            if (codec.Utf8ToStored(item.Name, item.Header.Flags) == item.StoredName) {
                 item.StoredName.clear();  // written back from Name alike
             }
-            // 7.4. The extra blocks, cut to what the extra field holds.
+            // The extra blocks, cut to what the extra field holds.
             TByteCursor extra(in.Bytes(item.Header.ExtraLength));
             while (extra.Ok() && extra.Remaining() >= 4) {
                 TExtraField field;
@@ -257,7 +272,7 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
                 }
                 item.ExtraFields.push_back(std::move(field));
             }
-            // 7.5. The comment.
+            // The comment.
             item.Comment = in.String(item.Header.CommentLength);
             if (!in.Ok()) {
                 return false;
@@ -269,21 +284,35 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
     return true;
 }
 
+// The bytes before the archive part are where the directory really starts
+// less where the end record says it starts, as other readers take them;
+// trusted when a central header sits there. An empty directory is left to
+// DetectPrefix, which keeps everything before the end record.
+bool TZipDirManager::PrefixFromEndRecord(std::int64_t directoryStart, std::uint64_t storedOffset) {
+    if (Directory.Count() == 0 || storedOffset > static_cast<std::uint64_t>(directoryStart) ||
+        Directory.ItemAt(0).Header.Signature != CentralHeaderSignature) {
+        return false;
+    }
+    PrefixSize = static_cast<std::uint64_t>(directoryStart) - storedOffset;
+    return true;
+}
+
+// The fallback when the end record cannot tell: the first local header from
+// entry 0's offset on that matches entry 0.
 void TZipDirManager::DetectPrefix(std::int64_t endRecordPosition) {
-    // 1. No entries were read. (The 16-bit count of a Zip64 archive's end
+    // No entries were read. (The 16-bit count of a Zip64 archive's end
     // record need not be the true one, so the list itself is asked.)
     if (Directory.Count() == 0) {
         PrefixSize = static_cast<std::uint64_t>(endRecordPosition);
         return;
     }
-    // 2.
     const TDirItem& first = Directory.ItemAt(0);
     const std::uint64_t start = first.LocalHeaderOffset();
     const std::int64_t fileSize = ArchiveStream->Size();
     if (start >= static_cast<std::uint64_t>(fileSize)) {
         return;
     }
-    // 3-5. The first local header from there on that matches entry 0.
+    // The first local header from there on that matches entry 0.
     TZipSignatureScanner localHeaders(*ArchiveStream, LocalHeaderSignature, PrefixChunk);
     std::int64_t from = static_cast<std::int64_t>(start);
     for (;;) {
@@ -307,15 +336,38 @@ void TZipDirManager::DetectPrefix(std::int64_t endRecordPosition) {
     }
 }
 
+bool TZipDirManager::LocalHeaderOf(const TDirItem& item, std::uint64_t position) {
+    const std::string stored = StoredNameOf(item);
+    const std::int64_t fileSize = ArchiveStream->Size();
+    if (position > static_cast<std::uint64_t>(fileSize)) {
+        return false;
+    }
+    const Bytes bytes = ReadAt(*ArchiveStream, static_cast<std::int64_t>(position),
+                               LocalHeaderSize + static_cast<std::int64_t>(stored.size()));
+    TByteCursor in(bytes);
+    const TZipLocalHeader local = TZipLocalHeader::Decode(in);
+    return in.Ok() && local.Signature == LocalHeaderSignature &&
+           local.NameLength == stored.size() && in.String(local.NameLength) == stored && in.Ok();
+}
+
+// Offsets that count from the start of the archive part become file
+// positions, but only when the first entry with data (the first entry when
+// none has data) really sits at its offset plus the prefix and not at its
+// offset.
 void TZipDirManager::CorrectOffsets() {
-    int first = -1;
+    if (Directory.Count() == 0 || PrefixSize == 0) {
+        return;
+    }
+    int first = 0;
     for (int i = 0; i < Directory.Count(); ++i) {
         if (Directory.ItemAt(i).Header.CompressedSize != 0) {
             first = i;
             break;
         }
     }
-    if (first < 0 || Directory.ItemAt(first).LocalHeaderOffset() >= PrefixSize) {
+    const TDirItem& sample = Directory.ItemAt(first);
+    if (LocalHeaderOf(sample, sample.LocalHeaderOffset()) ||
+        !LocalHeaderOf(sample, sample.LocalHeaderOffset() + PrefixSize)) {
         return;
     }
     // Folder entries have local headers in the same archive part as files,
@@ -329,10 +381,8 @@ void TZipDirManager::CorrectOffsets() {
 // --- rebuilding from the local headers -----------------------------------------------
 
 void TZipDirManager::RebuildFromLocalHeaders() {
-    // 1.
     Directory.Clear();
     const std::int64_t fileSize = ArchiveStream->Size();
-    // 2.
     TZipSignatureScanner localHeaders(*ArchiveStream, LocalHeaderSignature, RebuildChunk);
     TZipSignatureScanner descriptors(*ArchiveStream, DataDescriptorSignature, RebuildChunk);
     std::int64_t p = localHeaders.Find(0, LocalHeaderSize);
@@ -345,11 +395,13 @@ void TZipDirManager::RebuildFromLocalHeaders() {
     std::int64_t descriptorAt = -1;
     const TNameCodec codec(OemFileNames());
     while (p >= 0) {
-        // 3.
         const Bytes bytes = ReadAt(*ArchiveStream, p, LocalHeaderSize);
         TByteCursor in(bytes);
-        const TZipLocalHeader local = TZipLocalHeader::Decode(in);
+        TZipLocalHeader local = TZipLocalHeader::Decode(in);
         std::int64_t next = p + 4;
+        if (in.Ok()) {
+            TakeZip64Sizes(local, p);
+        }
         if (in.Ok() && local.CompressedSize < static_cast<std::uint64_t>(fileSize) &&
             local.ExtraLength <= RebuildMaxExtra) {
             const int index = Directory.Count();
@@ -371,28 +423,36 @@ void TZipDirManager::RebuildFromLocalHeaders() {
             h.CommentLength = 0;
             h.DiskNumberStart = 0;
             h.InternalAttributes = 0;
-            const bool descriptor = (local.Flags & FlagDataDescriptor) != 0;
-            h.ExternalAttributes =
-                (local.UncompressedSize != 0 || descriptor) ? AttrArchive : AttrFolder;
             h.LocalHeaderOffset = static_cast<std::uint32_t>(p);
             if (p >= Zip64Marker32) {
                 item.SetLocalHeaderOffset(static_cast<std::uint64_t>(p));
             }
-            // 4. The name, when the file holds all of it.
+            // The name, when the file holds all of it.
             const std::int64_t nameAt = p + LocalHeaderSize;
-            std::string ansiName;
+            const std::int64_t dataAt = nameAt + local.NameLength + local.ExtraLength;
             if (fileSize - nameAt >= local.NameLength) {
                 const Bytes name = ReadAt(*ArchiveStream, nameAt, local.NameLength);
                 item.StoredName.assign(name.begin(), name.end());
-                ansiName = codec.StoredToAnsi(item.StoredName);
                 // Headers cannot overlap: the next one starts after this one.
-                next = nameAt + local.NameLength + local.ExtraLength;
+                next = dataAt;
             } else {
                 h.NameLength = 0;
             }
-            Directory.SetItemName(index, ansiName, codec);
-            // 5. CRC-32 and sizes from the data descriptor.
-            if (descriptor) {
+            NameItem(index, item.StoredName, local.Flags, codec);
+            // Only a name that says so makes a folder: an empty file is a file.
+            const std::string& named = Directory.ItemAt(index).Name;
+            h.ExternalAttributes = !named.empty() && named.back() == '/' ? AttrFolder : AttrArchive;
+            if ((local.Flags & FlagDataDescriptor) == 0) {
+                // The data is no place for headers: a stored archive or a
+                // resource holding the signature gives no entries.
+                if (dataAt <= fileSize &&
+                    local.CompressedSize <= static_cast<std::uint64_t>(fileSize - dataAt)) {
+                    next = dataAt + static_cast<std::int64_t>(local.CompressedSize);
+                }
+            } else if (const std::int64_t end = DeflatedEnd(item, dataAt); end >= 0) {
+                next = end;
+            } else {
+                // CRC-32 and sizes from the first descriptor signature on.
                 if (descriptorFrom < 0 || p < descriptorFrom ||
                     (descriptorAt >= 0 && descriptorAt < p)) {
                     descriptorFrom = p;
@@ -410,22 +470,78 @@ void TZipDirManager::RebuildFromLocalHeaders() {
                 }
             }
         }
-        // 6.
         p = localHeaders.Find(next, LocalHeaderSize);
     }
-    // 7.
+    // A file whose signatures are no entry at all is no archive.
+    if (Directory.Count() == 0) {
+        throw EZipException(native::InvalidArchive, nullptr);
+    }
     DirectoryOffset = fileSize;
+}
+
+// Sizes that a local header keeps in its Zip64 block are taken from there
+// when they fit the 32-bit fields, so the rebuilt entry needs no Zip64
+// values of its own.
+void TZipDirManager::TakeZip64Sizes(TZipLocalHeader& local, std::int64_t position) {
+    if (local.UncompressedSize != Zip64Marker32 && local.CompressedSize != Zip64Marker32) {
+        return;
+    }
+    const Bytes extra =
+        ReadAt(*ArchiveStream, position + LocalHeaderSize + local.NameLength, local.ExtraLength);
+    TByteCursor in(extra);
+    while (in.Remaining() >= 4) {
+        const std::uint16_t id = in.U16();
+        const std::uint16_t size = in.U16();
+        if (id != Zip64ExtraId) {
+            in.Skip(std::min<std::size_t>(size, in.Remaining()));
+            continue;
+        }
+        TByteCursor block(in.Bytes(std::min<std::size_t>(size, in.Remaining())));
+        for (std::uint32_t* field : {&local.UncompressedSize, &local.CompressedSize}) {
+            if (*field == Zip64Marker32 && block.Remaining() >= 8) {
+                const std::uint64_t value = block.U64();
+                if (value < Zip64Marker32) {
+                    *field = static_cast<std::uint32_t>(value);
+                }
+            }
+        }
+        return;
+    }
+}
+
+// A deflated entry with a data descriptor: the end of its deflate stream
+// tells where the data ends, so the descriptor is found with or without its
+// signature. Sets the entry's CRC-32 and sizes from the data itself and
+// returns where the descriptor ends; -1 when the stream cannot be followed.
+std::int64_t TZipDirManager::DeflatedEnd(TDirItem& item, std::int64_t dataAt) {
+    const std::int64_t fileSize = ArchiveStream->Size();
+    if (item.Header.Method != MethodDeflate || dataAt >= fileSize) {
+        return -1;
+    }
+    ArchiveStream->Seek(dataAt, platform::SeekOrigin::soBeginning);
+    TZipExtent extent;
+    if (!InflateExtent(*ArchiveStream, static_cast<std::uint64_t>(fileSize - dataAt), extent) ||
+        extent.CompressedSize >= Zip64Marker32 || extent.UncompressedSize >= Zip64Marker32) {
+        return -1;
+    }
+    item.Header.Crc32 = extent.Crc32;
+    item.Header.CompressedSize = static_cast<std::uint32_t>(extent.CompressedSize);
+    item.Header.UncompressedSize = static_cast<std::uint32_t>(extent.UncompressedSize);
+    const std::int64_t dataEnd = dataAt + static_cast<std::int64_t>(extent.CompressedSize);
+    const Bytes word = ReadAt(*ArchiveStream, dataEnd, 4);
+    TByteCursor in(word);
+    const bool signature = in.U32() == DataDescriptorSignature && in.Ok();
+    return std::min(fileSize, dataEnd + (signature ? 16 : 12));
 }
 
 // --- writing the directory ---------------------------------------------------------
 
 void TZipDirManager::WriteDirectory(bool append, platform::TFileStream* stream) {
-    // 1.
     if (stream != nullptr) {
         ArchiveStream = stream;
     }
     const std::string comment = ArchiveComment;
-    // 2. Over the old directory, or at the end.
+    // Over the old directory, or at the end.
     std::int64_t writePosition = ArchiveStream->Size();
     if (!append) {
         TZipEndRecord found;
@@ -440,14 +556,13 @@ void TZipDirManager::WriteDirectory(bool append, platform::TFileStream* stream) 
         }
     }
     ArchiveComment = comment;
-    // 3.
     if (!ArchiveStream->SetSize(writePosition)) {
         throw platform::EWriteError(platform::GetLastError());
     }
     ArchiveStream->Seek(writePosition, platform::SeekOrigin::soBeginning);
     const std::int64_t start = writePosition;
     DirectoryOffset = start;
-    // 4. Every central header, in list order, in one buffer. The lengths
+    // Every central header, in list order, in one buffer. The lengths
     // the headers hold give its size, so that a large directory is not
     // copied into a twice larger buffer on the way (it grows if they fall short).
     Bytes buffer;
@@ -462,7 +577,7 @@ void TZipDirManager::WriteDirectory(bool append, platform::TFileStream* stream) 
     for (int i = 0; i < Directory.Count(); ++i) {
         TDirItem& item = Directory.ItemAt(i);
         TZipCentralHeader& h = item.Header;
-        // 4.1. Only kept blocks and a Zip64 block that is needed count.
+        // Only kept blocks and a Zip64 block that is needed count.
         std::uint32_t zip64Size = 0;
         if (h.UncompressedSize == Zip64Marker32) {
             zip64Size += 8;
@@ -495,7 +610,6 @@ void TZipDirManager::WriteDirectory(bool append, platform::TFileStream* stream) 
         h.ExtraLength = static_cast<std::uint16_t>(extraLength);
         h.CommentLength =
             static_cast<std::uint16_t>(std::min<std::size_t>(h.CommentLength, item.Comment.size()));
-        // 4.2-4.6.
         h.Encode(out);
         out.String(name);
         if (zip64Size != 0) {
@@ -523,11 +637,11 @@ void TZipDirManager::WriteDirectory(bool append, platform::TFileStream* stream) 
         }
         out.String(item.Comment.substr(0, h.CommentLength));
     }
-    // 5. One write.
+    // One write.
     if (!buffer.empty() && ArchiveStream->Write(buffer.data(), buffer.size()) != buffer.size()) {
         throw EZipException(native::StreamWrite, Owner);
     }
-    // 6. The end record.
+    // The end record.
     const std::int64_t position = ArchiveStream->Position();
     const std::uint64_t directorySize = static_cast<std::uint64_t>(position - start);
     const std::uint64_t count = static_cast<std::uint64_t>(Directory.Count());
@@ -543,7 +657,7 @@ void TZipDirManager::WriteDirectory(bool append, platform::TFileStream* stream) 
     EndRecord.CommentLength = static_cast<std::uint16_t>(ArchiveComment.size());
     Bytes tail;
     TByteWriter tailOut(tail);
-    // 7. The Zip64 records when the sizes or the count need them.
+    // The Zip64 records when the sizes or the count need them.
     if (static_cast<std::uint64_t>(position) >= Zip64Marker32 || count >= 0xFFFF) {
         Zip64EndRecord = TZip64EndRecord{};
         Zip64EndRecord.EntriesOnDisk = count;
@@ -558,7 +672,7 @@ void TZipDirManager::WriteDirectory(bool append, platform::TFileStream* stream) 
     } else {
         IsZip64 = false;
     }
-    // 8. The end record and the archive comment.
+    // The end record and the archive comment.
     EndRecord.Encode(tailOut);
     tailOut.String(ArchiveComment);
     ArchiveStream->WriteBuffer(tail.data(), tail.size());

@@ -68,7 +68,7 @@ class TZipDirManager {
     TZipEndRecord EndRecord;
     TZip64Locator Zip64Locator;
     TZip64EndRecord Zip64EndRecord;
-    std::uint64_t PrefixSize = 0;  // bytes before the first local header
+    std::uint64_t PrefixSize = 0;  // bytes before the archive part
     bool IsZip64 = false;
     std::int64_t DirectoryOffset = 0;  // where the central directory starts
     bool NewArchive;
@@ -79,8 +79,18 @@ class TZipDirManager {
     bool RepairOnOpen() const;
     // Reads the central headers at `start`; false when they do not fit.
     bool ReadCentralHeaders(std::int64_t start, std::uint64_t size, std::uint64_t count);
+    bool PrefixFromEndRecord(std::int64_t directoryStart, std::uint64_t storedOffset);
     void DetectPrefix(std::int64_t endRecordPosition);
+    // True when the local header of `item` (its signature and name) is at
+    // `position`.
+    bool LocalHeaderOf(const TDirItem& item, std::uint64_t position);
     void CorrectOffsets();
+    void TakeZip64Sizes(TZipLocalHeader& local, std::int64_t position);
+    std::int64_t DeflatedEnd(TDirItem& item, std::int64_t dataAt);
+    // Names item `index` from its stored bytes: UTF-8 when the flags say so
+    // and the bytes are, else through the code pages.
+    void NameItem(int index, const std::string& stored, std::uint16_t flags,
+                  const TNameCodec& codec);
 };
 
 }  // namespace archive

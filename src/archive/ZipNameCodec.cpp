@@ -1,5 +1,6 @@
 #include "archive/ZipNameCodec.h"
 
+#include "archive/ZipRecords.h"
 #include "platform/CodePage.h"
 
 namespace archive {
@@ -16,6 +17,17 @@ bool IsAscii(const std::string& text) {
 }
 
 }  // namespace
+
+bool IsUtf8(const std::string& text) {
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t from = pos;
+        const char32_t cp = platform::DecodeUtf8(text, pos);
+        if (platform::EncodeUtf8(cp) != std::string_view(text).substr(from, pos - from)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 TNameCodec::TNameCodec(bool oemFileNames) : oemFileNames_(oemFileNames) {
     std::string probe(128, '\0');
@@ -59,6 +71,20 @@ std::string TNameCodec::AnsiToUtf8(const std::string& ansi) const {
 
 std::string TNameCodec::Utf8ToAnsi(const std::string& utf8) const {
     return Passes(utf8) ? utf8 : platform::Utf8ToAnsi(utf8);
+}
+
+std::string TNameCodec::StoredToUtf8(const std::string& stored, std::uint16_t flags) const {
+    if ((flags & FlagUtf8Name) != 0 && IsUtf8(stored)) {
+        return stored;
+    }
+    return AnsiToUtf8(StoredToAnsi(stored));
+}
+
+std::string TNameCodec::Utf8ToStored(const std::string& utf8, std::uint16_t flags) const {
+    if ((flags & FlagUtf8Name) != 0) {
+        return utf8;
+    }
+    return AnsiToStored(Utf8ToAnsi(utf8));
 }
 
 std::string TNameCodec::AnsiLower(const std::string& ansi) const {

@@ -8,9 +8,13 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 namespace archive {
+
+// True when `text` is well-formed UTF-8.
+bool IsUtf8(const std::string& text);
 
 class TNameCodec {
   public:
@@ -22,6 +26,11 @@ class TNameCodec {
     std::string AnsiToStored(const std::string& ansi) const;
     std::string AnsiToUtf8(const std::string& ansi) const;
     std::string Utf8ToAnsi(const std::string& utf8) const;
+    // Name bytes as stored -> UTF-8: taken as they are when the entry's
+    // flags mark them as UTF-8 (and they are), else through the code pages.
+    std::string StoredToUtf8(const std::string& stored, std::uint16_t flags) const;
+    // UTF-8 name -> the bytes to store under those flags.
+    std::string Utf8ToStored(const std::string& utf8, std::uint16_t flags) const;
     // The locale's ANSI lower-casing (AnsiLowerCase).
     std::string AnsiLower(const std::string& ansi) const;
 

@@ -38,6 +38,7 @@ TZipCodecContext TZipBaseArchiver::CodecContext(const std::string& fileName,
         bool cancel = true;
         DoDiskFull(0, archiveFileName, cancel);
         cancelled_ = cancelled_ || cancel;
+        commit_.DiskFull = commit_.DiskFull || cancel;
         return cancel;
     };
     return context;

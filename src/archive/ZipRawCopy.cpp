@@ -8,6 +8,7 @@
 
 #include "archive/ZipByteCursor.h"
 #include "archive/ZipConst.h"
+#include "archive/ZipExcept.h"
 #include "platform/Errors.h"
 #include "platform/Stream.h"
 
@@ -84,6 +85,11 @@ std::int64_t LocalRecordLength(TTailReader& tail, std::int64_t from, const TDirI
     const TZipLocalHeader local = TZipLocalHeader::Decode(in);
     if (!in.Ok()) {
         throw platform::EReadError(platform::ERROR_HANDLE_EOF);
+    }
+    // No local header where the directory points: the bytes there are not
+    // this entry's, and copying them would only pass the damage on.
+    if (local.Signature != LocalHeaderSignature) {
+        throw EZipException(native::CorruptedEntry, nullptr);
     }
     const std::int64_t dataStart = from + LocalHeaderSize + local.NameLength + local.ExtraLength;
     std::int64_t length = dataStart - from + static_cast<std::int64_t>(old.CompressedSize());

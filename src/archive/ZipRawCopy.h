@@ -38,7 +38,8 @@ class TTailReader {
 
 // The length of the local record of `old` at `from` in the tail copy: local
 // header, name, extra field, data and data descriptor. Raises EReadError
-// when the local header cannot be read whole.
+// when the local header cannot be read whole, and native error 8 when no
+// local header is there.
 std::int64_t LocalRecordLength(TTailReader& tail, std::int64_t from, const TDirItem& old);
 
 }  // namespace archive

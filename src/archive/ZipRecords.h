@@ -37,6 +37,7 @@ inline constexpr std::uint16_t VersionZip64 = 45;     // 0x002D
 inline constexpr std::uint16_t FlagEncrypted = 0x0001;
 inline constexpr std::uint16_t FlagFolder = 0x0002;  // what the engine writes for folders
 inline constexpr std::uint16_t FlagDataDescriptor = 0x0008;
+inline constexpr std::uint16_t FlagUtf8Name = 0x0800;  // name bytes are UTF-8
 
 // Compression methods.
 inline constexpr std::uint16_t MethodStored = 0;

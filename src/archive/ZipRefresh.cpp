@@ -7,15 +7,13 @@
 #include "archive/ZipConst.h"
 #include "archive/ZipPaths.h"
 #include "archive/ZipSelect.h"
+#include "archive/ZipTimeBlocks.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 
 namespace archive {
 
 namespace {
-
-// Name bytes that are UTF-8 by the general purpose flags.
-constexpr std::uint16_t FlagUtf8Name = 0x0800;
 
 // Restores a text when the scope ends.
 class TRestoreText {
@@ -46,14 +44,12 @@ std::uint32_t DosTimeOf(const std::string& path) {
 
 void TZipBaseArchiver::UpdateByMask(const std::string& mask, std::uint32_t searchAttr,
                                     const std::string& exclusionMask, MaskText maskText) {
-    // 1. (2: spanning never applies to a single file.)
+    // Spanning never applies to a single file.
     if (!isOpen_) {
         throw EZipException(native::ArchiveNotOpen, this);
     }
-    // 3-4.
     SelectEntries(dirManager_->Directory, mask, searchAttr, exclusionMask, Options, maskText);
     BeginTransaction();
-    // 5-7.
     try {
         ProcessSelectedEntries(poUpdate);
         EndTransaction();
@@ -70,43 +66,37 @@ void TZipBaseArchiver::RefreshEntry(int index, const std::string& name,
         throw EZipException(native::UpdateIndex, this);
     }
     const TDirItem& entry = directory.ItemAt(index);
-    // 1. Folders, and names that would lead out of the folder, stay as
+    // Folders, and names that would lead out of the folder, stay as
     // they are: files are only looked up below BaseDir.
     if (entry.IsFolder() || !IsContainedEntryName(name)) {
         return;
     }
-    // 2-3.
     const std::string path = ResolvePath(destinationFolder, name);
     if (!platform::FileExists(path)) {
         return;
     }
-    // 4.
     if (!Options.ReplaceReadOnly && (entry.Header.ExternalAttributes & AttrReadOnly) != 0) {
         return;
     }
-    // 5.
     const auto entryStamp = static_cast<std::int32_t>(entry.Header.DosDateTime());
     const auto fileStamp = static_cast<std::int32_t>(platform::FileAge(path));
     if (!OverwriteAllowed(path, name, fileStamp, entryStamp)) {
         return;
     }
-    // 6.
     TRestoreText base(storedNameBase_, ResolvePath(BaseDir, {}));
     if (transactionDepth_ == 0) {
         throw EZipException(native::UpdateNotStarted, this);
     }
-    PrepareEntryFromFile(index, path);
+    PrepareEntryFromFile(index, path, true);
     directory.ItemAt(index).Operation = poUpdate;
 }
 
-void TZipBaseArchiver::PrepareEntryFromFile(int index, const std::string& path) {
+void TZipBaseArchiver::PrepareEntryFromFile(int index, const std::string& path, bool keepName) {
     TZipDirArray& directory = dirManager_->Directory;
-    // 1.
     std::string storedName = MakeStoredName(path, storedNameBase_, Options.StorePath);
     if (storedName.empty()) {
         return;
     }
-    // 2.
     const bool isFolder = platform::DirectoryExists(path);
     const std::uint32_t dosTime = DosTimeOf(path);
     std::uint32_t attributes = platform::GetFileAttributes(path);
@@ -116,10 +106,14 @@ void TZipBaseArchiver::PrepareEntryFromFile(int index, const std::string& path) 
     if (isFolder) {
         storedName += '/';
     }
-    // 3. Name bytes that stay as they were keep telling their encoding.
+    // Name bytes that stay as they were keep telling their encoding. A name
+    // that is no plain path ("x.", "./a", "a//b", "a\b") is kept as it
+    // is when it led to this very file.
     const TZipCentralHeader old = directory.ItemAt(index).Header;
-    const bool sameName = directory.ItemAt(index).Name == storedName;
-    directory.SetItemName(index, platform::Utf8ToAnsi(storedName));
+    const bool sameName = keepName || directory.ItemAt(index).Name == storedName;
+    if (!keepName) {
+        directory.SetItemName(index, platform::Utf8ToAnsi(storedName));
+    }
     TDirItem& entry = directory.ItemAt(index);
     entry.Modified = true;
     entry.SourceFileName = path;
@@ -140,8 +134,12 @@ void TZipBaseArchiver::PrepareEntryFromFile(int index, const std::string& path) 
     h.ModTime = static_cast<std::uint16_t>(dosTime & 0xFFFF);
     h.ModDate = static_cast<std::uint16_t>(dosTime >> 16);
     h.Crc32 = isFolder ? 0 : 0xFFFFFFFF;
-    h.NameLength = static_cast<std::uint16_t>(platform::Utf8ToAnsi(storedName).size());
+    h.NameLength = static_cast<std::uint16_t>(dirManager_->StoredNameOf(entry).size());
     h.ExternalAttributes = attributes;
+    // The time blocks kept from the old record tell the new time.
+    platform::FileTime modified;
+    const bool known = platform::GetFileLastWriteTime(path, modified);
+    RestampTimeBlocks(entry.ExtraFields, known ? &modified : nullptr);
 }
 
 }  // namespace archive

@@ -144,10 +144,12 @@ class TDecodedOutput {
     std::uint32_t crc_ = Crc32Start;
 };
 
-// One inflate stream over the chunks of one entry (zlib wrapper).
+// One inflate stream over the chunks of one entry. The stream is raw
+// deflate data, as ZIP stores it: it ends with its last block, and bytes
+// after that block are not taken for a trailer of any kind.
 class TInflater {
   public:
-    TInflater() : stream_(NewZStream()) { started_ = inflateInit(&stream_) == Z_OK; }
+    TInflater() : stream_(NewZStream()) { started_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK; }
     ~TInflater() {
         if (started_ && !ended_) {
             inflateEnd(&stream_);
@@ -160,7 +162,7 @@ class TInflater {
 
     // InflateChunk: inflates `count` input bytes into `out`, handing every
     // filled buffer to `output`, until the input is used up. Data after the
-    // end of the deflate stream is not decoded. False on corrupt data or a
+    // end of the deflate stream is ignored. False on corrupt data or a
     // failed output.
     bool InflateChunk(const std::uint8_t* in, std::size_t count, std::vector<std::uint8_t>& out,
                       TDecodedOutput& output) {
@@ -198,6 +200,10 @@ class TInflater {
         ended_ = true;
         return inflateEnd(&stream_);
     }
+
+    bool Finished() const { return finished_; }
+    // Input bytes the stream has taken so far.
+    std::uint64_t TotalIn() const { return stream_.total_in; }
 
   private:
     z_stream stream_;
@@ -268,7 +274,7 @@ bool WriteWithRetry(platform::TFileStream& archive, const void* data, std::size_
 
 bool CompressEntryData(platform::TFileStream& source, platform::TFileStream& archive,
                        TDirItem& entry, const TZipCodecContext& context) {
-    // 1. A working copy of the header; the source from its start.
+    // A working copy of the header; the source from its start.
     TZipCentralHeader header = entry.Header;
     source.Seek(0, platform::SeekOrigin::soBeginning);
     const auto sourceSize = static_cast<std::uint64_t>(source.Size());
@@ -278,13 +284,13 @@ bool CompressEntryData(platform::TFileStream& source, platform::TFileStream& arc
     std::uint64_t written = 0;
     bool cancelled = false;
 
-    // 2. The input buffer and the deflate stream.
+    // The input buffer and the deflate stream.
     const std::size_t blockSize = BlockSizeForMode(entry.CompressMode);
     std::vector<std::uint8_t> input(std::min<std::uint64_t>(sourceSize, blockSize));
     std::vector<std::uint8_t> output;
     TDeflater deflater(entry.CompressMode);
 
-    // 3. Block by block.
+    // Block by block.
     while (consumed < sourceSize) {
         if (context.Progress && context.Progress(consumed, sourceSize)) {
             cancelled = true;
@@ -319,7 +325,7 @@ bool CompressEntryData(platform::TFileStream& source, platform::TFileStream& arc
         written += length;
     }
 
-    // 4. End the deflate stream; one left before its last block reports
+    // End the deflate stream; one left before its last block reports
     // Z_DATA_ERROR, which only tells what the loop already knows.
     const bool stoppedEarly = consumed != sourceSize;
     const int endResult = deflater.End();
@@ -328,7 +334,7 @@ bool CompressEntryData(platform::TFileStream& source, platform::TFileStream& arc
     }
 
     if (!stoppedEarly) {
-        // 5. The CRC-32 and the sizes, in Zip64 fields when they need them.
+        // The CRC-32 and the sizes, in Zip64 fields when they need them.
         header.Crc32 = crc ^ Crc32Final;
         const bool always64 = context.Zip64Mode == zmAlways;
         if (written >= Zip64Marker32 || always64) {
@@ -353,13 +359,13 @@ bool CompressEntryData(platform::TFileStream& source, platform::TFileStream& arc
             header.Method = MethodStored;
         }
     } else if (!cancelled) {
-        // 6. The source delivered less than its size.
+        // The source delivered less than its size.
         throw EZipException(
             native::InvalidCompressedSize, context.Archiver,
             {static_cast<std::int64_t>(sourceSize), static_cast<std::int64_t>(consumed)});
     }
 
-    // 7. The header goes back into the entry.
+    // The header goes back into the entry.
     entry.Header = header;
     return !cancelled;
 }
@@ -375,17 +381,16 @@ TZipDecodeResult DecompressEntryData(platform::TFileStream& archive, TZipDataSin
     const std::uint64_t compressedSize = entry.CompressedSize();
     const std::uint64_t uncompressedSize = entry.UncompressedSize();
 
-    // 1. The inflate stream and the input buffer, with room for the header.
+    // The inflate stream and the input buffer.
     TInflater inflater;
     if (method == MethodDeflate && !inflater.Started()) {
         return result;
     }
-    std::vector<std::uint8_t> input(ZlibHeaderSize +
-                                    std::min<std::uint64_t>(dataLength, InflateChunkSize));
+    std::vector<std::uint8_t> input(std::min<std::uint64_t>(dataLength, InflateChunkSize));
     std::vector<std::uint8_t> output;
     TDecodedOutput decoded(target, uncompressedSize);
 
-    // 2. Chunk by chunk.
+    // Chunk by chunk.
     std::uint64_t consumed = 0;
     while (consumed < dataLength) {
         if (context.Progress && context.Progress(consumed, dataLength)) {
@@ -396,7 +401,7 @@ TZipDecodeResult DecompressEntryData(platform::TFileStream& archive, TZipDataSin
         const std::uint64_t memoryBound = platform::AvailablePhysicalMemory() / MemoryShare;
         const std::size_t chunk =
             ChooseChunk(available, compressedSize, uncompressedSize, memoryBound);
-        std::uint8_t* data = input.data() + ZlibHeaderSize;
+        std::uint8_t* data = input.data();
         if (archive.Read(data, chunk) < chunk) {
             return result;
         }
@@ -405,13 +410,6 @@ TZipDecodeResult DecompressEntryData(platform::TFileStream& archive, TZipDataSin
                 return result;
             }
         } else {
-            std::size_t count = chunk;
-            if (consumed == 0) {
-                data = input.data();
-                data[0] = InflateHeader[0];
-                data[1] = InflateHeader[1];
-                count += ZlibHeaderSize;
-            }
             // The output buffer takes what the estimate expects, bounded by
             // the memory share and by what the entry may still produce; a
             // full buffer is written out and filled again.
@@ -421,14 +419,17 @@ TZipDecodeResult DecompressEntryData(platform::TFileStream& archive, TZipDataSin
             const std::uint64_t bound = std::clamp(memoryBound, MinOutputBuffer, MaxOutputBuffer);
             output.resize(static_cast<std::size_t>(std::min(
                 {EstimateOutputSize(chunk, compressedSize, uncompressedSize), bound, room})));
-            if (!inflater.InflateChunk(data, count, output, decoded)) {
+            if (!inflater.InflateChunk(data, chunk, output, decoded)) {
                 return result;
             }
         }
         consumed += chunk;
+        if (inflater.Finished()) {
+            break;  // what follows the stream inside the entry is not data
+        }
     }
 
-    // 3. End the stream; the count and CRC-32 go to the caller's test.
+    // End the stream; the count and CRC-32 go to the caller's test.
     if (method == MethodDeflate && inflater.End() < 0) {
         throw EDecompressionError();
     }
@@ -436,6 +437,34 @@ TZipDecodeResult DecompressEntryData(platform::TFileStream& archive, TZipDataSin
     result.Written = decoded.Written();
     result.Crc32 = decoded.Crc32();
     return result;
+}
+
+bool InflateExtent(platform::TFileStream& archive, std::uint64_t limit, TZipExtent& extent) {
+    TInflater inflater;
+    if (!inflater.Started()) {
+        return false;
+    }
+    TNullStream nowhere;
+    TDecodedOutput decoded(nowhere, std::numeric_limits<std::uint64_t>::max());
+    std::vector<std::uint8_t> input;
+    std::vector<std::uint8_t> output(MinOutputBuffer);
+    std::uint64_t consumed = 0;
+    while (consumed < limit && !inflater.Finished()) {
+        input.resize(
+            static_cast<std::size_t>(std::min<std::uint64_t>(InflateChunkSize, limit - consumed)));
+        input.resize(archive.Read(input.data(), input.size()));
+        if (input.empty() || !inflater.InflateChunk(input.data(), input.size(), output, decoded)) {
+            return false;
+        }
+        consumed += input.size();
+    }
+    if (!inflater.Finished()) {
+        return false;
+    }
+    extent.CompressedSize = inflater.TotalIn();
+    extent.UncompressedSize = decoded.Written();
+    extent.Crc32 = decoded.Crc32();
+    return true;
 }
 
 }  // namespace archive

@@ -38,8 +38,6 @@ std::size_t BlockSizeForMode(int mode);
 
 // Largest compressed chunk read for one inflate step.
 inline constexpr std::size_t InflateChunkSize = 0x100000;
-// The zlib header put in front of an entry's raw deflate data.
-inline constexpr std::uint8_t InflateHeader[2] = {0x78, 0x01};
 
 // Expected output of inflating `chunk` bytes of an entry with these sizes:
 // ((ratio + 1) * (chunk + chunk / 2 + 267)) rounded down to a multiple of
@@ -116,5 +114,17 @@ struct TZipDecodeResult {
 TZipDecodeResult DecompressEntryData(platform::TFileStream& archive, TZipDataSink& target,
                                      const TDirItem& entry, std::uint64_t dataLength,
                                      const TZipCodecContext& context);
+
+// Where a deflate stream ends and what it holds.
+struct TZipExtent {
+    std::uint64_t CompressedSize = 0;
+    std::uint64_t UncompressedSize = 0;
+    std::uint32_t Crc32 = 0;
+};
+
+// Inflates the deflate stream at the archive's position, reading at most
+// `limit` bytes, and tells how long it is; the data itself is dropped. False
+// when the stream is corrupt or does not end within the limit.
+bool InflateExtent(platform::TFileStream& archive, std::uint64_t limit, TZipExtent& extent);
 
 }  // namespace archive

@@ -3,12 +3,14 @@
 // python reads is read as python reads it, apart from the differences below.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <sstream>
 
 #include "archive/ZipArchiver.h"
 #include "platform/Stream.h"
+#include "shape_judge.h"
 #include "zip_support.h"
 
 namespace archive {
@@ -132,6 +134,78 @@ TEST(CorpusTest, ArchivesOpenOrFailWithTheEnginesOwnError) {
         }
     }
     EXPECT_GT(compared, 60);
+}
+
+// An entry name that leads to a file below any folder, in ASCII (so that
+// python and the engine name it alike).
+bool PlainName(const std::string& name) {
+    if (name.empty() || name.back() == '/' || name.front() == '/' ||
+        name.find("..") != std::string::npos || name.find(':') != std::string::npos ||
+        name.find('\\') != std::string::npos) {
+        return false;
+    }
+    return std::all_of(name.begin(), name.end(),
+                       [](char c) { return c > ' ' && static_cast<unsigned char>(c) < 0x7F; });
+}
+
+// Every archive python reads whole: an update of one entry leaves python
+// reading every other entry's bytes and the same count, or is refused with
+// the file unchanged.
+TEST(CorpusTest, AnUpdateOfOneEntryKeepsEveryOtherEntry) {
+    const auto files = CorpusArchives();
+    if (files.empty()) {
+        GTEST_SKIP() << "no corpus at " << QUELLOR_CORPUS_DIR;
+    }
+    archive_test::ScratchFolder scratch;
+    int updated = 0;
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file);
+        const std::string copy = scratch / "copy.zip";
+        std::filesystem::copy_file(std::string(QUELLOR_CORPUS_DIR) + "/" + file, copy,
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::permissions(copy, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
+        const std::string before = archive_test::PythonContents(copy);
+        if (before.starts_with("unreadable") || before.find("\t!\n") != std::string::npos) {
+            continue;
+        }
+        // A name both read alike (python cuts names at a NUL byte); an
+        // archive the engine refuses keeps any name, to see it kept whole.
+        std::string ours;
+        try {
+            ours = "\n" + archive_test::OurListing(copy);
+        } catch (const EZipException&) {
+        }
+        std::string target;
+        std::istringstream lines(before);
+        for (std::string line; std::getline(lines, line) && target.empty();) {
+            const std::string name = line.substr(0, line.find('\t'));
+            const bool alike = ours.empty() || ours.find("\n" + name + "\t") != std::string::npos;
+            target = PlainName(name) && alike ? name : "";
+        }
+        if (target.empty()) {
+            continue;
+        }
+        const std::string bytes = ReadBytes(copy);
+        try {
+            zip_shapes::UpdateOne(copy, scratch / ("base" + std::to_string(updated)), target,
+                                  "new");
+        } catch (const EZipException&) {
+            EXPECT_TRUE(ReadBytes(copy) == bytes) << "refused, but changed";
+            continue;
+        }
+        std::string expected;
+        std::istringstream old(before);
+        for (std::string line; std::getline(old, line);) {
+            const std::string name = line.substr(0, line.find('\t'));
+            expected +=
+                name == target ? name + "\t3\t" + archive_test::Hex8(zip_shapes::Crc("new")) : line;
+            expected += '\n';
+        }
+        EXPECT_EQ(archive_test::PythonContents(copy), expected);
+        ++updated;
+    }
+    EXPECT_GT(updated, 40);
 }
 
 }  // namespace

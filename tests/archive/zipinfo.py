@@ -6,6 +6,10 @@
                                CRC-32 and external attributes as 8 hex digits,
                                local header offset; exit 1 when unreadable
   zipinfo.py make KIND ARCHIVE writes one of the archives below
+  zipinfo.py contents ARCHIVE  one line per entry, tab-separated: its name
+                               (UTF-8) in hex, the size and CRC-32 of its
+                               bytes as read, or "!" when they cannot be
+                               read; exit 1 when unreadable
   zipinfo.py verify ARCHIVE    testzip, then one line per entry: name bytes
                                and general purpose flags in hex, then the
                                archive comment in hex; exit 1 when a check
@@ -15,6 +19,7 @@ import io
 import struct
 import sys
 import zipfile
+import zlib
 
 ENTRIES = [
     ("META-INF/", b""),
@@ -62,6 +67,27 @@ def list_archive(path):
                 ]
                 out.write(b"\t".join(fields) + b"\n")
     except Exception as e:  # every failure is a verdict here
+        print("error: %s: %s" % (type(e).__name__, e), file=sys.stderr)
+        return 1
+    return 0
+
+
+def contents(path):
+    try:
+        with zipfile.ZipFile(path) as zf:
+            out = sys.stdout.buffer
+            for info in zf.infolist():
+                try:
+                    size, crc = 0, 0
+                    with zf.open(info) as f:
+                        while chunk := f.read(1 << 20):
+                            size += len(chunk)
+                            crc = zlib.crc32(chunk, crc)
+                    data = b"%d\t%08x" % (size, crc)
+                except Exception:
+                    data = b"!"
+                out.write(info.filename.encode("utf-8").hex().encode() + b"\t" + data + b"\n")
+    except Exception as e:
         print("error: %s: %s" % (type(e).__name__, e), file=sys.stderr)
         return 1
     return 0
@@ -216,6 +242,8 @@ def verify(path):
 if __name__ == "__main__":
     if len(sys.argv) == 3 and sys.argv[1] == "verify":
         sys.exit(verify(sys.argv[2]))
+    if len(sys.argv) == 3 and sys.argv[1] == "contents":
+        sys.exit(contents(sys.argv[2]))
     if len(sys.argv) == 3 and sys.argv[1] == "list":
         sys.exit(list_archive(sys.argv[2]))
     if len(sys.argv) == 4 and sys.argv[1] == "make":

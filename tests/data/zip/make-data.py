@@ -37,6 +37,7 @@ def main():
         "forged-count.zip": patch_end(plain, 8, struct.pack("<HH", 60000, 60000)),
         "zip64.zip": zipinfo.zip64_end_records(plain),
         "not-a-zip.zip": b"Manifest-Version: 1.0\r\nPK\x05\x06 is not enough\r\n",
+        "pk-no-entry.zip": b"Manifest-Version: 1.0\r\nPK\x03\x04" + b"\xff" * 40,
     }
     end = plain.rfind(b"PK\x05\x06")
     locator = struct.pack("<IIQI", 0x07064B50, 0, 16, 1)

@@ -55,5 +55,5 @@ function(quellor_test_settings name)
     QUELLOR_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
     QUELLOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     QUELLOR_BINARY_DIR="${CMAKE_BINARY_DIR}"
-    QUELLOR_CORPUS_DIR="${CMAKE_SOURCE_DIR}/../shared/corpus")
+    QUELLOR_CORPUS_DIR="${QUELLOR_CORPUS_DIR}")
 endfunction()

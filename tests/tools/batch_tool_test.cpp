@@ -28,7 +28,7 @@ class Tool : public Workspace {
         fs::create_directories(cwd);
         std::string command = "cd " + Quote(cwd) + " && " + Quote(tool);
         for (const std::string& arg : args) {
-            command += " " + Quote(arg);
+            command.append(" ").append(Quote(arg));
         }
         const std::string out = Program() + "stdout.txt";
         const std::string err = Program() + "stderr.txt";

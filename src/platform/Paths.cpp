@@ -46,7 +46,7 @@ std::string ProgramFolder() {
         return "./";
     }
     buffer.resize(static_cast<std::size_t>(length));
-    return buffer.substr(0, buffer.rfind('/') + 1);
+    return ProgramFolderFor(buffer.substr(0, buffer.rfind('/') + 1));
 }
 
 void SetProgramFolder(const std::string& folder) {

@@ -13,11 +13,19 @@ namespace platform {
 // The delimiter of paths that a user reads (log lines, messages).
 inline constexpr char PathDelim = '/';
 
-// The folder of the running executable, with a trailing delimiter, from
-// /proc/self/exe. SetProgramFolder overrides it (headless front ends, tests);
-// an empty string goes back to the executable's folder.
+// The program folder, with a trailing delimiter: where the settings file,
+// temp/ and projects/ live. It is ProgramFolderFor the running executable's
+// folder (from /proc/self/exe). SetProgramFolder overrides it (headless front
+// ends, tests); an empty string goes back to the rule.
 std::string ProgramFolder();
 void SetProgramFolder(const std::string& folder);
+// The executable's folder when the program may write there (a portable copy
+// keeps everything beside itself); else, for an installed copy, the user's
+// UserDataProgramFolder, made when missing.
+std::string ProgramFolderFor(const std::string& executableFolder);
+// $XDG_DATA_HOME/quellor/, or ~/.local/share/quellor/ when XDG_DATA_HOME is
+// unset or relative; "" when HOME is unset too.
+std::string UserDataProgramFolder();
 
 // True for '/' and '\\'.
 inline bool IsPathDelimiter(char c) {

@@ -310,7 +310,10 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     std::string trimmedKey = Trim(key);
     std::optional<std::size_t> header = FindSection(lines, section);
     if (!header) {
-        lines.push_back(ParseLine("[" + Trim(section) + "]"));
+        // Built by appending: "[" + a temporary string makes GCC 12 see an
+        // overlapping copy that cannot happen (-Wrestrict at -O3).
+        std::string sectionLine = "[";
+        lines.push_back(ParseLine(sectionLine.append(Trim(section)).append("]")));
         lines.push_back(ParseLine(trimmedKey + "=" + value));
     } else if (std::optional<std::size_t> found = FindKey(lines, *header, key)) {
         lines[*found] = ParseLine(*lines[*found].key + "=" + value);

@@ -96,7 +96,7 @@ class CodecDeflate : public ::testing::Test {
             const std::string original = folder_ / ("original" + std::to_string(i));
             WriteFile(raw, pairs[i].first);
             WriteFile(original, pairs[i].second);
-            args += " " + Quote(raw) + " " + Quote(original);
+            args.append(" ").append(Quote(raw)).append(" ").append(Quote(original));
         }
         const std::string script =
             "import sys, zlib\n"

@@ -77,7 +77,7 @@ TEST(ZipDirArrayTest, DeleteMovesItemsAndKeysDown) {
     TZipDirArray array;
     array.SetCount(3);
     for (int i = 0; i < 3; ++i) {
-        array.PutItem(i, Named("e" + std::to_string(i)));
+        array.PutItem(i, Named(std::string("e").append(std::to_string(i))));
     }
     array.Delete(0);
     ASSERT_EQ(array.Count(), 2);

@@ -4,6 +4,7 @@
 // that cannot be decoded.
 #include <gtest/gtest.h>
 
+#include "TestCorpus.h"
 #include "archive/ZipConst.h"
 #include "archive/ZipSelect.h"
 #include "entry_support.h"
@@ -233,6 +234,7 @@ TEST(ExtractTable, MethodsThatCannotBeDecodedFailTheirEntryOnly) {
 }
 
 TEST(ExtractTable, Deflate64FromAnotherToolIsRefusedWithItsOwnError) {
+    QUELLOR_SKIP_WITHOUT_CORPUS();
     ScratchFolder scratch;
     auto zip = OpenArchive(QUELLOR_CORPUS_DIR "/zip/commons-compress/lorem-ipsum-deflate64.zip",
                            scratch / "out");

@@ -71,7 +71,7 @@ inline void MakeZipJar(const std::string& jar, const std::optional<std::string>&
     std::string command =
         "cd " + Quote(stage) + " && rm -f " + Quote(jar) + " && zip -q -X " + Quote(jar);
     for (const std::string& name : names) {
-        command += " " + Quote(name);
+        command.append(" ").append(Quote(name));
     }
     ASSERT_EQ(Shell(command).status, 0) << command;
     fs::remove_all(stage);

@@ -33,7 +33,7 @@ class Tool : public Workspace {
         fs::create_directories(cwd);
         std::string command = "cd " + Quote(cwd) + " && " + Quote(tool);
         for (const std::string& arg : args) {
-            command += " " + Quote(arg);
+            command.append(" ").append(Quote(arg));
         }
         const std::string out = Program() + "stdout.txt";
         const std::string err = Program() + "stderr.txt";
@@ -325,7 +325,8 @@ TEST_F(Tool, WrongCommandLines) {
     EXPECT_FALSE(fs::exists(Projects()));
 }
 
-// Without --program-folder the workspace is beside the executable.
+// Without --program-folder the workspace is beside the executable when the
+// program may write there: a portable copy keeps everything beside itself.
 TEST_F(Tool, ProgramFolderIsTheExecutablesFolder) {
     const std::string copy = Program() + "bin/quellor-batch";
     fs::create_directories(Program() + "bin");
@@ -335,6 +336,45 @@ TEST_F(Tool, ProgramFolderIsTheExecutablesFolder) {
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_TRUE(fs::exists(Program() + "bin/projects/Alpha/Alpha.jar"));
     EXPECT_EQ(FolderNames(Program() + "bin/temp"), (std::vector<std::string>{".workspace-lock"}));
+}
+
+// An installed copy, in a folder it cannot write (a read-only mount refuses
+// even root), works in $XDG_DATA_HOME/quellor/, by default
+// ~/.local/share/quellor/, and makes that folder on its first run.
+TEST_F(Tool, ReadOnlyExecutableFolderWorksInTheUsersDataFolder) {
+    const std::string bin = Program() + "bin";
+    fs::create_directories(bin);
+    if (Shell("mount -t tmpfs quellor-test " + Quote(bin) + " 2>/dev/null").status != 0) {
+        GTEST_SKIP() << "mounting a read-only folder is not permitted here";
+    }
+    struct Unmount {
+        std::string at;
+        ~Unmount() { Shell("umount " + Quote(at)); }
+    } unmount{bin};
+    const std::string tool = bin + "/quellor-batch";
+    fs::copy_file(kTool, tool);
+    ASSERT_EQ(Shell("mount -o remount,ro " + Quote(bin)).status, 0);
+    Listed("a.jar", "Alpha");
+
+    const std::string home = "HOME=" + Program() + "home";
+    const struct {
+        std::vector<std::string> environment;
+        std::string data;
+    } cases[] = {
+        {{home, "XDG_DATA_HOME=" + Program() + "xdg"}, Program() + "xdg/quellor/"},
+        {{home, "XDG_DATA_HOME=relative"}, Program() + "home/.local/share/quellor/"},
+        {{"-u", "XDG_DATA_HOME", home}, Program() + "home/.local/share/quellor/"},
+    };
+    for (const auto& [environment, data] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(environment));
+        fs::remove_all(data);
+        std::vector<std::string> args = environment;
+        args.insert(args.end(), {tool, "a.jar"});
+        const Result result = RunTool(args, "env");
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_TRUE(fs::exists(data + "projects/Alpha/Alpha.jar"));
+        EXPECT_TRUE(FolderNames(data + "temp").empty());
+    }
 }
 
 // On a terminal the progress bar is drawn and ends full.

@@ -145,9 +145,9 @@ ToolRun RunTool(const std::vector<std::string>& args, const fs::path& data) {
     std::string command = Quote(QUELLOR_BINARY_DIR "/tools/quellor-zip");
     for (const std::string& arg : args) {
         const auto ext = fs::path(arg).extension();
-        command +=
-            " " + Quote(ext == ".zip" || ext == ".jar" ? (data / arg).string()
-                                                       : Replace(arg, "$DATA", data.string()));
+        command.append(" ").append(Quote(ext == ".zip" || ext == ".jar"
+                                             ? (data / arg).string()
+                                             : Replace(arg, "$DATA", data.string())));
     }
     const fs::path errFile = data / "stderr.txt";
     const CommandResult result = Shell(command + " 2>" + Quote(errFile.string()));

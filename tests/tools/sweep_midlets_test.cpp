@@ -7,6 +7,7 @@
 
 #include <regex>
 
+#include "TestCorpus.h"
 #include "TestFolder.h"
 #include "platform/Files.h"
 #include "sweep_support.h"
@@ -44,9 +45,7 @@ class SweepMidlets : public ::testing::TestWithParam<Expectation> {};
 TEST_P(SweepMidlets, PreparesOrEndsWithAClearError) {
     const Expectation& row = GetParam();
     const fs::path source = kMidlets / row.file;
-    if (!fs::exists(source)) {
-        GTEST_SKIP() << "no corpus at " << kMidlets;
-    }
+    QUELLOR_SKIP_WITHOUT_CORPUS();
     TestFolder folder;
     const fs::path root = folder.Path();
     const fs::path program = root / "program";

@@ -8,6 +8,7 @@
 
 #include <regex>
 
+#include "TestCorpus.h"
 #include "TestFolder.h"
 #include "archive/ZipArchiver.h"
 #include "platform/Files.h"
@@ -51,9 +52,7 @@ class SweepZip : public ::testing::TestWithParam<Expectation> {};
 TEST_P(SweepZip, EndsWithAResultOrAClearMessage) {
     const Expectation& row = GetParam();
     const fs::path source = kZipCorpus / row.file;
-    if (!fs::exists(source)) {
-        GTEST_SKIP() << "no corpus at " << kZipCorpus;
-    }
+    QUELLOR_SKIP_WITHOUT_CORPUS();
     TestFolder folder;
     const fs::path root = folder.Path();
     const std::string archive = folder / ("in/" + source.filename().string());

@@ -1,0 +1,52 @@
+// Where the program keeps its settings file, temp/ and projects/: beside the
+// executable when it may write there, else in the user's data folder.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/Files.h"
+#include "platform/Paths.h"
+
+namespace platform {
+
+namespace {
+
+// The value of an environment variable, "" when unset.
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+}  // namespace
+
+std::string UserDataProgramFolder() {
+    // A relative XDG_DATA_HOME is invalid and ignored, as for every program
+    // that follows the convention.
+    std::string data = Environment("XDG_DATA_HOME");
+    if (data.empty() || data.front() != '/') {
+        const std::string home = Environment("HOME");
+        if (home.empty()) {
+            return {};
+        }
+        data = IncludeTrailingPathDelimiter(home) + ".local/share";
+    }
+    return IncludeTrailingPathDelimiter(data) + "quellor/";
+}
+
+std::string ProgramFolderFor(const std::string& executableFolder) {
+    // access() asks the file system: a read-only mount refuses even root.
+    if (access(executableFolder.c_str(), W_OK) == 0) {
+        return executableFolder;
+    }
+    const std::string data = UserDataProgramFolder();
+    if (data.empty()) {
+        return executableFolder;
+    }
+    // The settings file is saved before any run has made temp/ or projects/.
+    // A folder that cannot be made shows up when the first file is written.
+    ForceDirectories(data);
+    return data;
+}
+
+}  // namespace platform

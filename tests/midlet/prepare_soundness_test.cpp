@@ -5,6 +5,7 @@
 // use by another run.
 #include <gtest/gtest.h>
 
+#include "TestCorpus.h"
 #include "midlet/ExceptionText.h"
 #include "midlet/WorkspaceLock.h"
 #include "midlet/prepare_support.h"
@@ -23,12 +24,9 @@ class Soundness : public Workspace {
   protected:
     ~Soundness() override { platform::SetCodePages(0, 0); }
 
-    // A corpus suite copied into the workspace, skipped when missing.
+    // A corpus suite copied into the workspace.
     std::string CorpusCopy(const std::string& relative) {
         const std::string source = kMidlets + "/" + relative;
-        if (!fs::exists(source)) {
-            return {};
-        }
         const std::string copy = In(fs::path(relative).filename().string());
         fs::create_directories(In(""));
         fs::copy_file(source, copy, fs::copy_options::overwrite_existing);
@@ -87,11 +85,9 @@ TEST_F(Soundness, CyrillicNamesAreCutBetweenLetters) {
 
 // Real suites whose MIDlet-1 lines have no space after a comma.
 TEST_F(Soundness, Midlet1WithoutSpacesInRealSuites) {
+    QUELLOR_SKIP_WITHOUT_CORPUS();
     const std::string demos = CorpusCopy("pthalin_bittboy-j2me/midpath-demos.jar");
     const std::string bricks = CorpusCopy("vipaoL_j2me_compiler_WTK252/JBricks.jar");
-    if (demos.empty() || bricks.empty()) {
-        GTEST_SKIP() << "no corpus at " << kMidlets;
-    }
     Run({demos, bricks});
     ASSERT_EQ(output.log, (Lines{"MIDPathDe.jad generated!", "MIDPathDe.ids generated!",
                                  "JBricks.jad generated!", "JBricks.ids generated!"}));

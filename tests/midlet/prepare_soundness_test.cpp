@@ -101,7 +101,8 @@ TEST_F(Soundness, Midlet1WithoutSpacesInRealSuites) {
 
 // The write-back fails for a program folder deeper than the archive engine
 // opens sources from; whether the user aborts or ignores the failure, the
-// JAR is not reported as prepared and no project is made.
+// JAR is not reported as prepared and no project is made. An abort ends the
+// JAR with the engine's own reason, an ignore with the failed check.
 TEST_F(Soundness, ManifestNotPutBackFailsTheJar) {
     const std::string deep = Program() + std::string(120, 'd') + "/" + std::string(120, 'e') + "/";
     MakeZipJar(In("a.jar"), SimpleManifest("Alpha"), {{"icon.png", TinyPng()}});
@@ -116,7 +117,13 @@ TEST_F(Soundness, ManifestNotPutBackFailsTheJar) {
             midlet::RunBatch(run);
             ADD_FAILURE() << "the run did not fail";
         } catch (const midlet::JarFailure& failure) {
-            EXPECT_EQ(failure.what(), kNotPutBack);
+            if (answer == platform::mrAbort) {
+                EXPECT_NE(std::string(failure.what()).find("Native error: 00061"),
+                          std::string::npos)
+                    << failure.what();
+            } else {
+                EXPECT_EQ(failure.what(), kNotPutBack);
+            }
             EXPECT_EQ(failure.Jar, In("a.jar"));
         }
         EXPECT_EQ(dialogs.questions.size(), 1u);

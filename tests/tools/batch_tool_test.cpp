@@ -373,7 +373,7 @@ TEST_F(Tool, ReadOnlyExecutableFolderWorksInTheUsersDataFolder) {
         const Result result = RunTool(args, "env");
         EXPECT_EQ(result.status, 0) << result.err;
         EXPECT_TRUE(fs::exists(data + "projects/Alpha/Alpha.jar"));
-        EXPECT_TRUE(FolderNames(data + "temp").empty());
+        EXPECT_EQ(FolderNames(data + "temp"), std::vector<std::string>{".workspace-lock"});
     }
 }
 

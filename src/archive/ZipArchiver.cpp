@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "archive/ArchiveCommit.h"
 #include "archive/ZipConst.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
@@ -206,6 +207,14 @@ void TZipBaseArchiver::EndTransaction() {
     } else {
         --transactionDepth_;
     }
+}
+
+void TZipBaseArchiver::Commit() {
+    if (transactionDepth_ == 0) {
+        return;
+    }
+    transactionDepth_ = 0;
+    ArchiveCommit(*this).Run();
 }
 
 void TZipBaseArchiver::AbandonTransaction() {

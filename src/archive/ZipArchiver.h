@@ -236,33 +236,6 @@ class TZipBaseArchiver : public TComponent {
     // What the codec asks of the component while one entry streams.
     TZipCodecContext CodecContext(const std::string& fileName, TZipProcessOperation operation);
 
-    // --- commit steps (ZipCommit.cpp, ZipCommitEntry.cpp) -----------------------
-    int FirstChangedIndex() const;
-    // Lowers `first` until no entry before it lies at or past the cut point.
-    int FirstRewrittenIndex(int first) const;
-    void MakeTailCopy();
-    void DiscardTailCopy();
-    bool CompressEntry(int index);
-    void CopyEntryRaw(int index);
-    void RollBackCommit();
-
-    // State of the running commit.
-    struct TZipCommitState {
-        std::int64_t CutPoint = 0;
-        std::unique_ptr<platform::TFileStream> TailCopy;
-        std::string TailCopyName;
-        TZipAction LastAction = fxaIgnore;     // answer of the last failed attempt
-        std::optional<EZipException> Failure;  // raised by the last failed attempt
-        bool DiskFull = false;                 // a write found the disk full and gave up
-        // What the directory manager held before the commit changed it.
-        TZipEndRecord EndRecord;
-        TZip64Locator Zip64Locator;
-        TZip64EndRecord Zip64EndRecord;
-        bool IsZip64 = false;
-        std::int64_t DirectoryOffset = 0;
-        std::string ArchiveComment;
-    };
-    TZipCommitState commit_;
     // Base of stored names while an entry is refreshed.
     std::string storedNameBase_;
     // Bytes the running ExtractByMask may still write.
@@ -280,8 +253,22 @@ class TZipBaseArchiver : public TComponent {
     // Progress bookkeeping of the entry loops and the commit.
     int processedCount_ = 0;
     int selectedCount_ = 0;
-    std::uint64_t totalBytes_ = 0;
-    std::uint64_t processedBytes_ = 0;
+
+  private:
+    // The entry loop's steps (ZipProcess.cpp).
+    struct EntryPass {
+        bool Removed = false;  // the entry left the list
+        bool Leave = false;    // the loop ends after this entry
+        bool Aborted = false;  // the failure decision answered Abort
+    };
+    void StartEntryLoop(TZipProcessOperation operation);
+    EntryPass ProcessEntry(int index, TZipProcessOperation operation);
+    bool ApplyOperation(int index, const std::string& name, TZipProcessOperation operation);
+    void EndEntryLoop(TZipProcessOperation operation, bool aborted);
+
+    // The commit and the extraction of an entry work on the open archive
+    // and report through the dispatchers and progress bookkeeping above.
+    friend class ArchiveCommit;
 };
 
 class TZipArchiver : public TZipBaseArchiver {

@@ -89,13 +89,13 @@ void TZipDirManager::NameItem(int index, const std::string& stored, std::uint16_
 
 void TZipDirManager::ResetDirectory() {
     Directory.SetCount(0);
-    EndRecord = TZipEndRecord{};
+    End.EndRecord = TZipEndRecord{};
 }
 
 // --- the end record -----------------------------------------------------------
 
 bool TZipDirManager::FindEndRecord(TZipEndRecord& record, std::int64_t& position) {
-    ArchiveComment.clear();
+    End.ArchiveComment.clear();
     position = -1;
     // The last bytes of the file, read whole.
     const std::int64_t fileSize = ArchiveStream->Size();
@@ -120,7 +120,7 @@ bool TZipDirManager::FindEndRecord(TZipEndRecord& record, std::int64_t& position
         }
         record = found;
         position = windowStart + static_cast<std::int64_t>(candidate);
-        ArchiveComment.assign(
+        End.ArchiveComment.assign(
             window.begin() + static_cast<std::ptrdiff_t>(candidate + EndRecordSize), window.end());
         return true;
     }
@@ -129,7 +129,7 @@ bool TZipDirManager::FindEndRecord(TZipEndRecord& record, std::int64_t& position
 
 bool TZipDirManager::ProbeEndRecord() {
     std::int64_t position = -1;
-    const bool found = FindEndRecord(EndRecord, position);
+    const bool found = FindEndRecord(End.EndRecord, position);
     return RepairOnOpen() || found;
 }
 
@@ -138,15 +138,15 @@ bool TZipDirManager::ProbeEndRecord() {
 void TZipDirManager::ReadDirectory() {
     ResetDirectory();
     PrefixSize = 0;
-    IsZip64 = false;
-    DirectoryOffset = 0;
+    End.IsZip64 = false;
+    End.DirectoryOffset = 0;
     TZipEndRecord found;
     std::int64_t endPosition = -1;
     if (!FindEndRecord(found, endPosition)) {
         RebuildFromLocalHeaders();
         return;
     }
-    EndRecord = found;
+    End.EndRecord = found;
     // The Zip64 locator and end record before the end record.
     std::int64_t position = endPosition;
     if (position > Zip64LocatorSize) {
@@ -154,17 +154,17 @@ void TZipDirManager::ReadDirectory() {
         TByteCursor in(bytes);
         const TZip64Locator locator = TZip64Locator::Decode(in);
         if (in.Ok() && locator.Signature == Zip64LocatorSignature) {
-            Zip64Locator = locator;
-            IsZip64 = true;
+            End.Zip64Locator = locator;
+            End.IsZip64 = true;
             position -= Zip64LocatorSize;
         }
     }
-    if (IsZip64) {
+    if (End.IsZip64) {
         bool ok = false;
         if (position > Zip64EndRecordSize) {
             // Where the locator says, or else right before the locator, where
             // it lies in an archive that has data prepended.
-            for (std::uint64_t at : {Zip64Locator.EndRecordOffset,
+            for (std::uint64_t at : {End.Zip64Locator.EndRecordOffset,
                                      static_cast<std::uint64_t>(position - Zip64EndRecordSize)}) {
                 if (at > static_cast<std::uint64_t>(position - Zip64EndRecordSize)) {
                     continue;
@@ -174,7 +174,7 @@ void TZipDirManager::ReadDirectory() {
                 TByteCursor in(bytes);
                 const TZip64EndRecord record = TZip64EndRecord::Decode(in);
                 if (in.Ok() && record.Signature == Zip64EndRecordSignature) {
-                    Zip64EndRecord = record;
+                    End.Zip64EndRecord = record;
                     ok = true;
                     break;
                 }
@@ -185,13 +185,15 @@ void TZipDirManager::ReadDirectory() {
         }
         position -= Zip64EndRecordSize;
     }
-    if (!IsZip64 && EndRecord.TotalEntries == Zip64Marker16) {
+    if (!End.IsZip64 && End.EndRecord.TotalEntries == Zip64Marker16) {
         RebuildFromLocalHeaders();
         return;
     }
     // The directory ends where the records after it begin.
-    const std::uint64_t size = IsZip64 ? Zip64EndRecord.DirectorySize : EndRecord.DirectorySize;
-    const std::uint64_t count = IsZip64 ? Zip64EndRecord.TotalEntries : EndRecord.TotalEntries;
+    const std::uint64_t size =
+        End.IsZip64 ? End.Zip64EndRecord.DirectorySize : End.EndRecord.DirectorySize;
+    const std::uint64_t count =
+        End.IsZip64 ? End.Zip64EndRecord.TotalEntries : End.EndRecord.TotalEntries;
     const std::int64_t start = size <= static_cast<std::uint64_t>(position)
                                    ? position - static_cast<std::int64_t>(size)
                                    : -1;
@@ -202,13 +204,13 @@ void TZipDirManager::ReadDirectory() {
         return;
     }
     // Data prepended to a single-disk archive.
-    std::int64_t disk = EndRecord.DiskNumber;
+    std::int64_t disk = End.EndRecord.DiskNumber;
     if (disk == Zip64Marker16) {
-        disk = IsZip64 ? std::int64_t{Zip64Locator.TotalDisks} - 1 : 0;
+        disk = End.IsZip64 ? std::int64_t{End.Zip64Locator.TotalDisks} - 1 : 0;
     }
     if (disk == 0) {
         const std::uint64_t storedOffset =
-            IsZip64 ? Zip64EndRecord.DirectoryOffset : EndRecord.DirectoryOffset;
+            End.IsZip64 ? End.Zip64EndRecord.DirectoryOffset : End.EndRecord.DirectoryOffset;
         if (!PrefixFromEndRecord(start, storedOffset)) {
             DetectPrefix(endPosition);
         }
@@ -227,7 +229,7 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
     if (bytes.size() != size) {
         return false;
     }
-    DirectoryOffset = start;
+    End.DirectoryOffset = start;
     Directory.SetCount(static_cast<int>(count));
     const TNameCodec codec(OemFileNames());
     TByteCursor in(bytes);
@@ -476,7 +478,7 @@ void TZipDirManager::RebuildFromLocalHeaders() {
     if (Directory.Count() == 0) {
         throw EZipException(native::InvalidArchive, nullptr);
     }
-    DirectoryOffset = fileSize;
+    End.DirectoryOffset = fileSize;
 }
 
 // Sizes that a local header keeps in its Zip64 block are taken from there
@@ -540,28 +542,28 @@ void TZipDirManager::WriteDirectory(bool append, platform::TFileStream* stream) 
     if (stream != nullptr) {
         ArchiveStream = stream;
     }
-    const std::string comment = ArchiveComment;
+    const std::string comment = End.ArchiveComment;
     // Over the old directory, or at the end.
     std::int64_t writePosition = ArchiveStream->Size();
     if (!append) {
         TZipEndRecord found;
         std::int64_t endPosition = -1;
         if (FindEndRecord(found, endPosition)) {
-            std::int64_t before = EndRecord.DirectorySize;
-            if (IsZip64) {
-                before = static_cast<std::int64_t>(Zip64EndRecord.DirectorySize) +
+            std::int64_t before = End.EndRecord.DirectorySize;
+            if (End.IsZip64) {
+                before = static_cast<std::int64_t>(End.Zip64EndRecord.DirectorySize) +
                          Zip64EndRecordSize + Zip64LocatorSize;
             }
             writePosition = std::max<std::int64_t>(endPosition - before, 0);
         }
     }
-    ArchiveComment = comment;
+    End.ArchiveComment = comment;
     if (!ArchiveStream->SetSize(writePosition)) {
         throw platform::EWriteError(platform::GetLastError());
     }
     ArchiveStream->Seek(writePosition, platform::SeekOrigin::soBeginning);
     const std::int64_t start = writePosition;
-    DirectoryOffset = start;
+    End.DirectoryOffset = start;
     // Every central header, in list order, in one buffer. The lengths
     // the headers hold give its size, so that a large directory is not
     // copied into a twice larger buffer on the way (it grows if they fall short).
@@ -645,36 +647,37 @@ void TZipDirManager::WriteDirectory(bool append, platform::TFileStream* stream) 
     const std::int64_t position = ArchiveStream->Position();
     const std::uint64_t directorySize = static_cast<std::uint64_t>(position - start);
     const std::uint64_t count = static_cast<std::uint64_t>(Directory.Count());
-    EndRecord = TZipEndRecord{};
-    EndRecord.EntriesOnDisk = count > 0xFFFE ? Zip64Marker16 : static_cast<std::uint16_t>(count);
-    EndRecord.TotalEntries = EndRecord.EntriesOnDisk;
-    EndRecord.DirectorySize =
+    End.EndRecord = TZipEndRecord{};
+    End.EndRecord.EntriesOnDisk =
+        count > 0xFFFE ? Zip64Marker16 : static_cast<std::uint16_t>(count);
+    End.EndRecord.TotalEntries = End.EndRecord.EntriesOnDisk;
+    End.EndRecord.DirectorySize =
         directorySize >= Zip64Marker32 ? Zip64Marker32 : static_cast<std::uint32_t>(directorySize);
-    EndRecord.DirectoryOffset = static_cast<std::uint64_t>(start) >= Zip64Marker32
-                                    ? Zip64Marker32
-                                    : static_cast<std::uint32_t>(start);
-    ArchiveComment.resize(std::min<std::size_t>(ArchiveComment.size(), 0xFFFF));
-    EndRecord.CommentLength = static_cast<std::uint16_t>(ArchiveComment.size());
+    End.EndRecord.DirectoryOffset = static_cast<std::uint64_t>(start) >= Zip64Marker32
+                                        ? Zip64Marker32
+                                        : static_cast<std::uint32_t>(start);
+    End.ArchiveComment.resize(std::min<std::size_t>(End.ArchiveComment.size(), 0xFFFF));
+    End.EndRecord.CommentLength = static_cast<std::uint16_t>(End.ArchiveComment.size());
     Bytes tail;
     TByteWriter tailOut(tail);
     // The Zip64 records when the sizes or the count need them.
     if (static_cast<std::uint64_t>(position) >= Zip64Marker32 || count >= 0xFFFF) {
-        Zip64EndRecord = TZip64EndRecord{};
-        Zip64EndRecord.EntriesOnDisk = count;
-        Zip64EndRecord.TotalEntries = count;
-        Zip64EndRecord.DirectorySize = directorySize;
-        Zip64EndRecord.DirectoryOffset = static_cast<std::uint64_t>(start);
-        Zip64EndRecord.Encode(tailOut);
-        Zip64Locator =
+        End.Zip64EndRecord = TZip64EndRecord{};
+        End.Zip64EndRecord.EntriesOnDisk = count;
+        End.Zip64EndRecord.TotalEntries = count;
+        End.Zip64EndRecord.DirectorySize = directorySize;
+        End.Zip64EndRecord.DirectoryOffset = static_cast<std::uint64_t>(start);
+        End.Zip64EndRecord.Encode(tailOut);
+        End.Zip64Locator =
             TZip64Locator{Zip64LocatorSignature, 0, static_cast<std::uint64_t>(position), 1};
-        Zip64Locator.Encode(tailOut);
-        IsZip64 = true;
+        End.Zip64Locator.Encode(tailOut);
+        End.IsZip64 = true;
     } else {
-        IsZip64 = false;
+        End.IsZip64 = false;
     }
     // The end record and the archive comment.
-    EndRecord.Encode(tailOut);
-    tailOut.String(ArchiveComment);
+    End.EndRecord.Encode(tailOut);
+    tailOut.String(End.ArchiveComment);
     ArchiveStream->WriteBuffer(tail.data(), tail.size());
 }
 

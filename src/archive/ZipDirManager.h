@@ -17,6 +17,18 @@ namespace archive {
 
 class TZipBaseArchiver;
 
+// Where the central directory starts and what the records after it say,
+// with the archive comment: read when the archive opens, written with the
+// directory, and saved and put back as a whole when a commit is undone.
+struct DirectoryEnd {
+    TZipEndRecord EndRecord;
+    TZip64Locator Zip64Locator;
+    TZip64EndRecord Zip64EndRecord;
+    bool IsZip64 = false;
+    std::int64_t DirectoryOffset = 0;  // where the central directory starts
+    std::string ArchiveComment;
+};
+
 class TZipDirManager {
   public:
     // `owner` supplies Options.OEMFileNames and RepairOnOpen; without one the
@@ -36,9 +48,9 @@ class TZipDirManager {
     static constexpr std::uint16_t RebuildMaxExtra = 260;
 
     void ResetDirectory();
-    // Searches the end record from the end of the file; loads ArchiveComment.
+    // Searches the end record from the end of the file; loads End.ArchiveComment.
     bool FindEndRecord(TZipEndRecord& record, std::int64_t& position);
-    // FindEndRecord into EndRecord; true whatever was found while the owner's
+    // FindEndRecord into End.EndRecord; true whatever was found while the owner's
     // RepairOnOpen is set.
     bool ProbeEndRecord();
     void ReadDirectory();
@@ -64,13 +76,8 @@ class TZipDirManager {
     TZipBaseArchiver* Owner;
     TZipDirArray Directory;
     TZipDirArray SavedDirectory{false};  // walked by position only: no name index
-    std::string ArchiveComment;
-    TZipEndRecord EndRecord;
-    TZip64Locator Zip64Locator;
-    TZip64EndRecord Zip64EndRecord;
+    DirectoryEnd End;
     std::uint64_t PrefixSize = 0;  // bytes before the archive part
-    bool IsZip64 = false;
-    std::int64_t DirectoryOffset = 0;  // where the central directory starts
     bool NewArchive;
     bool OwnStream;
 

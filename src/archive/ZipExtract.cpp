@@ -184,7 +184,7 @@ void TZipBaseArchiver::ExtractToStream(int index, TZipDataSink& target) {
         headerAt + LocalHeaderSize + local.NameLength + local.ExtraLength;
     // 4. The data never runs into the central directory.
     std::uint64_t length = entry.CompressedSize();
-    const std::int64_t end = dirManager_->DirectoryOffset;
+    const std::int64_t end = dirManager_->End.DirectoryOffset;
     if (dataStart >= end) {
         length = 0;
     } else {

@@ -1,7 +1,7 @@
 // The archive component: opens a ZIP/JAR file, holds its directory while it
 // is open, carries the options and events, and brackets changes in a
-// transaction that is committed when it ends. Extraction, refreshing and the
-// commit add their member functions in files of their own.
+// transaction that is committed when it ends. The commit (ArchiveCommit) and
+// the extraction of entries (EntryExtraction) are classes of their own.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archive/Component.h"
+#include "archive/EntryExtraction.h"
 #include "archive/ZipDirManager.h"
 #include "archive/ZipExcept.h"
 #include "archive/ZipTypes.h"
@@ -152,7 +153,7 @@ class TZipBaseArchiver : public TComponent {
     virtual void Commit();
 
     // --- mask operations ---------------------------------------------------------
-    // Writes every matching entry into a file under BaseDir (ZipExtract.cpp).
+    // Writes every matching entry into a file under BaseDir (ZipProcess.cpp).
     // `maskText` says whether the mask is a user's text or the program's own
     // name (ZipTypes.h); without it, a user's.
     void ExtractByMask(const std::string& mask, std::uint32_t searchAttr,
@@ -181,9 +182,8 @@ class TZipBaseArchiver : public TComponent {
     void PrepareEntryFromFile(int index, const std::string& path, bool keepName = false);
 
     // The most bytes one ExtractByMask call writes to disk, all entries
-    // together: far above any MIDlet suite, low enough that entries which
-    // share their data, or lie about their sizes, cannot fill the disk.
-    static constexpr std::uint64_t MaxExtractBytesPerCall = std::uint64_t{1} << 30;  // 1 GiB
+    // together.
+    static constexpr std::uint64_t MaxExtractBytesPerCall = EntryExtraction::MaxBytesPerCall;
 
     // --- state -----------------------------------------------------------------
     bool IsOpen() const { return isOpen_; }
@@ -238,8 +238,9 @@ class TZipBaseArchiver : public TComponent {
 
     // Base of stored names while an entry is refreshed.
     std::string storedNameBase_;
-    // Bytes the running ExtractByMask may still write.
-    std::uint64_t extractBudget_ = MaxExtractBytesPerCall;
+    // Extraction of entries, with the byte budget of the running
+    // ExtractByMask call.
+    EntryExtraction extraction_{*this};
 
     bool isOpen_ = false;
     std::uint32_t openMode_ = 0;
@@ -269,6 +270,7 @@ class TZipBaseArchiver : public TComponent {
     // The commit and the extraction of an entry work on the open archive
     // and report through the dispatchers and progress bookkeeping above.
     friend class ArchiveCommit;
+    friend class EntryExtraction;
 };
 
 class TZipArchiver : public TZipBaseArchiver {

@@ -5,6 +5,8 @@
 
 #include "archive/FailureDecision.h"
 #include "archive/ZipArchiver.h"
+#include "archive/ZipConst.h"
+#include "archive/ZipSelect.h"
 #include "archive/ZipStrFunc.h"
 #include "archive/ZipZlib.h"
 #include "platform/Files.h"
@@ -42,6 +44,28 @@ TZipCodecContext TZipBaseArchiver::CodecContext(const std::string& fileName,
         return cancel;
     };
     return context;
+}
+
+void TZipBaseArchiver::ExtractByMask(const std::string& mask, std::uint32_t searchAttr,
+                                     const std::string& exclusionMask, MaskText maskText) {
+    if (!isOpen_) {
+        throw EZipException(native::ArchiveNotOpen, this);
+    }
+    if (transactionDepth_ > 0) {
+        throw EZipException(native::UpdateNotEnded, this);
+    }
+    SelectEntries(dirManager_->Directory, mask, searchAttr, exclusionMask, Options, maskText);
+    extraction_.RenewBudget();
+    ProcessSelectedEntries(poExtract);
+}
+
+void TZipBaseArchiver::ExtractEntry(int index, const std::string& name,
+                                    const std::string& destinationFolder) {
+    extraction_.ToFile(index, name, destinationFolder);
+}
+
+void TZipBaseArchiver::ExtractToStream(int index, TZipDataSink& target) {
+    extraction_.ToSink(index, target);
 }
 
 void TZipBaseArchiver::ProcessSelectedEntries(TZipProcessOperation operation) {

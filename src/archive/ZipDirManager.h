@@ -82,6 +82,14 @@ class TZipDirManager {
     bool OwnStream;
 
   protected:
+    // The steps of WriteDirectory (ZipDirWrite.cpp).
+    std::int64_t DirectoryWritePosition(bool append);
+    void WriteCentralHeaders();
+    void EncodeCentralHeader(TDirItem& item, const TNameCodec& codec, TByteWriter& out) const;
+    void WriteEndRecords(std::int64_t start, std::int64_t position);
+    void EncodeZip64EndRecords(std::int64_t start, std::int64_t position,
+                               std::uint64_t directorySize, TByteWriter& out);
+
     bool OemFileNames() const;
     bool RepairOnOpen() const;
     // Reads the central headers at `start`; false when they do not fit.

@@ -55,11 +55,11 @@ std::string TZipDirArray::KeyOf(const std::string& name, const TNameCodec& codec
 void TZipDirArray::SetCount(int n) {
     n = std::max(n, 0);
     if (Capacity() < n) {
-        // 1. Grow by a doubling step, at most MaxGrowBy at a time.
+        // Grow by a doubling step, at most MaxGrowBy at a time.
         growBy_ = std::min(growBy_ * 2, MaxGrowBy);
         items_.resize(static_cast<std::size_t>(std::max(n, Capacity() + growBy_)));
     } else if (n == 0) {
-        // 2. Release the storage.
+        // Release the storage.
         std::vector<TDirItem>().swap(items_);
     }
     // Slots that leave or enter use start empty, and keys of items that are
@@ -70,7 +70,6 @@ void TZipDirArray::SetCount(int n) {
     while (nameIndex_.Count() > n) {
         nameIndex_.Delete(nameIndex_.Count() - 1);
     }
-    // 3.
     count_ = n;
 }
 

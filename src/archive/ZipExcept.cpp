@@ -56,16 +56,16 @@ std::string FormatZipMessage(const std::string& text, const std::vector<TZipForm
 
 std::string ComposeZipMessage(int nativeError, const TComponent* archiver,
                               const std::vector<TZipFormatArg>& args) {
-    // 1-3. The text of the paired index, formatted when arguments are given.
+    // The text of the paired index, formatted when arguments are given.
     std::string text = ZipMessageText(ZipErrorCodeOf(nativeError));
     if (!args.empty()) {
         text = FormatZipMessage(text, args);
     }
-    // 4. The component's name in front, when it has one.
+    // The component's name in front, when it has one.
     if (archiver != nullptr && !archiver->Name.empty()) {
         text = archiver->Name + ": " + text;
     }
-    // 5. The native error, zero-padded to five places.
+    // The native error, zero-padded to five places.
     return text + " - Native error: " + PaddedCode(nativeError);
 }
 

@@ -100,11 +100,11 @@ class TWildcardMatcher {
   private:
     // One try: the text from `t` against the pattern from `p`.
     bool Try(std::size_t t, std::size_t p) {
-        // 1. A pattern that is exactly "*.*".
+        // A pattern that is exactly "*.*".
         if (pattern_.compare(p, std::u32string::npos, U"*.*") == 0) {
             return true;
         }
-        // 2. Walk both.
+        // Walk both.
         for (;;) {
             const std::size_t left = pattern_.size() - p;
             if (left == 1 && pattern_[p] == U'*') {
@@ -251,29 +251,29 @@ bool WildcardMatch(std::string_view text, std::string_view pattern, MaskText mas
 }
 
 bool MatchesMask(std::string_view name, std::string_view mask, MaskText maskText) {
-    // 1. An empty mask matches nothing.
+    // An empty mask matches nothing.
     if (mask.empty()) {
         return false;
     }
-    // 2. The first "*.*" stands for "*".
+    // The first "*.*" stands for "*".
     std::string pattern(mask);
     const std::size_t anyExt = mask.find("*.*");
     if (anyExt != std::string_view::npos) {
         pattern = std::string(mask.substr(0, anyExt)) + "*" + std::string(mask.substr(anyExt + 3));
     }
-    // 3. A mask ending in "." loses it.
+    // A mask ending in "." loses it.
     const bool noExtension = mask.back() == '.';
     if (noExtension) {
         pattern.pop_back();
     }
-    // 4. So does the name.
+    // So does the name.
     std::string_view text = name;
     if (!text.empty() && text.back() == '.') {
         text.remove_suffix(1);
     }
-    // 5. Match.
+    // Match.
     bool result = WildcardMatch(text, pattern, maskText);
-    // 6. A mask ending in "." wants a name without extension.
+    // A mask ending in "." wants a name without extension.
     if (result && noExtension) {
         const std::string ext = ExtractFileExt(name);
         result = ext.empty() || ext == ".";

@@ -275,7 +275,7 @@ bool MatchesMask(std::string_view name, std::string_view mask, MaskText maskText
     bool result = WildcardMatch(text, pattern, maskText);
     // A mask ending in "." wants a name without extension.
     if (result && noExtension) {
-        const std::string ext = ExtractFileExt(name);
+        const std::string ext = ExtensionOfBackslashPath(name);
         result = ext.empty() || ext == ".";
     }
     return result;

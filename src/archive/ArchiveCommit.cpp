@@ -42,7 +42,7 @@ bool Rewritten(const TDirItem& entry) {
 
 // Where the local record of a saved entry ends in the archive, as far as
 // can be told: by its local header, else by its directory record.
-std::uint64_t RecordEnd(TTailReader& archive, const TDirItem& entry) {
+std::uint64_t RecordEnd(TailReader& archive, const TDirItem& entry) {
     const std::uint64_t offset = entry.LocalHeaderOffset();
     try {
         return offset + static_cast<std::uint64_t>(
@@ -163,7 +163,7 @@ int ArchiveCommit::FirstChangedIndex() const {
 // or the cut would lose them.
 int ArchiveCommit::FirstRewrittenIndex(int first) const {
     const TZipDirArray& saved = manager_.SavedDirectory;
-    TTailReader archive(archive_);
+    TailReader archive(archive_);
     std::vector<std::uint64_t> ends(static_cast<std::size_t>(first));
     for (int i = 0; i < first; ++i) {
         ends[static_cast<std::size_t>(i)] = RecordEnd(archive, saved.ItemAt(i));
@@ -280,7 +280,7 @@ ArchiveCommit::Ending ArchiveCommit::WriteEntries() {
 int ArchiveCommit::CopyUnchangedRun(int i) {
     TZipDirArray& directory = manager_.Directory;
     const TZipDirArray& saved = manager_.SavedDirectory;
-    TTailReader reader(*tailCopy_);
+    TailReader reader(*tailCopy_);
     CutArchive(archive_, archive_.Position());
     std::int64_t writeAt = archive_.Position();
     TailRun run(*tailCopy_, archive_);

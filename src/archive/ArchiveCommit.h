@@ -18,7 +18,7 @@ class TFileStream;
 
 namespace archive {
 
-struct TZipCodecContext;
+struct EntryCodecContext;
 
 class ArchiveCommit {
   public:
@@ -63,7 +63,7 @@ class ArchiveCommit {
     int PassFailedEntry(int index, std::int64_t entryStart);
     bool CompressEntry(int index);
     void CopyEntryRaw(int index);
-    TZipCodecContext CodecContext(const TDirItem& entry);
+    EntryCodecContext CodecContext(const TDirItem& entry);
 
     // --- finish or roll back -------------------------------------------------------------
     void WriteNewDirectory();

@@ -59,11 +59,11 @@ bool ArchiveCommit::CompressEntry(int index) {
         static_cast<std::uint64_t>(offset) >= Zip64Marker32 || zip64Mode == zmAlways;
     entry.SetLocalHeaderOffset(static_cast<std::uint64_t>(offset));
     const bool zip64 = sourceSize >= Zip64Marker32 || zip64Offset;
-    TZipCentralHeader& h = entry.Header;
+    CentralFileHeader& h = entry.Header;
     h.VersionNeeded = zip64 ? VersionZip64 : options.OEMFileNames ? VersionOem : VersionAnsi;
     h.VersionMadeBy = h.VersionNeeded;
     const std::string storedName = manager_.StoredNameOf(entry);
-    TZipLocalHeader local;
+    LocalFileHeader local;
     local.VersionNeeded = h.VersionNeeded;
     local.Flags = h.Flags;
     local.Method = h.Method;
@@ -79,7 +79,7 @@ bool ArchiveCommit::CompressEntry(int index) {
         throw EZipException(native::Zip64DisabledHeader, &archiver_, {entry.SourceFileName});
     }
     std::vector<std::uint8_t> record;
-    TByteWriter out(record);
+    ByteWriter out(record);
     local.Encode(out);
     out.String(storedName);
     archive_.WriteBuffer(record.data(), record.size());
@@ -111,8 +111,8 @@ bool ArchiveCommit::CompressEntry(int index) {
 
 // The archiver's context, with a disk-full answer that gives up the commit
 // remembered.
-TZipCodecContext ArchiveCommit::CodecContext(const TDirItem& entry) {
-    TZipCodecContext context = archiver_.CodecContext(entry.Name, entry.Operation);
+EntryCodecContext ArchiveCommit::CodecContext(const TDirItem& entry) {
+    EntryCodecContext context = archiver_.CodecContext(entry.Name, entry.Operation);
     context.DiskFull = [this, ask = context.DiskFull](const std::string& archiveFileName) {
         const bool cancel = ask(archiveFileName);
         diskFull_ = diskFull_ || cancel;
@@ -139,7 +139,7 @@ void ArchiveCommit::CopyEntryRaw(int index) {
         throw EZipException(native::SavedEntryMissing, &archiver_);
     }
     platform::TFileStream& tail = *tailCopy_;
-    TTailReader reader(tail);
+    TailReader reader(tail);
     const std::int64_t length = LocalRecordLength(reader, from, old);
     tail.SetPosition(from);
     archive_.CopyFrom(tail, length);

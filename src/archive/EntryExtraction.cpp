@@ -15,7 +15,7 @@ namespace {
 
 // A file sink that takes no more than what is left of the call's budget: a
 // write past it comes back short, so decoding fails there.
-class BudgetSink : public TZipDataSink {
+class BudgetSink : public EntrySink {
   public:
     BudgetSink(platform::TFileStream& file, std::uint64_t budget) : file_(file), budget_(budget) {}
 
@@ -168,7 +168,7 @@ void EntryExtraction::CloseTarget(const TDirItem& entry, const std::string& targ
     }
 }
 
-void EntryExtraction::ToSink(int index, TZipDataSink& target) {
+void EntryExtraction::ToSink(int index, EntrySink& target) {
     const TZipDirArray& directory = archiver_.dirManager_->Directory;
     if (index < 0 || index >= directory.Count()) {
         throw EZipException(native::ExtractIndex, &archiver_);
@@ -180,7 +180,7 @@ void EntryExtraction::ToSink(int index, TZipDataSink& target) {
     if (method == MethodDeflate64) {
         throw EZipException(native::Deflate64, nullptr);
     }
-    TZipDecodeResult decoded;
+    DecodeResult decoded;
     if (dataStart >= 0 && (method == MethodStored || method == MethodDeflate)) {
         archive.SetPosition(dataStart);
         decoded = DecompressEntryData(
@@ -203,8 +203,8 @@ std::int64_t EntryExtraction::DataStart(const TDirItem& entry) {
     if (archive.Read(raw, sizeof raw) != sizeof raw) {
         return -1;
     }
-    TByteCursor in(raw);
-    const TZipLocalHeader local = TZipLocalHeader::Decode(in);
+    ByteCursor in(raw);
+    const LocalFileHeader local = LocalFileHeader::Decode(in);
     return headerAt + LocalHeaderSize + local.NameLength + local.ExtraLength;
 }
 

@@ -15,7 +15,7 @@ class TFileStream;
 namespace archive {
 
 class TZipBaseArchiver;
-class TZipDataSink;
+class EntrySink;
 struct TDirItem;
 
 class EntryExtraction {
@@ -34,7 +34,7 @@ class EntryExtraction {
     // `name` uses "\" separators; `destinationFolder` ends with a delimiter.
     void ToFile(int index, const std::string& name, const std::string& destinationFolder);
     // Decodes the entry into `target` and checks its size and CRC-32.
-    void ToSink(int index, TZipDataSink& target);
+    void ToSink(int index, EntrySink& target);
 
   private:
     // The name below the folder that the entry is written to, its folders

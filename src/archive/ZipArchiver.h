@@ -23,8 +23,8 @@ class TFileStream;
 
 namespace archive {
 
-class TZipDataSink;
-struct TZipCodecContext;
+class EntrySink;
+struct EntryCodecContext;
 
 struct TZipOptions {
     bool Recurse = true;
@@ -45,7 +45,7 @@ std::uint32_t ShareModeFlags(TZipFileShareMode mode);
 struct TZipSpanningOptions {
     bool AdvancedNaming = true;
     std::int64_t FirstVolumeSize = 0;
-    TZipVolumeSize VolumeSize = vsAutoDetect;
+    VolumeSizeKind VolumeSize = vsAutoDetect;
     // Values below 65,536 are raised to 65,536 when set.
     void SetCustomVolumeSize(std::int64_t size);
     std::int64_t CustomVolumeSize() const { return customVolumeSize_; }
@@ -175,7 +175,7 @@ class TZipBaseArchiver : public TComponent {
     // `name` uses "\" separators; `destinationFolder` ends with a delimiter.
     void ExtractEntry(int index, const std::string& name, const std::string& destinationFolder);
     // Decodes the entry into `target` and checks its size and CRC-32.
-    void ExtractToStream(int index, TZipDataSink& target);
+    void ExtractToStream(int index, EntrySink& target);
     void RefreshEntry(int index, const std::string& name, const std::string& destinationFolder);
     // `keepName`: the entry's own name led to `path`, so the name is kept as
     // stored rather than made anew from the path.
@@ -234,7 +234,7 @@ class TZipBaseArchiver : public TComponent {
     // Releases the stream and the directory manager without writing.
     void ReleaseArchive();
     // What the codec asks of the component while one entry streams.
-    TZipCodecContext CodecContext(const std::string& fileName, TZipProcessOperation operation);
+    EntryCodecContext CodecContext(const std::string& fileName, TZipProcessOperation operation);
 
     // Base of stored names while an entry is refreshed.
     std::string storedNameBase_;

@@ -48,7 +48,7 @@ std::string TZipDirArray::KeyOf(const std::string& name) {
     return platform::AnsiLowerCase(platform::Utf8ToAnsi(name));
 }
 
-std::string TZipDirArray::KeyOf(const std::string& name, const TNameCodec& codec) {
+std::string TZipDirArray::KeyOf(const std::string& name, const EntryNameCodec& codec) {
     return codec.AnsiLower(codec.Utf8ToAnsi(name));
 }
 
@@ -101,7 +101,7 @@ void TZipDirArray::PutItem(int index, const TDirItem& item) {
     PutItemKeyed(index, item, keepNameIndex_ ? KeyOf(item.Name) : std::string());
 }
 
-void TZipDirArray::PutItem(int index, const TDirItem& item, const TNameCodec& codec) {
+void TZipDirArray::PutItem(int index, const TDirItem& item, const EntryNameCodec& codec) {
     if (index < 0 || index >= count_) {
         throw EZipException(native::PutItemIndex, nullptr);
     }
@@ -135,12 +135,14 @@ void TZipDirArray::SetItemName(int index, const std::string& ansiName) {
     SetItemNameKeyed(index, platform::AnsiLowerCase(ansiName), platform::AnsiToUtf8(ansiName));
 }
 
-void TZipDirArray::SetItemName(int index, const std::string& ansiName, const TNameCodec& codec) {
+void TZipDirArray::SetItemName(int index, const std::string& ansiName,
+                               const EntryNameCodec& codec) {
     ItemAt(index);
     SetItemNameKeyed(index, codec.AnsiLower(ansiName), codec.AnsiToUtf8(ansiName));
 }
 
-void TZipDirArray::SetItemUtf8Name(int index, const std::string& name, const TNameCodec& codec) {
+void TZipDirArray::SetItemUtf8Name(int index, const std::string& name,
+                                   const EntryNameCodec& codec) {
     ItemAt(index);
     SetItemNameKeyed(index, KeyOf(name, codec), name);
 }
@@ -178,7 +180,7 @@ void TZipDirArray::Assign(const TZipDirArray& other) {
     }
     Clear();
     SetCount(other.Count());
-    const TNameCodec codec(false);
+    const EntryNameCodec codec(false);
     for (int i = 0; i < other.Count(); ++i) {
         PutItem(i, other.items_[static_cast<std::size_t>(i)], codec);
     }

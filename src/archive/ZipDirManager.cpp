@@ -70,7 +70,7 @@ std::string TZipDirManager::StoredNameOf(const TDirItem& item) const {
     return utf8 ? item.Name : NameToStored(item.Name);
 }
 
-std::string TZipDirManager::StoredNameOf(const TDirItem& item, const TNameCodec& codec) const {
+std::string TZipDirManager::StoredNameOf(const TDirItem& item, const EntryNameCodec& codec) const {
     const std::uint16_t flags = item.Header.Flags;
     if (item.StoredName.empty() || codec.StoredToUtf8(item.StoredName, flags) != item.Name) {
         return codec.Utf8ToStored(item.Name, flags);
@@ -79,7 +79,7 @@ std::string TZipDirManager::StoredNameOf(const TDirItem& item, const TNameCodec&
 }
 
 void TZipDirManager::NameItem(int index, const std::string& stored, std::uint16_t flags,
-                              const TNameCodec& codec) {
+                              const EntryNameCodec& codec) {
     if ((flags & FlagUtf8Name) != 0 && IsUtf8(stored)) {
         Directory.SetItemUtf8Name(index, stored, codec);
     } else {
@@ -89,12 +89,12 @@ void TZipDirManager::NameItem(int index, const std::string& stored, std::uint16_
 
 void TZipDirManager::ResetDirectory() {
     Directory.SetCount(0);
-    End.EndRecord = TZipEndRecord{};
+    End.EndRecord = EndOfCentralDirectory{};
 }
 
 // --- the end record -----------------------------------------------------------
 
-bool TZipDirManager::FindEndRecord(TZipEndRecord& record, std::int64_t& position) {
+bool TZipDirManager::FindEndRecord(EndOfCentralDirectory& record, std::int64_t& position) {
     End.ArchiveComment.clear();
     position = -1;
     // The last bytes of the file, read whole.
@@ -113,8 +113,8 @@ bool TZipDirManager::FindEndRecord(TZipEndRecord& record, std::int64_t& position
         if (tail < EndRecordSize) {
             continue;
         }
-        TByteCursor in(std::span<const std::uint8_t>(window).subspan(candidate, EndRecordSize));
-        const TZipEndRecord found = TZipEndRecord::Decode(in);
+        ByteCursor in(std::span<const std::uint8_t>(window).subspan(candidate, EndRecordSize));
+        const EndOfCentralDirectory found = EndOfCentralDirectory::Decode(in);
         if (found.CommentLength != tail - EndRecordSize) {
             continue;
         }
@@ -140,7 +140,7 @@ void TZipDirManager::ReadDirectory() {
     PrefixSize = 0;
     End.IsZip64 = false;
     End.DirectoryOffset = 0;
-    TZipEndRecord found;
+    EndOfCentralDirectory found;
     std::int64_t endPosition = -1;
     if (!FindEndRecord(found, endPosition)) {
         RebuildFromLocalHeaders();
@@ -151,8 +151,8 @@ void TZipDirManager::ReadDirectory() {
     std::int64_t position = endPosition;
     if (position > Zip64LocatorSize) {
         const Bytes bytes = ReadAt(*ArchiveStream, position - Zip64LocatorSize, Zip64LocatorSize);
-        TByteCursor in(bytes);
-        const TZip64Locator locator = TZip64Locator::Decode(in);
+        ByteCursor in(bytes);
+        const Zip64EndLocator locator = Zip64EndLocator::Decode(in);
         if (in.Ok() && locator.Signature == Zip64LocatorSignature) {
             End.Zip64Locator = locator;
             End.IsZip64 = true;
@@ -171,8 +171,8 @@ void TZipDirManager::ReadDirectory() {
                 }
                 const Bytes bytes =
                     ReadAt(*ArchiveStream, static_cast<std::int64_t>(at), Zip64EndRecordSize);
-                TByteCursor in(bytes);
-                const TZip64EndRecord record = TZip64EndRecord::Decode(in);
+                ByteCursor in(bytes);
+                const Zip64EndOfCentralDirectory record = Zip64EndOfCentralDirectory::Decode(in);
                 if (in.Ok() && record.Signature == Zip64EndRecordSignature) {
                     End.Zip64EndRecord = record;
                     ok = true;
@@ -231,13 +231,13 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
     }
     End.DirectoryOffset = start;
     Directory.SetCount(static_cast<int>(count));
-    const TNameCodec codec(OemFileNames());
-    TByteCursor in(bytes);
+    const EntryNameCodec codec(OemFileNames());
+    ByteCursor in(bytes);
     try {
         for (int i = 0; i < static_cast<int>(count); ++i) {
             // The header as stored; its signature is not compared.
             TDirItem& item = Directory.ItemAt(i);
-            item.Header = TZipCentralHeader::Decode(in);
+            item.Header = CentralFileHeader::Decode(in);
             // The name.
             item.StoredName = in.String(item.Header.NameLength);
             if (!in.Ok()) {
@@ -248,16 +248,16 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
                 item.StoredName.clear();  // written back from Name alike
             }
             // The extra blocks, cut to what the extra field holds.
-            TByteCursor extra(in.Bytes(item.Header.ExtraLength));
+            ByteCursor extra(in.Bytes(item.Header.ExtraLength));
             while (extra.Ok() && extra.Remaining() >= 4) {
-                TExtraField field;
+                ExtraField field;
                 field.Id = extra.U16();
                 const std::uint16_t declared = extra.U16();
                 const auto data = extra.Bytes(std::min<std::size_t>(declared, extra.Remaining()));
                 field.Data.assign(data.begin(), data.end());
                 if (field.Id == Zip64ExtraId) {
-                    TByteCursor z(field.Data);
-                    const TZipCentralHeader& h = item.Header;
+                    ByteCursor z(field.Data);
+                    const CentralFileHeader& h = item.Header;
                     if (h.UncompressedSize == Zip64Marker32 && z.Remaining() >= 8) {
                         item.Zip64Size = z.U64();
                     }
@@ -315,7 +315,7 @@ void TZipDirManager::DetectPrefix(std::int64_t endRecordPosition) {
         return;
     }
     // The first local header from there on that matches entry 0.
-    TZipSignatureScanner localHeaders(*ArchiveStream, LocalHeaderSignature, PrefixChunk);
+    SignatureScanner localHeaders(*ArchiveStream, LocalHeaderSignature, PrefixChunk);
     std::int64_t from = static_cast<std::int64_t>(start);
     for (;;) {
         const std::int64_t p = localHeaders.Find(from, LocalHeaderSize);
@@ -323,9 +323,9 @@ void TZipDirManager::DetectPrefix(std::int64_t endRecordPosition) {
             return;
         }
         const Bytes bytes = ReadAt(*ArchiveStream, p, LocalHeaderSize);
-        TByteCursor in(bytes);
-        const TZipLocalHeader local = TZipLocalHeader::Decode(in);
-        const TZipCentralHeader& h = first.Header;
+        ByteCursor in(bytes);
+        const LocalFileHeader local = LocalFileHeader::Decode(in);
+        const CentralFileHeader& h = first.Header;
         if (p == 0 ||
             (in.Ok() && local.VersionNeeded == h.VersionNeeded && local.Method == h.Method &&
              local.ModTime == h.ModTime && local.ModDate == h.ModDate && local.Crc32 == h.Crc32 &&
@@ -346,8 +346,8 @@ bool TZipDirManager::LocalHeaderOf(const TDirItem& item, std::uint64_t position)
     }
     const Bytes bytes = ReadAt(*ArchiveStream, static_cast<std::int64_t>(position),
                                LocalHeaderSize + static_cast<std::int64_t>(stored.size()));
-    TByteCursor in(bytes);
-    const TZipLocalHeader local = TZipLocalHeader::Decode(in);
+    ByteCursor in(bytes);
+    const LocalFileHeader local = LocalFileHeader::Decode(in);
     return in.Ok() && local.Signature == LocalHeaderSignature &&
            local.NameLength == stored.size() && in.String(local.NameLength) == stored && in.Ok();
 }
@@ -385,8 +385,8 @@ void TZipDirManager::CorrectOffsets() {
 void TZipDirManager::RebuildFromLocalHeaders() {
     Directory.Clear();
     const std::int64_t fileSize = ArchiveStream->Size();
-    TZipSignatureScanner localHeaders(*ArchiveStream, LocalHeaderSignature, RebuildChunk);
-    TZipSignatureScanner descriptors(*ArchiveStream, DataDescriptorSignature, RebuildChunk);
+    SignatureScanner localHeaders(*ArchiveStream, LocalHeaderSignature, RebuildChunk);
+    SignatureScanner descriptors(*ArchiveStream, DataDescriptorSignature, RebuildChunk);
     std::int64_t p = localHeaders.Find(0, LocalHeaderSize);
     if (p < 0) {
         throw EZipException(native::InvalidArchive, nullptr);
@@ -395,11 +395,11 @@ void TZipDirManager::RebuildFromLocalHeaders() {
     // searched once however many entries have flag bit 3.
     std::int64_t descriptorFrom = -1;
     std::int64_t descriptorAt = -1;
-    const TNameCodec codec(OemFileNames());
+    const EntryNameCodec codec(OemFileNames());
     while (p >= 0) {
         const Bytes bytes = ReadAt(*ArchiveStream, p, LocalHeaderSize);
-        TByteCursor in(bytes);
-        TZipLocalHeader local = TZipLocalHeader::Decode(in);
+        ByteCursor in(bytes);
+        LocalFileHeader local = LocalFileHeader::Decode(in);
         std::int64_t next = p + 4;
         if (in.Ok()) {
             TakeZip64Sizes(local, p);
@@ -409,7 +409,7 @@ void TZipDirManager::RebuildFromLocalHeaders() {
             const int index = Directory.Count();
             Directory.SetCount(index + 1);
             TDirItem& item = Directory.ItemAt(index);
-            TZipCentralHeader& h = item.Header;
+            CentralFileHeader& h = item.Header;
             h.Signature = CentralHeaderSignature;
             h.VersionMadeBy = local.VersionNeeded;
             h.VersionNeeded = local.VersionNeeded;
@@ -462,8 +462,8 @@ void TZipDirManager::RebuildFromLocalHeaders() {
                 }
                 if (descriptorAt >= 0) {
                     const Bytes d = ReadAt(*ArchiveStream, descriptorAt, DataDescriptorSize);
-                    TByteCursor din(d);
-                    const TZipDataDescriptor dd = TZipDataDescriptor::Decode(din);
+                    ByteCursor din(d);
+                    const DataDescriptor dd = DataDescriptor::Decode(din);
                     if (din.Ok()) {
                         h.Crc32 = dd.Crc32;
                         h.CompressedSize = dd.CompressedSize;
@@ -484,13 +484,13 @@ void TZipDirManager::RebuildFromLocalHeaders() {
 // Sizes that a local header keeps in its Zip64 block are taken from there
 // when they fit the 32-bit fields, so the rebuilt entry needs no Zip64
 // values of its own.
-void TZipDirManager::TakeZip64Sizes(TZipLocalHeader& local, std::int64_t position) {
+void TZipDirManager::TakeZip64Sizes(LocalFileHeader& local, std::int64_t position) {
     if (local.UncompressedSize != Zip64Marker32 && local.CompressedSize != Zip64Marker32) {
         return;
     }
     const Bytes extra =
         ReadAt(*ArchiveStream, position + LocalHeaderSize + local.NameLength, local.ExtraLength);
-    TByteCursor in(extra);
+    ByteCursor in(extra);
     while (in.Remaining() >= 4) {
         const std::uint16_t id = in.U16();
         const std::uint16_t size = in.U16();
@@ -498,7 +498,7 @@ void TZipDirManager::TakeZip64Sizes(TZipLocalHeader& local, std::int64_t positio
             in.Skip(std::min<std::size_t>(size, in.Remaining()));
             continue;
         }
-        TByteCursor block(in.Bytes(std::min<std::size_t>(size, in.Remaining())));
+        ByteCursor block(in.Bytes(std::min<std::size_t>(size, in.Remaining())));
         for (std::uint32_t* field : {&local.UncompressedSize, &local.CompressedSize}) {
             if (*field == Zip64Marker32 && block.Remaining() >= 8) {
                 const std::uint64_t value = block.U64();
@@ -521,7 +521,7 @@ std::int64_t TZipDirManager::DeflatedEnd(TDirItem& item, std::int64_t dataAt) {
         return -1;
     }
     ArchiveStream->Seek(dataAt, platform::SeekOrigin::soBeginning);
-    TZipExtent extent;
+    DeflateExtent extent;
     if (!InflateExtent(*ArchiveStream, static_cast<std::uint64_t>(fileSize - dataAt), extent) ||
         extent.CompressedSize >= Zip64Marker32 || extent.UncompressedSize >= Zip64Marker32) {
         return -1;
@@ -531,7 +531,7 @@ std::int64_t TZipDirManager::DeflatedEnd(TDirItem& item, std::int64_t dataAt) {
     item.Header.UncompressedSize = static_cast<std::uint32_t>(extent.UncompressedSize);
     const std::int64_t dataEnd = dataAt + static_cast<std::int64_t>(extent.CompressedSize);
     const Bytes word = ReadAt(*ArchiveStream, dataEnd, 4);
-    TByteCursor in(word);
+    ByteCursor in(word);
     const bool signature = in.U32() == DataDescriptorSignature && in.Ok();
     return std::min(fileSize, dataEnd + (signature ? 16 : 12));
 }

@@ -20,7 +20,7 @@ using Bytes = std::vector<std::uint8_t>;
 // The length of the Zip64 extra block a central header needs: one value for
 // each field that holds its marker, with the block's own header; 0 when none
 // does.
-std::uint32_t Zip64ExtraLength(const TZipCentralHeader& h) {
+std::uint32_t Zip64ExtraLength(const CentralFileHeader& h) {
     std::uint32_t length = 0;
     if (h.UncompressedSize == Zip64Marker32) {
         length += 8;
@@ -40,7 +40,7 @@ std::uint32_t Zip64ExtraLength(const TZipCentralHeader& h) {
 // Only kept blocks and a Zip64 block that is needed count.
 std::uint32_t ExtraLength(const TDirItem& item, std::uint32_t zip64Length) {
     std::uint32_t length = zip64Length;
-    for (const TExtraField& field : item.ExtraFields) {
+    for (const ExtraField& field : item.ExtraFields) {
         if (field.Id != Zip64ExtraId) {
             length += 4 + static_cast<std::uint32_t>(field.Data.size());
         }
@@ -48,8 +48,8 @@ std::uint32_t ExtraLength(const TDirItem& item, std::uint32_t zip64Length) {
     return length;
 }
 
-void EncodeZip64Extra(const TDirItem& item, std::uint32_t zip64Length, TByteWriter& out) {
-    const TZipCentralHeader& h = item.Header;
+void EncodeZip64Extra(const TDirItem& item, std::uint32_t zip64Length, ByteWriter& out) {
+    const CentralFileHeader& h = item.Header;
     out.U16(Zip64ExtraId);
     out.U16(static_cast<std::uint16_t>(zip64Length - 4));
     if (h.UncompressedSize == Zip64Marker32) {
@@ -66,8 +66,8 @@ void EncodeZip64Extra(const TDirItem& item, std::uint32_t zip64Length, TByteWrit
     }
 }
 
-void EncodeKeptExtraFields(const TDirItem& item, TByteWriter& out) {
-    for (const TExtraField& field : item.ExtraFields) {
+void EncodeKeptExtraFields(const TDirItem& item, ByteWriter& out) {
+    for (const ExtraField& field : item.ExtraFields) {
         if (field.Id != Zip64ExtraId) {
             out.U16(field.Id);
             out.U16(static_cast<std::uint16_t>(field.Data.size()));
@@ -82,15 +82,15 @@ void EncodeKeptExtraFields(const TDirItem& item, TByteWriter& out) {
 std::size_t ExpectedDirectorySize(const TZipDirArray& directory) {
     std::size_t expected = 0;
     for (int i = 0; i < directory.Count(); ++i) {
-        const TZipCentralHeader& h = directory.ItemAt(i).Header;
+        const CentralFileHeader& h = directory.ItemAt(i).Header;
         expected += CentralHeaderSize + h.NameLength + h.ExtraLength + h.CommentLength;
     }
     return expected;
 }
 
-TZipEndRecord MakeEndRecord(std::uint64_t count, std::uint64_t directorySize, std::int64_t start,
-                            const std::string& comment) {
-    TZipEndRecord record;
+EndOfCentralDirectory MakeEndRecord(std::uint64_t count, std::uint64_t directorySize,
+                                    std::int64_t start, const std::string& comment) {
+    EndOfCentralDirectory record;
     record.EntriesOnDisk = count > 0xFFFE ? Zip64Marker16 : static_cast<std::uint16_t>(count);
     record.TotalEntries = record.EntriesOnDisk;
     record.DirectorySize =
@@ -124,7 +124,7 @@ std::int64_t TZipDirManager::DirectoryWritePosition(bool append) {
     const std::string comment = End.ArchiveComment;
     std::int64_t writePosition = ArchiveStream->Size();
     if (!append) {
-        TZipEndRecord found;
+        EndOfCentralDirectory found;
         std::int64_t endPosition = -1;
         if (FindEndRecord(found, endPosition)) {
             std::int64_t before = End.EndRecord.DirectorySize;
@@ -143,8 +143,8 @@ std::int64_t TZipDirManager::DirectoryWritePosition(bool append) {
 void TZipDirManager::WriteCentralHeaders() {
     Bytes buffer;
     buffer.reserve(ExpectedDirectorySize(Directory));
-    TByteWriter out(buffer);
-    const TNameCodec codec(OemFileNames());
+    ByteWriter out(buffer);
+    const EntryNameCodec codec(OemFileNames());
     for (int i = 0; i < Directory.Count(); ++i) {
         EncodeCentralHeader(Directory.ItemAt(i), codec, out);
     }
@@ -155,9 +155,9 @@ void TZipDirManager::WriteCentralHeaders() {
 
 // The name as it was read while it is unchanged, else converted anew; the
 // length fields always tell what follows.
-void TZipDirManager::EncodeCentralHeader(TDirItem& item, const TNameCodec& codec,
-                                         TByteWriter& out) const {
-    TZipCentralHeader& h = item.Header;
+void TZipDirManager::EncodeCentralHeader(TDirItem& item, const EntryNameCodec& codec,
+                                         ByteWriter& out) const {
+    CentralFileHeader& h = item.Header;
     const std::uint32_t zip64Length = Zip64ExtraLength(h);
     const std::uint32_t extraLength = ExtraLength(item, zip64Length);
     const std::string name = StoredNameOf(item, codec);
@@ -186,7 +186,7 @@ void TZipDirManager::WriteEndRecords(std::int64_t start, std::int64_t position) 
     End.ArchiveComment.resize(std::min<std::size_t>(End.ArchiveComment.size(), 0xFFFF));
     End.EndRecord = MakeEndRecord(count, directorySize, start, End.ArchiveComment);
     Bytes tail;
-    TByteWriter out(tail);
+    ByteWriter out(tail);
     End.IsZip64 = static_cast<std::uint64_t>(position) >= Zip64Marker32 || count >= 0xFFFF;
     if (End.IsZip64) {
         EncodeZip64EndRecords(start, position, directorySize, out);
@@ -197,16 +197,16 @@ void TZipDirManager::WriteEndRecords(std::int64_t start, std::int64_t position) 
 }
 
 void TZipDirManager::EncodeZip64EndRecords(std::int64_t start, std::int64_t position,
-                                           std::uint64_t directorySize, TByteWriter& out) {
+                                           std::uint64_t directorySize, ByteWriter& out) {
     const std::uint64_t count = static_cast<std::uint64_t>(Directory.Count());
-    End.Zip64EndRecord = TZip64EndRecord{};
+    End.Zip64EndRecord = Zip64EndOfCentralDirectory{};
     End.Zip64EndRecord.EntriesOnDisk = count;
     End.Zip64EndRecord.TotalEntries = count;
     End.Zip64EndRecord.DirectorySize = directorySize;
     End.Zip64EndRecord.DirectoryOffset = static_cast<std::uint64_t>(start);
     End.Zip64EndRecord.Encode(out);
     End.Zip64Locator =
-        TZip64Locator{Zip64LocatorSignature, 0, static_cast<std::uint64_t>(position), 1};
+        Zip64EndLocator{Zip64LocatorSignature, 0, static_cast<std::uint64_t>(position), 1};
     End.Zip64Locator.Encode(out);
 }
 

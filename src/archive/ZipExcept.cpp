@@ -9,7 +9,7 @@ namespace archive {
 
 namespace {
 
-std::string ArgText(const TZipFormatArg& arg) {
+std::string ArgText(const FormatArg& arg) {
     if (const auto* text = std::get_if<std::string>(&arg)) {
         return *text;
     }
@@ -31,7 +31,7 @@ std::string PaddedCode(int code) {
 
 }  // namespace
 
-std::string FormatZipMessage(const std::string& text, const std::vector<TZipFormatArg>& args) {
+std::string FormatZipMessage(const std::string& text, const std::vector<FormatArg>& args) {
     std::string out;
     std::size_t next = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -55,7 +55,7 @@ std::string FormatZipMessage(const std::string& text, const std::vector<TZipForm
 }
 
 std::string ComposeZipMessage(int nativeError, const TComponent* archiver,
-                              const std::vector<TZipFormatArg>& args) {
+                              const std::vector<FormatArg>& args) {
     // The text of the paired index, formatted when arguments are given.
     std::string text = ZipMessageText(ZipErrorCodeOf(nativeError));
     if (!args.empty()) {
@@ -75,7 +75,7 @@ EZipException::EZipException(int nativeError, const TComponent* archiver)
       NativeError(nativeError) {}
 
 EZipException::EZipException(int nativeError, const TComponent* archiver,
-                             std::initializer_list<TZipFormatArg> args)
+                             std::initializer_list<FormatArg> args)
     : platform::Exception(ComposeZipMessage(nativeError, archiver, args)),
       ErrorCode(ZipErrorCodeOf(nativeError)),
       NativeError(nativeError) {}

@@ -22,9 +22,9 @@ bool ReportsProgress(TZipProcessOperation operation) {
 
 }  // namespace
 
-TZipCodecContext TZipBaseArchiver::CodecContext(const std::string& fileName,
-                                                TZipProcessOperation operation) {
-    TZipCodecContext context;
+EntryCodecContext TZipBaseArchiver::CodecContext(const std::string& fileName,
+                                                 TZipProcessOperation operation) {
+    EntryCodecContext context;
     context.Archiver = this;
     context.Zip64Mode = CurrentZip64Mode();
     context.Progress = [this, fileName, operation](std::uint64_t done, std::uint64_t total) {
@@ -64,7 +64,7 @@ void TZipBaseArchiver::ExtractEntry(int index, const std::string& name,
     extraction_.ToFile(index, name, destinationFolder);
 }
 
-void TZipBaseArchiver::ExtractToStream(int index, TZipDataSink& target) {
+void TZipBaseArchiver::ExtractToStream(int index, EntrySink& target) {
     extraction_.ToSink(index, target);
 }
 

@@ -44,7 +44,7 @@ std::string PrepareMask(const std::string& mask, TZipStorePathMode storePath) {
     return ReplaceChar(prepared, '\\', '/');
 }
 
-int FindMatchingEntry(const TZipDirArray& directory, TZipSearchRec& search, bool recurse) {
+int FindMatchingEntry(const TZipDirArray& directory, SearchRec& search, bool recurse) {
     const std::string maskFolder = recurse ? std::string() : FolderKey(search.Mask, search.Text);
     for (int i = search.NextIndex; i < directory.Count(); ++i) {
         const TDirItem& entry = directory.ItemAt(i);
@@ -69,7 +69,7 @@ void SelectEntries(TZipDirArray& directory, const std::string& mask, std::uint32
     // Nothing is selected to begin with.
     directory.ClearSelected();
     // The search record with the prepared mask.
-    TZipSearchRec search;
+    SearchRec search;
     search.Mask = PrepareMask(mask, options.StorePath);
     search.SearchAttr = searchAttr;
     search.ExclusionMask = exclusionMask;

@@ -147,7 +147,7 @@ TEST_F(RealArchivesTest, ArchiveCommentIsLoadedAndKept) {
     EXPECT_EQ(open.manager.End.ArchiveComment, "built for the tests \x01\x02");
     open.manager.WriteDirectory(true);  // appended after the old end record
     EXPECT_EQ(PythonListing(path).status, 0);
-    TZipEndRecord record;
+    EndOfCentralDirectory record;
     std::int64_t position = -1;
     ASSERT_TRUE(open.manager.FindEndRecord(record, position));
     EXPECT_EQ(open.manager.End.ArchiveComment, "built for the tests \x01\x02");

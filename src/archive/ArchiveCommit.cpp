@@ -1,6 +1,7 @@
 #include "archive/ArchiveCommit.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "archive/FailureDecision.h"
 #include "archive/ZipConst.h"

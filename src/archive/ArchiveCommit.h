@@ -62,6 +62,11 @@ class ArchiveCommit {
     // dropped, any other keeps its old record.
     int PassFailedEntry(int index, std::int64_t entryStart);
     bool CompressEntry(int index);
+    bool ReportEntryProgress(const TDirItem& entry, double progress, TZipProgressPhase phase);
+    std::unique_ptr<platform::TFileStream> OpenSource(const TDirItem& entry);
+    LocalFileHeader WriteLocalHeader(TDirItem& entry, std::int64_t offset,
+                                     std::uint64_t sourceSize);
+    void RewriteLocalHeader(const TDirItem& entry, LocalFileHeader& local, std::int64_t offset);
     void CopyEntryRaw(int index);
     EntryCodecContext CodecContext(const TDirItem& entry);
 

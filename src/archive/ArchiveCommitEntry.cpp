@@ -31,36 +31,69 @@ std::size_t CharacterCount(const std::string& text) {
 bool ArchiveCommit::CompressEntry(int index) {
     TDirItem& entry = manager_.Directory.ItemAt(index);
     archiver_.UpdateCompressionMethod();
-    bool cancel = false;
-    archiver_.DoFileProgress(entry.Name, 0, entry.Operation, ppStart, cancel);
-    archiver_.cancelled_ = archiver_.cancelled_ || cancel;
+    if (!ReportEntryProgress(entry, 0, ppStart)) {
+        return false;
+    }
+    entry.HasZip64 = false;
+    std::unique_ptr<platform::TFileStream> source = OpenSource(entry);
+    const std::uint64_t sourceSize = source ? static_cast<std::uint64_t>(source->Size()) : 0;
+    const std::int64_t offset = archive_.Position();
+    LocalFileHeader local = WriteLocalHeader(entry, offset, sourceSize);
+    if (source) {
+        if (!CompressEntryData(*source, archive_, entry, CodecContext(entry))) {
+            return false;
+        }
+        RewriteLocalHeader(entry, local, offset);
+    }
     if (archiver_.cancelled_) {
         return false;
     }
-    const TZipOptions& options = archiver_.Options;
-    const TZip64Mode zip64Mode = archiver_.CurrentZip64Mode();
-    std::unique_ptr<platform::TFileStream> source;
-    entry.HasZip64 = false;
+    archive_.Seek(0, platform::SeekOrigin::soEnd);
+    source.reset();
+    ReportEntryProgress(entry, 100, ppEnd);
+    return true;
+}
+
+// False when the event cancels the commit.
+bool ArchiveCommit::ReportEntryProgress(const TDirItem& entry, double progress,
+                                        TZipProgressPhase phase) {
+    bool cancel = false;
+    archiver_.DoFileProgress(entry.Name, progress, entry.Operation, phase, cancel);
+    archiver_.cancelled_ = archiver_.cancelled_ || cancel;
+    return !archiver_.cancelled_;
+}
+
+// The entry's source file; none for a folder.
+std::unique_ptr<platform::TFileStream> ArchiveCommit::OpenSource(const TDirItem& entry) {
     const bool isFolder = entry.IsFolder() || (!entry.Name.empty() && entry.Name.back() == '/');
-    if (!isFolder) {
-        if (CharacterCount(entry.SourceFileName) > MaxSourcePath) {
-            throw EZipException(native::NameTooLong, &archiver_, {entry.SourceFileName});
-        }
-        try {
-            source = std::make_unique<platform::TFileStream>(
-                entry.SourceFileName, platform::fmOpenRead | ShareModeFlags(options.ShareMode));
-        } catch (const platform::EStreamError&) {
-            throw EZipException(native::CannotOpenSource, &archiver_, {entry.SourceFileName});
-        }
+    if (isFolder) {
+        return nullptr;
     }
-    const std::uint64_t sourceSize = source ? static_cast<std::uint64_t>(source->Size()) : 0;
-    const std::int64_t offset = archive_.Position();
+    if (CharacterCount(entry.SourceFileName) > MaxSourcePath) {
+        throw EZipException(native::NameTooLong, &archiver_, {entry.SourceFileName});
+    }
+    try {
+        return std::make_unique<platform::TFileStream>(
+            entry.SourceFileName,
+            platform::fmOpenRead | ShareModeFlags(archiver_.Options.ShareMode));
+    } catch (const platform::EStreamError&) {
+        throw EZipException(native::CannotOpenSource, &archiver_, {entry.SourceFileName});
+    }
+}
+
+// Places the entry at `offset` and writes its local header and name there,
+// with the sizes still unknown.
+LocalFileHeader ArchiveCommit::WriteLocalHeader(TDirItem& entry, std::int64_t offset,
+                                                std::uint64_t sourceSize) {
+    const TZip64Mode zip64Mode = archiver_.CurrentZip64Mode();
     const bool zip64Offset =
         static_cast<std::uint64_t>(offset) >= Zip64Marker32 || zip64Mode == zmAlways;
     entry.SetLocalHeaderOffset(static_cast<std::uint64_t>(offset));
     const bool zip64 = sourceSize >= Zip64Marker32 || zip64Offset;
     CentralFileHeader& h = entry.Header;
-    h.VersionNeeded = zip64 ? VersionZip64 : options.OEMFileNames ? VersionOem : VersionAnsi;
+    h.VersionNeeded = zip64                            ? VersionZip64
+                      : archiver_.Options.OEMFileNames ? VersionOem
+                                                       : VersionAnsi;
     h.VersionMadeBy = h.VersionNeeded;
     const std::string storedName = manager_.StoredNameOf(entry);
     LocalFileHeader local;
@@ -83,30 +116,23 @@ bool ArchiveCommit::CompressEntry(int index) {
     local.Encode(out);
     out.String(storedName);
     archive_.WriteBuffer(record.data(), record.size());
-    // The data, then the header again with the final CRC-32 and sizes.
-    if (source) {
-        if (!CompressEntryData(*source, archive_, entry, CodecContext(entry))) {
-            return false;
-        }
-        local.Method = h.Method;
-        local.Crc32 = h.Crc32;
-        local.CompressedSize = h.CompressedSize;
-        local.UncompressedSize = h.UncompressedSize;
-        record.clear();
-        local.Encode(out);
-        archive_.SetPosition(offset);
-        archive_.WriteBuffer(record.data(), record.size());
-        archive_.Seek(local.NameLength, platform::SeekOrigin::soCurrent);
-    }
-    if (archiver_.cancelled_) {
-        return false;
-    }
-    archive_.Seek(0, platform::SeekOrigin::soEnd);
-    source.reset();
-    cancel = false;
-    archiver_.DoFileProgress(entry.Name, 100, entry.Operation, ppEnd, cancel);
-    archiver_.cancelled_ = archiver_.cancelled_ || cancel;
-    return true;
+    return local;
+}
+
+// The header again, over the first one, with the final CRC-32 and sizes.
+void ArchiveCommit::RewriteLocalHeader(const TDirItem& entry, LocalFileHeader& local,
+                                       std::int64_t offset) {
+    const CentralFileHeader& h = entry.Header;
+    local.Method = h.Method;
+    local.Crc32 = h.Crc32;
+    local.CompressedSize = h.CompressedSize;
+    local.UncompressedSize = h.UncompressedSize;
+    std::vector<std::uint8_t> record;
+    ByteWriter out(record);
+    local.Encode(out);
+    archive_.SetPosition(offset);
+    archive_.WriteBuffer(record.data(), record.size());
+    archive_.Seek(local.NameLength, platform::SeekOrigin::soCurrent);
 }
 
 // The archiver's context, with a disk-full answer that gives up the commit

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "archive/ArchiveCommit.h"
 #include "archive/ZipConst.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
@@ -103,11 +104,10 @@ void ApplyFormValues(TZipArchiver& zip) {
 // --- opening and closing ------------------------------------------------------------
 
 void TZipBaseArchiver::Open() {
-    // 1.
     if (!InMemory && platform::ExtractFileName(FileName).empty()) {
         throw EZipException(native::BlankFileName, this);
     }
-    // 2. Read-write when the file can be opened so, else read-only.
+    // Read-write when the file can be opened so, else read-only.
     std::uint32_t mode = OpenModeCreate;
     if (!InMemory && platform::FileExists(FileName)) {
         try {
@@ -117,12 +117,11 @@ void TZipBaseArchiver::Open() {
             mode = OpenModeReadOnly;
         }
     }
-    // 3.
     OpenArchive(mode);
 }
 
 void TZipBaseArchiver::OpenArchive(std::uint32_t mode) {
-    // 1-3.
+    // A name, an existing file unless one is created, and a file on disk.
     if (!InMemory && platform::ExtractFileName(FileName).empty()) {
         throw EZipException(native::BlankArchiveName, this);
     }
@@ -133,21 +132,20 @@ void TZipBaseArchiver::OpenArchive(std::uint32_t mode) {
     if (InMemory) {
         throw EZipException(native::InMemoryCreateOnly, this);
     }
-    // 4.
+    // Whatever was open is closed first.
     Close();
     if (mode == OpenModeCreate) {
-        // 5. An empty file; nothing is written until Close or a commit.
+        // An empty file; nothing is written until Close or a commit.
         archiveStream_ = std::make_unique<platform::TFileStream>(FileName, platform::fmCreate);
         dirManager_ = std::make_unique<TZipDirManager>(archiveStream_.get(), this, true);
     } else {
-        // 6. The open modes are the stream's mode and sharing flags.
+        // The open modes are the stream's mode and sharing flags.
         SpanningMode = smNone;
         archiveStream_ = std::make_unique<platform::TFileStream>(FileName, mode);
         dirManager_ = std::make_unique<TZipDirManager>(archiveStream_.get(), this, false);
         dirManager_->ProbeEndRecord();
         dirManager_->ReadDirectory();
     }
-    // 7.
     openMode_ = mode;
     isOpen_ = true;
     if (AfterOpen) {
@@ -206,6 +204,14 @@ void TZipBaseArchiver::EndTransaction() {
     } else {
         --transactionDepth_;
     }
+}
+
+void TZipBaseArchiver::Commit() {
+    if (transactionDepth_ == 0) {
+        return;
+    }
+    transactionDepth_ = 0;
+    ArchiveCommit(*this).Run();
 }
 
 void TZipBaseArchiver::AbandonTransaction() {
@@ -311,14 +317,15 @@ void TZipBaseArchiver::DoProcessFileFailure(const std::string& fileName,
                                             int errorCode, const std::string& errorMessage,
                                             TZipAction& action) {
     using namespace platform;
-    // 1-2.
+    // The handler decides when there is one.
     action = fxaIgnore;
     if (OnProcessFileFailure) {
         OnProcessFileFailure(*this, fileName, operation, nativeError, errorCode, errorMessage,
                              action);
         return;
     }
-    // 3-5.
+    // Else the user: an aborted open aborts, a name too long may be passed
+    // over, any other failure may be retried.
     int answer = mrAbort;
     if (nativeError == native::OpenAborted) {
         answer = mrAbort;
@@ -330,7 +337,6 @@ void TZipBaseArchiver::DoProcessFileFailure(const std::string& fileName,
             Dialogs().MessageDlg(errorMessage + ". File processing error, possibly disk is full",
                                  MsgDlgType::mtConfirmation, mbAbort | mbRetry | mbIgnore, mbRetry);
     }
-    // 6.
     if (answer == mrRetry) {
         action = fxaRetry;
     } else if (answer == mrIgnore) {

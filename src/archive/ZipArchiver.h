@@ -1,7 +1,7 @@
 // The archive component: opens a ZIP/JAR file, holds its directory while it
 // is open, carries the options and events, and brackets changes in a
-// transaction that is committed when it ends. Extraction, refreshing and the
-// commit add their member functions in files of their own.
+// transaction that is committed when it ends. The commit (ArchiveCommit) and
+// the extraction of entries (EntryExtraction) are classes of their own.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archive/Component.h"
+#include "archive/EntryExtraction.h"
 #include "archive/ZipDirManager.h"
 #include "archive/ZipExcept.h"
 #include "archive/ZipTypes.h"
@@ -22,8 +23,8 @@ class TFileStream;
 
 namespace archive {
 
-class TZipDataSink;
-struct TZipCodecContext;
+class EntrySink;
+struct EntryCodecContext;
 
 struct TZipOptions {
     bool Recurse = true;
@@ -44,7 +45,7 @@ std::uint32_t ShareModeFlags(TZipFileShareMode mode);
 struct TZipSpanningOptions {
     bool AdvancedNaming = true;
     std::int64_t FirstVolumeSize = 0;
-    TZipVolumeSize VolumeSize = vsAutoDetect;
+    VolumeSizeKind VolumeSize = vsAutoDetect;
     // Values below 65,536 are raised to 65,536 when set.
     void SetCustomVolumeSize(std::int64_t size);
     std::int64_t CustomVolumeSize() const { return customVolumeSize_; }
@@ -152,7 +153,7 @@ class TZipBaseArchiver : public TComponent {
     virtual void Commit();
 
     // --- mask operations ---------------------------------------------------------
-    // Writes every matching entry into a file under BaseDir (ZipExtract.cpp).
+    // Writes every matching entry into a file under BaseDir (ZipProcess.cpp).
     // `maskText` says whether the mask is a user's text or the program's own
     // name (ZipTypes.h); without it, a user's.
     void ExtractByMask(const std::string& mask, std::uint32_t searchAttr,
@@ -174,16 +175,15 @@ class TZipBaseArchiver : public TComponent {
     // `name` uses "\" separators; `destinationFolder` ends with a delimiter.
     void ExtractEntry(int index, const std::string& name, const std::string& destinationFolder);
     // Decodes the entry into `target` and checks its size and CRC-32.
-    void ExtractToStream(int index, TZipDataSink& target);
+    void ExtractToStream(int index, EntrySink& target);
     void RefreshEntry(int index, const std::string& name, const std::string& destinationFolder);
     // `keepName`: the entry's own name led to `path`, so the name is kept as
     // stored rather than made anew from the path.
     void PrepareEntryFromFile(int index, const std::string& path, bool keepName = false);
 
     // The most bytes one ExtractByMask call writes to disk, all entries
-    // together: far above any MIDlet suite, low enough that entries which
-    // share their data, or lie about their sizes, cannot fill the disk.
-    static constexpr std::uint64_t MaxExtractBytesPerCall = std::uint64_t{1} << 30;  // 1 GiB
+    // together.
+    static constexpr std::uint64_t MaxExtractBytesPerCall = EntryExtraction::MaxBytesPerCall;
 
     // --- state -----------------------------------------------------------------
     bool IsOpen() const { return isOpen_; }
@@ -234,39 +234,13 @@ class TZipBaseArchiver : public TComponent {
     // Releases the stream and the directory manager without writing.
     void ReleaseArchive();
     // What the codec asks of the component while one entry streams.
-    TZipCodecContext CodecContext(const std::string& fileName, TZipProcessOperation operation);
+    EntryCodecContext CodecContext(const std::string& fileName, TZipProcessOperation operation);
 
-    // --- commit steps (ZipCommit.cpp, ZipCommitEntry.cpp) -----------------------
-    int FirstChangedIndex() const;
-    // Lowers `first` until no entry before it lies at or past the cut point.
-    int FirstRewrittenIndex(int first) const;
-    void MakeTailCopy();
-    void DiscardTailCopy();
-    bool CompressEntry(int index);
-    void CopyEntryRaw(int index);
-    void RollBackCommit();
-
-    // State of the running commit.
-    struct TZipCommitState {
-        std::int64_t CutPoint = 0;
-        std::unique_ptr<platform::TFileStream> TailCopy;
-        std::string TailCopyName;
-        TZipAction LastAction = fxaIgnore;     // answer of the last failed attempt
-        std::optional<EZipException> Failure;  // raised by the last failed attempt
-        bool DiskFull = false;                 // a write found the disk full and gave up
-        // What the directory manager held before the commit changed it.
-        TZipEndRecord EndRecord;
-        TZip64Locator Zip64Locator;
-        TZip64EndRecord Zip64EndRecord;
-        bool IsZip64 = false;
-        std::int64_t DirectoryOffset = 0;
-        std::string ArchiveComment;
-    };
-    TZipCommitState commit_;
     // Base of stored names while an entry is refreshed.
     std::string storedNameBase_;
-    // Bytes the running ExtractByMask may still write.
-    std::uint64_t extractBudget_ = MaxExtractBytesPerCall;
+    // Extraction of entries, with the byte budget of the running
+    // ExtractByMask call.
+    EntryExtraction extraction_{*this};
 
     bool isOpen_ = false;
     std::uint32_t openMode_ = 0;
@@ -280,8 +254,23 @@ class TZipBaseArchiver : public TComponent {
     // Progress bookkeeping of the entry loops and the commit.
     int processedCount_ = 0;
     int selectedCount_ = 0;
-    std::uint64_t totalBytes_ = 0;
-    std::uint64_t processedBytes_ = 0;
+
+  private:
+    // The entry loop's steps (ZipProcess.cpp).
+    struct EntryPass {
+        bool Removed = false;  // the entry left the list
+        bool Leave = false;    // the loop ends after this entry
+        bool Aborted = false;  // the failure decision answered Abort
+    };
+    void StartEntryLoop(TZipProcessOperation operation);
+    EntryPass ProcessEntry(int index, TZipProcessOperation operation);
+    bool ApplyOperation(int index, const std::string& name, TZipProcessOperation operation);
+    void EndEntryLoop(TZipProcessOperation operation, bool aborted);
+
+    // The commit and the extraction of an entry work on the open archive
+    // and report through the dispatchers and progress bookkeeping above.
+    friend class ArchiveCommit;
+    friend class EntryExtraction;
 };
 
 class TZipArchiver : public TZipBaseArchiver {

@@ -2,7 +2,7 @@
 
 namespace archive {
 
-bool TByteCursor::Take(std::size_t count) {
+bool ByteCursor::Take(std::size_t count) {
     if (!ok_ || count > Remaining()) {
         ok_ = false;
         return false;
@@ -10,14 +10,14 @@ bool TByteCursor::Take(std::size_t count) {
     return true;
 }
 
-std::uint8_t TByteCursor::U8() {
+std::uint8_t ByteCursor::U8() {
     if (!Take(1)) {
         return 0;
     }
     return bytes_[pos_++];
 }
 
-std::uint16_t TByteCursor::U16() {
+std::uint16_t ByteCursor::U16() {
     if (!Take(2)) {
         return 0;
     }
@@ -26,7 +26,7 @@ std::uint16_t TByteCursor::U16() {
     return v;
 }
 
-std::uint32_t TByteCursor::U32() {
+std::uint32_t ByteCursor::U32() {
     if (!Take(4)) {
         return 0;
     }
@@ -38,13 +38,13 @@ std::uint32_t TByteCursor::U32() {
     return v;
 }
 
-std::uint64_t TByteCursor::U64() {
+std::uint64_t ByteCursor::U64() {
     const std::uint64_t low = U32();
     const std::uint64_t high = U32();
     return ok_ ? (high << 32) | low : 0;
 }
 
-std::span<const std::uint8_t> TByteCursor::Bytes(std::size_t count) {
+std::span<const std::uint8_t> ByteCursor::Bytes(std::size_t count) {
     if (!Take(count)) {
         return {};
     }
@@ -53,38 +53,38 @@ std::span<const std::uint8_t> TByteCursor::Bytes(std::size_t count) {
     return span;
 }
 
-std::string TByteCursor::String(std::size_t count) {
+std::string ByteCursor::String(std::size_t count) {
     auto span = Bytes(count);
     return std::string(span.begin(), span.end());
 }
 
-void TByteCursor::Skip(std::size_t count) {
+void ByteCursor::Skip(std::size_t count) {
     if (Take(count)) {
         pos_ += count;
     }
 }
 
-void TByteWriter::U16(std::uint16_t v) {
+void ByteWriter::U16(std::uint16_t v) {
     out_->push_back(static_cast<std::uint8_t>(v));
     out_->push_back(static_cast<std::uint8_t>(v >> 8));
 }
 
-void TByteWriter::U32(std::uint32_t v) {
+void ByteWriter::U32(std::uint32_t v) {
     for (int i = 0; i < 4; ++i) {
         out_->push_back(static_cast<std::uint8_t>(v >> (8 * i)));
     }
 }
 
-void TByteWriter::U64(std::uint64_t v) {
+void ByteWriter::U64(std::uint64_t v) {
     U32(static_cast<std::uint32_t>(v));
     U32(static_cast<std::uint32_t>(v >> 32));
 }
 
-void TByteWriter::Bytes(std::span<const std::uint8_t> bytes) {
+void ByteWriter::Bytes(std::span<const std::uint8_t> bytes) {
     out_->insert(out_->end(), bytes.begin(), bytes.end());
 }
 
-void TByteWriter::String(const std::string& text) {
+void ByteWriter::String(const std::string& text) {
     out_->insert(out_->end(), text.begin(), text.end());
 }
 

@@ -12,10 +12,10 @@
 
 namespace archive {
 
-class TByteCursor {
+class ByteCursor {
   public:
-    TByteCursor() = default;
-    explicit TByteCursor(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    ByteCursor() = default;
+    explicit ByteCursor(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
     std::uint8_t U8();
     std::uint16_t U16();
@@ -38,9 +38,9 @@ class TByteCursor {
     bool ok_ = true;
 };
 
-class TByteWriter {
+class ByteWriter {
   public:
-    explicit TByteWriter(std::vector<std::uint8_t>& out) : out_(&out) {}
+    explicit ByteWriter(std::vector<std::uint8_t>& out) : out_(&out) {}
 
     void U8(std::uint8_t v) { out_->push_back(v); }
     void U16(std::uint16_t v);

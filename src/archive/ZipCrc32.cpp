@@ -15,10 +15,10 @@ namespace {
 
 constexpr std::uint32_t Polynomial = 0xEDB88320;
 
-using TCrcTables = std::array<std::array<std::uint32_t, 256>, 8>;
+using CrcTables = std::array<std::array<std::uint32_t, 256>, 8>;
 
-constexpr TCrcTables MakeTables() {
-    TCrcTables tables{};
+constexpr CrcTables MakeTables() {
+    CrcTables tables{};
     for (std::uint32_t n = 0; n < 256; ++n) {
         std::uint32_t c = n;
         for (int k = 0; k < 8; ++k) {
@@ -35,7 +35,7 @@ constexpr TCrcTables MakeTables() {
     return tables;
 }
 
-constexpr TCrcTables Tables = MakeTables();
+constexpr CrcTables Tables = MakeTables();
 
 std::uint32_t FoldByte(std::uint32_t value, std::uint8_t byte) {
     return (value >> 8) ^ Tables[0][(value ^ byte) & 0xFF];

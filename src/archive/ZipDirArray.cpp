@@ -48,18 +48,18 @@ std::string TZipDirArray::KeyOf(const std::string& name) {
     return platform::AnsiLowerCase(platform::Utf8ToAnsi(name));
 }
 
-std::string TZipDirArray::KeyOf(const std::string& name, const TNameCodec& codec) {
+std::string TZipDirArray::KeyOf(const std::string& name, const EntryNameCodec& codec) {
     return codec.AnsiLower(codec.Utf8ToAnsi(name));
 }
 
 void TZipDirArray::SetCount(int n) {
     n = std::max(n, 0);
     if (Capacity() < n) {
-        // 1. Grow by a doubling step, at most MaxGrowBy at a time.
+        // Grow by a doubling step, at most MaxGrowBy at a time.
         growBy_ = std::min(growBy_ * 2, MaxGrowBy);
         items_.resize(static_cast<std::size_t>(std::max(n, Capacity() + growBy_)));
     } else if (n == 0) {
-        // 2. Release the storage.
+        // Release the storage.
         std::vector<TDirItem>().swap(items_);
     }
     // Slots that leave or enter use start empty, and keys of items that are
@@ -70,7 +70,6 @@ void TZipDirArray::SetCount(int n) {
     while (nameIndex_.Count() > n) {
         nameIndex_.Delete(nameIndex_.Count() - 1);
     }
-    // 3.
     count_ = n;
 }
 
@@ -102,7 +101,7 @@ void TZipDirArray::PutItem(int index, const TDirItem& item) {
     PutItemKeyed(index, item, keepNameIndex_ ? KeyOf(item.Name) : std::string());
 }
 
-void TZipDirArray::PutItem(int index, const TDirItem& item, const TNameCodec& codec) {
+void TZipDirArray::PutItem(int index, const TDirItem& item, const EntryNameCodec& codec) {
     if (index < 0 || index >= count_) {
         throw EZipException(native::PutItemIndex, nullptr);
     }
@@ -136,12 +135,14 @@ void TZipDirArray::SetItemName(int index, const std::string& ansiName) {
     SetItemNameKeyed(index, platform::AnsiLowerCase(ansiName), platform::AnsiToUtf8(ansiName));
 }
 
-void TZipDirArray::SetItemName(int index, const std::string& ansiName, const TNameCodec& codec) {
+void TZipDirArray::SetItemName(int index, const std::string& ansiName,
+                               const EntryNameCodec& codec) {
     ItemAt(index);
     SetItemNameKeyed(index, codec.AnsiLower(ansiName), codec.AnsiToUtf8(ansiName));
 }
 
-void TZipDirArray::SetItemUtf8Name(int index, const std::string& name, const TNameCodec& codec) {
+void TZipDirArray::SetItemUtf8Name(int index, const std::string& name,
+                                   const EntryNameCodec& codec) {
     ItemAt(index);
     SetItemNameKeyed(index, KeyOf(name, codec), name);
 }
@@ -179,7 +180,7 @@ void TZipDirArray::Assign(const TZipDirArray& other) {
     }
     Clear();
     SetCount(other.Count());
-    const TNameCodec codec(false);
+    const EntryNameCodec codec(false);
     for (int i = 0; i < other.Count(); ++i) {
         PutItem(i, other.items_[static_cast<std::size_t>(i)], codec);
     }

@@ -70,7 +70,7 @@ std::string TZipDirManager::StoredNameOf(const TDirItem& item) const {
     return utf8 ? item.Name : NameToStored(item.Name);
 }
 
-std::string TZipDirManager::StoredNameOf(const TDirItem& item, const TNameCodec& codec) const {
+std::string TZipDirManager::StoredNameOf(const TDirItem& item, const EntryNameCodec& codec) const {
     const std::uint16_t flags = item.Header.Flags;
     if (item.StoredName.empty() || codec.StoredToUtf8(item.StoredName, flags) != item.Name) {
         return codec.Utf8ToStored(item.Name, flags);
@@ -79,7 +79,7 @@ std::string TZipDirManager::StoredNameOf(const TDirItem& item, const TNameCodec&
 }
 
 void TZipDirManager::NameItem(int index, const std::string& stored, std::uint16_t flags,
-                              const TNameCodec& codec) {
+                              const EntryNameCodec& codec) {
     if ((flags & FlagUtf8Name) != 0 && IsUtf8(stored)) {
         Directory.SetItemUtf8Name(index, stored, codec);
     } else {
@@ -89,13 +89,13 @@ void TZipDirManager::NameItem(int index, const std::string& stored, std::uint16_
 
 void TZipDirManager::ResetDirectory() {
     Directory.SetCount(0);
-    EndRecord = TZipEndRecord{};
+    End.EndRecord = EndOfCentralDirectory{};
 }
 
 // --- the end record -----------------------------------------------------------
 
-bool TZipDirManager::FindEndRecord(TZipEndRecord& record, std::int64_t& position) {
-    ArchiveComment.clear();
+bool TZipDirManager::FindEndRecord(EndOfCentralDirectory& record, std::int64_t& position) {
+    End.ArchiveComment.clear();
     position = -1;
     // The last bytes of the file, read whole.
     const std::int64_t fileSize = ArchiveStream->Size();
@@ -113,14 +113,14 @@ bool TZipDirManager::FindEndRecord(TZipEndRecord& record, std::int64_t& position
         if (tail < EndRecordSize) {
             continue;
         }
-        TByteCursor in(std::span<const std::uint8_t>(window).subspan(candidate, EndRecordSize));
-        const TZipEndRecord found = TZipEndRecord::Decode(in);
+        ByteCursor in(std::span<const std::uint8_t>(window).subspan(candidate, EndRecordSize));
+        const EndOfCentralDirectory found = EndOfCentralDirectory::Decode(in);
         if (found.CommentLength != tail - EndRecordSize) {
             continue;
         }
         record = found;
         position = windowStart + static_cast<std::int64_t>(candidate);
-        ArchiveComment.assign(
+        End.ArchiveComment.assign(
             window.begin() + static_cast<std::ptrdiff_t>(candidate + EndRecordSize), window.end());
         return true;
     }
@@ -129,7 +129,7 @@ bool TZipDirManager::FindEndRecord(TZipEndRecord& record, std::int64_t& position
 
 bool TZipDirManager::ProbeEndRecord() {
     std::int64_t position = -1;
-    const bool found = FindEndRecord(EndRecord, position);
+    const bool found = FindEndRecord(End.EndRecord, position);
     return RepairOnOpen() || found;
 }
 
@@ -138,43 +138,43 @@ bool TZipDirManager::ProbeEndRecord() {
 void TZipDirManager::ReadDirectory() {
     ResetDirectory();
     PrefixSize = 0;
-    IsZip64 = false;
-    DirectoryOffset = 0;
-    TZipEndRecord found;
+    End.IsZip64 = false;
+    End.DirectoryOffset = 0;
+    EndOfCentralDirectory found;
     std::int64_t endPosition = -1;
     if (!FindEndRecord(found, endPosition)) {
         RebuildFromLocalHeaders();
         return;
     }
-    EndRecord = found;
+    End.EndRecord = found;
     // The Zip64 locator and end record before the end record.
     std::int64_t position = endPosition;
     if (position > Zip64LocatorSize) {
         const Bytes bytes = ReadAt(*ArchiveStream, position - Zip64LocatorSize, Zip64LocatorSize);
-        TByteCursor in(bytes);
-        const TZip64Locator locator = TZip64Locator::Decode(in);
+        ByteCursor in(bytes);
+        const Zip64EndLocator locator = Zip64EndLocator::Decode(in);
         if (in.Ok() && locator.Signature == Zip64LocatorSignature) {
-            Zip64Locator = locator;
-            IsZip64 = true;
+            End.Zip64Locator = locator;
+            End.IsZip64 = true;
             position -= Zip64LocatorSize;
         }
     }
-    if (IsZip64) {
+    if (End.IsZip64) {
         bool ok = false;
         if (position > Zip64EndRecordSize) {
             // Where the locator says, or else right before the locator, where
             // it lies in an archive that has data prepended.
-            for (std::uint64_t at : {Zip64Locator.EndRecordOffset,
+            for (std::uint64_t at : {End.Zip64Locator.EndRecordOffset,
                                      static_cast<std::uint64_t>(position - Zip64EndRecordSize)}) {
                 if (at > static_cast<std::uint64_t>(position - Zip64EndRecordSize)) {
                     continue;
                 }
                 const Bytes bytes =
                     ReadAt(*ArchiveStream, static_cast<std::int64_t>(at), Zip64EndRecordSize);
-                TByteCursor in(bytes);
-                const TZip64EndRecord record = TZip64EndRecord::Decode(in);
+                ByteCursor in(bytes);
+                const Zip64EndOfCentralDirectory record = Zip64EndOfCentralDirectory::Decode(in);
                 if (in.Ok() && record.Signature == Zip64EndRecordSignature) {
-                    Zip64EndRecord = record;
+                    End.Zip64EndRecord = record;
                     ok = true;
                     break;
                 }
@@ -185,13 +185,15 @@ void TZipDirManager::ReadDirectory() {
         }
         position -= Zip64EndRecordSize;
     }
-    if (!IsZip64 && EndRecord.TotalEntries == Zip64Marker16) {
+    if (!End.IsZip64 && End.EndRecord.TotalEntries == Zip64Marker16) {
         RebuildFromLocalHeaders();
         return;
     }
     // The directory ends where the records after it begin.
-    const std::uint64_t size = IsZip64 ? Zip64EndRecord.DirectorySize : EndRecord.DirectorySize;
-    const std::uint64_t count = IsZip64 ? Zip64EndRecord.TotalEntries : EndRecord.TotalEntries;
+    const std::uint64_t size =
+        End.IsZip64 ? End.Zip64EndRecord.DirectorySize : End.EndRecord.DirectorySize;
+    const std::uint64_t count =
+        End.IsZip64 ? End.Zip64EndRecord.TotalEntries : End.EndRecord.TotalEntries;
     const std::int64_t start = size <= static_cast<std::uint64_t>(position)
                                    ? position - static_cast<std::int64_t>(size)
                                    : -1;
@@ -202,13 +204,13 @@ void TZipDirManager::ReadDirectory() {
         return;
     }
     // Data prepended to a single-disk archive.
-    std::int64_t disk = EndRecord.DiskNumber;
+    std::int64_t disk = End.EndRecord.DiskNumber;
     if (disk == Zip64Marker16) {
-        disk = IsZip64 ? std::int64_t{Zip64Locator.TotalDisks} - 1 : 0;
+        disk = End.IsZip64 ? std::int64_t{End.Zip64Locator.TotalDisks} - 1 : 0;
     }
     if (disk == 0) {
         const std::uint64_t storedOffset =
-            IsZip64 ? Zip64EndRecord.DirectoryOffset : EndRecord.DirectoryOffset;
+            End.IsZip64 ? End.Zip64EndRecord.DirectoryOffset : End.EndRecord.DirectoryOffset;
         if (!PrefixFromEndRecord(start, storedOffset)) {
             DetectPrefix(endPosition);
         }
@@ -227,15 +229,15 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
     if (bytes.size() != size) {
         return false;
     }
-    DirectoryOffset = start;
+    End.DirectoryOffset = start;
     Directory.SetCount(static_cast<int>(count));
-    const TNameCodec codec(OemFileNames());
-    TByteCursor in(bytes);
+    const EntryNameCodec codec(OemFileNames());
+    ByteCursor in(bytes);
     try {
         for (int i = 0; i < static_cast<int>(count); ++i) {
             // The header as stored; its signature is not compared.
             TDirItem& item = Directory.ItemAt(i);
-            item.Header = TZipCentralHeader::Decode(in);
+            item.Header = CentralFileHeader::Decode(in);
             // The name.
             item.StoredName = in.String(item.Header.NameLength);
             if (!in.Ok()) {
@@ -246,16 +248,16 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
                 item.StoredName.clear();  // written back from Name alike
             }
             // The extra blocks, cut to what the extra field holds.
-            TByteCursor extra(in.Bytes(item.Header.ExtraLength));
+            ByteCursor extra(in.Bytes(item.Header.ExtraLength));
             while (extra.Ok() && extra.Remaining() >= 4) {
-                TExtraField field;
+                ExtraField field;
                 field.Id = extra.U16();
                 const std::uint16_t declared = extra.U16();
                 const auto data = extra.Bytes(std::min<std::size_t>(declared, extra.Remaining()));
                 field.Data.assign(data.begin(), data.end());
                 if (field.Id == Zip64ExtraId) {
-                    TByteCursor z(field.Data);
-                    const TZipCentralHeader& h = item.Header;
+                    ByteCursor z(field.Data);
+                    const CentralFileHeader& h = item.Header;
                     if (h.UncompressedSize == Zip64Marker32 && z.Remaining() >= 8) {
                         item.Zip64Size = z.U64();
                     }
@@ -313,7 +315,7 @@ void TZipDirManager::DetectPrefix(std::int64_t endRecordPosition) {
         return;
     }
     // The first local header from there on that matches entry 0.
-    TZipSignatureScanner localHeaders(*ArchiveStream, LocalHeaderSignature, PrefixChunk);
+    SignatureScanner localHeaders(*ArchiveStream, LocalHeaderSignature, PrefixChunk);
     std::int64_t from = static_cast<std::int64_t>(start);
     for (;;) {
         const std::int64_t p = localHeaders.Find(from, LocalHeaderSize);
@@ -321,9 +323,9 @@ void TZipDirManager::DetectPrefix(std::int64_t endRecordPosition) {
             return;
         }
         const Bytes bytes = ReadAt(*ArchiveStream, p, LocalHeaderSize);
-        TByteCursor in(bytes);
-        const TZipLocalHeader local = TZipLocalHeader::Decode(in);
-        const TZipCentralHeader& h = first.Header;
+        ByteCursor in(bytes);
+        const LocalFileHeader local = LocalFileHeader::Decode(in);
+        const CentralFileHeader& h = first.Header;
         if (p == 0 ||
             (in.Ok() && local.VersionNeeded == h.VersionNeeded && local.Method == h.Method &&
              local.ModTime == h.ModTime && local.ModDate == h.ModDate && local.Crc32 == h.Crc32 &&
@@ -344,8 +346,8 @@ bool TZipDirManager::LocalHeaderOf(const TDirItem& item, std::uint64_t position)
     }
     const Bytes bytes = ReadAt(*ArchiveStream, static_cast<std::int64_t>(position),
                                LocalHeaderSize + static_cast<std::int64_t>(stored.size()));
-    TByteCursor in(bytes);
-    const TZipLocalHeader local = TZipLocalHeader::Decode(in);
+    ByteCursor in(bytes);
+    const LocalFileHeader local = LocalFileHeader::Decode(in);
     return in.Ok() && local.Signature == LocalHeaderSignature &&
            local.NameLength == stored.size() && in.String(local.NameLength) == stored && in.Ok();
 }
@@ -383,8 +385,8 @@ void TZipDirManager::CorrectOffsets() {
 void TZipDirManager::RebuildFromLocalHeaders() {
     Directory.Clear();
     const std::int64_t fileSize = ArchiveStream->Size();
-    TZipSignatureScanner localHeaders(*ArchiveStream, LocalHeaderSignature, RebuildChunk);
-    TZipSignatureScanner descriptors(*ArchiveStream, DataDescriptorSignature, RebuildChunk);
+    SignatureScanner localHeaders(*ArchiveStream, LocalHeaderSignature, RebuildChunk);
+    SignatureScanner descriptors(*ArchiveStream, DataDescriptorSignature, RebuildChunk);
     std::int64_t p = localHeaders.Find(0, LocalHeaderSize);
     if (p < 0) {
         throw EZipException(native::InvalidArchive, nullptr);
@@ -393,11 +395,11 @@ void TZipDirManager::RebuildFromLocalHeaders() {
     // searched once however many entries have flag bit 3.
     std::int64_t descriptorFrom = -1;
     std::int64_t descriptorAt = -1;
-    const TNameCodec codec(OemFileNames());
+    const EntryNameCodec codec(OemFileNames());
     while (p >= 0) {
         const Bytes bytes = ReadAt(*ArchiveStream, p, LocalHeaderSize);
-        TByteCursor in(bytes);
-        TZipLocalHeader local = TZipLocalHeader::Decode(in);
+        ByteCursor in(bytes);
+        LocalFileHeader local = LocalFileHeader::Decode(in);
         std::int64_t next = p + 4;
         if (in.Ok()) {
             TakeZip64Sizes(local, p);
@@ -407,7 +409,7 @@ void TZipDirManager::RebuildFromLocalHeaders() {
             const int index = Directory.Count();
             Directory.SetCount(index + 1);
             TDirItem& item = Directory.ItemAt(index);
-            TZipCentralHeader& h = item.Header;
+            CentralFileHeader& h = item.Header;
             h.Signature = CentralHeaderSignature;
             h.VersionMadeBy = local.VersionNeeded;
             h.VersionNeeded = local.VersionNeeded;
@@ -460,8 +462,8 @@ void TZipDirManager::RebuildFromLocalHeaders() {
                 }
                 if (descriptorAt >= 0) {
                     const Bytes d = ReadAt(*ArchiveStream, descriptorAt, DataDescriptorSize);
-                    TByteCursor din(d);
-                    const TZipDataDescriptor dd = TZipDataDescriptor::Decode(din);
+                    ByteCursor din(d);
+                    const DataDescriptor dd = DataDescriptor::Decode(din);
                     if (din.Ok()) {
                         h.Crc32 = dd.Crc32;
                         h.CompressedSize = dd.CompressedSize;
@@ -476,19 +478,19 @@ void TZipDirManager::RebuildFromLocalHeaders() {
     if (Directory.Count() == 0) {
         throw EZipException(native::InvalidArchive, nullptr);
     }
-    DirectoryOffset = fileSize;
+    End.DirectoryOffset = fileSize;
 }
 
 // Sizes that a local header keeps in its Zip64 block are taken from there
 // when they fit the 32-bit fields, so the rebuilt entry needs no Zip64
 // values of its own.
-void TZipDirManager::TakeZip64Sizes(TZipLocalHeader& local, std::int64_t position) {
+void TZipDirManager::TakeZip64Sizes(LocalFileHeader& local, std::int64_t position) {
     if (local.UncompressedSize != Zip64Marker32 && local.CompressedSize != Zip64Marker32) {
         return;
     }
     const Bytes extra =
         ReadAt(*ArchiveStream, position + LocalHeaderSize + local.NameLength, local.ExtraLength);
-    TByteCursor in(extra);
+    ByteCursor in(extra);
     while (in.Remaining() >= 4) {
         const std::uint16_t id = in.U16();
         const std::uint16_t size = in.U16();
@@ -496,7 +498,7 @@ void TZipDirManager::TakeZip64Sizes(TZipLocalHeader& local, std::int64_t positio
             in.Skip(std::min<std::size_t>(size, in.Remaining()));
             continue;
         }
-        TByteCursor block(in.Bytes(std::min<std::size_t>(size, in.Remaining())));
+        ByteCursor block(in.Bytes(std::min<std::size_t>(size, in.Remaining())));
         for (std::uint32_t* field : {&local.UncompressedSize, &local.CompressedSize}) {
             if (*field == Zip64Marker32 && block.Remaining() >= 8) {
                 const std::uint64_t value = block.U64();
@@ -519,7 +521,7 @@ std::int64_t TZipDirManager::DeflatedEnd(TDirItem& item, std::int64_t dataAt) {
         return -1;
     }
     ArchiveStream->Seek(dataAt, platform::SeekOrigin::soBeginning);
-    TZipExtent extent;
+    DeflateExtent extent;
     if (!InflateExtent(*ArchiveStream, static_cast<std::uint64_t>(fileSize - dataAt), extent) ||
         extent.CompressedSize >= Zip64Marker32 || extent.UncompressedSize >= Zip64Marker32) {
         return -1;
@@ -529,153 +531,11 @@ std::int64_t TZipDirManager::DeflatedEnd(TDirItem& item, std::int64_t dataAt) {
     item.Header.UncompressedSize = static_cast<std::uint32_t>(extent.UncompressedSize);
     const std::int64_t dataEnd = dataAt + static_cast<std::int64_t>(extent.CompressedSize);
     const Bytes word = ReadAt(*ArchiveStream, dataEnd, 4);
-    TByteCursor in(word);
+    ByteCursor in(word);
     const bool signature = in.U32() == DataDescriptorSignature && in.Ok();
     return std::min(fileSize, dataEnd + (signature ? 16 : 12));
 }
 
 // --- writing the directory ---------------------------------------------------------
-
-void TZipDirManager::WriteDirectory(bool append, platform::TFileStream* stream) {
-    if (stream != nullptr) {
-        ArchiveStream = stream;
-    }
-    const std::string comment = ArchiveComment;
-    // Over the old directory, or at the end.
-    std::int64_t writePosition = ArchiveStream->Size();
-    if (!append) {
-        TZipEndRecord found;
-        std::int64_t endPosition = -1;
-        if (FindEndRecord(found, endPosition)) {
-            std::int64_t before = EndRecord.DirectorySize;
-            if (IsZip64) {
-                before = static_cast<std::int64_t>(Zip64EndRecord.DirectorySize) +
-                         Zip64EndRecordSize + Zip64LocatorSize;
-            }
-            writePosition = std::max<std::int64_t>(endPosition - before, 0);
-        }
-    }
-    ArchiveComment = comment;
-    if (!ArchiveStream->SetSize(writePosition)) {
-        throw platform::EWriteError(platform::GetLastError());
-    }
-    ArchiveStream->Seek(writePosition, platform::SeekOrigin::soBeginning);
-    const std::int64_t start = writePosition;
-    DirectoryOffset = start;
-    // Every central header, in list order, in one buffer. The lengths
-    // the headers hold give its size, so that a large directory is not
-    // copied into a twice larger buffer on the way (it grows if they fall short).
-    Bytes buffer;
-    std::size_t expected = 0;
-    for (int i = 0; i < Directory.Count(); ++i) {
-        const TZipCentralHeader& h = Directory.ItemAt(i).Header;
-        expected += CentralHeaderSize + h.NameLength + h.ExtraLength + h.CommentLength;
-    }
-    buffer.reserve(expected);
-    TByteWriter out(buffer);
-    const TNameCodec codec(OemFileNames());
-    for (int i = 0; i < Directory.Count(); ++i) {
-        TDirItem& item = Directory.ItemAt(i);
-        TZipCentralHeader& h = item.Header;
-        // Only kept blocks and a Zip64 block that is needed count.
-        std::uint32_t zip64Size = 0;
-        if (h.UncompressedSize == Zip64Marker32) {
-            zip64Size += 8;
-        }
-        if (h.CompressedSize == Zip64Marker32) {
-            zip64Size += 8;
-        }
-        if (h.LocalHeaderOffset == Zip64Marker32) {
-            zip64Size += 8;
-        }
-        if (h.DiskNumberStart == Zip64Marker16) {
-            zip64Size += 4;
-        }
-        if (zip64Size != 0) {
-            zip64Size += 4;
-        }
-        std::uint32_t extraLength = zip64Size;
-        for (const TExtraField& field : item.ExtraFields) {
-            if (field.Id != Zip64ExtraId) {
-                extraLength += 4 + static_cast<std::uint32_t>(field.Data.size());
-            }
-        }
-        // The name as it was read while it is unchanged, else converted anew;
-        // the length fields always tell what follows.
-        const std::string name = StoredNameOf(item, codec);
-        if (name.size() > 0xFFFF || extraLength > 0xFFFF) {
-            throw EZipException(native::NameTooLong, Owner, {item.Name});
-        }
-        h.NameLength = static_cast<std::uint16_t>(name.size());
-        h.ExtraLength = static_cast<std::uint16_t>(extraLength);
-        h.CommentLength =
-            static_cast<std::uint16_t>(std::min<std::size_t>(h.CommentLength, item.Comment.size()));
-        h.Encode(out);
-        out.String(name);
-        if (zip64Size != 0) {
-            out.U16(Zip64ExtraId);
-            out.U16(static_cast<std::uint16_t>(zip64Size - 4));
-            if (h.UncompressedSize == Zip64Marker32) {
-                out.U64(item.Zip64Size);
-            }
-            if (h.CompressedSize == Zip64Marker32) {
-                out.U64(item.Zip64PackedSize);
-            }
-            if (h.LocalHeaderOffset == Zip64Marker32) {
-                out.U64(item.Zip64Offset);
-            }
-            if (h.DiskNumberStart == Zip64Marker16) {
-                out.U32(item.Zip64Disk);
-            }
-        }
-        for (const TExtraField& field : item.ExtraFields) {
-            if (field.Id != Zip64ExtraId) {
-                out.U16(field.Id);
-                out.U16(static_cast<std::uint16_t>(field.Data.size()));
-                out.Bytes(field.Data);
-            }
-        }
-        out.String(item.Comment.substr(0, h.CommentLength));
-    }
-    // One write.
-    if (!buffer.empty() && ArchiveStream->Write(buffer.data(), buffer.size()) != buffer.size()) {
-        throw EZipException(native::StreamWrite, Owner);
-    }
-    // The end record.
-    const std::int64_t position = ArchiveStream->Position();
-    const std::uint64_t directorySize = static_cast<std::uint64_t>(position - start);
-    const std::uint64_t count = static_cast<std::uint64_t>(Directory.Count());
-    EndRecord = TZipEndRecord{};
-    EndRecord.EntriesOnDisk = count > 0xFFFE ? Zip64Marker16 : static_cast<std::uint16_t>(count);
-    EndRecord.TotalEntries = EndRecord.EntriesOnDisk;
-    EndRecord.DirectorySize =
-        directorySize >= Zip64Marker32 ? Zip64Marker32 : static_cast<std::uint32_t>(directorySize);
-    EndRecord.DirectoryOffset = static_cast<std::uint64_t>(start) >= Zip64Marker32
-                                    ? Zip64Marker32
-                                    : static_cast<std::uint32_t>(start);
-    ArchiveComment.resize(std::min<std::size_t>(ArchiveComment.size(), 0xFFFF));
-    EndRecord.CommentLength = static_cast<std::uint16_t>(ArchiveComment.size());
-    Bytes tail;
-    TByteWriter tailOut(tail);
-    // The Zip64 records when the sizes or the count need them.
-    if (static_cast<std::uint64_t>(position) >= Zip64Marker32 || count >= 0xFFFF) {
-        Zip64EndRecord = TZip64EndRecord{};
-        Zip64EndRecord.EntriesOnDisk = count;
-        Zip64EndRecord.TotalEntries = count;
-        Zip64EndRecord.DirectorySize = directorySize;
-        Zip64EndRecord.DirectoryOffset = static_cast<std::uint64_t>(start);
-        Zip64EndRecord.Encode(tailOut);
-        Zip64Locator =
-            TZip64Locator{Zip64LocatorSignature, 0, static_cast<std::uint64_t>(position), 1};
-        Zip64Locator.Encode(tailOut);
-        IsZip64 = true;
-    } else {
-        IsZip64 = false;
-    }
-    // The end record and the archive comment.
-    EndRecord.Encode(tailOut);
-    tailOut.String(ArchiveComment);
-    ArchiveStream->WriteBuffer(tail.data(), tail.size());
-}
 
 }  // namespace archive

@@ -17,6 +17,18 @@ namespace archive {
 
 class TZipBaseArchiver;
 
+// Where the central directory starts and what the records after it say,
+// with the archive comment: read when the archive opens, written with the
+// directory, and saved and put back as a whole when a commit is undone.
+struct DirectoryEnd {
+    EndOfCentralDirectory EndRecord;
+    Zip64EndLocator Zip64Locator;
+    Zip64EndOfCentralDirectory Zip64EndRecord;
+    bool IsZip64 = false;
+    std::int64_t DirectoryOffset = 0;  // where the central directory starts
+    std::string ArchiveComment;
+};
+
 class TZipDirManager {
   public:
     // `owner` supplies Options.OEMFileNames and RepairOnOpen; without one the
@@ -36,9 +48,9 @@ class TZipDirManager {
     static constexpr std::uint16_t RebuildMaxExtra = 260;
 
     void ResetDirectory();
-    // Searches the end record from the end of the file; loads ArchiveComment.
-    bool FindEndRecord(TZipEndRecord& record, std::int64_t& position);
-    // FindEndRecord into EndRecord; true whatever was found while the owner's
+    // Searches the end record from the end of the file; loads End.ArchiveComment.
+    bool FindEndRecord(EndOfCentralDirectory& record, std::int64_t& position);
+    // FindEndRecord into End.EndRecord; true whatever was found while the owner's
     // RepairOnOpen is set.
     bool ProbeEndRecord();
     void ReadDirectory();
@@ -58,23 +70,26 @@ class TZipDirManager {
     // alike: as they were read while the name is unchanged, else converted.
     std::string StoredNameOf(const TDirItem& item) const;
     // The same with the conversions of a codec made for the whole directory.
-    std::string StoredNameOf(const TDirItem& item, const TNameCodec& codec) const;
+    std::string StoredNameOf(const TDirItem& item, const EntryNameCodec& codec) const;
 
     platform::TFileStream* ArchiveStream;
     TZipBaseArchiver* Owner;
     TZipDirArray Directory;
     TZipDirArray SavedDirectory{false};  // walked by position only: no name index
-    std::string ArchiveComment;
-    TZipEndRecord EndRecord;
-    TZip64Locator Zip64Locator;
-    TZip64EndRecord Zip64EndRecord;
+    DirectoryEnd End;
     std::uint64_t PrefixSize = 0;  // bytes before the archive part
-    bool IsZip64 = false;
-    std::int64_t DirectoryOffset = 0;  // where the central directory starts
     bool NewArchive;
     bool OwnStream;
 
   protected:
+    // The steps of WriteDirectory (ZipDirWrite.cpp).
+    std::int64_t DirectoryWritePosition(bool append);
+    void WriteCentralHeaders();
+    void EncodeCentralHeader(TDirItem& item, const EntryNameCodec& codec, ByteWriter& out) const;
+    void WriteEndRecords(std::int64_t start, std::int64_t position);
+    void EncodeZip64EndRecords(std::int64_t start, std::int64_t position,
+                               std::uint64_t directorySize, ByteWriter& out);
+
     bool OemFileNames() const;
     bool RepairOnOpen() const;
     // Reads the central headers at `start`; false when they do not fit.
@@ -85,12 +100,12 @@ class TZipDirManager {
     // `position`.
     bool LocalHeaderOf(const TDirItem& item, std::uint64_t position);
     void CorrectOffsets();
-    void TakeZip64Sizes(TZipLocalHeader& local, std::int64_t position);
+    void TakeZip64Sizes(LocalFileHeader& local, std::int64_t position);
     std::int64_t DeflatedEnd(TDirItem& item, std::int64_t dataAt);
     // Names item `index` from its stored bytes: UTF-8 when the flags say so
     // and the bytes are, else through the code pages.
     void NameItem(int index, const std::string& stored, std::uint16_t flags,
-                  const TNameCodec& codec);
+                  const EntryNameCodec& codec);
 };
 
 }  // namespace archive

@@ -9,7 +9,7 @@ namespace archive {
 
 namespace {
 
-std::string ArgText(const TZipFormatArg& arg) {
+std::string ArgText(const FormatArg& arg) {
     if (const auto* text = std::get_if<std::string>(&arg)) {
         return *text;
     }
@@ -31,7 +31,7 @@ std::string PaddedCode(int code) {
 
 }  // namespace
 
-std::string FormatZipMessage(const std::string& text, const std::vector<TZipFormatArg>& args) {
+std::string FormatZipMessage(const std::string& text, const std::vector<FormatArg>& args) {
     std::string out;
     std::size_t next = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -55,17 +55,17 @@ std::string FormatZipMessage(const std::string& text, const std::vector<TZipForm
 }
 
 std::string ComposeZipMessage(int nativeError, const TComponent* archiver,
-                              const std::vector<TZipFormatArg>& args) {
-    // 1-3. The text of the paired index, formatted when arguments are given.
+                              const std::vector<FormatArg>& args) {
+    // The text of the paired index, formatted when arguments are given.
     std::string text = ZipMessageText(ZipErrorCodeOf(nativeError));
     if (!args.empty()) {
         text = FormatZipMessage(text, args);
     }
-    // 4. The component's name in front, when it has one.
+    // The component's name in front, when it has one.
     if (archiver != nullptr && !archiver->Name.empty()) {
         text = archiver->Name + ": " + text;
     }
-    // 5. The native error, zero-padded to five places.
+    // The native error, zero-padded to five places.
     return text + " - Native error: " + PaddedCode(nativeError);
 }
 
@@ -75,7 +75,7 @@ EZipException::EZipException(int nativeError, const TComponent* archiver)
       NativeError(nativeError) {}
 
 EZipException::EZipException(int nativeError, const TComponent* archiver,
-                             std::initializer_list<TZipFormatArg> args)
+                             std::initializer_list<FormatArg> args)
     : platform::Exception(ComposeZipMessage(nativeError, archiver, args)),
       ErrorCode(ZipErrorCodeOf(nativeError)),
       NativeError(nativeError) {}

@@ -15,14 +15,14 @@ namespace archive {
 class TComponent;
 
 // One value for a placeholder of a message text: %s takes text, %d a number.
-using TZipFormatArg = std::variant<std::string, std::int64_t>;
+using FormatArg = std::variant<std::string, std::int64_t>;
 
 class EZipException : public platform::Exception {
   public:
     // The archiver may be null (raise sites with no component at hand).
     EZipException(int nativeError, const TComponent* archiver);
     EZipException(int nativeError, const TComponent* archiver,
-                  std::initializer_list<TZipFormatArg> args);
+                  std::initializer_list<FormatArg> args);
 
     int ErrorCode;    // index of the message text, 0 to 37
     int NativeError;  // the number given at the raise site
@@ -30,10 +30,10 @@ class EZipException : public platform::Exception {
 
 // The message an EZipException of this number would carry.
 std::string ComposeZipMessage(int nativeError, const TComponent* archiver,
-                              const std::vector<TZipFormatArg>& args);
+                              const std::vector<FormatArg>& args);
 
 // Fills the %s and %d placeholders of a message text in order; a
 // placeholder without an argument is left as it stands, "%%" gives "%".
-std::string FormatZipMessage(const std::string& text, const std::vector<TZipFormatArg>& args);
+std::string FormatZipMessage(const std::string& text, const std::vector<FormatArg>& args);
 
 }  // namespace archive

@@ -121,17 +121,17 @@ void TZipHashedStringList::Clear() {
 }
 
 void TZipHashedStringList::EnsureValueHash() {
-    // 1. No table: make one sized for the list, then fill it.
+    // No table: make one sized for the list, then fill it.
     if (!valueHash_) {
         valueHash_ = std::make_unique<TZipStringHash>(
             std::max<std::uint32_t>(static_cast<std::uint32_t>(strings_.size()), MinBuckets));
         valueHashValid_ = false;
     }
-    // 2. A valid table needs nothing more.
+    // A valid table needs nothing more.
     if (valueHashValid_) {
         return;
     }
-    // 3. Rebuild in increasing position order.
+    // Rebuild in increasing position order.
     valueHash_->ClearKeys();
     for (int p = 0; p < Count(); ++p) {
         valueHash_->AddKey(KeyOf(strings_[p]), p);

@@ -14,8 +14,8 @@ namespace {
 constexpr char32_t DotlessSmallI = 0x0131;
 constexpr char32_t DottedCapitalI = 0x0130;
 
-TZipCollationTables& Tables() {
-    static TZipCollationTables tables;
+Collation& Tables() {
+    static Collation tables;
     return tables;
 }
 bool tablesBuilt = false;
@@ -46,7 +46,7 @@ char32_t AsciiUpper(char32_t c) {
 }
 
 // The code page's byte for a character, or -1 when it holds none.
-int ByteOf(const TZipCollationTables& tables, char32_t c) {
+int ByteOf(const Collation& tables, char32_t c) {
     if (c < 0x80) {
         return static_cast<int>(c);
     }
@@ -54,7 +54,7 @@ int ByteOf(const TZipCollationTables& tables, char32_t c) {
     return found == tables.Bytes.end() ? -1 : found->second;
 }
 
-char32_t UnicodeUpper(const TZipCollationTables& tables, char32_t c) {
+char32_t UnicodeUpper(const Collation& tables, char32_t c) {
     if (tables.Turkish && c == U'i') {
         return DottedCapitalI;
     }
@@ -80,9 +80,9 @@ std::u32string CodePoints(std::string_view text) {
 // were tried; each star keeps the first position of that failed run
 // (`failedFrom_`), so no text position is tried twice after the same star and
 // the match takes time proportional to text times pattern, never exponential.
-class TWildcardMatcher {
+class WildcardMatcher {
   public:
-    TWildcardMatcher(std::u32string text, std::u32string pattern, MaskText maskText)
+    WildcardMatcher(std::u32string text, std::u32string pattern, MaskText maskText)
         : text_(std::move(text)),
           pattern_(std::move(pattern)),
           maskText_(maskText),
@@ -100,11 +100,11 @@ class TWildcardMatcher {
   private:
     // One try: the text from `t` against the pattern from `p`.
     bool Try(std::size_t t, std::size_t p) {
-        // 1. A pattern that is exactly "*.*".
+        // A pattern that is exactly "*.*".
         if (pattern_.compare(p, std::u32string::npos, U"*.*") == 0) {
             return true;
         }
-        // 2. Walk both.
+        // Walk both.
         for (;;) {
             const std::size_t left = pattern_.size() - p;
             if (left == 1 && pattern_[p] == U'*') {
@@ -155,8 +155,8 @@ void BuildCollationTables() {
 }
 
 void BuildCollationTables(unsigned codePage, bool turkish) {
-    TZipCollationTables& tables = Tables();
-    tables = TZipCollationTables{};
+    Collation& tables = Tables();
+    tables = Collation{};
     tables.CodePage = codePage;
     tables.Turkish = turkish;
     for (int b = 0; b < 256; ++b) {
@@ -204,7 +204,7 @@ void BuildCollationTables(unsigned codePage, bool turkish) {
     tablesBuilt = true;
 }
 
-const TZipCollationTables& CollationTables() {
+const Collation& CollationTables() {
     if (!tablesBuilt) {
         BuildCollationTables();
     }
@@ -223,7 +223,7 @@ bool SameCharacter(char32_t textChar, char32_t patternChar, MaskText maskText) {
     if (maskText == MaskText::Fixed) {
         return false;
     }
-    const TZipCollationTables& tables = CollationTables();
+    const Collation& tables = CollationTables();
     if (tables.CodePage != platform::CP_UTF8) {
         const int a = ByteOf(tables, textChar);
         const int b = ByteOf(tables, patternChar);
@@ -247,35 +247,35 @@ bool WildcardMatch(std::string_view text, std::string_view pattern, MaskText mas
         isAscii(text) && isAscii(pattern)) {
         return false;
     }
-    return TWildcardMatcher(CodePoints(text), CodePoints(pattern), maskText).Match();
+    return WildcardMatcher(CodePoints(text), CodePoints(pattern), maskText).Match();
 }
 
 bool MatchesMask(std::string_view name, std::string_view mask, MaskText maskText) {
-    // 1. An empty mask matches nothing.
+    // An empty mask matches nothing.
     if (mask.empty()) {
         return false;
     }
-    // 2. The first "*.*" stands for "*".
+    // The first "*.*" stands for "*".
     std::string pattern(mask);
     const std::size_t anyExt = mask.find("*.*");
     if (anyExt != std::string_view::npos) {
         pattern = std::string(mask.substr(0, anyExt)) + "*" + std::string(mask.substr(anyExt + 3));
     }
-    // 3. A mask ending in "." loses it.
+    // A mask ending in "." loses it.
     const bool noExtension = mask.back() == '.';
     if (noExtension) {
         pattern.pop_back();
     }
-    // 4. So does the name.
+    // So does the name.
     std::string_view text = name;
     if (!text.empty() && text.back() == '.') {
         text.remove_suffix(1);
     }
-    // 5. Match.
+    // Match.
     bool result = WildcardMatch(text, pattern, maskText);
-    // 6. A mask ending in "." wants a name without extension.
+    // A mask ending in "." wants a name without extension.
     if (result && noExtension) {
-        const std::string ext = ExtractFileExt(name);
+        const std::string ext = ExtensionOfBackslashPath(name);
         result = ext.empty() || ext == ".";
     }
     return result;

@@ -15,7 +15,7 @@
 namespace archive {
 
 // Built once from the platform's ANSI code page and locale, read-only after.
-struct TZipCollationTables {
+struct Collation {
     unsigned CodePage = 0;  // the ANSI code page they were built for
     bool Turkish = false;   // dotted and dotless i rules
     // Upper-case form of each byte of a single-byte code page.
@@ -30,7 +30,7 @@ struct TZipCollationTables {
 void BuildCollationTables();
 // Builds them for a given ANSI code page, with or without the Turkish rules.
 void BuildCollationTables(unsigned codePage, bool turkish);
-const TZipCollationTables& CollationTables();
+const Collation& CollationTables();
 
 // Two characters compare equal: identical; two ASCII characters equal by
 // ASCII case folding, in every locale; for a user's mask also characters

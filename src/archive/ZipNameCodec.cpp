@@ -29,7 +29,7 @@ bool IsUtf8(const std::string& text) {
     return true;
 }
 
-TNameCodec::TNameCodec(bool oemFileNames) : oemFileNames_(oemFileNames) {
+EntryNameCodec::EntryNameCodec(bool oemFileNames) : oemFileNames_(oemFileNames) {
     std::string probe(128, '\0');
     for (std::size_t c = 0; c < probe.size(); ++c) {
         probe[c] = static_cast<char>(c);
@@ -47,47 +47,47 @@ TNameCodec::TNameCodec(bool oemFileNames) : oemFileNames_(oemFileNames) {
     }
 }
 
-bool TNameCodec::Passes(const std::string& text) const {
+bool EntryNameCodec::Passes(const std::string& text) const {
     return asciiUnchanged_ && IsAscii(text);
 }
 
-std::string TNameCodec::StoredToAnsi(const std::string& stored) const {
+std::string EntryNameCodec::StoredToAnsi(const std::string& stored) const {
     if (!oemFileNames_ || Passes(stored)) {
         return stored;
     }
     return platform::OemToChar(stored);
 }
 
-std::string TNameCodec::AnsiToStored(const std::string& ansi) const {
+std::string EntryNameCodec::AnsiToStored(const std::string& ansi) const {
     if (!oemFileNames_ || Passes(ansi)) {
         return ansi;
     }
     return platform::CharToOem(ansi);
 }
 
-std::string TNameCodec::AnsiToUtf8(const std::string& ansi) const {
+std::string EntryNameCodec::AnsiToUtf8(const std::string& ansi) const {
     return Passes(ansi) ? ansi : platform::AnsiToUtf8(ansi);
 }
 
-std::string TNameCodec::Utf8ToAnsi(const std::string& utf8) const {
+std::string EntryNameCodec::Utf8ToAnsi(const std::string& utf8) const {
     return Passes(utf8) ? utf8 : platform::Utf8ToAnsi(utf8);
 }
 
-std::string TNameCodec::StoredToUtf8(const std::string& stored, std::uint16_t flags) const {
+std::string EntryNameCodec::StoredToUtf8(const std::string& stored, std::uint16_t flags) const {
     if ((flags & FlagUtf8Name) != 0 && IsUtf8(stored)) {
         return stored;
     }
     return AnsiToUtf8(StoredToAnsi(stored));
 }
 
-std::string TNameCodec::Utf8ToStored(const std::string& utf8, std::uint16_t flags) const {
+std::string EntryNameCodec::Utf8ToStored(const std::string& utf8, std::uint16_t flags) const {
     if ((flags & FlagUtf8Name) != 0) {
         return utf8;
     }
     return AnsiToStored(Utf8ToAnsi(utf8));
 }
 
-std::string TNameCodec::AnsiLower(const std::string& ansi) const {
+std::string EntryNameCodec::AnsiLower(const std::string& ansi) const {
     if (!asciiLowerTable_ || !IsAscii(ansi)) {
         return platform::AnsiLowerCase(ansi);
     }

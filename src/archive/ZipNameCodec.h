@@ -16,11 +16,11 @@ namespace archive {
 // True when `text` is well-formed UTF-8.
 bool IsUtf8(const std::string& text);
 
-class TNameCodec {
+class EntryNameCodec {
   public:
     // Probes the current code pages; `oemFileNames` says whether stored
     // names are in the OEM code page (else ANSI).
-    explicit TNameCodec(bool oemFileNames);
+    explicit EntryNameCodec(bool oemFileNames);
 
     std::string StoredToAnsi(const std::string& stored) const;
     std::string AnsiToStored(const std::string& ansi) const;

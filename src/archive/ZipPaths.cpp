@@ -55,13 +55,13 @@ std::string RelativePath(const std::string& base, const std::string& full) {
 
 std::string ResolvePath(const std::string& base, const std::string& name,
                         const std::string& currentFolder) {
-    // 1.
     const std::string current = currentFolder.empty() ? platform::GetCurrentDir() : currentFolder;
-    // 2.
+    // A name with a drive or server stands for itself.
     if (name.find(':') != std::string::npos || StartsWithTwoDelimiters(name)) {
         return name;
     }
-    // 3.
+    // A name from the root takes the current drive; any other goes below
+    // the base, or the current folder without one.
     if (!name.empty()) {
         if (IsPathDelimiter(name.front())) {
             return ExpandPath(name, current);
@@ -69,7 +69,7 @@ std::string ResolvePath(const std::string& base, const std::string& name,
         const std::string& folder = base.empty() ? current : base;
         return ExpandPath(platform::IncludeTrailingPathDelimiter(folder) + name, current);
     }
-    // 4.
+    // Without a name, the base itself.
     if (base.find(':') != std::string::npos ||
         (!base.empty() && !platform::DirectoryExists(base))) {
         return base;
@@ -77,10 +77,10 @@ std::string ResolvePath(const std::string& base, const std::string& name,
     return ExpandPath(platform::IncludeTrailingPathDelimiter(base), current);
 }
 
-std::string MakeStoredName(const std::string& path, const std::string& base,
-                           TZipStorePathMode mode) {
-    // 1.
-    const std::string absoluteBase = ResolvePath(base, {});
+namespace {
+
+// The source's absolute path, without a trailing delimiter or dot.
+std::string FullSourcePath(const std::string& absoluteBase, const std::string& path) {
     std::string full = ResolvePath(absoluteBase, path);
     if (!full.empty() && IsPathDelimiter(full.back())) {
         full.pop_back();
@@ -88,7 +88,12 @@ std::string MakeStoredName(const std::string& path, const std::string& base,
     if (!full.empty() && full.back() == '.') {
         full.pop_back();
     }
-    // 2.
+    return full;
+}
+
+// The part of the path the store-path mode keeps.
+std::string NameForMode(const std::string& full, const std::string& absoluteBase,
+                        TZipStorePathMode mode) {
     std::string result;
     switch (mode) {
         case spNoPath:
@@ -108,7 +113,12 @@ std::string MakeStoredName(const std::string& path, const std::string& base,
             result = ExpandPath(full, platform::GetCurrentDir());
             break;
     }
-    // 3.
+    return result;
+}
+
+// Unless the mode keeps the drive, a drive or server in front goes, and so
+// does a leading delimiter.
+std::string WithoutDriveOrServer(std::string result, TZipStorePathMode mode) {
     if (mode != spFullPathWithDrive) {
         if (const std::size_t colon = result.find(':'); colon != std::string::npos) {
             result.erase(0, colon + 1);
@@ -128,8 +138,17 @@ std::string MakeStoredName(const std::string& path, const std::string& base,
             result.erase(0, 1);
         }
     }
-    // 4.
-    return ReplaceChar(result, '\\', '/');
+    return result;
+}
+
+}  // namespace
+
+std::string MakeStoredName(const std::string& path, const std::string& base,
+                           TZipStorePathMode mode) {
+    const std::string absoluteBase = ResolvePath(base, {});
+    const std::string full = FullSourcePath(absoluteBase, path);
+    return ReplaceChar(WithoutDriveOrServer(NameForMode(full, absoluteBase, mode), mode), '\\',
+                       '/');
 }
 
 bool IsRemovablePath(const std::string& path) {

@@ -3,7 +3,10 @@
 // that fails, and cancelling.
 #include <mutex>
 
+#include "archive/FailureDecision.h"
 #include "archive/ZipArchiver.h"
+#include "archive/ZipConst.h"
+#include "archive/ZipSelect.h"
 #include "archive/ZipStrFunc.h"
 #include "archive/ZipZlib.h"
 #include "platform/Files.h"
@@ -19,9 +22,9 @@ bool ReportsProgress(TZipProcessOperation operation) {
 
 }  // namespace
 
-TZipCodecContext TZipBaseArchiver::CodecContext(const std::string& fileName,
-                                                TZipProcessOperation operation) {
-    TZipCodecContext context;
+EntryCodecContext TZipBaseArchiver::CodecContext(const std::string& fileName,
+                                                 TZipProcessOperation operation) {
+    EntryCodecContext context;
     context.Archiver = this;
     context.Zip64Mode = CurrentZip64Mode();
     context.Progress = [this, fileName, operation](std::uint64_t done, std::uint64_t total) {
@@ -38,112 +41,147 @@ TZipCodecContext TZipBaseArchiver::CodecContext(const std::string& fileName,
         bool cancel = true;
         DoDiskFull(0, archiveFileName, cancel);
         cancelled_ = cancelled_ || cancel;
-        commit_.DiskFull = commit_.DiskFull || cancel;
         return cancel;
     };
     return context;
 }
 
+void TZipBaseArchiver::ExtractByMask(const std::string& mask, std::uint32_t searchAttr,
+                                     const std::string& exclusionMask, MaskText maskText) {
+    if (!isOpen_) {
+        throw EZipException(native::ArchiveNotOpen, this);
+    }
+    if (transactionDepth_ > 0) {
+        throw EZipException(native::UpdateNotEnded, this);
+    }
+    SelectEntries(dirManager_->Directory, mask, searchAttr, exclusionMask, Options, maskText);
+    extraction_.RenewBudget();
+    ProcessSelectedEntries(poExtract);
+}
+
+void TZipBaseArchiver::ExtractEntry(int index, const std::string& name,
+                                    const std::string& destinationFolder) {
+    extraction_.ToFile(index, name, destinationFolder);
+}
+
+void TZipBaseArchiver::ExtractToStream(int index, EntrySink& target) {
+    extraction_.ToSink(index, target);
+}
+
 void TZipBaseArchiver::ProcessSelectedEntries(TZipProcessOperation operation) {
-    // 1.
     std::lock_guard lock(platform::ArchiveLock());
+    StartEntryLoop(operation);
     TZipDirArray& directory = dirManager_->Directory;
-    // 2.
+    bool leave = cancelled_;
+    bool aborted = false;
+    for (int i = 0; !leave && i < directory.Count();) {
+        if (!directory.ItemAt(i).Selected) {
+            ++i;
+            continue;
+        }
+        directory.ItemAt(i).Operation = operation;
+        const EntryPass pass = ProcessEntry(i, operation);
+        leave = pass.Leave;
+        aborted = pass.Aborted;
+        // After a delete the same index holds the next entry; an entry that
+        // stayed is passed.
+        if (!pass.Removed) {
+            ++i;
+        }
+    }
+    EndEntryLoop(operation, aborted);
+}
+
+void TZipBaseArchiver::StartEntryLoop(TZipProcessOperation operation) {
+    TZipDirArray& directory = dirManager_->Directory;
     processedCount_ = 0;
     selectedCount_ = 0;
     cancelled_ = false;
     for (int i = 0; i < directory.Count(); ++i) {
         selectedCount_ += directory.ItemAt(i).Selected ? 1 : 0;
     }
-    // 3.
-    bool cancel = false;
     if (ReportsProgress(operation)) {
+        bool cancel = false;
         DoOverallProgress(0, operation, ppStart, cancel);
         cancelled_ = cancel;
     }
-    // 4.
-    TZipAction action = fxaIgnore;
-    bool leave = cancelled_;
-    for (int i = 0; !leave && i < directory.Count();) {
-        // 4.1-4.2.
-        if (!directory.ItemAt(i).Selected) {
-            ++i;
-            continue;
-        }
-        directory.ItemAt(i).Operation = operation;
-        bool removed = false;
-        // 4.3. As often as the failure decision answers Retry.
-        do {
-            action = fxaIgnore;
-            const std::string name = ReplaceChar(directory.ItemAt(i).Name, '/', '\\');
-            try {
-                bool confirm = true;
-                DoConfirmProcessFile(name, operation, confirm);
-                if (!confirm) {
-                    break;
-                }
-                const std::string destination = platform::IncludeTrailingPathDelimiter(BaseDir);
-                if (ReportsProgress(operation)) {
-                    cancel = false;
-                    DoFileProgress(name, 0, operation, ppStart, cancel);
-                    cancelled_ = cancelled_ || cancel;
-                    if (cancelled_) {
-                        leave = true;
-                        break;
-                    }
-                }
-                switch (operation) {
-                    case poDelete:
-                        directory.Delete(i);
-                        removed = true;
-                        break;
-                    case poUpdate:
-                        RefreshEntry(i, name, destination);
-                        break;
-                    case poExtract:
-                        ExtractEntry(i, name, destination);
-                        break;
-                    case poTest:
-                        if (!directory.ItemAt(i).IsFolder()) {
-                            TNullStream nowhere;
-                            ExtractToStream(i, nowhere);
-                        }
-                        break;
-                    default:
-                        break;
-                }
-                if (ReportsProgress(operation)) {
-                    cancel = false;
-                    DoFileProgress(name, 100, operation, ppEnd, cancel);
-                    cancelled_ = cancelled_ || cancel;
-                }
-                if (cancelled_) {
-                    leave = true;
-                    break;
-                }
-                ++processedCount_;
-            } catch (const EZipException& e) {
-                DoProcessFileFailure(name, operation, e.NativeError, e.ErrorCode, e.Message(),
-                                     action);
-                leave = action == fxaAbort;
-            }
-        } while (action == fxaRetry);
-        // 4.4. After a delete the same index holds the next entry; an entry
-        // that stayed is passed.
-        if (!removed) {
-            ++i;
-        }
-    }
-    // 5.
+}
+
+// A cancelled or aborted loop leaves nothing of its transaction behind.
+void TZipBaseArchiver::EndEntryLoop(TZipProcessOperation operation, bool aborted) {
     if (ReportsProgress(operation)) {
-        cancel = false;
+        bool cancel = false;
         DoOverallProgress(100, operation, ppEnd, cancel);
         cancelled_ = cancelled_ || cancel;
     }
-    // 6.
-    if (cancelled_ || action == fxaAbort) {
+    if (cancelled_ || aborted) {
         AbandonTransaction();
     }
+}
+
+// The events around one entry and the operation itself, as often as the
+// failure decision answers Retry.
+TZipBaseArchiver::EntryPass TZipBaseArchiver::ProcessEntry(int index,
+                                                           TZipProcessOperation operation) {
+    EntryPass pass;
+    const std::string name = ReplaceChar(dirManager_->Directory.ItemAt(index).Name, '/', '\\');
+    const EntryOutcome outcome = AttemptUnderFailureDecision(*this, name, operation, [&] {
+        bool confirm = true;
+        DoConfirmProcessFile(name, operation, confirm);
+        if (!confirm) {
+            return false;
+        }
+        if (ReportsProgress(operation)) {
+            bool cancel = false;
+            DoFileProgress(name, 0, operation, ppStart, cancel);
+            cancelled_ = cancelled_ || cancel;
+            if (cancelled_) {
+                pass.Leave = true;
+                return false;
+            }
+        }
+        pass.Removed = ApplyOperation(index, name, operation);
+        if (ReportsProgress(operation)) {
+            bool cancel = false;
+            DoFileProgress(name, 100, operation, ppEnd, cancel);
+            cancelled_ = cancelled_ || cancel;
+        }
+        if (cancelled_) {
+            pass.Leave = true;
+            return false;
+        }
+        ++processedCount_;
+        return true;
+    });
+    pass.Aborted = outcome.Aborted();
+    pass.Leave = pass.Leave || pass.Aborted;
+    return pass;
+}
+
+// True when the entry left the list.
+bool TZipBaseArchiver::ApplyOperation(int index, const std::string& name,
+                                      TZipProcessOperation operation) {
+    const std::string destination = platform::IncludeTrailingPathDelimiter(BaseDir);
+    switch (operation) {
+        case poDelete:
+            dirManager_->Directory.Delete(index);
+            return true;
+        case poUpdate:
+            RefreshEntry(index, name, destination);
+            break;
+        case poExtract:
+            ExtractEntry(index, name, destination);
+            break;
+        case poTest:
+            if (!dirManager_->Directory.ItemAt(index).IsFolder()) {
+                TNullStream nowhere;
+                ExtractToStream(index, nowhere);
+            }
+            break;
+        default:
+            break;
+    }
+    return false;
 }
 
 }  // namespace archive

@@ -9,20 +9,20 @@
 
 namespace archive {
 
-class TRareString {
+class RareString {
   public:
-    TRareString() = default;
-    explicit TRareString(const std::string& s) { assign(s); }
-    TRareString(const TRareString& other) { assign(other.str()); }
-    TRareString(TRareString&&) noexcept = default;
-    TRareString& operator=(const TRareString& other) {
+    RareString() = default;
+    explicit RareString(const std::string& s) { assign(s); }
+    RareString(const RareString& other) { assign(other.str()); }
+    RareString(RareString&&) noexcept = default;
+    RareString& operator=(const RareString& other) {
         if (&other != this) {
             assign(other.str());
         }
         return *this;
     }
-    TRareString& operator=(TRareString&&) noexcept = default;
-    TRareString& operator=(const std::string& s) {
+    RareString& operator=(RareString&&) noexcept = default;
+    RareString& operator=(const std::string& s) {
         assign(s);
         return *this;
     }
@@ -48,7 +48,7 @@ class TRareString {
         assign(std::string(first, last));
     }
 
-    friend bool operator==(const TRareString& a, const std::string& b) { return a.str() == b; }
+    friend bool operator==(const RareString& a, const std::string& b) { return a.str() == b; }
 
   private:
     static const std::string& Empty() {

@@ -22,7 +22,7 @@ constexpr std::size_t LongestDescriptor = 24;
 
 // True when an extra field holds a Zip64 block.
 bool HasZip64Block(std::span<const std::uint8_t> extra) {
-    TByteCursor in(extra);
+    ByteCursor in(extra);
     while (in.Remaining() >= 4) {
         const std::uint16_t id = in.U16();
         const std::uint16_t size = in.U16();
@@ -38,7 +38,7 @@ bool HasZip64Block(std::span<const std::uint8_t> extra) {
 // entry's data). Its signature is optional: the first word is the
 // signature unless it is the entry's CRC-32 and the second word is not.
 std::size_t DescriptorLength(std::span<const std::uint8_t> after, std::uint32_t crc, bool zip64) {
-    TByteCursor in(after);
+    ByteCursor in(after);
     const std::uint32_t first = in.U32();
     const std::uint32_t second = in.U32();
     const bool signature = first == DataDescriptorSignature && !(first == crc && second != crc);
@@ -48,7 +48,7 @@ std::size_t DescriptorLength(std::span<const std::uint8_t> after, std::uint32_t 
 
 }  // namespace
 
-std::span<const std::uint8_t> TTailReader::Read(std::int64_t position, std::size_t count) {
+std::span<const std::uint8_t> TailReader::Read(std::int64_t position, std::size_t count) {
     const auto inWindow = [&] {
         return windowStart_ >= 0 && position >= windowStart_ &&
                static_cast<std::uint64_t>(position - windowStart_) + count <= window_.size();
@@ -80,9 +80,9 @@ int SavedIndexOf(const TZipDirArray& directory, const TZipDirArray& saved, int i
     return -1;
 }
 
-std::int64_t LocalRecordLength(TTailReader& tail, std::int64_t from, const TDirItem& old) {
-    TByteCursor in(tail.Read(from, LocalHeaderSize));
-    const TZipLocalHeader local = TZipLocalHeader::Decode(in);
+std::int64_t LocalRecordLength(TailReader& tail, std::int64_t from, const TDirItem& old) {
+    ByteCursor in(tail.Read(from, LocalHeaderSize));
+    const LocalFileHeader local = LocalFileHeader::Decode(in);
     if (!in.Ok()) {
         throw platform::EReadError(platform::ERROR_HANDLE_EOF);
     }

@@ -23,9 +23,9 @@ int SavedIndexOf(const TZipDirArray& directory, const TZipDirArray& saved, int i
 // Reads the headers of the tail copy through a window of it, so that the
 // records of many small entries cost one read, not one each. The tail copy
 // does not change while a commit runs.
-class TTailReader {
+class TailReader {
   public:
-    explicit TTailReader(platform::TFileStream& tail) : tail_(tail) {}
+    explicit TailReader(platform::TFileStream& tail) : tail_(tail) {}
     // Up to `count` bytes at `position`; fewer at the end of the file.
     std::span<const std::uint8_t> Read(std::int64_t position, std::size_t count);
 
@@ -40,6 +40,6 @@ class TTailReader {
 // header, name, extra field, data and data descriptor. Raises EReadError
 // when the local header cannot be read whole, and native error 8 when no
 // local header is there.
-std::int64_t LocalRecordLength(TTailReader& tail, std::int64_t from, const TDirItem& old);
+std::int64_t LocalRecordLength(TailReader& tail, std::int64_t from, const TDirItem& old);
 
 }  // namespace archive

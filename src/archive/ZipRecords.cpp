@@ -2,8 +2,8 @@
 
 namespace archive {
 
-TZipLocalHeader TZipLocalHeader::Decode(TByteCursor& in) {
-    TZipLocalHeader h;
+LocalFileHeader LocalFileHeader::Decode(ByteCursor& in) {
+    LocalFileHeader h;
     h.Signature = in.U32();
     h.VersionNeeded = in.U16();
     h.Flags = in.U16();
@@ -18,7 +18,7 @@ TZipLocalHeader TZipLocalHeader::Decode(TByteCursor& in) {
     return h;
 }
 
-void TZipLocalHeader::Encode(TByteWriter& out) const {
+void LocalFileHeader::Encode(ByteWriter& out) const {
     out.U32(Signature);
     out.U16(VersionNeeded);
     out.U16(Flags);
@@ -32,8 +32,8 @@ void TZipLocalHeader::Encode(TByteWriter& out) const {
     out.U16(ExtraLength);
 }
 
-TZipCentralHeader TZipCentralHeader::Decode(TByteCursor& in) {
-    TZipCentralHeader h;
+CentralFileHeader CentralFileHeader::Decode(ByteCursor& in) {
+    CentralFileHeader h;
     h.Signature = in.U32();
     h.VersionMadeBy = in.U16();
     h.VersionNeeded = in.U16();
@@ -54,7 +54,7 @@ TZipCentralHeader TZipCentralHeader::Decode(TByteCursor& in) {
     return h;
 }
 
-void TZipCentralHeader::Encode(TByteWriter& out) const {
+void CentralFileHeader::Encode(ByteWriter& out) const {
     out.U32(Signature);
     out.U16(VersionMadeBy);
     out.U16(VersionNeeded);
@@ -74,8 +74,8 @@ void TZipCentralHeader::Encode(TByteWriter& out) const {
     out.U32(LocalHeaderOffset);
 }
 
-TZipDataDescriptor TZipDataDescriptor::Decode(TByteCursor& in) {
-    TZipDataDescriptor d;
+DataDescriptor DataDescriptor::Decode(ByteCursor& in) {
+    DataDescriptor d;
     d.Signature = in.U32();
     d.Crc32 = in.U32();
     d.CompressedSize = in.U32();
@@ -83,8 +83,8 @@ TZipDataDescriptor TZipDataDescriptor::Decode(TByteCursor& in) {
     return d;
 }
 
-TZipEndRecord TZipEndRecord::Decode(TByteCursor& in) {
-    TZipEndRecord r;
+EndOfCentralDirectory EndOfCentralDirectory::Decode(ByteCursor& in) {
+    EndOfCentralDirectory r;
     r.Signature = in.U32();
     r.DiskNumber = in.U16();
     r.DirectoryDisk = in.U16();
@@ -96,7 +96,7 @@ TZipEndRecord TZipEndRecord::Decode(TByteCursor& in) {
     return r;
 }
 
-void TZipEndRecord::Encode(TByteWriter& out) const {
+void EndOfCentralDirectory::Encode(ByteWriter& out) const {
     out.U32(Signature);
     out.U16(DiskNumber);
     out.U16(DirectoryDisk);
@@ -107,8 +107,8 @@ void TZipEndRecord::Encode(TByteWriter& out) const {
     out.U16(CommentLength);
 }
 
-TZip64EndRecord TZip64EndRecord::Decode(TByteCursor& in) {
-    TZip64EndRecord r;
+Zip64EndOfCentralDirectory Zip64EndOfCentralDirectory::Decode(ByteCursor& in) {
+    Zip64EndOfCentralDirectory r;
     r.Signature = in.U32();
     r.RecordSize = in.U64();
     r.VersionMadeBy = in.U16();
@@ -122,7 +122,7 @@ TZip64EndRecord TZip64EndRecord::Decode(TByteCursor& in) {
     return r;
 }
 
-void TZip64EndRecord::Encode(TByteWriter& out) const {
+void Zip64EndOfCentralDirectory::Encode(ByteWriter& out) const {
     out.U32(Signature);
     out.U64(RecordSize);
     out.U16(VersionMadeBy);
@@ -135,8 +135,8 @@ void TZip64EndRecord::Encode(TByteWriter& out) const {
     out.U64(DirectoryOffset);
 }
 
-TZip64Locator TZip64Locator::Decode(TByteCursor& in) {
-    TZip64Locator l;
+Zip64EndLocator Zip64EndLocator::Decode(ByteCursor& in) {
+    Zip64EndLocator l;
     l.Signature = in.U32();
     l.EndRecordDisk = in.U32();
     l.EndRecordOffset = in.U64();
@@ -144,7 +144,7 @@ TZip64Locator TZip64Locator::Decode(TByteCursor& in) {
     return l;
 }
 
-void TZip64Locator::Encode(TByteWriter& out) const {
+void Zip64EndLocator::Encode(ByteWriter& out) const {
     out.U32(Signature);
     out.U32(EndRecordDisk);
     out.U64(EndRecordOffset);

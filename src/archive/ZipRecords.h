@@ -50,7 +50,7 @@ inline constexpr std::uint32_t AttrFolder = 0x10;
 inline constexpr std::uint32_t AttrArchive = 0x20;
 
 // Local file header (30 bytes, then name and extra field).
-struct TZipLocalHeader {
+struct LocalFileHeader {
     std::uint32_t Signature = LocalHeaderSignature;
     std::uint16_t VersionNeeded = 0;
     std::uint16_t Flags = 0;
@@ -64,13 +64,13 @@ struct TZipLocalHeader {
     std::uint16_t ExtraLength = 0;
 
     // Reads 30 bytes; the cursor's ok flag tells whether they were there.
-    static TZipLocalHeader Decode(TByteCursor& in);
-    void Encode(TByteWriter& out) const;
+    static LocalFileHeader Decode(ByteCursor& in);
+    void Encode(ByteWriter& out) const;
 };
 
 // Central directory header (46 bytes, then name, extra field, comment).
 // Fields read from an archive are kept exactly as stored.
-struct TZipCentralHeader {
+struct CentralFileHeader {
     std::uint32_t Signature = CentralHeaderSignature;
     std::uint16_t VersionMadeBy = 0;
     std::uint16_t VersionNeeded = 0;
@@ -89,24 +89,24 @@ struct TZipCentralHeader {
     std::uint32_t ExternalAttributes = 0;
     std::uint32_t LocalHeaderOffset = 0;
 
-    static TZipCentralHeader Decode(TByteCursor& in);
-    void Encode(TByteWriter& out) const;
+    static CentralFileHeader Decode(ByteCursor& in);
+    void Encode(ByteWriter& out) const;
     // MS-DOS date-time: date in the high 16 bits, time in the low 16.
     std::uint32_t DosDateTime() const { return (std::uint32_t{ModDate} << 16) | ModTime; }
 };
 
 // Data descriptor as read after an entry's data (signature included).
-struct TZipDataDescriptor {
+struct DataDescriptor {
     std::uint32_t Signature = DataDescriptorSignature;
     std::uint32_t Crc32 = 0;
     std::uint32_t CompressedSize = 0;
     std::uint32_t UncompressedSize = 0;
 
-    static TZipDataDescriptor Decode(TByteCursor& in);
+    static DataDescriptor Decode(ByteCursor& in);
 };
 
 // End of central directory record (22 bytes, then the archive comment).
-struct TZipEndRecord {
+struct EndOfCentralDirectory {
     std::uint32_t Signature = EndRecordSignature;
     std::uint16_t DiskNumber = 0;
     std::uint16_t DirectoryDisk = 0;
@@ -116,12 +116,12 @@ struct TZipEndRecord {
     std::uint32_t DirectoryOffset = 0;
     std::uint16_t CommentLength = 0;
 
-    static TZipEndRecord Decode(TByteCursor& in);
-    void Encode(TByteWriter& out) const;
+    static EndOfCentralDirectory Decode(ByteCursor& in);
+    void Encode(ByteWriter& out) const;
 };
 
 // Zip64 end of central directory record (56 bytes).
-struct TZip64EndRecord {
+struct Zip64EndOfCentralDirectory {
     std::uint32_t Signature = Zip64EndRecordSignature;
     std::uint64_t RecordSize = 44;  // size of the remaining record
     std::uint16_t VersionMadeBy = VersionZip64;
@@ -133,19 +133,19 @@ struct TZip64EndRecord {
     std::uint64_t DirectorySize = 0;
     std::uint64_t DirectoryOffset = 0;
 
-    static TZip64EndRecord Decode(TByteCursor& in);
-    void Encode(TByteWriter& out) const;
+    static Zip64EndOfCentralDirectory Decode(ByteCursor& in);
+    void Encode(ByteWriter& out) const;
 };
 
 // Zip64 end of central directory locator (20 bytes).
-struct TZip64Locator {
+struct Zip64EndLocator {
     std::uint32_t Signature = 0;
     std::uint32_t EndRecordDisk = 0;
     std::uint64_t EndRecordOffset = 0;
     std::uint32_t TotalDisks = 0;
 
-    static TZip64Locator Decode(TByteCursor& in);
-    void Encode(TByteWriter& out) const;
+    static Zip64EndLocator Decode(ByteCursor& in);
+    void Encode(ByteWriter& out) const;
 };
 
 }  // namespace archive

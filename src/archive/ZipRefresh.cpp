@@ -16,14 +16,14 @@ namespace archive {
 namespace {
 
 // Restores a text when the scope ends.
-class TRestoreText {
+class RestoreText {
   public:
-    TRestoreText(std::string& text, std::string value) : text_(text), old_(std::move(text)) {
+    RestoreText(std::string& text, std::string value) : text_(text), old_(std::move(text)) {
         text_ = std::move(value);
     }
-    ~TRestoreText() { text_ = std::move(old_); }
-    TRestoreText(const TRestoreText&) = delete;
-    TRestoreText& operator=(const TRestoreText&) = delete;
+    ~RestoreText() { text_ = std::move(old_); }
+    RestoreText(const RestoreText&) = delete;
+    RestoreText& operator=(const RestoreText&) = delete;
 
   private:
     std::string& text_;
@@ -83,7 +83,7 @@ void TZipBaseArchiver::RefreshEntry(int index, const std::string& name,
     if (!OverwriteAllowed(path, name, fileStamp, entryStamp)) {
         return;
     }
-    TRestoreText base(storedNameBase_, ResolvePath(BaseDir, {}));
+    RestoreText base(storedNameBase_, ResolvePath(BaseDir, {}));
     if (transactionDepth_ == 0) {
         throw EZipException(native::UpdateNotStarted, this);
     }
@@ -109,7 +109,7 @@ void TZipBaseArchiver::PrepareEntryFromFile(int index, const std::string& path, 
     // Name bytes that stay as they were keep telling their encoding. A name
     // that is no plain path ("x.", "./a", "a//b", "a\b") is kept as it
     // is when it led to this very file.
-    const TZipCentralHeader old = directory.ItemAt(index).Header;
+    const CentralFileHeader old = directory.ItemAt(index).Header;
     const bool sameName = keepName || directory.ItemAt(index).Name == storedName;
     if (!keepName) {
         directory.SetItemName(index, platform::Utf8ToAnsi(storedName));
@@ -119,8 +119,8 @@ void TZipBaseArchiver::PrepareEntryFromFile(int index, const std::string& path, 
     entry.SourceFileName = path;
     entry.EntryPassword = Password;
     entry.CompressMode = isFolder ? 0 : CompressionMode();
-    TZipCentralHeader& h = entry.Header;
-    h = TZipCentralHeader{};
+    CentralFileHeader& h = entry.Header;
+    h = CentralFileHeader{};
     h.VersionMadeBy = Options.OEMFileNames ? VersionOem : VersionAnsi;
     h.VersionNeeded = h.VersionMadeBy;
     h.Flags = isFolder ? FlagFolder : 0;

@@ -44,18 +44,18 @@ std::string PrepareMask(const std::string& mask, TZipStorePathMode storePath) {
     return ReplaceChar(prepared, '\\', '/');
 }
 
-int FindMatchingEntry(const TZipDirArray& directory, TZipSearchRec& search, bool recurse) {
+int FindMatchingEntry(const TZipDirArray& directory, SearchRec& search, bool recurse) {
     const std::string maskFolder = recurse ? std::string() : FolderKey(search.Mask, search.Text);
     for (int i = search.NextIndex; i < directory.Count(); ++i) {
         const TDirItem& entry = directory.ItemAt(i);
-        // 1. Folder rule.
+        // Without Recurse, only entries in the mask's own folder.
         if (!recurse && FolderKey(entry.Name, search.Text) != maskFolder) {
             continue;
         }
-        // 2. Name rule, 3. attribute rule.
+        // The name rule, then the attribute rule.
         if (PassesNameRule(entry.Name, search.Mask, search.Text) &&
             PassesAttributeRule(entry.Header.ExternalAttributes, search.SearchAttr)) {
-            // 4. The first entry that passes.
+            // The first entry that passes.
             search.NextIndex = i;
             return i;
         }
@@ -66,15 +66,15 @@ int FindMatchingEntry(const TZipDirArray& directory, TZipSearchRec& search, bool
 void SelectEntries(TZipDirArray& directory, const std::string& mask, std::uint32_t searchAttr,
                    const std::string& exclusionMask, const TZipOptions& options,
                    MaskText maskText) {
-    // 1. Nothing is selected.
+    // Nothing is selected to begin with.
     directory.ClearSelected();
-    // 2. The search record with the prepared mask.
-    TZipSearchRec search;
+    // The search record with the prepared mask.
+    SearchRec search;
     search.Mask = PrepareMask(mask, options.StorePath);
     search.SearchAttr = searchAttr;
     search.ExclusionMask = exclusionMask;
     search.Text = maskText;
-    // 3. Every matching entry.
+    // Every matching entry.
     for (int i = FindMatchingEntry(directory, search, options.Recurse); i >= 0;
          i = FindMatchingEntry(directory, search, options.Recurse)) {
         directory.ItemAt(i).Selected = true;

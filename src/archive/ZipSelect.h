@@ -14,7 +14,7 @@ namespace archive {
 inline constexpr std::uint32_t SearchAttrRuleBits = 0x1E;
 
 // The state of one entry search.
-struct TZipSearchRec {
+struct SearchRec {
     std::string Mask;  // prepared: no drive part, "/" separators
     std::uint32_t SearchAttr = 0;
     std::string ExclusionMask;  // carried along, not consulted
@@ -29,7 +29,7 @@ std::string PrepareMask(const std::string& mask, TZipStorePathMode storePath);
 // The index of the next entry, from search.NextIndex on, that passes the
 // folder rule (only when `recurse` is false), the name rule and the attribute
 // rule; search.NextIndex becomes it. -1 when the list is exhausted.
-int FindMatchingEntry(const TZipDirArray& directory, TZipSearchRec& search, bool recurse);
+int FindMatchingEntry(const TZipDirArray& directory, SearchRec& search, bool recurse);
 
 // Clears every entry's Selected mark, then sets it on every matching entry.
 void SelectEntries(TZipDirArray& directory, const std::string& mask, std::uint32_t searchAttr,

@@ -6,20 +6,20 @@
 
 namespace archive {
 
-TZipSignatureScanner::TZipSignatureScanner(platform::TFileStream& stream, std::uint32_t signature,
-                                           std::int64_t chunk)
+SignatureScanner::SignatureScanner(platform::TFileStream& stream, std::uint32_t signature,
+                                   std::int64_t chunk)
     : stream_(stream), chunk_(std::max<std::int64_t>(chunk, 8)), fileSize_(stream.Size()) {
     for (int i = 0; i < 4; ++i) {
         signature_[i] = static_cast<std::uint8_t>(signature >> (8 * i));
     }
 }
 
-bool TZipSignatureScanner::Holds(std::int64_t position) const {
+bool SignatureScanner::Holds(std::int64_t position) const {
     return bufferStart_ >= 0 && position >= bufferStart_ &&
            position + 4 <= bufferStart_ + static_cast<std::int64_t>(buffer_.size());
 }
 
-std::int64_t TZipSignatureScanner::Find(std::int64_t from, std::int64_t minTail) {
+std::int64_t SignatureScanner::Find(std::int64_t from, std::int64_t minTail) {
     std::int64_t position = std::max<std::int64_t>(from, 0);
     while (position + 4 <= fileSize_) {
         if (!Holds(position)) {

@@ -12,10 +12,9 @@ class TFileStream;
 
 namespace archive {
 
-class TZipSignatureScanner {
+class SignatureScanner {
   public:
-    TZipSignatureScanner(platform::TFileStream& stream, std::uint32_t signature,
-                         std::int64_t chunk);
+    SignatureScanner(platform::TFileStream& stream, std::uint32_t signature, std::int64_t chunk);
 
     // Position of the first signature at or after `from`, or -1. A hit with
     // fewer than `minTail` bytes from its start to the end of the file counts

@@ -31,7 +31,7 @@ std::string ExtractFolderPart(std::string_view path) {
     return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
 }
 
-std::string ExtractFileExt(std::string_view name) {
+std::string ExtensionOfBackslashPath(std::string_view name) {
     const std::size_t at = name.find_last_of(".\\:");
     if (at == std::string_view::npos || name[at] != '.') {
         return {};

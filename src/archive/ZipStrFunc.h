@@ -20,9 +20,10 @@ std::string LastNameComponent(std::string_view text);
 // last "\"; empty when there is none.
 std::string ExtractFolderPart(std::string_view path);
 
-// The extension: from the last "." on, when no "\" or ":" follows that dot;
-// empty otherwise.
-std::string ExtractFileExt(std::string_view name);
+// The extension of a name with "\" separators: from the last "." on, when no
+// "\" or ":" follows that dot; empty otherwise. A "/" is part of the name
+// here, unlike in platform::ExtractFileExt.
+std::string ExtensionOfBackslashPath(std::string_view name);
 
 // The drive part of a path: its first two characters when the second is ":",
 // or a leading network prefix \\server\share; empty otherwise.

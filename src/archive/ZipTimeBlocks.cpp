@@ -67,8 +67,8 @@ bool RestampNtfs(std::vector<std::uint8_t>& data, const platform::FileTime& time
 
 }  // namespace
 
-void RestampTimeBlocks(std::vector<TExtraField>& fields, const platform::FileTime* modified) {
-    std::erase_if(fields, [modified](TExtraField& field) {
+void RestampTimeBlocks(std::vector<ExtraField>& fields, const platform::FileTime* modified) {
+    std::erase_if(fields, [modified](ExtraField& field) {
         if (field.Id == ExtendedTimestampId) {
             return modified == nullptr || !RestampExtended(field.Data, *modified);
         }

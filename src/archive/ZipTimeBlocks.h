@@ -16,6 +16,6 @@ inline constexpr std::uint16_t NtfsTimesId = 0x000A;
 // Sets the modification time in every time block of `fields` to `modified`;
 // a time block that cannot hold it is dropped, as are all of them when the
 // time is unknown (null).
-void RestampTimeBlocks(std::vector<TExtraField>& fields, const platform::FileTime* modified);
+void RestampTimeBlocks(std::vector<ExtraField>& fields, const platform::FileTime* modified);
 
 }  // namespace archive

@@ -48,7 +48,7 @@ enum TZipFileShareMode : std::uint8_t {
 enum TZipOverwriteMode : std::uint8_t { omPrompt = 0, omAlways, omNever, omIfNewer, omIfOlder };
 
 // Volume size of a spanned archive (never used on a single file).
-enum TZipVolumeSize : std::uint8_t {
+enum VolumeSizeKind : std::uint8_t {
     vsAutoDetect = 0,
     vsCustom,
     vs1_44MB,

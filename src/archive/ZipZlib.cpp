@@ -49,22 +49,22 @@ z_stream NewZStream() {
 
 // One deflate stream over the blocks of one source (zlib wrapper, window
 // bits 15, memory level 8, default strategy).
-class TDeflater {
+class Deflater {
   public:
-    explicit TDeflater(int level) : stream_(NewZStream()) {
+    explicit Deflater(int level) : stream_(NewZStream()) {
         // The library checks the version text against its own, so the one
         // it was built with is passed.
         if (deflateInit(&stream_, level) != Z_OK) {
             throw ECompressionError();
         }
     }
-    ~TDeflater() {
+    ~Deflater() {
         if (!ended_) {
             deflateEnd(&stream_);
         }
     }
-    TDeflater(const TDeflater&) = delete;
-    TDeflater& operator=(const TDeflater&) = delete;
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
 
     // CompressBlock for a deflated entry: one deflate call consumes the whole
     // block into `out`. The first block loses the zlib header. False on a
@@ -116,9 +116,9 @@ class TDeflater {
 
 // The running output of one entry: folds the CRC-32, writes to the target,
 // and refuses to go past the entry's uncompressed size.
-class TDecodedOutput {
+class DecodedOutput {
   public:
-    TDecodedOutput(TZipDataSink& target, std::uint64_t limit) : target_(target), limit_(limit) {}
+    DecodedOutput(EntrySink& target, std::uint64_t limit) : target_(target), limit_(limit) {}
 
     // False on a short write, or when the bytes would pass the limit: then
     // only the bytes up to the limit are written.
@@ -138,7 +138,7 @@ class TDecodedOutput {
     std::uint32_t Crc32() const { return crc_ ^ Crc32Final; }
 
   private:
-    TZipDataSink& target_;
+    EntrySink& target_;
     std::uint64_t limit_;
     std::uint64_t written_ = 0;
     std::uint32_t crc_ = Crc32Start;
@@ -147,16 +147,16 @@ class TDecodedOutput {
 // One inflate stream over the chunks of one entry. The stream is raw
 // deflate data, as ZIP stores it: it ends with its last block, and bytes
 // after that block are not taken for a trailer of any kind.
-class TInflater {
+class Inflater {
   public:
-    TInflater() : stream_(NewZStream()) { started_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK; }
-    ~TInflater() {
+    Inflater() : stream_(NewZStream()) { started_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK; }
+    ~Inflater() {
         if (started_ && !ended_) {
             inflateEnd(&stream_);
         }
     }
-    TInflater(const TInflater&) = delete;
-    TInflater& operator=(const TInflater&) = delete;
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
 
     bool Started() const { return started_; }
 
@@ -165,7 +165,7 @@ class TInflater {
     // end of the deflate stream is ignored. False on corrupt data or a
     // failed output.
     bool InflateChunk(const std::uint8_t* in, std::size_t count, std::vector<std::uint8_t>& out,
-                      TDecodedOutput& output) {
+                      DecodedOutput& output) {
         if (finished_) {
             return true;
         }
@@ -253,12 +253,12 @@ std::uint64_t EstimateOutputSize(std::uint64_t chunk, std::uint64_t compressedSi
     return std::uint64_t{1} << std::min<long>(exponent, 62);
 }
 
-std::size_t TZipStreamSink::Write(const void* buffer, std::size_t count) {
+std::size_t StreamSink::Write(const void* buffer, std::size_t count) {
     return stream_.Write(buffer, count);
 }
 
 bool WriteWithRetry(platform::TFileStream& archive, const void* data, std::size_t count,
-                    const TZipCodecContext& context) {
+                    const EntryCodecContext& context) {
     const std::int64_t start = archive.Position();
     for (;;) {
         if (archive.Write(data, count) == count) {
@@ -273,9 +273,9 @@ bool WriteWithRetry(platform::TFileStream& archive, const void* data, std::size_
 }
 
 bool CompressEntryData(platform::TFileStream& source, platform::TFileStream& archive,
-                       TDirItem& entry, const TZipCodecContext& context) {
+                       TDirItem& entry, const EntryCodecContext& context) {
     // A working copy of the header; the source from its start.
-    TZipCentralHeader header = entry.Header;
+    CentralFileHeader header = entry.Header;
     source.Seek(0, platform::SeekOrigin::soBeginning);
     const auto sourceSize = static_cast<std::uint64_t>(source.Size());
     const bool deflated = header.Method != MethodStored;
@@ -288,7 +288,7 @@ bool CompressEntryData(platform::TFileStream& source, platform::TFileStream& arc
     const std::size_t blockSize = BlockSizeForMode(entry.CompressMode);
     std::vector<std::uint8_t> input(std::min<std::uint64_t>(sourceSize, blockSize));
     std::vector<std::uint8_t> output;
-    TDeflater deflater(entry.CompressMode);
+    Deflater deflater(entry.CompressMode);
 
     // Block by block.
     while (consumed < sourceSize) {
@@ -370,10 +370,10 @@ bool CompressEntryData(platform::TFileStream& source, platform::TFileStream& arc
     return !cancelled;
 }
 
-TZipDecodeResult DecompressEntryData(platform::TFileStream& archive, TZipDataSink& target,
-                                     const TDirItem& entry, std::uint64_t dataLength,
-                                     const TZipCodecContext& context) {
-    TZipDecodeResult result;
+DecodeResult DecompressEntryData(platform::TFileStream& archive, EntrySink& target,
+                                 const TDirItem& entry, std::uint64_t dataLength,
+                                 const EntryCodecContext& context) {
+    DecodeResult result;
     const std::uint16_t method = entry.Header.Method;
     if (method != MethodStored && method != MethodDeflate) {
         return result;
@@ -382,13 +382,13 @@ TZipDecodeResult DecompressEntryData(platform::TFileStream& archive, TZipDataSin
     const std::uint64_t uncompressedSize = entry.UncompressedSize();
 
     // The inflate stream and the input buffer.
-    TInflater inflater;
+    Inflater inflater;
     if (method == MethodDeflate && !inflater.Started()) {
         return result;
     }
     std::vector<std::uint8_t> input(std::min<std::uint64_t>(dataLength, InflateChunkSize));
     std::vector<std::uint8_t> output;
-    TDecodedOutput decoded(target, uncompressedSize);
+    DecodedOutput decoded(target, uncompressedSize);
 
     // Chunk by chunk.
     std::uint64_t consumed = 0;
@@ -439,13 +439,13 @@ TZipDecodeResult DecompressEntryData(platform::TFileStream& archive, TZipDataSin
     return result;
 }
 
-bool InflateExtent(platform::TFileStream& archive, std::uint64_t limit, TZipExtent& extent) {
-    TInflater inflater;
+bool InflateExtent(platform::TFileStream& archive, std::uint64_t limit, DeflateExtent& extent) {
+    Inflater inflater;
     if (!inflater.Started()) {
         return false;
     }
     TNullStream nowhere;
-    TDecodedOutput decoded(nowhere, std::numeric_limits<std::uint64_t>::max());
+    DecodedOutput decoded(nowhere, std::numeric_limits<std::uint64_t>::max());
     std::vector<std::uint8_t> input;
     std::vector<std::uint8_t> output(MinOutputBuffer);
     std::uint64_t consumed = 0;

@@ -51,7 +51,7 @@ std::uint64_t EstimateOutputSize(std::uint64_t chunk, std::uint64_t compressedSi
 // overall progress events, `DiskFull` runs DoDiskFull with the cancel flag
 // preset to true. Either returning true means the operation is cancelled;
 // the component sets its own Cancelled then.
-struct TZipCodecContext {
+struct EntryCodecContext {
     const TComponent* Archiver = nullptr;  // names the component in messages
     TZip64Mode Zip64Mode = zmDisabled;
     // Bytes of the entry done so far and in all; unset never cancels.
@@ -62,16 +62,16 @@ struct TZipCodecContext {
 };
 
 // Where decoded entry data goes: a file, or nowhere when an entry is tested.
-class TZipDataSink {
+class EntrySink {
   public:
-    virtual ~TZipDataSink() = default;
+    virtual ~EntrySink() = default;
     // The bytes taken; fewer than `count` is a failed write.
     virtual std::size_t Write(const void* buffer, std::size_t count) = 0;
 };
 
-class TZipStreamSink : public TZipDataSink {
+class StreamSink : public EntrySink {
   public:
-    explicit TZipStreamSink(platform::TFileStream& stream) : stream_(stream) {}
+    explicit StreamSink(platform::TFileStream& stream) : stream_(stream) {}
     std::size_t Write(const void* buffer, std::size_t count) override;
 
   private:
@@ -79,7 +79,7 @@ class TZipStreamSink : public TZipDataSink {
 };
 
 // Accepts and discards every write.
-class TNullStream : public TZipDataSink {
+class TNullStream : public EntrySink {
   public:
     std::size_t Write(const void*, std::size_t count) override { return count; }
 };
@@ -88,7 +88,7 @@ class TNullStream : public TZipDataSink {
 // `context.DiskFull`; when it clears the cancel flag the block is written
 // again from where it began, as often as needed. False when cancelled.
 bool WriteWithRetry(platform::TFileStream& archive, const void* data, std::size_t count,
-                    const TZipCodecContext& context);
+                    const EntryCodecContext& context);
 
 // Compresses the whole `source` into the archive at its position, with the
 // entry's method (0 or 8) and CompressMode, and sets the entry's CRC-32 and
@@ -97,9 +97,9 @@ bool WriteWithRetry(platform::TFileStream& archive, const void* data, std::size_
 // are disabled, 34 when the source delivers fewer bytes than its size, and
 // ECompressionError when zlib fails to start or end.
 bool CompressEntryData(platform::TFileStream& source, platform::TFileStream& archive,
-                       TDirItem& entry, const TZipCodecContext& context);
+                       TDirItem& entry, const EntryCodecContext& context);
 
-struct TZipDecodeResult {
+struct DecodeResult {
     bool Ok = false;            // decoding ran to the end of the data (or was cancelled)
     std::uint64_t Written = 0;  // bytes given to the sink
     std::uint32_t Crc32 = 0;    // CRC-32 of those bytes
@@ -111,12 +111,12 @@ struct TZipDecodeResult {
 // read or write, and as soon as the output would pass the entry's
 // uncompressed size (at most that many bytes reach the target). The caller
 // compares Written and Crc32 with the directory.
-TZipDecodeResult DecompressEntryData(platform::TFileStream& archive, TZipDataSink& target,
-                                     const TDirItem& entry, std::uint64_t dataLength,
-                                     const TZipCodecContext& context);
+DecodeResult DecompressEntryData(platform::TFileStream& archive, EntrySink& target,
+                                 const TDirItem& entry, std::uint64_t dataLength,
+                                 const EntryCodecContext& context);
 
 // Where a deflate stream ends and what it holds.
-struct TZipExtent {
+struct DeflateExtent {
     std::uint64_t CompressedSize = 0;
     std::uint64_t UncompressedSize = 0;
     std::uint32_t Crc32 = 0;
@@ -125,6 +125,6 @@ struct TZipExtent {
 // Inflates the deflate stream at the archive's position, reading at most
 // `limit` bytes, and tells how long it is; the data itself is dropped. False
 // when the stream is corrupt or does not end within the limit.
-bool InflateExtent(platform::TFileStream& archive, std::uint64_t limit, TZipExtent& extent);
+bool InflateExtent(platform::TFileStream& archive, std::uint64_t limit, DeflateExtent& extent);
 
 }  // namespace archive

@@ -12,7 +12,7 @@ namespace {
 
 // Collects an entry's bytes up to a limit; a write past it is refused, which
 // ends the extraction with a failure.
-class LimitedStringSink : public archive::TZipDataSink {
+class LimitedStringSink : public archive::EntrySink {
   public:
     LimitedStringSink(std::string& target, std::uint64_t limit) : target_(target), limit_(limit) {}
 
@@ -85,7 +85,7 @@ void ReadDirectory(archive::TZipArchiver& zip, JarContents& jar) {
     archive::TZipDirManager& directory = *zip.DirManager();
     // A file without an end record is rebuilt from its local headers by the
     // engine; an installer takes it for no ZIP archive at all.
-    archive::TZipEndRecord end;
+    archive::EndOfCentralDirectory end;
     std::int64_t position = -1;
     if (!directory.FindEndRecord(end, position)) {
         jar.failure = "not a ZIP archive: no end of central directory record";

@@ -13,7 +13,7 @@ constexpr const char* kManifestName = "META-INF/MANIFEST.MF";
 
 // Collects an entry's bytes; refuses what goes beyond the limit, which the
 // archive engine reports as a failed write.
-class MemorySink : public archive::TZipDataSink {
+class MemorySink : public archive::EntrySink {
   public:
     std::size_t Write(const void* buffer, std::size_t count) override {
         const std::size_t room = kMaxManifestBytes - bytes.size();

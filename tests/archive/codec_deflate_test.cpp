@@ -50,7 +50,7 @@ class CodecDeflate : public ::testing::Test {
 
     // Compresses `data` from a real file into a real archive file, after a
     // few bytes already in the archive.
-    Compressed Compress(const Bytes& data, int mode, const TZipCodecContext& context = {}) {
+    Compressed Compress(const Bytes& data, int mode, const EntryCodecContext& context = {}) {
         const std::string source = folder_ / "source.bin";
         const std::string archive = folder_ / ("archive" + std::to_string(count_++) + ".bin");
         WriteFile(source, data);
@@ -73,11 +73,11 @@ class CodecDeflate : public ::testing::Test {
         const std::string archive = folder_ / "decode.bin";
         const std::string target = folder_ / "decoded.bin";
         WriteFile(archive, c.Data);
-        TZipDecodeResult result;
+        DecodeResult result;
         {
             TFileStream in(archive, platform::fmOpenRead | platform::fmShareDenyNone);
             TFileStream out(target, platform::fmCreate);
-            TZipStreamSink sink(out);
+            StreamSink sink(out);
             result = DecompressEntryData(in, sink, c.Entry, c.Data.size(), {});
         }
         EXPECT_TRUE(result.Ok);
@@ -196,11 +196,11 @@ TEST_F(CodecDeflate, UnzipReadsOurDataInARealArchive) {
     };
     Bytes archive;
     Bytes centralBytes;
-    TByteWriter centralOut(centralBytes);
+    ByteWriter centralOut(centralBytes);
     for (const Item& item : items) {
         const Compressed c = Compress(item.Data, item.Mode);
         ASSERT_TRUE(c.Ok);
-        TZipLocalHeader local;
+        LocalFileHeader local;
         local.VersionNeeded = VersionOem;
         local.Method = c.Entry.Header.Method;
         local.ModDate = 0x5A21;
@@ -208,7 +208,7 @@ TEST_F(CodecDeflate, UnzipReadsOurDataInARealArchive) {
         local.CompressedSize = c.Entry.Header.CompressedSize;
         local.UncompressedSize = c.Entry.Header.UncompressedSize;
         local.NameLength = static_cast<std::uint16_t>(item.Name.size());
-        TZipCentralHeader header;
+        CentralFileHeader header;
         header.VersionMadeBy = header.VersionNeeded = VersionOem;
         header.Method = local.Method;
         header.ModDate = local.ModDate;
@@ -218,19 +218,19 @@ TEST_F(CodecDeflate, UnzipReadsOurDataInARealArchive) {
         header.NameLength = local.NameLength;
         header.ExternalAttributes = AttrArchive;
         header.LocalHeaderOffset = static_cast<std::uint32_t>(archive.size());
-        TByteWriter out(archive);
+        ByteWriter out(archive);
         local.Encode(out);
         out.String(item.Name);
         out.Bytes(c.Data);
         header.Encode(centralOut);
         centralOut.String(item.Name);
     }
-    TZipEndRecord end;
+    EndOfCentralDirectory end;
     end.EntriesOnDisk = end.TotalEntries = static_cast<std::uint16_t>(items.size());
     end.DirectorySize = static_cast<std::uint32_t>(centralBytes.size());
     end.DirectoryOffset = static_cast<std::uint32_t>(archive.size());
     archive.insert(archive.end(), centralBytes.begin(), centralBytes.end());
-    TByteWriter endOut(archive);
+    ByteWriter endOut(archive);
     end.Encode(endOut);
     const std::string path = folder_ / "ours.zip";
     WriteFile(path, archive);
@@ -256,7 +256,7 @@ TEST_F(CodecDeflate, DiskFullWithoutHandlerCancels) {
     const Bytes data = codec_test::SampleText(3 * BlockSizeForMode(1));
     for (int failingWrite : {1, 2}) {
         platform::ArmFault(platform::FaultPoint::StreamWrite, failingWrite + 1);  // + the prefix
-        TZipCodecContext context;
+        EntryCodecContext context;
         int asked = 0;
         context.DiskFull = [&](const std::string& name) {
             ++asked;
@@ -280,7 +280,7 @@ TEST_F(CodecDeflate, DiskFullHandlerRetriesTheBlock) {
     const Bytes data = codec_test::SampleText(3 * BlockSizeForMode(1));
     const Compressed clean = Compress(data, 1);
     platform::ArmFault(platform::FaultPoint::StreamWrite, 3);
-    TZipCodecContext context;
+    EntryCodecContext context;
     int asked = 0;
     context.DiskFull = [&](const std::string&) { return ++asked > 1; };
     const Compressed retried = Compress(data, 1, context);
@@ -292,7 +292,7 @@ TEST_F(CodecDeflate, DiskFullHandlerRetriesTheBlock) {
 
 TEST_F(CodecDeflate, ProgressCancelStopsWithoutError) {
     const Bytes data = codec_test::SampleText(3 * BlockSizeForMode(1));
-    TZipCodecContext context;
+    EntryCodecContext context;
     std::vector<std::uint64_t> seen;
     context.Progress = [&](std::uint64_t done, std::uint64_t total) {
         EXPECT_EQ(total, data.size());
@@ -312,7 +312,7 @@ TEST_F(CodecDeflate, ShrinkingSourceGivesError34) {
     for (std::uint64_t cutAt : {std::uint64_t{0}, std::uint64_t{block}}) {
         const Bytes data = codec_test::SampleText(2 * block + 10);
         const std::string source = folder_ / "source.bin";
-        TZipCodecContext context;
+        EntryCodecContext context;
         context.Progress = [&](std::uint64_t done, std::uint64_t) {
             if (done == cutAt) {
                 TFileStream cut(source, platform::fmOpenReadWrite | platform::fmShareDenyNone);
@@ -345,7 +345,7 @@ TEST_F(CodecDeflate, ZlibRefusalIsACompressionError) {
 
 TEST_F(CodecDeflate, Zip64AlwaysPutsTheSizesInTheZip64Fields) {
     const Bytes data = codec_test::SampleText(5000);
-    TZipCodecContext context;
+    EntryCodecContext context;
     context.Zip64Mode = zmAlways;
     const Compressed c = Compress(data, 1, context);
     ASSERT_TRUE(c.Ok);

@@ -36,8 +36,8 @@ TDirItem EntryOf(const EntryInfo& info) {
 }
 
 // Decodes one entry of an archive file into `target`.
-TZipDecodeResult DecodeEntry(const std::string& archive, const EntryInfo& info,
-                             TZipDataSink& target, const TZipCodecContext& context = {}) {
+DecodeResult DecodeEntry(const std::string& archive, const EntryInfo& info, EntrySink& target,
+                         const EntryCodecContext& context = {}) {
     TFileStream in(archive, platform::fmOpenRead | platform::fmShareDenyNone);
     in.SetPosition(static_cast<std::int64_t>(info.DataOffset));
     return DecompressEntryData(in, target, EntryOf(info), info.CompressedSize, context);
@@ -45,10 +45,10 @@ TZipDecodeResult DecodeEntry(const std::string& archive, const EntryInfo& info,
 
 // Decodes one entry into a file; the file's bytes.
 Bytes DecodeToFile(const std::string& archive, const EntryInfo& info, const std::string& target,
-                   TZipDecodeResult& result) {
+                   DecodeResult& result) {
     {
         TFileStream out(target, platform::fmCreate);
-        TZipStreamSink sink(out);
+        StreamSink sink(out);
         result = DecodeEntry(archive, info, sink);
     }
     return ReadFile(target);
@@ -84,7 +84,7 @@ TEST_F(CodecInflate, DecodesWhatOtherToolsWrote) {
         ASSERT_EQ(made.status, 0) << made.out;
         const EntryInfo info = LocateEntry(folder_ / name, "data.txt");
         EXPECT_EQ(info.Method, name == "zip0.zip" ? 0 : 8);
-        TZipDecodeResult result;
+        DecodeResult result;
         const Bytes decoded = DecodeToFile(folder_ / name, info, folder_ / "out.bin", result);
         ASSERT_TRUE(result.Ok);
         EXPECT_EQ(result.Written, data.size());
@@ -102,7 +102,7 @@ TEST_F(CodecInflate, DamagedDataFailsOrShowsInTheCrc) {
     for (const std::string name : {"storedok", "deflateok"}) {
         const EntryInfo info = LocateEntry(archive, name);
         TNullStream sink;
-        const TZipDecodeResult result = DecodeEntry(archive, info, sink);
+        const DecodeResult result = DecodeEntry(archive, info, sink);
         EXPECT_TRUE(result.Ok) << name;
         EXPECT_EQ(result.Crc32, info.Crc32) << name;
         EXPECT_EQ(result.Written, info.UncompressedSize) << name;
@@ -110,7 +110,7 @@ TEST_F(CodecInflate, DamagedDataFailsOrShowsInTheCrc) {
     for (const std::string name : {"storedcrcerror", "deflatecrcerror"}) {
         const EntryInfo info = LocateEntry(archive, name);
         TNullStream sink;
-        const TZipDecodeResult result = DecodeEntry(archive, info, sink);
+        const DecodeResult result = DecodeEntry(archive, info, sink);
         EXPECT_TRUE(result.Ok) << name;
         EXPECT_NE(result.Crc32, info.Crc32) << name;
     }
@@ -133,7 +133,7 @@ TEST_F(CodecInflate, TruncatedOrInvalidStreamsNeverPass) {
         EntryInfo cut = info;
         cut.CompressedSize = length;
         TNullStream sink;
-        const TZipDecodeResult result = DecodeEntry(archive, cut, sink);
+        const DecodeResult result = DecodeEntry(archive, cut, sink);
         EXPECT_FALSE(result.Ok && result.Written == data.size() && result.Crc32 == info.Crc32)
             << "length " << length;
     }
@@ -162,7 +162,7 @@ TEST_F(CodecInflate, DecompressionBombStopsAtTheDeclaredSize) {
     ASSERT_LT(info.CompressedSize, 200'000u);
 
     info.UncompressedSize = 1000;
-    TZipDecodeResult result;
+    DecodeResult result;
     const Bytes written = DecodeToFile(raw, info, folder_ / "out.bin", result);
     EXPECT_FALSE(result.Ok);
     EXPECT_LE(written.size(), 1000u);
@@ -185,7 +185,7 @@ TEST_F(CodecInflate, EntriesLargerThanDeclaredFail) {
         SCOPED_TRACE(file);
         const std::string archive =
             CorpusPath("zip/libarchive/test_read_format_zip_" + file + ".zip");
-        TZipDecodeResult result;
+        DecodeResult result;
         const Bytes first =
             DecodeToFile(archive, LocateEntry(archive, "first"), folder_ / "first", result);
         EXPECT_FALSE(result.Ok);
@@ -212,7 +212,7 @@ TEST_F(CodecInflate, OtherMethodsFailCleanly) {
         const EntryInfo info = LocateEntry(archive, name);
         EXPECT_NE(info.Method, 0);
         EXPECT_NE(info.Method, 8);
-        TZipDecodeResult result;
+        DecodeResult result;
         const Bytes written = DecodeToFile(archive, info, folder_ / "out", result);
         EXPECT_FALSE(result.Ok) << file;
         EXPECT_TRUE(written.empty()) << file;
@@ -224,7 +224,7 @@ TEST_F(CodecInflate, ProgressCancelStopsBeforeTheNextChunk) {
     WriteFile(folder_ / "data.bin", data);
     Shell("cd " + Quote(folder_.Path()) + " && zip -q -1 a.zip data.bin");
     const EntryInfo info = LocateEntry(folder_ / "a.zip", "data.bin");
-    TZipCodecContext context;
+    EntryCodecContext context;
     int calls = 0;
     context.Progress = [&](std::uint64_t done, std::uint64_t total) {
         EXPECT_EQ(total, info.CompressedSize);
@@ -232,7 +232,7 @@ TEST_F(CodecInflate, ProgressCancelStopsBeforeTheNextChunk) {
         return ++calls == 2;
     };
     TNullStream sink;
-    const TZipDecodeResult result = DecodeEntry(folder_ / "a.zip", info, sink, context);
+    const DecodeResult result = DecodeEntry(folder_ / "a.zip", info, sink, context);
     EXPECT_TRUE(result.Ok);
     EXPECT_EQ(calls, 2);
     EXPECT_GT(result.Written, 0u);

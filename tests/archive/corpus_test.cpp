@@ -92,7 +92,7 @@ TEST(CorpusTest, ArchivesOpenOrFailWithTheEnginesOwnError) {
         try {
             zip.Open();
             ours = archive_test::ListingOf(zip.DirManager()->Directory);
-            rebuilt = zip.DirManager()->DirectoryOffset == zip.ArchiveStream()->Size();
+            rebuilt = zip.DirManager()->End.DirectoryOffset == zip.ArchiveStream()->Size();
             zip.Close();
         } catch (const EZipException& e) {
             const int n = e.NativeError;

@@ -113,9 +113,9 @@ TEST_F(RealArchivesTest, UnneededZip64RecordsGiveWayToAPlainEndRecord) {
     {
         OpenManager open(path);
         open.manager.ReadDirectory();
-        EXPECT_TRUE(open.manager.IsZip64);
+        EXPECT_TRUE(open.manager.End.IsZip64);
         open.manager.WriteDirectory(false);
-        EXPECT_FALSE(open.manager.IsZip64);
+        EXPECT_FALSE(open.manager.End.IsZip64);
     }
     EXPECT_EQ(ReadBytes(path).size(), ReadBytes(dir / "plain.zip").size());
     EXPECT_EQ(PythonListing(path).out, python.out);
@@ -133,7 +133,7 @@ TEST_F(RealArchivesTest, ExtraBlockLongerThanItsFieldIsCutToTheField) {
     WriteBytes(dir / "7z.zip", bytes);
     OpenManager open(dir / "7z.zip");
     open.manager.ReadDirectory();
-    ASSERT_LT(open.manager.DirectoryOffset, open.stream.Size());  // read, not rebuilt
+    ASSERT_LT(open.manager.End.DirectoryOffset, open.stream.Size());  // read, not rebuilt
     const TDirItem& item = open.manager.Directory.ItemAt(0);
     ASSERT_EQ(item.ExtraFields.size(), 1u);
     EXPECT_EQ(item.ExtraFields[0].Data.size(), extraLength - 4);
@@ -144,13 +144,13 @@ TEST_F(RealArchivesTest, ArchiveCommentIsLoadedAndKept) {
     const std::string path = dir / "comment.zip";
     OpenManager open(path);
     open.manager.ReadDirectory();
-    EXPECT_EQ(open.manager.ArchiveComment, "built for the tests \x01\x02");
+    EXPECT_EQ(open.manager.End.ArchiveComment, "built for the tests \x01\x02");
     open.manager.WriteDirectory(true);  // appended after the old end record
     EXPECT_EQ(PythonListing(path).status, 0);
-    TZipEndRecord record;
+    EndOfCentralDirectory record;
     std::int64_t position = -1;
     ASSERT_TRUE(open.manager.FindEndRecord(record, position));
-    EXPECT_EQ(open.manager.ArchiveComment, "built for the tests \x01\x02");
+    EXPECT_EQ(open.manager.End.ArchiveComment, "built for the tests \x01\x02");
 }
 
 TEST_F(RealArchivesTest, DataPrependedToTheArchiveIsSkipped) {
@@ -183,7 +183,7 @@ TEST_F(RealArchivesTest, BytesAfterTheEndRecordMakeTheEntriesComeFromLocalHeader
         EXPECT_EQ(OurListing(path), expected) << name;
         OpenManager open(path);
         open.manager.ReadDirectory();
-        EXPECT_EQ(open.manager.DirectoryOffset, open.stream.Size());
+        EXPECT_EQ(open.manager.End.DirectoryOffset, open.stream.Size());
         EXPECT_TRUE(open.manager.Directory.ItemAt(3).Comment.empty());
     }
 }
@@ -300,9 +300,9 @@ TEST(DirectoryReadTest, EndRecordSignatureInsideTheCommentIsNotTaken) {
         PatchedEndRecord(ReadBytes(dir / "plain.zip"), 20, std::string("\x16\x00", 2)) + comment);
     OpenManager open(dir / "c.zip");
     open.manager.ReadDirectory();
-    EXPECT_EQ(open.manager.ArchiveComment, comment);
+    EXPECT_EQ(open.manager.End.ArchiveComment, comment);
     EXPECT_EQ(open.manager.Directory.Count(), 4);
-    EXPECT_LT(open.manager.DirectoryOffset, open.stream.Size() - 22);
+    EXPECT_LT(open.manager.End.DirectoryOffset, open.stream.Size() - 22);
 }
 
 TEST(DirectoryReadTest, RebuildSkipsHeadersWithLongExtraFields) {
@@ -339,7 +339,7 @@ TEST(DirectoryReadTest, Zip64EndRecordsOfMoreThan65535Entries) {
     {
         OpenManager open(dir / "many.zip");
         open.manager.ReadDirectory();
-        EXPECT_TRUE(open.manager.IsZip64);
+        EXPECT_TRUE(open.manager.End.IsZip64);
         EXPECT_EQ(open.manager.Directory.Count(), 66000);
         EXPECT_EQ(open.manager.Directory.ItemAt(65999).Name, "d3/f065999.txt");
         open.manager.WriteDirectory(false);
@@ -430,10 +430,10 @@ TEST(DirectoryWriteTest, AppendedDirectoryFollowsTheData) {
         OpenManager open(dir / "a.zip");
         open.manager.ReadDirectory();
         // Cut the old directory away, as a commit does, and write it anew.
-        open.stream.SetSize(open.manager.DirectoryOffset);
+        open.stream.SetSize(open.manager.End.DirectoryOffset);
         open.manager.WriteDirectory(true);
-        EXPECT_EQ(open.manager.EndRecord.TotalEntries, 4);
-        EXPECT_EQ(open.manager.EndRecord.DirectoryOffset, open.manager.DirectoryOffset);
+        EXPECT_EQ(open.manager.End.EndRecord.TotalEntries, 4);
+        EXPECT_EQ(open.manager.End.EndRecord.DirectoryOffset, open.manager.End.DirectoryOffset);
     }
     EXPECT_EQ(PythonListing(dir / "a.zip").out, expected);
 }

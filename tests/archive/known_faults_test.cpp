@@ -221,7 +221,7 @@ TEST(KnownFaults, ARefreshedEntryTellsItsNewTimeInItsTimeBlocks) {
 
 // A time block too short to hold the time is dropped rather than kept wrong.
 TEST(KnownFaults, TimeBlocksThatCannotHoldTheTimeAreDropped) {
-    std::vector<archive::TExtraField> fields = {
+    std::vector<archive::ExtraField> fields = {
         {archive::ExtendedTimestampId, {0x01, 0x00}},
         {archive::NtfsTimesId, {0, 0, 0, 0, 1, 0, 8, 0, 1, 2, 3, 4, 5, 6, 7, 8}},
         {archive::ExtendedTimestampId, {0x02, 1, 2, 3, 4}},

@@ -105,7 +105,7 @@ TEST_F(MasksMatch, TurkishLetterI) {
         EXPECT_TRUE(MatchesMask("ŞÇĞÖÜ", "şçğöü"));
     }
     BuildCollationTables(1254, true);
-    const TZipCollationTables& tables = CollationTables();
+    const Collation& tables = CollationTables();
     EXPECT_EQ(tables.UpperMap[0x49], tables.UpperMap[0xFD]);
     EXPECT_EQ(tables.UpperMap[0x69], tables.UpperMap[0xDD]);
     EXPECT_NE(tables.UpperMap[0x69], tables.UpperMap[0x49]);

@@ -150,7 +150,7 @@ TEST(MasksSelect, SelectionStartsAfreshAndIgnoresTheExclusionMask) {
     SelectEntries(directory, "*.png", ProgramSearchAttr, "*.png", {});
     EXPECT_EQ(Selected(directory), (Names{"c.png"}));
 
-    TZipSearchRec search;
+    SearchRec search;
     search.Mask = "*.txt";
     search.SearchAttr = ProgramSearchAttr;
     EXPECT_EQ(FindMatchingEntry(directory, search, true), 0);

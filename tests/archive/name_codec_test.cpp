@@ -39,7 +39,7 @@ std::vector<std::string> Names() {
 
 TEST_P(NameCodec, GivesWhatThePlatformGives) {
     for (const bool oem : {true, false}) {
-        const archive::TNameCodec codec(oem);
+        const archive::EntryNameCodec codec(oem);
         for (const std::string& name : Names()) {
             const std::string ansi = oem ? platform::OemToChar(name) : name;
             EXPECT_EQ(codec.StoredToAnsi(name), ansi) << name;
@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(CodePages, NameCodec,
 // the ASCII table must not be taken for them.
 TEST(NameCodecTurkish, LowerCasesTheCapitalIAsTheLocaleDoes) {
     platform::SetCodePages(1254, 857);
-    const archive::TNameCodec codec(true);
+    const archive::EntryNameCodec codec(true);
     EXPECT_EQ(codec.AnsiLower("ICON.PNG"), platform::AnsiLowerCase("ICON.PNG"));
     EXPECT_NE(codec.AnsiLower("ICON.PNG"), "icon.png");
     platform::SetCodePages(0, 0);

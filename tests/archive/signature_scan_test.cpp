@@ -22,7 +22,7 @@ TEST(SignatureScanTest, FindsSignaturesAcrossChunkBordersInOrder) {
     WriteBytes(dir / "s.bin", bytes);
     platform::TFileStream stream(dir / "s.bin", platform::fmOpenRead);
     for (std::int64_t chunk : {8, 9, 65535}) {
-        TZipSignatureScanner scanner(stream, LocalHeaderSignature, chunk);
+        SignatureScanner scanner(stream, LocalHeaderSignature, chunk);
         std::vector<std::int64_t> hits;
         for (std::int64_t p = scanner.Find(0, 4); p >= 0; p = scanner.Find(p + 1, 4)) {
             hits.push_back(p);
@@ -41,7 +41,7 @@ TEST(SignatureScanTest, ShortAndEmptyFilesHaveNoHit) {
          {std::string(), std::string("PK\x03"), std::string("xPK\x03")}) {
         WriteBytes(dir / "s.bin", bytes);
         platform::TFileStream stream(dir / "s.bin", platform::fmOpenRead);
-        TZipSignatureScanner scanner(stream, LocalHeaderSignature, 10000);
+        SignatureScanner scanner(stream, LocalHeaderSignature, 10000);
         EXPECT_EQ(scanner.Find(0, 0), -1);
     }
 }

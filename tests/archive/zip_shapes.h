@@ -370,7 +370,7 @@ inline std::string Shape::Describe() const {
 
 // --- the engine's view -------------------------------------------------------
 
-class StringSink : public archive::TZipDataSink {
+class StringSink : public archive::EntrySink {
   public:
     std::size_t Write(const void* buffer, std::size_t count) override {
         bytes.append(static_cast<const char*>(buffer), count);

@@ -1,0 +1,63 @@
+// Extracting entries of the open archive: one entry into a file below the
+// destination folder, within the byte budget of the running ExtractByMask
+// call, or one entry decoded into any sink with its size and CRC-32 check.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+
+namespace platform {
+class TFileStream;
+}
+
+namespace archive {
+
+class TZipBaseArchiver;
+class EntrySink;
+struct TDirItem;
+
+class EntryExtraction {
+  public:
+    // The most bytes one ExtractByMask call writes to disk, all entries
+    // together: far above any MIDlet suite, low enough that entries which
+    // share their data, or lie about their sizes, cannot fill the disk.
+    static constexpr std::uint64_t MaxBytesPerCall = std::uint64_t{1} << 30;  // 1 GiB
+
+    explicit EntryExtraction(TZipBaseArchiver& archiver) : archiver_(archiver) {}
+    EntryExtraction(const EntryExtraction&) = delete;
+    EntryExtraction& operator=(const EntryExtraction&) = delete;
+
+    // A new ExtractByMask call starts with the whole budget.
+    void RenewBudget() { budget_ = MaxBytesPerCall; }
+    // `name` uses "\" separators; `destinationFolder` ends with a delimiter.
+    void ToFile(int index, const std::string& name, const std::string& destinationFolder);
+    // Decodes the entry into `target` and checks its size and CRC-32.
+    void ToSink(int index, EntrySink& target);
+
+  private:
+    // The name below the folder that the entry is written to, its folders
+    // made; refuses a name that leads out of the folder.
+    std::string ContainedTarget(std::string name, const std::string& destinationFolder);
+    bool MayReplace(const TDirItem& entry, const std::string& name, const std::string& target);
+    std::unique_ptr<platform::TFileStream> CreateTarget(const std::string& target, bool exists);
+    // Decodes the entry into the file; the failure, when there was one.
+    std::exception_ptr WriteWithinBudget(int index, platform::TFileStream& file);
+    // Dates and closes the file; drops it when the entry failed or was
+    // cancelled, else gives it the entry's attributes.
+    void CloseTarget(const TDirItem& entry, const std::string& target,
+                     std::unique_ptr<platform::TFileStream> file, std::uint32_t attributes,
+                     bool failed);
+    // Where the entry's data start, by its local header; -1 when the header
+    // cannot be read.
+    std::int64_t DataStart(const TDirItem& entry);
+    // The entry's compressed length, kept from running into the directory.
+    std::uint64_t DataLength(const TDirItem& entry, std::int64_t dataStart) const;
+
+    TZipBaseArchiver& archiver_;
+    // Bytes the running ExtractByMask may still write.
+    std::uint64_t budget_ = MaxBytesPerCall;
+};
+
+}  // namespace archive

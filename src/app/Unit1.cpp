@@ -105,8 +105,8 @@ void TForm1::CreateControls() {
         move(screen->availableGeometry().center() - rect().center());
     }
     // Creation order is stacking order: the shapes lie under the labels of
-    // the left column, and the chooser comes last so that the list of step
-    // 1 holds the focus first.
+    // the left column, and the chooser comes last so that the JAR list holds
+    // the focus first.
     CreateLeftColumn();
     CreateListPanel();
     CreateOptionsPanel();

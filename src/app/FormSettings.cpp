@@ -37,10 +37,10 @@ midlet::RunOptions TForm1::Options() const {
     for (int i = 0; i < list->count(); ++i) {
         options.list.push_back(ToAnsi(list->item(i)->text()));
     }
-    options.jadKind = jad_gen->ItemIndex();
+    options.jadKind = midlet::JadKindFromIndex(jad_gen->ItemIndex());
     options.writeIds = ids_gen->isChecked();
     options.extractIcon = ico_gen->isChecked();
-    options.midletType = jtype->ItemIndex();
+    options.midletType = midlet::MidletTypeFromIndex(jtype->ItemIndex());
     options.appPath = ToAnsi(app_path->text());
     options.gamePath = ToAnsi(game_path->text());
     return options;

@@ -48,7 +48,7 @@ void TForm1::step1Click() {
 
 void TForm1::step2Click() {
     ShowPanels(false, true, false, false);
-    jad_gen->SetItemIndex(0);
+    jad_gen->SetItemIndex(midlet::JadKindIndex(midlet::JadKind::Full));
     step3->setEnabled(true);
 }
 

@@ -16,8 +16,8 @@ constexpr const char* kFailureCaption = "ids generate error!";
 }  // namespace
 
 std::vector<std::string> IdsLines(const RunOptions& options, const ProgramState& state) {
-    const bool application = options.midletType == kApplicationType;
-    const bool game = options.midletType == kGameType;
+    const bool application = options.midletType == MidletType::Application;
+    const bool game = options.midletType == MidletType::Game;
     const bool typed = application || game;
     const std::string& project = state.projectName;
     const std::string cardFolder = (application ? options.appPath : options.gamePath) + project;

@@ -14,9 +14,9 @@ struct Settings {
     int language = 0;  // [Main] Language: 0 Russian, 1 English, 2 Ukrainian, -1 none
     std::string path;  // [Main] Path: initial folder of the open dialog
     std::string apps = "fs:/card0/Applications/";  // [Java] Apps
-    std::string game = "fs:/card0/Games/";  // [Java] Game
-    int type = 0;  // [Java] Type: 0 application, 1 game, -1 none
-    bool ids = true;  // [Java] Ids
+    std::string game = "fs:/card0/Games/";         // [Java] Game
+    int type = 0;      // [Java] Type: jtype's item index (MidletTypeFromIndex), as stored
+    bool ids = true;   // [Java] Ids
     bool icon = true;  // [Java] Icon
 };
 

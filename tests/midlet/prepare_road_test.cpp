@@ -77,7 +77,7 @@ TEST_F(Road, SimpleJadAndAnIconInAFolder) {
                "Manifest-Version: 1.0\nMIDlet-Name: Chess\nMIDlet-1: Chess,/img/c.png,org.x.C\n"
                "MIDlet-2: Other, /o.png, org.x.O\nMIDlet-Vendor: V\n",
                {{"img/c.png", TinyPng()}, {"o.png", "other"}, {"org/x/C.class", ClassBytes("C")}});
-    options.jadKind = midlet::kSimpleJad;
+    options.jadKind = midlet::JadKind::Simple;
     options.writeIds = false;
 
     Run({listed});

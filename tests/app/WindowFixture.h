@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Unit1.h"
+#include "app/window/MainWindow.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
 

@@ -8,7 +8,7 @@
 
 #include "app/AnsiText.h"
 #include "app/ExceptionBox.h"
-#include "app/Unit1.h"
+#include "app/window/MainWindow.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
 

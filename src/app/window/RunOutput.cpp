@@ -1,6 +1,6 @@
 // TForm1 as the output of a run: the log list and the progress bar.
 #include "app/AnsiText.h"
-#include "app/Unit1.h"
+#include "app/window/MainWindow.h"
 
 namespace app {
 

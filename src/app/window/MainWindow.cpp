@@ -1,5 +1,5 @@
 // TForm1: the controls, where they lie, and which handler each event runs.
-#include "app/Unit1.h"
+#include "app/window/MainWindow.h"
 
 #include <QGuiApplication>
 #include <QIcon>

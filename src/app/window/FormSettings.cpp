@@ -1,7 +1,7 @@
 // TForm1: the settings file read into the controls at start and written
 // from them when step 3 starts, and the options a run reads.
 #include "app/AnsiText.h"
-#include "app/Unit1.h"
+#include "app/window/MainWindow.h"
 #include "midlet/Settings.h"
 #include "platform/Paths.h"
 

@@ -5,7 +5,7 @@
 #include "app/About.h"
 #include "app/AnsiText.h"
 #include "app/Languages.h"
-#include "app/Unit1.h"
+#include "app/window/MainWindow.h"
 #include "midlet/Batch.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"

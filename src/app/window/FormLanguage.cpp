@@ -1,7 +1,7 @@
 // TForm1: the interface language applied to the captions, and the count
 // label of the JAR list.
 #include "app/Languages.h"
-#include "app/Unit1.h"
+#include "app/window/MainWindow.h"
 
 namespace app {
 

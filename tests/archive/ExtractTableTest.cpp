@@ -4,9 +4,9 @@
 // that cannot be decoded.
 #include <gtest/gtest.h>
 
+#include "EntrySupport.h"
 #include "archive/ZipConst.h"
 #include "archive/ZipSelect.h"
-#include "entry_support.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"

@@ -4,8 +4,8 @@
 // and what is written stays bounded.
 #include <gtest/gtest.h>
 
+#include "EntrySupport.h"
 #include "archive/ZipConst.h"
-#include "entry_support.h"
 
 namespace archive_test {
 namespace {

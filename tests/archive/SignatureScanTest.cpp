@@ -1,10 +1,10 @@
 // The chunked forward search for record signatures.
 #include <gtest/gtest.h>
 
+#include "ZipSupport.h"
 #include "archive/ZipRecords.h"
 #include "archive/ZipSignatureScan.h"
 #include "platform/Stream.h"
-#include "zip_support.h"
 
 namespace archive {
 namespace {

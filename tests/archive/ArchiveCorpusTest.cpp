@@ -8,10 +8,10 @@
 #include <map>
 #include <sstream>
 
+#include "ShapeJudge.h"
+#include "ZipSupport.h"
 #include "archive/ZipArchiver.h"
 #include "platform/Stream.h"
-#include "shape_judge.h"
-#include "zip_support.h"
 
 namespace archive {
 namespace {

@@ -6,12 +6,12 @@
 // their new time.
 #include <gtest/gtest.h>
 
+#include "EntrySupport.h"
+#include "ShapeJudge.h"
 #include "archive/ZipConst.h"
 #include "archive/ZipTimeBlocks.h"
-#include "entry_support.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
-#include "shape_judge.h"
 
 namespace archive_test {
 namespace {

@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include "CodecSupport.h"
 #include "archive/ZipDirManager.h"
 #include "archive/ZipMasks.h"
 #include "archive/ZipSelect.h"
-#include "codec_support.h"
 #include "platform/CodePage.h"
 #include "platform/Stream.h"
 

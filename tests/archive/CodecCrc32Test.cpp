@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "CodecSupport.h"
 #include "archive/ZipCrc32.h"
-#include "codec_support.h"
 
 namespace archive {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <sstream>
 
-#include "entry_support.h"
+#include "EntrySupport.h"
 #include "platform/Files.h"
 
 namespace archive_test {

@@ -5,8 +5,8 @@
 #include <sstream>
 #include <string>
 
-#include "zip_shapes.h"
-#include "zip_support.h"
+#include "ZipShapes.h"
+#include "ZipSupport.h"
 
 namespace archive_test {
 

@@ -1,8 +1,8 @@
 // Step 3 runs the preparation over the listed JARs: the log lines, the
 // progress bar, a second run, and a failure shown in the exception box.
 #include "app/WindowFixture.h"
+#include "midlet/PrepareSupport.h"
 #include "midlet/WorkspaceLock.h"
-#include "midlet/prepare_support.h"
 
 namespace apptest {
 namespace {

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "midlet/prepare_support.h"
+#include "midlet/PrepareSupport.h"
 #include "platform/TextFile.h"
 
 namespace preptest {

@@ -4,7 +4,7 @@
 // bytes and the same number of entries.
 #include <gtest/gtest.h>
 
-#include "shape_judge.h"
+#include "ShapeJudge.h"
 
 namespace archive_test {
 namespace {

@@ -2,10 +2,10 @@
 // read-only or anew, closing, and the transaction bracket.
 #include <gtest/gtest.h>
 
+#include "ZipSupport.h"
 #include "archive/ZipArchiver.h"
 #include "platform/Files.h"
 #include "platform/Stream.h"
-#include "zip_support.h"
 
 namespace archive {
 namespace {

@@ -7,7 +7,7 @@
 #include <set>
 
 #include "midlet/InstallCheck.h"
-#include "midlet/prepare_support.h"
+#include "midlet/PrepareSupport.h"
 #include "platform/Files.h"
 
 namespace preptest {

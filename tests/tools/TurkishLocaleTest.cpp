@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <map>
 
+#include "SweepSupport.h"
 #include "TestFolder.h"
-#include "sweep_support.h"
 
 namespace sweep {
 namespace {

@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "midlet/InstallCheck.h"
-#include "midlet/prepare_support.h"
+#include "midlet/PrepareSupport.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include "EntrySupport.h"
 #include "archive/ZipConst.h"
-#include "entry_support.h"
 #include "platform/Dialogs.h"
 #include "platform/Faults.h"
 #include "platform/Files.h"

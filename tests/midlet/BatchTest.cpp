@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "midlet/ExceptionText.h"
-#include "midlet/prepare_support.h"
+#include "midlet/PrepareSupport.h"
 #include "platform/Files.h"
 #include "platform/TextFile.h"
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "midlet/ManifestText.h"
-#include "midlet/prepare_support.h"
+#include "midlet/PrepareSupport.h"
 #include "platform/TextFile.h"
 
 namespace preptest {

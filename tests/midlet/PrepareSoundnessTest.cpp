@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "midlet/ExceptionText.h"
+#include "midlet/PrepareSupport.h"
 #include "midlet/WorkspaceLock.h"
-#include "midlet/prepare_support.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 

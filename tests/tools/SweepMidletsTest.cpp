@@ -7,9 +7,9 @@
 
 #include <regex>
 
+#include "SweepSupport.h"
 #include "TestFolder.h"
 #include "platform/Files.h"
-#include "sweep_support.h"
 
 namespace sweep {
 namespace {

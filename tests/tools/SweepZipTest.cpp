@@ -8,10 +8,10 @@
 
 #include <regex>
 
+#include "SweepSupport.h"
 #include "TestFolder.h"
 #include "archive/ZipArchiver.h"
 #include "platform/Files.h"
-#include "sweep_support.h"
 
 namespace sweep {
 namespace {

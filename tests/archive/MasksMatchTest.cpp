@@ -20,7 +20,7 @@ class MasksMatch : public ::testing::Test {
     }
 };
 
-// The mask table itself is run over a directory in masks_select_test.cpp.
+// The mask table itself is run over a directory in MasksSelectTest.cpp.
 TEST_F(MasksMatch, StarsAndQuestionMarks) {
     EXPECT_TRUE(MatchesMask("/", "?"));
     EXPECT_FALSE(MatchesMask("abc", "ab"));

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "ZipSupport.h"
 #include "archive/ZipArchiver.h"
-#include "zip_support.h"
 
 namespace archive_test {
 

@@ -3,7 +3,7 @@
 // out byte for byte, in its folder.
 #include <gtest/gtest.h>
 
-#include "entry_support.h"
+#include "EntrySupport.h"
 
 namespace archive_test {
 namespace {

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <string>
 
+#include "CodecSupport.h"
 #include "archive/ZipExcept.h"
 #include "archive/ZipRecords.h"
 #include "archive/ZipZlib.h"
-#include "codec_support.h"
 #include "platform/Faults.h"
 #include "platform/Stream.h"
 

@@ -5,12 +5,12 @@
 
 #include <random>
 
+#include "ZipSupport.h"
 #include "archive/ZipArchiver.h"
 #include "archive/ZipDirManager.h"
 #include "platform/CodePage.h"
 #include "platform/Faults.h"
 #include "platform/Stream.h"
-#include "zip_support.h"
 
 namespace archive {
 namespace {

@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include "CodecSupport.h"
 #include "archive/ZipRecords.h"
 #include "archive/ZipZlib.h"
-#include "codec_support.h"
 #include "platform/Stream.h"
 
 namespace archive {

@@ -5,7 +5,7 @@
 
 #include <map>
 
-#include "midlet/prepare_support.h"
+#include "midlet/PrepareSupport.h"
 #include "platform/Files.h"
 
 namespace preptest {

@@ -18,7 +18,7 @@ Lines LogLines(const app::TForm1& f, int from = 0) {
     return lines;
 }
 
-class StepThree : public WindowTest {
+class RunOutput : public WindowTest {
   protected:
     std::string Jar(const std::string& file, const std::optional<std::string>& manifest) {
         const std::string path = Folder() + "in/" + file;
@@ -30,7 +30,7 @@ class StepThree : public WindowTest {
     }
 };
 
-TEST_F(StepThree, RunsTheListAndASecondRunFindsTheProjects) {
+TEST_F(RunOutput, RunsTheListAndASecondRunFindsTheProjects) {
     app::TForm1& f = Form();
     Drop({Midlet("a.jar", "Alpha")});
     Drop({Midlet("b.jar", "Beta Game")});
@@ -59,7 +59,7 @@ TEST_F(StepThree, RunsTheListAndASecondRunFindsTheProjects) {
     EXPECT_EQ(f.s_ids->Caption(), "4");
 }
 
-TEST_F(StepThree, AFailingJarEndsTheRunInTheExceptionBox) {
+TEST_F(RunOutput, AFailingJarEndsTheRunInTheExceptionBox) {
     app::TForm1& f = Form();
     AddThroughDialog(
         {Midlet("a.jar", "Alpha"), Jar("bare.jar", std::nullopt), Midlet("c.jar", "Gamma")});
@@ -87,7 +87,7 @@ TEST_F(StepThree, AFailingJarEndsTheRunInTheExceptionBox) {
 
 // A double-click on the step 3 label, the progress bar or the summary acts
 // as one click: one run, and the summary shown (or left) once.
-TEST_F(StepThree, DoubleClicksActOnce) {
+TEST_F(RunOutput, DoubleClicksActOnce) {
     app::TForm1& f = Form();
     Drop({Midlet("a.jar", "Alpha")});
     Click(f.step2);
@@ -108,7 +108,7 @@ TEST_F(StepThree, DoubleClicksActOnce) {
 
 // Another run (quellor-batch, say) holds the workspace: step 3 says so in
 // the exception box and prepares nothing; once it is over, step 3 runs.
-TEST_F(StepThree, WorkspaceHeldByAnotherRunIsShownInTheBox) {
+TEST_F(RunOutput, WorkspaceHeldByAnotherRunIsShownInTheBox) {
     app::TForm1& f = Form();
     Drop({Midlet("a.jar", "Alpha")});
     Click(f.step2);

@@ -110,15 +110,15 @@ TEST_F(Batch, AnIdsFileThatCannotBeWrittenIsReportedAndTheRunGoesOn) {
 }
 
 // The failures that real input reaches, each in a fresh workspace.
-class Failure : public Batch {};
+class BatchFailure : public Batch {};
 
-TEST_F(Failure, NotAnArchive) {
+TEST_F(BatchFailure, NotAnArchive) {
     WriteBytes(In("text.jar"), "this is no archive at all, just text\n");
     EXPECT_TRUE(Contains(RunFailing({In("text.jar")}), "Invalid archive file."));
     EXPECT_TRUE(output.log.empty());
 }
 
-TEST_F(Failure, EmptyCleanedNameOnTheFirstJar) {
+TEST_F(BatchFailure, EmptyCleanedNameOnTheFirstJar) {
     MakeZipJar(In("anon.jar"), "Manifest-Version: 1.0\r\nMIDlet-1: A, /a.png, a.A\r\n");
     EXPECT_EQ(RunFailing({In("anon.jar")}), "MIDlet-Name not found in the manifest");
     EXPECT_EQ(state.projectName, "");
@@ -128,17 +128,17 @@ TEST_F(Failure, EmptyCleanedNameOnTheFirstJar) {
     EXPECT_EQ(RunFailing({In("dots.jar")}), "I/O error 183");
 }
 
-TEST_F(Failure, ProjectFolderWithoutItsFiles) {
+TEST_F(BatchFailure, ProjectFolderWithoutItsFiles) {
     fs::create_directories(Projects("Alpha"));
     EXPECT_EQ(RunFailing({Listed("a.jar", "Alpha")}), "I/O error 183");
 }
 
-TEST_F(Failure, NameACardCannotHold) {
+TEST_F(BatchFailure, NameACardCannotHold) {
     EXPECT_EQ(RunFailing({Listed("q.jar", "Say \"Hi\"")}), "I/O error 123");
 }
 
 // Once failures of the described behaviour, now prepared.
-TEST_F(Failure, SecondManifestBelowMetaInfIsLeftInTheJar) {
+TEST_F(BatchFailure, SecondManifestBelowMetaInfIsLeftInTheJar) {
     MakeZipJar(In("two.jar"), SimpleManifest("Two"), {{"META-INF/sub/Manifest.mf", "x\r\n"}});
     Run({In("two.jar"), Listed("b.jar", "Beta")});
     EXPECT_EQ(output.log, (Lines{"Two.jad generated!", "Two.ids generated!", "Beta.jad generated!",
@@ -147,7 +147,7 @@ TEST_F(Failure, SecondManifestBelowMetaInfIsLeftInTheJar) {
     EXPECT_TRUE(TempLeftovers().empty());
 }
 
-TEST_F(Failure, ReadOnlyJarIsNeverChanged) {
+TEST_F(BatchFailure, ReadOnlyJarIsNeverChanged) {
     const std::string listed = Listed("ro.jar", "ReadOnly");
     ASSERT_TRUE(platform::SetFileAttributes(listed, platform::faReadOnly));
     const std::string bytes = ReadBytes(listed);
@@ -159,7 +159,7 @@ TEST_F(Failure, ReadOnlyJarIsNeverChanged) {
     EXPECT_EQ(output.progress, 3);
 }
 
-TEST_F(Failure, MissingListedFileIsNamedAndLeavesNothing) {
+TEST_F(BatchFailure, MissingListedFileIsNamedAndLeavesNothing) {
     // Shown as it is: a closing quotation mark takes no full stop.
     const std::string message = RunFailing({In("gone.jar")});
     EXPECT_EQ(midlet::ExceptionBoxText(message), "File not found: \"" + In("gone.jar") + "\"");

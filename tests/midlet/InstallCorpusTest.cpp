@@ -95,9 +95,11 @@ TEST_P(SignedSuite, PreparationKeepsSizeAndIdentityAndReportsWhatItLost) {
 INSTANTIATE_TEST_SUITE_P(Corpus, SignedSuite, ::testing::ValuesIn(kSigned),
                          [](const auto& info) { return fs::path(info.param.jar).stem().string(); });
 
+using InstallCheck = Workspace;
+
 // A suite whose JAD adds nothing to its manifest and carries no signature
 // loses nothing; a key the prepared JAD still has is not lost either.
-TEST_F(Workspace, UnsignedSuiteWithoutJadOnlyKeysLosesNothing) {
+TEST_F(InstallCheck, UnsignedSuiteWithoutJadOnlyKeysLosesNothing) {
     const std::string jar = In("plain.jar");
     MakeZipJar(jar, SimpleManifest("Plain") + "", {{"t/Main.class", ClassBytes("t")}});
     WriteBytes(In("plain.jad"), "MIDlet-Name: Plain\r\nMIDlet-Jar-Size: 1\r\nKept: 1\r\n");

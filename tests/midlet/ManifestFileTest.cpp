@@ -48,7 +48,7 @@ class ManifestFile : public ::testing::Test {
 
 const std::string kInfoLine = std::string("MIDlet-Info-URL: ") + kInfoAddress + "\r\n";
 
-TEST_F(ManifestFile, WorkedExampleByteForByte) {
+TEST_F(ManifestFile, SpaceRaceManifestByteForByteInBothKinds) {
     const std::string manifest =
         "Manifest-Version: 1.0\r\n"
         "MIDlet-Name: Space Race Deluxe Edition\r\n"

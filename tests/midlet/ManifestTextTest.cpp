@@ -30,7 +30,7 @@ std::string CleanedNameOf(const std::string& nameLine) {
     return state.cleanedName;
 }
 
-const Lines kWorkedExample = {
+const Lines kSpaceRaceManifest = {
     "Manifest-Version: 1.0",
     "MIDlet-Name: Space Race Deluxe Edition",
     "MIDlet-1: Space Race, /icon.png, com.x.Main",
@@ -38,9 +38,9 @@ const Lines kWorkedExample = {
     "MIDlet-Vendor: Somebody",
 };
 
-TEST(ManifestText, WorkedExampleFullJad) {
+TEST(ManifestText, SpaceRaceManifestBecomesItsFullJad) {
     Passes passes;
-    const Lines out = passes.Run(kWorkedExample, JadKind::Full);
+    const Lines out = passes.Run(kSpaceRaceManifest, JadKind::Full);
 
     const Lines expected = {
         "Manifest-Version: 1.0",

@@ -24,7 +24,7 @@ const char* const kSameEntries =
     "    if x.filename.upper() != 'META-INF/MANIFEST.MF' and x.CRC != y.CRC:\n"
     "        print('data differs', x.filename)\n";
 
-class Corpus : public Workspace {
+class PrepareCorpus : public Workspace {
   protected:
     // The corpus JARs copied into the workspace, writable, by relative path.
     std::map<std::string, std::string> CopyCorpus() {
@@ -44,7 +44,7 @@ class Corpus : public Workspace {
     }
 };
 
-TEST_F(Corpus, EveryMidletComesOutSound) {
+TEST_F(PrepareCorpus, EveryMidletComesOutSound) {
     if (!fs::is_directory(kMidlets)) {
         GTEST_SKIP() << "no corpus at " << kMidlets;
     }
@@ -80,7 +80,7 @@ TEST_F(Corpus, EveryMidletComesOutSound) {
 
 // In CI the corpus has no write bits; the working copy is made writable, so
 // a read-only suite is prepared and itself left as it was.
-TEST_F(Corpus, ReadOnlySuite) {
+TEST_F(PrepareCorpus, ReadOnlySuite) {
     const std::string source = kMidlets + "/Apress_j2me-games-w-midp2/hello.jar";
     if (!fs::exists(source)) {
         GTEST_SKIP() << "no corpus at " << kMidlets;

@@ -1,4 +1,4 @@
-// One JAR's whole road through a run, checked byte for byte with peer tools:
+// One JAR's whole way through a run, checked byte for byte with peer tools:
 // the JAD, the manifest put back into the JAR, the JAR's soundness, the icon,
 // the IDS file and an empty temp folder afterwards.
 #include <gtest/gtest.h>
@@ -10,11 +10,11 @@
 namespace preptest {
 namespace {
 
-using Road = Workspace;
+using PrepareOneJar = Workspace;
 
 const std::string kInfoLine = std::string("MIDlet-Info-URL: ") + midlet::kInfoAddress;
 
-TEST_F(Road, FullJadWithIdsAndIconFromAJarToolJar) {
+TEST_F(PrepareOneJar, FullJadWithIdsAndIconFromAJarToolJar) {
     const std::string listed = In("race.jar");
     MakeJarToolJar(listed,
                    "MIDlet-Name: Space Race Deluxe Edition\n"
@@ -70,7 +70,7 @@ TEST_F(Road, FullJadWithIdsAndIconFromAJarToolJar) {
     EXPECT_EQ(ReadBytes(listed), listedBytes);
 }
 
-TEST_F(Road, SimpleJadAndAnIconInAFolder) {
+TEST_F(PrepareOneJar, SimpleJadAndAnIconInAFolder) {
     // LF line ends and no spaces around the fields.
     const std::string listed = In("chess.jar");
     MakeZipJar(listed,
@@ -96,7 +96,7 @@ TEST_F(Road, SimpleJadAndAnIconInAFolder) {
 
 // A manifest stored in lower case behind other entries. (The jar tool's
 // JARs above carry data descriptors on their deflated entries.)
-TEST_F(Road, ManifestInLowerCaseLateInTheArchive) {
+TEST_F(PrepareOneJar, ManifestInLowerCaseLateInTheArchive) {
     const std::string listed = In("late.jar");
     const std::string python =
         "import sys, zipfile\n"
@@ -128,7 +128,7 @@ TEST_F(Road, ManifestInLowerCaseLateInTheArchive) {
 
 // zip marks an entry read-only when its file had no write permission; such a
 // manifest comes out read-only and is rewritten all the same.
-TEST_F(Road, ManifestStoredReadOnly) {
+TEST_F(PrepareOneJar, ManifestStoredReadOnly) {
     const std::string listed = In("locked.jar");
     const std::string staged = In("stage/META-INF/MANIFEST.MF");
     WriteBytes(staged, SimpleManifest("Locked"));

@@ -19,9 +19,9 @@ using Lines = std::vector<std::string>;
 const std::string kMidlets = QUELLOR_CORPUS_DIR "/midlets";
 const std::string kNotPutBack = "The manifest could not be put back into the JAR";
 
-class Soundness : public Workspace {
+class PrepareSoundness : public Workspace {
   protected:
-    ~Soundness() override { platform::SetCodePages(0, 0); }
+    ~PrepareSoundness() override { platform::SetCodePages(0, 0); }
 
     // A corpus suite copied into the workspace, skipped when missing.
     std::string CorpusCopy(const std::string& relative) {
@@ -69,7 +69,7 @@ class Soundness : public Workspace {
 
 // In a UTF-8 code page, "Шахматы" makes the project "Шахм" (8 bytes), not
 // four letters and a broken byte, in every name and text the run writes.
-TEST_F(Soundness, CyrillicNamesAreCutBetweenLetters) {
+TEST_F(PrepareSoundness, CyrillicNamesAreCutBetweenLetters) {
     platform::SetCodePages(platform::CP_UTF8, platform::CP_UTF8);
     const std::string chess = "\xD0\xA8\xD0\xB0\xD1\x85\xD0\xBC\xD0\xB0\xD1\x82\xD1\x8B";
     const std::string project = "\xD0\xA8\xD0\xB0\xD1\x85\xD0\xBC";
@@ -86,7 +86,7 @@ TEST_F(Soundness, CyrillicNamesAreCutBetweenLetters) {
 }
 
 // Real suites whose MIDlet-1 lines have no space after a comma.
-TEST_F(Soundness, Midlet1WithoutSpacesInRealSuites) {
+TEST_F(PrepareSoundness, Midlet1WithoutSpacesInRealSuites) {
     const std::string demos = CorpusCopy("pthalin_bittboy-j2me/midpath-demos.jar");
     const std::string bricks = CorpusCopy("vipaoL_j2me_compiler_WTK252/JBricks.jar");
     if (demos.empty() || bricks.empty()) {
@@ -106,7 +106,7 @@ TEST_F(Soundness, Midlet1WithoutSpacesInRealSuites) {
 // The write-back fails for a program folder deeper than the archive engine
 // opens sources from; whether the user aborts or ignores the failure, the
 // JAR is not reported as prepared and no project is made.
-TEST_F(Soundness, ManifestNotPutBackFailsTheJar) {
+TEST_F(PrepareSoundness, ManifestNotPutBackFailsTheJar) {
     const std::string deep = Program() + std::string(120, 'd') + "/" + std::string(120, 'e') + "/";
     MakeZipJar(In("a.jar"), SimpleManifest("Alpha"), {{"icon.png", TinyPng()}});
     for (const int answer : {platform::mrAbort, platform::mrIgnore}) {
@@ -132,7 +132,7 @@ TEST_F(Soundness, ManifestNotPutBackFailsTheJar) {
 
 // A manifest stored under a backslash name is the entry extracted, put back
 // and checked: the JAR's manifest and the JAD agree.
-TEST_F(Soundness, ManifestStoredWithABackslash) {
+TEST_F(PrepareSoundness, ManifestStoredWithABackslash) {
     MakePythonJar(In("bs.jar"), {{"META-INF\\MANIFEST.MF", SimpleManifest("Slash")},
                                  {"icon.png", TinyPng()},
                                  {"t/Main.class", ClassBytes("t")}});
@@ -148,7 +148,7 @@ TEST_F(Soundness, ManifestStoredWithABackslash) {
 
 // A JAR without a MIDlet-Name line fails on its own: it neither borrows the
 // name of the JAR before it nor is reported as that JAR's project.
-TEST_F(Soundness, NoNameNeverBorrowsTheLastOne) {
+TEST_F(PrepareSoundness, NoNameNeverBorrowsTheLastOne) {
     MakeZipJar(In("a.jar"), SimpleManifest("Alpha"), {{"icon.png", TinyPng()}});
     MakeZipJar(In("anon.jar"), "MIDlet-1: X, /x.png, x.X\r\n");
     MakeZipJar(In("b.jar"), SimpleManifest("Beta"), {{"icon.png", TinyPng()}});
@@ -172,7 +172,7 @@ TEST_F(Soundness, NoNameNeverBorrowsTheLastOne) {
 
 // A JAR that failed leaves no working JAR: once it is mended, the next run
 // prepares it instead of skipping it.
-TEST_F(Soundness, FailedJarIsTriedAgainByTheNextRun) {
+TEST_F(PrepareSoundness, FailedJarIsTriedAgainByTheNextRun) {
     WriteBytes(In("late.jar"), "not yet an archive");
     EXPECT_TRUE(Contains(RunFailing({In("late.jar")}), "Invalid archive file."));
     EXPECT_TRUE(TempLeftovers().empty());
@@ -183,7 +183,7 @@ TEST_F(Soundness, FailedJarIsTriedAgainByTheNextRun) {
 
 // An icon path, or a mask, that selects entries named like the project's
 // JAR or JAD extracts what it can without touching either.
-TEST_F(Soundness, IconNeverOverwritesTheProjectsFiles) {
+TEST_F(PrepareSoundness, IconNeverOverwritesTheProjectsFiles) {
     struct Case {
         std::string icon;
         Files extra;
@@ -217,7 +217,7 @@ TEST_F(Soundness, IconNeverOverwritesTheProjectsFiles) {
 
 // A manifest that states the JAR's size and place already: the full JAD
 // states them once, in its tail, with the final JAR's values.
-TEST_F(Soundness, StaleJarLinesGiveWayToTheTail) {
+TEST_F(PrepareSoundness, StaleJarLinesGiveWayToTheTail) {
     MakeZipJar(In("s.jar"),
                "MIDlet-Name: Stale\r\nMIDlet-Jar-Size: 1\r\nMIDlet-Jar-URL: http://x.example/"
                "s.jar\r\nMIDlet-1: S, /i.png, s.S\r\n",
@@ -232,7 +232,7 @@ TEST_F(Soundness, StaleJarLinesGiveWayToTheTail) {
 
 // A run finds its workspace held by another and stops before it copies or
 // writes anything; once the other is over, the run goes ahead.
-TEST_F(Soundness, WorkspaceHeldByAnotherRun) {
+TEST_F(PrepareSoundness, WorkspaceHeldByAnotherRun) {
     MakeZipJar(In("a.jar"), SimpleManifest("Alpha"));
     fs::create_directories(Temp());
     {

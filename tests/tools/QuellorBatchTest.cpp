@@ -22,7 +22,7 @@ struct Result {
     std::string err;
 };
 
-class Tool : public Workspace {
+class QuellorBatch : public Workspace {
   protected:
     // Runs the tool in `cwd` (the JAR folder by default) with these arguments.
     Result RunTool(const std::vector<std::string>& args, const std::string& tool = kTool,
@@ -59,7 +59,7 @@ class Tool : public Workspace {
     }
 };
 
-TEST_F(Tool, PreparesJarsGivenByRelativePath) {
+TEST_F(QuellorBatch, PreparesJarsGivenByRelativePath) {
     Listed("a.jar", "Alpha");
     Listed("sub/b.jar", "Beta");
     const Result result = Prepare({"a.jar", "sub/b.jar"});
@@ -78,7 +78,7 @@ TEST_F(Tool, PreparesJarsGivenByRelativePath) {
     EXPECT_EQ(Prepare({"a.jar"}).out, Temp("a.jar") + " already exists!\n");
 }
 
-TEST_F(Tool, SettingsFileGivesWhatTheCommandLineDoesNot) {
+TEST_F(QuellorBatch, SettingsFileGivesWhatTheCommandLineDoesNot) {
     const std::string settings =
         "[Java]\r\nApps=fs:/card1/A/\r\nGame=fs:/card1/G/\r\nType=1\r\nIds=0\r\nIcon=0\r\n";
     WriteBytes(Program() + "Brannoc.cfg", settings);
@@ -104,7 +104,7 @@ TEST_F(Tool, SettingsFileGivesWhatTheCommandLineDoesNot) {
 // Every error line names the JAR it belongs to. Without --keep-going the
 // first failure ends the run; with it, the run goes through the list, ends
 // with the count and exits 1 when a JAR failed.
-TEST_F(Tool, FailuresNameTheirJar) {
+TEST_F(QuellorBatch, FailuresNameTheirJar) {
     Listed("1.jar", "One");
     Listed("2.jar", "Two");
     MakeZipJar(In("3.jar"), std::nullopt, {{"x.class", "x"}});
@@ -139,7 +139,7 @@ TEST_F(Tool, FailuresNameTheirJar) {
 
 // Two runs at once on one program folder: the second stops at once, exit 1,
 // and the first prepares every JAR with its own manifest.
-TEST_F(Tool, SecondRunOnTheSameWorkspaceStops) {
+TEST_F(QuellorBatch, SecondRunOnTheSameWorkspaceStops) {
     std::vector<std::string> first = {"--program-folder", Program(), "--no-ids"};
     std::vector<std::string> second = first;
     for (int i = 0; i < 30; ++i) {
@@ -186,7 +186,7 @@ TEST_F(Tool, SecondRunOnTheSameWorkspaceStops) {
 // A manifest entry whose data fails its check ends the JAR with the archive
 // engine's message, whatever the failure policy: there is nothing to retry
 // and nothing to go on with.
-TEST_F(Tool, DamagedManifestEndsTheJarWithTheEnginesMessage) {
+TEST_F(QuellorBatch, DamagedManifestEndsTheJarWithTheEnginesMessage) {
     const std::string jar = In("bad.jar");
     WriteBytes(In("stage/META-INF/MANIFEST.MF"), SimpleManifest("Damaged"));
     ASSERT_EQ(Shell("cd " + Quote(In("stage")) + " && zip -q -X -0 " + Quote(jar) +
@@ -243,7 +243,7 @@ const CheckCase kCheckCases[] = {
      1},
 };
 
-class BatchCheck : public Tool, public ::testing::WithParamInterface<CheckCase> {
+class QuellorBatchCheck : public QuellorBatch, public ::testing::WithParamInterface<CheckCase> {
   protected:
     // A suite the installer takes, but for the class it may lack.
     void Crafted(const std::string& file, const std::string& name, bool withClass) {
@@ -261,7 +261,7 @@ class BatchCheck : public Tool, public ::testing::WithParamInterface<CheckCase> 
     }
 };
 
-TEST_P(BatchCheck, PrintsTheFindingsOfEachNewProject) {
+TEST_P(QuellorBatchCheck, PrintsTheFindingsOfEachNewProject) {
     const CheckCase& c = GetParam();
     std::vector<std::string> args = {"--check", "--no-ids", "--keep-going"};
     fs::create_directories(In(""));
@@ -305,10 +305,10 @@ TEST_P(BatchCheck, PrintsTheFindingsOfEachNewProject) {
     EXPECT_EQ(next, printed.end()) << result.out;
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, BatchCheck, ::testing::ValuesIn(kCheckCases),
+INSTANTIATE_TEST_SUITE_P(Table, QuellorBatchCheck, ::testing::ValuesIn(kCheckCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Tool, WrongCommandLines) {
+TEST_F(QuellorBatch, WrongCommandLines) {
     Listed("a.jar", "Alpha");
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{},
@@ -326,7 +326,7 @@ TEST_F(Tool, WrongCommandLines) {
 }
 
 // Without --program-folder the workspace is beside the executable.
-TEST_F(Tool, ProgramFolderIsTheExecutablesFolder) {
+TEST_F(QuellorBatch, ProgramFolderIsTheExecutablesFolder) {
     const std::string copy = Program() + "bin/quellor-batch";
     fs::create_directories(Program() + "bin");
     fs::copy_file(kTool, copy);
@@ -338,7 +338,7 @@ TEST_F(Tool, ProgramFolderIsTheExecutablesFolder) {
 }
 
 // On a terminal the progress bar is drawn and ends full.
-TEST_F(Tool, ProgressBarOnATerminal) {
+TEST_F(QuellorBatch, ProgressBarOnATerminal) {
     if (Shell("command -v script >/dev/null").status != 0) {
         GTEST_SKIP() << "no script(1) to give the tool a terminal";
     }

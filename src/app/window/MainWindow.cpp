@@ -25,18 +25,18 @@ QString Utf8(const char* text) {
 }
 
 // A label of fixed size.
-TLabel* NewLabel(QWidget* parent, int left, int top, int width, int height,
-                 Qt::Alignment alignment) {
-    auto* label = new TLabel(parent);
+Label* NewLabel(QWidget* parent, int left, int top, int width, int height,
+                Qt::Alignment alignment) {
+    auto* label = new Label(parent);
     label->setGeometry(left, top, width, height);
     label->setAlignment(alignment);
     return label;
 }
 
 // A static text with a sunken border.
-TLabel* NewStaticText(QWidget* parent, int left, int top, int width, int height,
-                      Qt::Alignment alignment, const QFont& font) {
-    TLabel* text = NewLabel(parent, left, top, width, height, alignment | Qt::AlignTop);
+Label* NewStaticText(QWidget* parent, int left, int top, int width, int height,
+                     Qt::Alignment alignment, const QFont& font) {
+    Label* text = NewLabel(parent, left, top, width, height, alignment | Qt::AlignTop);
     text->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     text->setLineWidth(1);
     text->setFont(font);
@@ -44,8 +44,8 @@ TLabel* NewStaticText(QWidget* parent, int left, int top, int width, int height,
 }
 
 // A label at a place, sized to its caption.
-TLabel* NewStepLabel(QWidget* parent, int left, int top, const char* caption) {
-    auto* label = new TLabel(parent);
+Label* NewStepLabel(QWidget* parent, int left, int top, const char* caption) {
+    auto* label = new Label(parent);
     label->move(left, top);
     label->setFont(StepFont());
     label->SetAutoSize(true);
@@ -53,8 +53,8 @@ TLabel* NewStepLabel(QWidget* parent, int left, int top, const char* caption) {
     return label;
 }
 
-TPanel* NewPanel(QWidget* parent) {
-    auto* panel = new TPanel(parent);
+PlainPanel* NewPanel(QWidget* parent) {
+    auto* panel = new PlainPanel(parent);
     panel->setGeometry(193, 9, 447, 343);
     return panel;
 }
@@ -122,14 +122,14 @@ void TForm1::CreateControls() {
 }
 
 void TForm1::CreateLeftColumn() {
-    lefter = new TShape(this);
+    lefter = new OutlinedRect(this);
     lefter->setGeometry(8, 8, 177, 345);
     Label3 = NewLabel(this, 8, 8, 177, 39, Qt::AlignHCenter | Qt::AlignTop);
     Label3->setFont(TitleFont());
     Label3->SetCaption(Utf8(kAppTitle));
     ver = NewLabel(this, 8, 48, 177, 41, Qt::AlignRight | Qt::AlignTop);
     ver->setWordWrap(true);
-    Shape2 = new TShape(this);
+    Shape2 = new OutlinedRect(this);
     Shape2->setGeometry(192, 8, 449, 345);
     step1 = NewStepLabel(this, 24, 112, "step1");
     step2 = NewStepLabel(this, 24, 136, "step2");
@@ -144,39 +144,39 @@ void TForm1::CreateListPanel() {
     dell = NewFlatButton(Panel1, 152, 304, 134, 33, ":/quellor/delete.png", QSize(21, 21));
     f_count = NewStaticText(Panel1, 304, 304, 137, 33, Qt::AlignHCenter, WindowFont());
     f_count->SetColor(kGreen);
-    list = new TListBox(Panel1, 13);
+    list = new ListBox(Panel1, 13);
     list->setGeometry(8, 8, 433, 289);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
 }
 
 void TForm1::CreateOptionsPanel() {
     Panel2 = NewPanel(this);
-    jad_gen = new TRadioGroup(Panel2, 2);
+    jad_gen = new RadioGroup(Panel2, 2);
     jad_gen->setGeometry(16, 56, 401, 41);
     jad_gen->setTitle(QStringLiteral("jad_gen"));
     gen_ids_s = new QGroupBox(Panel2);
     gen_ids_s->setGeometry(16, 115, 401, 158);
     // Made after the group box, so it lies over its top edge as its title.
-    ids_gen = new TCheckBox(QStringLiteral("ids_gen"), Panel2);
+    ids_gen = new CheckBox(QStringLiteral("ids_gen"), Panel2);
     ids_gen->setGeometry(24, 112, 185, 17);
     ids_gen->setAutoFillBackground(true);
     ids_gen->setBackgroundRole(QPalette::Window);
     ids_gen->setChecked(true);
-    game_path = new TLabeledEdit(gen_ids_s);
+    game_path = new LabeledEdit(gen_ids_s);
     game_path->EditLabel->SetCaption(QStringLiteral("game_path"));
     game_path->SetBounds(16, 32, 369, 21);
     game_path->setText(QStringLiteral("fs:/card0/Games/"));
-    app_path = new TLabeledEdit(gen_ids_s);
+    app_path = new LabeledEdit(gen_ids_s);
     app_path->EditLabel->SetCaption(QStringLiteral("app_path"));
     app_path->SetBounds(16, 72, 369, 21);
     app_path->setText(QStringLiteral("fs:/card0/Applications/"));
     // Files dropped on the edits go to the window, as every drop does.
     game_path->setAcceptDrops(false);
     app_path->setAcceptDrops(false);
-    jtype = new TRadioGroup(gen_ids_s, 2);
+    jtype = new RadioGroup(gen_ids_s, 2);
     jtype->setGeometry(16, 104, 369, 41);
     jtype->setTitle(QStringLiteral("java type"));
-    ico_gen = new TCheckBox(QStringLiteral("ico_gen"), Panel2);
+    ico_gen = new CheckBox(QStringLiteral("ico_gen"), Panel2);
     ico_gen->setGeometry(16, 288, 361, 17);
     ico_gen->setFont(PixelFont(kBoldFace, 11, true));
     ico_gen->setChecked(true);
@@ -184,10 +184,10 @@ void TForm1::CreateOptionsPanel() {
 
 void TForm1::CreateProgressPanel() {
     Panel3 = NewPanel(this);
-    pro = new TProgressBar(Panel3);
+    pro = new ProgressBar(Panel3);
     pro->setGeometry(8, 8, 433, 25);
     pro->setCursor(Qt::PointingHandCursor);
-    out = new TListBox(Panel3, 13);
+    out = new ListBox(Panel3, 13);
     out->setGeometry(8, 40, 433, 297);
     out->setSelectionMode(QAbstractItemView::SingleSelection);
 }
@@ -205,10 +205,10 @@ void TForm1::CreateSummaryPanel() {
     s2->SetCaption(QStringLiteral("s2"));
     s3->SetCaption(QStringLiteral("s3"));
     // A click on the summary anywhere but the link goes back to the log.
-    for (TLabel* text : {s1, s2, s3, s_jar, s_jad, s_ids}) {
+    for (Label* text : {s1, s2, s3, s_jar, s_jad, s_ids}) {
         text->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
-    for (TLabel* number : {s_jar, s_jad, s_ids}) {
+    for (Label* number : {s_jar, s_jad, s_ids}) {
         number->SetCaption(QStringLiteral("0"));
     }
     goto_pro = NewLabel(Panel4, 96, 248, 241, 41, Qt::AlignHCenter | Qt::AlignTop);
@@ -243,28 +243,28 @@ void TForm1::Wire(Sender* sender, Signal signal, void (TForm1::*handler)()) {
 }
 
 void TForm1::WireEvents() {
-    Wire(lefter, &TShape::mouseMoved, &TForm1::lefterMouseMove);
-    Wire(Label3, &TLabel::clicked, &TForm1::Label3Click);
-    Wire(Label3, &TLabel::mouseMoved, &TForm1::Label3MouseMove);
-    Wire(step1, &TLabel::clicked, &TForm1::step1Click);
-    Wire(step1, &TLabel::mouseMoved, &TForm1::step1MouseMove);
-    Wire(step2, &TLabel::clicked, &TForm1::step2Click);
-    Wire(step2, &TLabel::mouseMoved, &TForm1::step2MouseMove);
-    Wire(step3, &TLabel::clicked, &TForm1::step3Click);
-    Wire(step3, &TLabel::mouseMoved, &TForm1::step3MouseMove);
+    Wire(lefter, &OutlinedRect::mouseMoved, &TForm1::lefterMouseMove);
+    Wire(Label3, &Label::clicked, &TForm1::Label3Click);
+    Wire(Label3, &Label::mouseMoved, &TForm1::Label3MouseMove);
+    Wire(step1, &Label::clicked, &TForm1::step1Click);
+    Wire(step1, &Label::mouseMoved, &TForm1::step1MouseMove);
+    Wire(step2, &Label::clicked, &TForm1::step2Click);
+    Wire(step2, &Label::mouseMoved, &TForm1::step2MouseMove);
+    Wire(step3, &Label::clicked, &TForm1::step3Click);
+    Wire(step3, &Label::mouseMoved, &TForm1::step3MouseMove);
     Wire(lang, &QComboBox::activated, &TForm1::langChange);
     Wire(addd, &QToolButton::clicked, &TForm1::adddClick);
     Wire(dell, &QToolButton::clicked, &TForm1::dellClick);
     Wire(ids_gen, &QCheckBox::toggled, &TForm1::ids_genClick);
-    Wire(goto_pro, &TLabel::clicked, &TForm1::goto_proClick);
-    Wire(goto_pro, &TLabel::mouseMoved, &TForm1::goto_proMouseMove);
-    Wire(goto_pro, &TLabel::mouseLeft, &TForm1::goto_proMouseLeave);
+    Wire(goto_pro, &Label::clicked, &TForm1::goto_proClick);
+    Wire(goto_pro, &Label::mouseMoved, &TForm1::goto_proMouseMove);
+    Wire(goto_pro, &Label::mouseLeft, &TForm1::goto_proMouseLeave);
     // The summary is reached from the progress bar and left by a click on it.
-    Wire(pro, &TProgressBar::clicked, &TForm1::step4Click);
-    Wire(Panel4, &TPanel::clicked, &TForm1::logClick);
+    Wire(pro, &ProgressBar::clicked, &TForm1::step4Click);
+    Wire(Panel4, &PlainPanel::clicked, &TForm1::logClick);
     // Radio buttons come with the first language; keep them in the order.
-    connect(jad_gen, &TRadioGroup::itemsChanged, this, &TForm1::OrderTabs);
-    connect(jtype, &TRadioGroup::itemsChanged, this, &TForm1::OrderTabs);
+    connect(jad_gen, &RadioGroup::itemsChanged, this, &TForm1::OrderTabs);
+    connect(jtype, &RadioGroup::itemsChanged, this, &TForm1::OrderTabs);
 }
 
 }  // namespace app

@@ -29,43 +29,43 @@ class TForm1 : public QWidget, public midlet::IRunOutput {
     ~TForm1() override;
 
     // The left column.
-    TShape* lefter;
-    TLabel* Label3;
-    TLabel* ver;
-    TShape* Shape2;
-    TLabel* step1;
-    TLabel* step2;
-    TLabel* step3;
-    TLabel* Label1;
+    OutlinedRect* lefter;
+    Label* Label3;
+    Label* ver;
+    OutlinedRect* Shape2;
+    Label* step1;
+    Label* step2;
+    Label* step3;
+    Label* Label1;
     QComboBox* lang;
     // Step 1: the JAR list.
-    TPanel* Panel1;
+    PlainPanel* Panel1;
     QToolButton* addd;
     QToolButton* dell;
-    TLabel* f_count;
-    TListBox* list;
+    Label* f_count;
+    ListBox* list;
     // Step 2: the options.
-    TPanel* Panel2;
-    TRadioGroup* jad_gen;
-    TCheckBox* ids_gen;
+    PlainPanel* Panel2;
+    RadioGroup* jad_gen;
+    CheckBox* ids_gen;
     QGroupBox* gen_ids_s;
-    TLabeledEdit* game_path;
-    TLabeledEdit* app_path;
-    TRadioGroup* jtype;
-    TCheckBox* ico_gen;
+    LabeledEdit* game_path;
+    LabeledEdit* app_path;
+    RadioGroup* jtype;
+    CheckBox* ico_gen;
     // Step 3: progress and output log.
-    TPanel* Panel3;
-    TProgressBar* pro;
-    TListBox* out;
+    PlainPanel* Panel3;
+    ProgressBar* pro;
+    ListBox* out;
     // The summary panel.
-    TPanel* Panel4;
-    TLabel* s1;
-    TLabel* s2;
-    TLabel* s3;
-    TLabel* s_jar;
-    TLabel* s_jad;
-    TLabel* s_ids;
-    TLabel* goto_pro;
+    PlainPanel* Panel4;
+    Label* s1;
+    Label* s2;
+    Label* s3;
+    Label* s_jar;
+    Label* s_jad;
+    Label* s_ids;
+    Label* goto_pro;
 
     std::unique_ptr<IOpenDialog> opa;
     // The archive component the preparation works with, for the program's

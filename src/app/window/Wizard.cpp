@@ -81,7 +81,7 @@ void TForm1::ids_genClick() {
 // The highlight of a label stays until the pointer passes over the bare
 // shape of the left column: the labels have no leave event.
 void TForm1::lefterMouseMove() {
-    for (TLabel* step : {step1, step2, step3}) {
+    for (Label* step : {step1, step2, step3}) {
         step->SetStyle(false, false);
         step->SetColor(kBlack);
     }

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string iconPath;
     const std::vector<std::string> full =
-        midlet::DescriptorPass(named, midlet::kFullJad, state.cleanedName, iconPath);
+        midlet::DescriptorPass(named, midlet::JadKind::Full, state.cleanedName, iconPath);
     // The full kind keeps every line but those that only the JAD tail may
     // state (MIDlet-Jar-Size, MIDlet-Jar-URL and their continuation lines).
     if (full.size() > named.size() ||
@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::Fail("the full descriptor pass added lines or kept a JAR size or place");
     }
     const std::vector<std::string> simple =
-        midlet::DescriptorPass(named, midlet::kSimpleJad, state.cleanedName, iconPath);
+        midlet::DescriptorPass(named, midlet::JadKind::Simple, state.cleanedName, iconPath);
     if (simple.size() != CountContaining(named, "MIDlet-1:")) {
         fuzz::Fail("the simple descriptor pass kept other lines than MIDlet-1");
     }

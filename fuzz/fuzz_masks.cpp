@@ -48,11 +48,12 @@ class ReferenceMatcher {
     }
 
     bool Walk(std::size_t t, std::size_t p) {
-        // 1. A pattern that is exactly "*.*".
+        // A pattern that is exactly "*.*" matches anything.
         if (pattern_.compare(p, std::u32string::npos, U"*.*") == 0) {
             return true;
         }
-        // 2.
+        // Otherwise character by character: a last star takes the rest, a
+        // star tries every split, a question mark takes any character.
         for (;; ++t, ++p) {
             if (p + 1 == pattern_.size() && pattern_[p] == U'*') {
                 return true;

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "ZipShapes.h"
 #include "platform/Errors.h"
-#include "zip_shapes.h"
 
 namespace {
 

@@ -111,10 +111,10 @@ std::string Help() {
 // What the command line says; options not given stay empty.
 struct CommandLine {
     std::string programFolder;
-    int jadKind = midlet::kFullJad;
+    midlet::JadKind jadKind = midlet::JadKind::Full;
     std::optional<bool> writeIds;
     std::optional<bool> extractIcon;
-    std::optional<int> midletType;
+    std::optional<midlet::MidletType> midletType;
     std::optional<std::string> appPath;
     std::optional<std::string> gamePath;
     tools::FailurePolicy policy = tools::FailurePolicy::Abort;
@@ -123,21 +123,21 @@ struct CommandLine {
     std::vector<std::string> jars;
 };
 
-bool ParseJadKind(const std::string& text, int& kind) {
+bool ParseJadKind(const std::string& text, midlet::JadKind& kind) {
     if (text == "full" || text == "simple") {
-        kind = text == "full" ? midlet::kFullJad : midlet::kSimpleJad;
+        kind = text == "full" ? midlet::JadKind::Full : midlet::JadKind::Simple;
         return true;
     }
     return false;
 }
 
-bool ParseMidletType(const std::string& text, std::optional<int>& type) {
+bool ParseMidletType(const std::string& text, std::optional<midlet::MidletType>& type) {
     if (text == "app") {
-        type = midlet::kApplicationType;
+        type = midlet::MidletType::Application;
     } else if (text == "game") {
-        type = midlet::kGameType;
+        type = midlet::MidletType::Game;
     } else if (text == "none") {
-        type = -1;
+        type = midlet::MidletType::None;
     } else {
         return false;
     }
@@ -203,7 +203,7 @@ midlet::RunOptions OptionsFor(const CommandLine& line, const midlet::Settings& s
     options.jadKind = line.jadKind;
     options.writeIds = line.writeIds.value_or(settings.ids);
     options.extractIcon = line.extractIcon.value_or(settings.icon);
-    options.midletType = line.midletType.value_or(settings.type);
+    options.midletType = line.midletType.value_or(midlet::MidletTypeFromIndex(settings.type));
     options.appPath = line.appPath.value_or(settings.apps);
     options.gamePath = line.gamePath.value_or(settings.game);
     for (const std::string& jar : line.jars) {

@@ -59,38 +59,38 @@ class FixedRowDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-// ---- TLabel
+// ---- Label
 
-TLabel::TLabel(QWidget* parent) : QLabel(parent) {
+Label::Label(QWidget* parent) : QLabel(parent) {
     setTextFormat(Qt::PlainText);
     setMouseTracking(true);
     SetColor(Qt::black);
 }
 
-void TLabel::SetCaption(const QString& caption) {
+void Label::SetCaption(const QString& caption) {
     caption_ = caption;
     setText((alignment() & Qt::AlignRight) ? KeepTrailingSpaces(DisplayText(caption))
                                            : DisplayText(caption));
     FitToText();
 }
 
-void TLabel::SetAutoSize(bool autoSize) {
+void Label::SetAutoSize(bool autoSize) {
     autoSize_ = autoSize;
     FitToText();
 }
 
-void TLabel::SetColor(const QColor& color) {
+void Label::SetColor(const QColor& color) {
     QPalette p = palette();
     p.setColor(QPalette::Active, QPalette::WindowText, color);
     p.setColor(QPalette::Inactive, QPalette::WindowText, color);
     setPalette(p);
 }
 
-QColor TLabel::Color() const {
+QColor Label::Color() const {
     return palette().color(QPalette::Active, QPalette::WindowText);
 }
 
-void TLabel::SetStyle(bool bold, bool underline) {
+void Label::SetStyle(bool bold, bool underline) {
     QFont f = font();
     f.setBold(bold);
     f.setUnderline(underline);
@@ -98,22 +98,22 @@ void TLabel::SetStyle(bool bold, bool underline) {
     FitToText();
 }
 
-void TLabel::FitToText() {
+void Label::FitToText() {
     if (autoSize_) {
         resize(sizeHint());
     }
 }
 
-void TLabel::mousePressEvent(QMouseEvent* event) {
+void Label::mousePressEvent(QMouseEvent* event) {
     pressed_ = IsLeftPress(event);
     event->accept();
 }
 
-void TLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+void Label::mouseDoubleClickEvent(QMouseEvent* event) {
     SwallowSecondPress(event, pressed_);
 }
 
-void TLabel::mouseReleaseEvent(QMouseEvent* event) {
+void Label::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = IsClickRelease(this, event, pressed_);
     pressed_ = false;
     event->accept();
@@ -122,60 +122,60 @@ void TLabel::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
-void TLabel::mouseMoveEvent(QMouseEvent* event) {
+void Label::mouseMoveEvent(QMouseEvent* event) {
     event->accept();
     emit mouseMoved();
 }
 
-void TLabel::leaveEvent(QEvent* event) {
+void Label::leaveEvent(QEvent* event) {
     QLabel::leaveEvent(event);
     emit mouseLeft();
 }
 
-void TLabel::changeEvent(QEvent* event) {
+void Label::changeEvent(QEvent* event) {
     if (event->type() == QEvent::EnabledChange) {
         setAttribute(Qt::WA_TransparentForMouseEvents, !isEnabled());
     }
     QLabel::changeEvent(event);
 }
 
-// ---- TShape
+// ---- OutlinedRect
 
-TShape::TShape(QWidget* parent) : QWidget(parent) {
+OutlinedRect::OutlinedRect(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
 }
 
-void TShape::paintEvent(QPaintEvent*) {
+void OutlinedRect::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(Qt::white);
     painter.drawRect(0, 0, width() - 1, height() - 1);
 }
 
-void TShape::mouseMoveEvent(QMouseEvent* event) {
+void OutlinedRect::mouseMoveEvent(QMouseEvent* event) {
     event->accept();
     emit mouseMoved();
 }
 
-// ---- TPanel
+// ---- PlainPanel
 
-TPanel::TPanel(QWidget* parent) : QWidget(parent) {
+PlainPanel::PlainPanel(QWidget* parent) : QWidget(parent) {
     setAutoFillBackground(true);
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::white);
     setPalette(p);
 }
 
-void TPanel::mousePressEvent(QMouseEvent* event) {
+void PlainPanel::mousePressEvent(QMouseEvent* event) {
     pressed_ = IsLeftPress(event);
     event->accept();
 }
 
-void TPanel::mouseDoubleClickEvent(QMouseEvent* event) {
+void PlainPanel::mouseDoubleClickEvent(QMouseEvent* event) {
     SwallowSecondPress(event, pressed_);
 }
 
-void TPanel::mouseReleaseEvent(QMouseEvent* event) {
+void PlainPanel::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = IsClickRelease(this, event, pressed_);
     pressed_ = false;
     event->accept();
@@ -184,40 +184,40 @@ void TPanel::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
-// ---- TProgressBar
+// ---- ProgressBar
 
-TProgressBar::TProgressBar(QWidget* parent) : QProgressBar(parent) {
+ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent) {
     setTextVisible(false);
     Show();
 }
 
-void TProgressBar::SetMax(int max) {
+void ProgressBar::SetMax(int max) {
     max_ = std::max(max, 0);
     position_ = std::min(position_, max_);
     Show();
 }
 
-void TProgressBar::StepBy(int delta) {
+void ProgressBar::StepBy(int delta) {
     position_ = std::clamp(position_ + delta, 0, max_);
     Show();
 }
 
 // A range of 0..0 would make the bar a busy indicator; an empty bar is 0 of 1.
-void TProgressBar::Show() {
+void ProgressBar::Show() {
     setRange(0, std::max(max_, 1));
     setValue(position_);
 }
 
-void TProgressBar::mousePressEvent(QMouseEvent* event) {
+void ProgressBar::mousePressEvent(QMouseEvent* event) {
     pressed_ = IsLeftPress(event);
     event->accept();
 }
 
-void TProgressBar::mouseDoubleClickEvent(QMouseEvent* event) {
+void ProgressBar::mouseDoubleClickEvent(QMouseEvent* event) {
     SwallowSecondPress(event, pressed_);
 }
 
-void TProgressBar::mouseReleaseEvent(QMouseEvent* event) {
+void ProgressBar::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = IsClickRelease(this, event, pressed_);
     pressed_ = false;
     event->accept();
@@ -226,20 +226,20 @@ void TProgressBar::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
-// ---- TLabeledEdit
+// ---- LabeledEdit
 
-TLabeledEdit::TLabeledEdit(QWidget* parent) : QLineEdit(parent), EditLabel(new TLabel(parent)) {
+LabeledEdit::LabeledEdit(QWidget* parent) : QLineEdit(parent), EditLabel(new Label(parent)) {
     EditLabel->SetAutoSize(true);
 }
 
-void TLabeledEdit::SetBounds(int left, int top, int width, int height) {
+void LabeledEdit::SetBounds(int left, int top, int width, int height) {
     setGeometry(left, top, width, height);
     EditLabel->move(left, top - EditLabel->height() - 3);
 }
 
-// ---- TListBox
+// ---- ListBox
 
-TListBox::TListBox(QWidget* parent, int itemHeight) : QListWidget(parent) {
+ListBox::ListBox(QWidget* parent, int itemHeight) : QListWidget(parent) {
     setItemDelegate(new FixedRowDelegate(this, itemHeight));
     setUniformItemSizes(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

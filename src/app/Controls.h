@@ -19,10 +19,10 @@ namespace app {
 // click, as on every clickable control here. A disabled label lets
 // the pointer through to whatever lies under it, and is drawn greyed
 // whatever its colour.
-class TLabel : public QLabel {
+class Label : public QLabel {
     Q_OBJECT
   public:
-    explicit TLabel(QWidget* parent);
+    explicit Label(QWidget* parent);
 
     // The caption exactly as set; the label shows it with CR as a line break.
     QString Caption() const { return caption_; }
@@ -57,10 +57,10 @@ class TLabel : public QLabel {
 };
 
 // A rectangle with a white fill and a 1-pixel black outline.
-class TShape : public QWidget {
+class OutlinedRect : public QWidget {
     Q_OBJECT
   public:
-    explicit TShape(QWidget* parent);
+    explicit OutlinedRect(QWidget* parent);
 
   signals:
     void mouseMoved();
@@ -71,10 +71,10 @@ class TShape : public QWidget {
 };
 
 // A white panel without a bevel. It reports a click on its bare surface.
-class TPanel : public QWidget {
+class PlainPanel : public QWidget {
     Q_OBJECT
   public:
-    explicit TPanel(QWidget* parent);
+    explicit PlainPanel(QWidget* parent);
 
   signals:
     void clicked();
@@ -91,10 +91,10 @@ class TPanel : public QWidget {
 // A progress bar with minimum 0. Its position stays within 0..Max: a step
 // past the maximum stops there, and a smaller maximum pulls the position
 // down to it. A maximum of 0 shows an empty bar.
-class TProgressBar : public QProgressBar {
+class ProgressBar : public QProgressBar {
     Q_OBJECT
   public:
-    explicit TProgressBar(QWidget* parent);
+    explicit ProgressBar(QWidget* parent);
 
     int Position() const { return position_; }
     int Max() const { return max_; }
@@ -119,32 +119,32 @@ class TProgressBar : public QProgressBar {
 
 // An edit with its label above it (3 pixels between them), both children
 // of the edit's parent.
-class TLabeledEdit : public QLineEdit {
+class LabeledEdit : public QLineEdit {
     Q_OBJECT
   public:
-    explicit TLabeledEdit(QWidget* parent);
+    explicit LabeledEdit(QWidget* parent);
 
-    TLabel* EditLabel;
+    Label* EditLabel;
     // Places the edit and, above it, its label.
     void SetBounds(int left, int top, int width, int height);
 };
 
 // A check box that takes a click anywhere in its rectangle, not only on its
 // mark and text.
-class TCheckBox : public QCheckBox {
+class CheckBox : public QCheckBox {
     Q_OBJECT
   public:
-    TCheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {}
+    CheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {}
 
   protected:
     bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 };
 
 // A list box whose rows all have one height.
-class TListBox : public QListWidget {
+class ListBox : public QListWidget {
     Q_OBJECT
   public:
-    TListBox(QWidget* parent, int itemHeight);
+    ListBox(QWidget* parent, int itemHeight);
 };
 
 }  // namespace app

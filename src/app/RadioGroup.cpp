@@ -6,11 +6,11 @@
 
 namespace app {
 
-TRadioGroup::TRadioGroup(QWidget* parent, int columns) : QGroupBox(parent), columns_(columns) {
+RadioGroup::RadioGroup(QWidget* parent, int columns) : QGroupBox(parent), columns_(columns) {
     connect(&group_, &QButtonGroup::idClicked, this, [this](int id) { itemIndex_ = id; });
 }
 
-void TRadioGroup::SetItems(const QStringList& items) {
+void RadioGroup::SetItems(const QStringList& items) {
     const int before = Count();
     while (Count() > items.size()) {
         QRadioButton* last = buttons_.back();
@@ -19,7 +19,7 @@ void TRadioGroup::SetItems(const QStringList& items) {
         delete last;
     }
     while (Count() < items.size()) {
-        auto* button = new TRadioButton(this);
+        auto* button = new RadioButton(this);
         group_.addButton(button, Count());
         buttons_.push_back(button);
         button->show();
@@ -34,11 +34,11 @@ void TRadioGroup::SetItems(const QStringList& items) {
     }
 }
 
-QString TRadioGroup::ItemText(int index) const {
+QString RadioGroup::ItemText(int index) const {
     return buttons_[index]->text();
 }
 
-void TRadioGroup::SetItemIndex(int index) {
+void RadioGroup::SetItemIndex(int index) {
     if (Count() > 0) {
         index = std::max(index, -1);
         index = std::min(index, Count() - 1);
@@ -47,7 +47,7 @@ void TRadioGroup::SetItemIndex(int index) {
     ShowSelection();
 }
 
-void TRadioGroup::ShowSelection() {
+void RadioGroup::ShowSelection() {
     if (Count() == 0) {
         return;
     }
@@ -62,7 +62,7 @@ void TRadioGroup::ShowSelection() {
 
 // The buttons fill the box below its caption line: equal columns, equal
 // rows, 8 pixels in from the left edge.
-void TRadioGroup::ArrangeButtons() {
+void RadioGroup::ArrangeButtons() {
     if (Count() == 0) {
         return;
     }
@@ -79,12 +79,12 @@ void TRadioGroup::ArrangeButtons() {
     }
 }
 
-void TRadioGroup::resizeEvent(QResizeEvent* event) {
+void RadioGroup::resizeEvent(QResizeEvent* event) {
     QGroupBox::resizeEvent(event);
     ArrangeButtons();
 }
 
-void TRadioGroup::changeEvent(QEvent* event) {
+void RadioGroup::changeEvent(QEvent* event) {
     QGroupBox::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         ArrangeButtons();

@@ -11,19 +11,19 @@
 namespace app {
 
 // A radio button that takes a click anywhere in its rectangle.
-class TRadioButton : public QRadioButton {
+class RadioButton : public QRadioButton {
     Q_OBJECT
   public:
-    explicit TRadioButton(QWidget* parent) : QRadioButton(parent) {}
+    explicit RadioButton(QWidget* parent) : QRadioButton(parent) {}
 
   protected:
     bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 };
 
-class TRadioGroup : public QGroupBox {
+class RadioGroup : public QGroupBox {
     Q_OBJECT
   public:
-    TRadioGroup(QWidget* parent, int columns);
+    RadioGroup(QWidget* parent, int columns);
 
     // Replaces the item texts. Buttons are made for new items; the selected
     // index survives and is fitted to the new item count.

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "app/QtDialogs.h"
-#include "app/Unit1.h"
+#include "app/window/MainWindow.h"
 
 namespace {
 

@@ -16,8 +16,8 @@ constexpr const char* kFailureCaption = "ids generate error!";
 }  // namespace
 
 std::vector<std::string> IdsLines(const RunOptions& options, const ProgramState& state) {
-    const bool application = options.midletType == kApplicationType;
-    const bool game = options.midletType == kGameType;
+    const bool application = options.midletType == MidletType::Application;
+    const bool game = options.midletType == MidletType::Game;
     const bool typed = application || game;
     const std::string& project = state.projectName;
     const std::string cardFolder = (application ? options.appPath : options.gamePath) + project;
@@ -55,7 +55,6 @@ void WriteIds(const RunOptions& options, ProgramState& state, IRunOutput& output
               const std::string& programFolder) {
     const std::string idsName = state.projectName + ".ids";
     try {
-        // 1. Create the file and write its lines.
         platform::TextFile ids;
         ids.Rewrite(IdsFilePath(programFolder, state.projectName));
         for (const std::string& line : IdsLines(options, state)) {
@@ -68,7 +67,7 @@ void WriteIds(const RunOptions& options, ProgramState& state, IRunOutput& output
         output.AppendLog(idsName + " generation failed!");
         return;
     }
-    // 2. Report and count it.
+    // Only a file written whole is reported and counted.
     output.AppendLog(idsName + " generated!");
     ++state.idsCount;
 }

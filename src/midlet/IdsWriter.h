@@ -9,9 +9,6 @@
 
 namespace midlet {
 
-inline constexpr int kApplicationType = 0;
-inline constexpr int kGameType = 1;
-
 // The lines of the IDS file of the project in hand: 15 for an application or
 // a game, 11 when the midlet type is neither.
 std::vector<std::string> IdsLines(const RunOptions& options, const ProgramState& state);

@@ -136,7 +136,7 @@ std::vector<std::string> NamePass(const std::vector<std::string>& lines, Program
     return out;
 }
 
-std::optional<std::string> DescriptorPassLine(const std::string& line, int jadKind,
+std::optional<std::string> DescriptorPassLine(const std::string& line, JadKind jadKind,
                                               const std::string& cleanedName,
                                               std::string& iconPath) {
     std::string current = line;
@@ -158,7 +158,7 @@ std::optional<std::string> DescriptorPassLine(const std::string& line, int jadKi
         // The MIDlet's own name field gives way to the cleaned name.
         current = "MIDlet-1: " + cleanedName + ", " + iconPath + ", " + std::string(tail);
         // The simple kind keeps only these lines.
-        if (jadKind == kSimpleJad) {
+        if (jadKind == JadKind::Simple) {
             written = current;
         }
     }
@@ -167,13 +167,13 @@ std::optional<std::string> DescriptorPassLine(const std::string& line, int jadKi
         current = std::string("MIDlet-Info-URL: ") + kInfoAddress;
     }
     // The full kind keeps every line.
-    if (jadKind == kFullJad) {
+    if (jadKind == JadKind::Full) {
         written = current;
     }
     return written;
 }
 
-std::vector<std::string> DescriptorPass(const std::vector<std::string>& lines, int jadKind,
+std::vector<std::string> DescriptorPass(const std::vector<std::string>& lines, JadKind jadKind,
                                         const std::string& cleanedName, std::string& iconPath) {
     iconPath.clear();
     std::vector<std::string> out;
@@ -182,7 +182,7 @@ std::vector<std::string> DescriptorPass(const std::vector<std::string>& lines, i
         // The JAD's tail states the JAR's size and place; stale lines of the
         // manifest, with their continuation lines, would contradict it.
         if (StartsAttribute(line) || line.empty()) {
-            inTailAttribute = jadKind == kFullJad && IsJadTailLine(line);
+            inTailAttribute = jadKind == JadKind::Full && IsJadTailLine(line);
         }
         if (inTailAttribute) {
             continue;

@@ -18,10 +18,6 @@ namespace midlet {
 // The fixed address that replaces the value of every MIDlet-Info-URL line.
 inline constexpr const char* kInfoAddress = "http://javaphone-forum.example.net/";
 
-// JAD kinds, as the radio group `jad_gen` gives them.
-inline constexpr int kFullJad = 0;
-inline constexpr int kSimpleJad = 1;
-
 inline constexpr std::size_t kCleanedNameLength = 15;
 inline constexpr std::size_t kProjectNameLength = 9;
 
@@ -62,7 +58,7 @@ std::vector<std::string> NamePass(const std::vector<std::string>& lines, Program
 // sets `iconPath` (the icon field starts after the first comma, and after
 // one space when one follows it); a MIDlet-Info-URL line gets the information address. The
 // caller starts each manifest with an empty `iconPath`.
-std::optional<std::string> DescriptorPassLine(const std::string& line, int jadKind,
+std::optional<std::string> DescriptorPassLine(const std::string& line, JadKind jadKind,
                                               const std::string& cleanedName,
                                               std::string& iconPath);
 
@@ -70,7 +66,7 @@ std::optional<std::string> DescriptorPassLine(const std::string& line, int jadKi
 // ends as the icon field of the last MIDlet-1 line, without a leading "/".
 // The full kind leaves out MIDlet-Jar-Size and MIDlet-Jar-URL lines (and
 // their continuation lines): the JAD tail states them.
-std::vector<std::string> DescriptorPass(const std::vector<std::string>& lines, int jadKind,
+std::vector<std::string> DescriptorPass(const std::vector<std::string>& lines, JadKind jadKind,
                                         const std::string& cleanedName, std::string& iconPath);
 
 // The two lines appended to a full JAD once its JAR is final.

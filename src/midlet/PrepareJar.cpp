@@ -111,7 +111,7 @@ void RunNamePass(const TempPaths& temp, ProgramState& state) {
 
 // Descriptor pass from the manifest copy into the extracted manifest; gives
 // the icon path.
-std::string RunDescriptorPass(const TempPaths& temp, int jadKind, const ProgramState& state) {
+std::string RunDescriptorPass(const TempPaths& temp, JadKind jadKind, const ProgramState& state) {
     std::string iconPath;
     const std::vector<std::string> lines = platform::ReadAllLines(temp.manifestCopy);
     platform::TextFile out;
@@ -206,7 +206,7 @@ bool PrepareJar(RunContext& run, const std::string& workingJar) {
 
     // The descriptor pass sets the icon path.
     RefreshManifestCopy(temp);
-    const int jadKind = run.options.jadKind;
+    const JadKind jadKind = run.options.jadKind;
     const std::string iconPath = RunDescriptorPass(temp, jadKind, run.state);
 
     zip.FileName = workingJar;
@@ -239,7 +239,7 @@ bool PrepareJar(RunContext& run, const std::string& workingJar) {
     }
 
     // A full JAD names the final JAR's size and place.
-    if (jadKind == kFullJad) {
+    if (jadKind == JadKind::Full) {
         AppendJadTail(project, projectName);
     }
 

@@ -5,17 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "midlet/OptionKinds.h"
+
 namespace midlet {
 
 // The window's option controls, as the preparation reads them. The window
 // fills one from its controls right before a run; quellor-batch fills one
 // from its command line and the settings file.
 struct RunOptions {
-    std::vector<std::string> list;  // the JAR list: full paths, in the order added
-    int jadKind = 0;                // jad_gen: 0 full JAD, 1 simple JAD
-    bool writeIds = true;           // ids_gen
-    bool extractIcon = true;        // ico_gen
-    int midletType = 0;             // jtype: 0 application, 1 game, -1 none
+    std::vector<std::string> list;    // the JAR list: full paths, in the order added
+    JadKind jadKind = JadKind::Full;  // jad_gen
+    bool writeIds = true;             // ids_gen
+    bool extractIcon = true;          // ico_gen
+    MidletType midletType = MidletType::Application;  // jtype
     std::string appPath = "fs:/card0/Applications/";  // app_path
     std::string gamePath = "fs:/card0/Games/";        // game_path
 };

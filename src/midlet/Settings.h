@@ -15,9 +15,9 @@ struct Settings {
     std::string path;  // [Main] Path: initial folder of the open dialog
     std::string apps = "fs:/card0/Applications/";  // [Java] Apps
     std::string game = "fs:/card0/Games/";         // [Java] Game
-    int type = 0;                                  // [Java] Type: 0 application, 1 game, -1 none
-    bool ids = true;                               // [Java] Ids
-    bool icon = true;                              // [Java] Icon
+    int type = 0;      // [Java] Type: jtype's item index (MidletTypeFromIndex), as stored
+    bool ids = true;   // [Java] Ids
+    bool icon = true;  // [Java] Icon
 };
 
 // An integer as the settings file holds it: decimal with an optional leading

@@ -58,7 +58,7 @@ DWORD CopyAndDelete(const std::string& source, const std::string& target) {
 
 DWORD CopyFileData(const std::string& source, const std::string& target, bool failIfExists,
                    FaultPoint fault) {
-    // 1. The source, its size, mode and time.
+    // The source, its size, mode and time.
     int from = open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (from < 0) {
         return ErrorFromErrno(errno);
@@ -69,7 +69,7 @@ DWORD CopyFileData(const std::string& source, const std::string& target, bool fa
         close(from);
         return error;
     }
-    // 2. The target: created, or opened and emptied.
+    // The target: created, or opened and emptied.
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
     int to = open(target.c_str(), flags, (info.st_mode & 0777) | S_IWUSR);
     if (to < 0) {
@@ -77,7 +77,7 @@ DWORD CopyFileData(const std::string& source, const std::string& target, bool fa
         close(from);
         return error;
     }
-    // 3. The data, the last-write time, then the attributes.
+    // The data, the last-write time, then the attributes.
     struct stat targetInfo;
     const bool targetIsFile = fstat(to, &targetInfo) == 0 && S_ISREG(targetInfo.st_mode);
     DWORD error = ERROR_SUCCESS;
@@ -102,7 +102,7 @@ DWORD CopyFileData(const std::string& source, const std::string& target, bool fa
         error = ErrorFromErrno(errno);
     }
     close(from);
-    // 4. A failed copy leaves no half target behind.
+    // A failed copy leaves no half target behind.
     if (error != ERROR_SUCCESS && targetIsFile) {
         unlink(target.c_str());
     }

@@ -64,12 +64,11 @@ DWORD WriteErrorCode(int err) {
     return err == EBADF ? ERROR_ACCESS_DENIED : ErrorFromErrno(err);
 }
 
-}  // namespace
-
-TFileStream::TFileStream(const std::string& fileName, std::uint32_t mode) : fileName_(fileName) {
-    const OpenRequest request = DecodeMode(mode);
-    // 1. What the name stands for on disk, and whether we may open it so.
-    ResolvedPath target = Resolve(fileName);
+// Refuses, before anything is opened, what the name cannot be opened as:
+// a folder, a read-only file for writing, a link where links are refused, a
+// missing file unless it is created, and a name that cannot be created.
+void CheckOpenAllowed(const OpenRequest& request, const std::string& fileName,
+                      const ResolvedPath& target) {
     struct stat info;
     if (request.noFollow && target.exists && lstat(target.path.c_str(), &info) == 0 &&
         S_ISLNK(info.st_mode)) {
@@ -89,15 +88,23 @@ TFileStream::TFileStream(const std::string& fileName, std::uint32_t mode) : file
     if (FaultFires(FaultPoint::StreamOpen)) {
         Refuse(request, fileName, GetLastError());
     }
-    // 2. Open it. Every descriptor can read, for the sharing marks; the
-    // stream itself refuses what its mode does not allow.
+}
+
+}  // namespace
+
+TFileStream::TFileStream(const std::string& fileName, std::uint32_t mode) : fileName_(fileName) {
+    const OpenRequest request = DecodeMode(mode);
+    const ResolvedPath target = Resolve(fileName);
+    CheckOpenAllowed(request, fileName, target);
+    // Every descriptor can read, for the sharing marks; the stream itself
+    // refuses what its mode does not allow.
     int flags = (request.write ? O_RDWR : O_RDONLY) | O_CLOEXEC | (request.create ? O_CREAT : 0) |
                 (request.noFollow ? O_NOFOLLOW : 0);
     fd_ = open(target.path.c_str(), flags, 0666);
     if (fd_ < 0) {
         Refuse(request, fileName, CodeForErrno(errno, target));
     }
-    // 3. Sharing, before a create empties the file.
+    // The sharing marks come before a create empties the file.
     if (DWORD error = TakeShareLocks(fd_, request.write, request.denyWrite, marks_);
         error != ERROR_SUCCESS) {
         close(fd_);

@@ -47,6 +47,24 @@ void DropTrailingCtrlZ(std::FILE* file) {
     std::fseek(file, 0, SEEK_END);
 }
 
+// Refuses, before anything is opened, a folder, a read-only file for
+// output, a missing file unless it is created, and a name that cannot be
+// created.
+void CheckOpenAllowed(const ResolvedPath& target, bool creates, bool writes) {
+    struct stat info;
+    if (target.exists && StatPath(target.path, info)) {
+        if (S_ISDIR(info.st_mode) || (writes && IsReadOnlyMode(info.st_mode))) {
+            RaiseInOutError(ERROR_ACCESS_DENIED);
+        }
+    } else if (!creates) {
+        RaiseInOutError(MissingCode(target));
+    } else if (DWORD error = CheckCreatable(target); error != ERROR_SUCCESS) {
+        RaiseInOutError(error);
+    } else if (!target.parentIsFolder) {
+        RaiseInOutError(ERROR_PATH_NOT_FOUND);
+    }
+}
+
 }  // namespace
 
 TextFile::~TextFile() {
@@ -61,22 +79,8 @@ void TextFile::Open(const std::string& path, const char* how, Mode mode) {
         file_ = nullptr;
         mode_ = Mode::Closed;
     }
-    // 1. The file on disk, and whether this open is allowed.
-    const bool creates = how[0] == 'w';
-    ResolvedPath target = Resolve(path);
-    struct stat info;
-    if (target.exists && StatPath(target.path, info)) {
-        if (S_ISDIR(info.st_mode) || (mode == Mode::Output && IsReadOnlyMode(info.st_mode))) {
-            RaiseInOutError(ERROR_ACCESS_DENIED);
-        }
-    } else if (!creates) {
-        RaiseInOutError(MissingCode(target));
-    } else if (DWORD error = CheckCreatable(target); error != ERROR_SUCCESS) {
-        RaiseInOutError(error);
-    } else if (!target.parentIsFolder) {
-        RaiseInOutError(ERROR_PATH_NOT_FOUND);
-    }
-    // 2. Open it.
+    const ResolvedPath target = Resolve(path);
+    CheckOpenAllowed(target, how[0] == 'w', mode == Mode::Output);
     std::FILE* file = std::fopen(target.path.c_str(), how);
     if (file == nullptr) {
         RaiseInOutError(CodeForErrno(errno, target));

@@ -130,7 +130,7 @@ TEST_F(WindowTest, UnknownStoredLanguageShowsTheDesignCaptions) {
 }
 
 TEST_F(WindowTest, RadioGroupFitsItsIndexToItsItems) {
-    app::TRadioGroup& group = *Form().jtype;
+    app::RadioGroup& group = *Form().jtype;
     group.SetItemIndex(-5);
     EXPECT_EQ(group.ItemIndex(), -1);
     EXPECT_FALSE(group.Button(0)->isChecked() || group.Button(1)->isChecked());

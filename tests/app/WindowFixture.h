@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Unit1.h"
+#include "app/window/MainWindow.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
 
@@ -165,7 +165,8 @@ class WindowTest : public testing::Test {
     // The ids of the panels shown, e.g. "1" or "3".
     std::string ShownPanels() {
         std::string shown;
-        const app::TPanel* panels[] = {Form().Panel1, Form().Panel2, Form().Panel3, Form().Panel4};
+        const app::PlainPanel* panels[] = {Form().Panel1, Form().Panel2, Form().Panel3,
+                                           Form().Panel4};
         for (int i = 0; i < 4; ++i) {
             if (!panels[i]->isHidden()) {
                 shown += static_cast<char>('1' + i);

@@ -187,7 +187,7 @@ TEST_F(WindowTest, HoverHighlightsStayUntilThePointerCrossesTheBareShape) {
     EXPECT_EQ(f.Label3->Color(), kGreen);
     // The bare shape clears them all.
     QTest::mouseMove(&f, QPoint(100, 250));
-    for (app::TLabel* step : {f.step1, f.step2, f.step3}) {
+    for (app::Label* step : {f.step1, f.step2, f.step3}) {
         EXPECT_FALSE(step->font().bold());
         EXPECT_EQ(step->Color(), kBlack);
     }

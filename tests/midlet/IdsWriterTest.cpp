@@ -61,7 +61,7 @@ TEST_F(IdsWriter, Application) {
 }
 
 TEST_F(IdsWriter, GameWithCardPathWithoutTrailingSlash) {
-    options.midletType = kGameType;
+    options.midletType = MidletType::Game;
     options.gamePath = "fs:/card1/Java";
     options.appPath = "unused/";
     Write();
@@ -73,19 +73,19 @@ TEST_F(IdsWriter, GameWithCardPathWithoutTrailingSlash) {
 }
 
 TEST_F(IdsWriter, NoMidletTypeGivesElevenLines) {
-    options.midletType = -1;
+    options.midletType = MidletType::None;
     Write();
     EXPECT_EQ(Written(),
               "QC-AMS-IDS-Version: 0.1\r\nRallyNightStage\r\n\r\n" + kFixedTail + kLastLines);
     EXPECT_EQ(IdsLines(options, state).size(), 11u);
-    options.midletType = 0;
+    options.midletType = MidletType::Application;
     EXPECT_EQ(IdsLines(options, state).size(), 15u);
 }
 
 TEST_F(IdsWriter, AnExistingFileIsReplacedAndCountedAgain) {
     folder.WriteBytes("projects/RallyNigh.ids", std::string(1000, 'x'));
     Write();
-    options.midletType = -1;
+    options.midletType = MidletType::None;
     Write();
     EXPECT_EQ(Written(),
               "QC-AMS-IDS-Version: 0.1\r\nRallyNightStage\r\n\r\n" + kFixedTail + kLastLines);

@@ -15,7 +15,7 @@ class ManifestFile : public ::testing::Test {
   protected:
     // Name pass from Manifest.mf to pass1.mf, then descriptor pass to
     // pass2.mf; gives the bytes of pass2.mf.
-    std::string RunPasses(const std::string& manifestBytes, int jadKind) {
+    std::string RunPasses(const std::string& manifestBytes, JadKind jadKind) {
         folder.WriteBytes("Manifest.mf", manifestBytes);
         {
             platform::TextFile in, out;
@@ -48,21 +48,21 @@ class ManifestFile : public ::testing::Test {
 
 const std::string kInfoLine = std::string("MIDlet-Info-URL: ") + kInfoAddress + "\r\n";
 
-TEST_F(ManifestFile, WorkedExampleByteForByte) {
+TEST_F(ManifestFile, SpaceRaceManifestByteForByteInBothKinds) {
     const std::string manifest =
         "Manifest-Version: 1.0\r\n"
         "MIDlet-Name: Space Race Deluxe Edition\r\n"
         "MIDlet-1: Space Race, /icon.png, com.x.Main\r\n"
         "MIDlet-Info-URL: http://old.example.org/\r\n"
         "MIDlet-Vendor: Somebody\r\n";
-    EXPECT_EQ(RunPasses(manifest, kFullJad),
+    EXPECT_EQ(RunPasses(manifest, JadKind::Full),
               "Manifest-Version: 1.0\r\n"
               "MIDlet-Name: SpaceRaceDeluxe\r\n"
               "MIDlet-1: SpaceRaceDeluxe, icon.png,  com.x.Main\r\n" +
                   kInfoLine + "MIDlet-Vendor: Somebody\r\n");
     EXPECT_EQ(iconPath, "icon.png");
 
-    EXPECT_EQ(RunPasses(manifest, kSimpleJad),
+    EXPECT_EQ(RunPasses(manifest, JadKind::Simple),
               "MIDlet-1: SpaceRaceDeluxe, icon.png,  com.x.Main\r\n");
 }
 
@@ -74,7 +74,7 @@ TEST_F(ManifestFile, LineEndsBecomeCrLf) {
         "\n"
         " continued\r\n"
         "MIDlet-1: R, /r.png, r.R";
-    EXPECT_EQ(RunPasses(manifest, kFullJad),
+    EXPECT_EQ(RunPasses(manifest, JadKind::Full),
               "Manifest-Version: 1.0\r\n"
               "MIDlet-Name: Rally\r\n"
               "\r\n"
@@ -87,14 +87,14 @@ TEST_F(ManifestFile, CtrlZEndsALineOrTheText) {
         "MIDlet-Name: Chess\x1A Deluxe\r\n"
         "MIDlet-1: Chess, /c.png, C\r\n"
         "\x1AMIDlet-Vendor: never read\r\n";
-    EXPECT_EQ(RunPasses(manifest, kFullJad),
+    EXPECT_EQ(RunPasses(manifest, JadKind::Full),
               "MIDlet-Name: Chess\r\n"
               "MIDlet-1: Chess, c.png,  C\r\n");
 }
 
 TEST_F(ManifestFile, SimpleKindWithoutMidlet1WritesAnEmptyFile) {
     state.cleanedName = "Earlier";
-    EXPECT_EQ(RunPasses("Manifest-Version: 1.0\r\nMIDlet-Vendor: V\r\n", kSimpleJad), "");
+    EXPECT_EQ(RunPasses("Manifest-Version: 1.0\r\nMIDlet-Vendor: V\r\n", JadKind::Simple), "");
     EXPECT_EQ(state.cleanedName, "Earlier");
     EXPECT_EQ(iconPath, "");
 }

@@ -17,7 +17,7 @@ struct Passes {
     ProgramState state;
     std::string iconPath;
 
-    Lines Run(const Lines& manifest, int jadKind) {
+    Lines Run(const Lines& manifest, JadKind jadKind) {
         const Lines named = NamePass(manifest, state);
         EXPECT_EQ(named.size(), manifest.size());
         return DescriptorPass(named, jadKind, state.cleanedName, iconPath);
@@ -30,7 +30,7 @@ std::string CleanedNameOf(const std::string& nameLine) {
     return state.cleanedName;
 }
 
-const Lines kWorkedExample = {
+const Lines kSpaceRaceManifest = {
     "Manifest-Version: 1.0",
     "MIDlet-Name: Space Race Deluxe Edition",
     "MIDlet-1: Space Race, /icon.png, com.x.Main",
@@ -38,9 +38,9 @@ const Lines kWorkedExample = {
     "MIDlet-Vendor: Somebody",
 };
 
-TEST(ManifestText, WorkedExampleFullJad) {
+TEST(ManifestText, SpaceRaceManifestBecomesItsFullJad) {
     Passes passes;
-    const Lines out = passes.Run(kWorkedExample, kFullJad);
+    const Lines out = passes.Run(kSpaceRaceManifest, JadKind::Full);
 
     const Lines expected = {
         "Manifest-Version: 1.0",
@@ -202,9 +202,9 @@ TEST(DescriptorPass, Midlet1Shapes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         std::string icon = "stale";
-        EXPECT_EQ(DescriptorPass({c.line}, kFullJad, "Name", icon), Lines{c.rewritten});
+        EXPECT_EQ(DescriptorPass({c.line}, JadKind::Full, "Name", icon), Lines{c.rewritten});
         EXPECT_EQ(icon, c.icon);
-        EXPECT_EQ(DescriptorPass({c.line}, kSimpleJad, "Name", icon), Lines{c.rewritten});
+        EXPECT_EQ(DescriptorPass({c.line}, JadKind::Simple, "Name", icon), Lines{c.rewritten});
     }
 }
 
@@ -215,21 +215,22 @@ TEST(DescriptorPass, OtherMidletLinesAndKeysInOtherCase) {
         "MIDlet-1: One, /one.png, o.O",
     };
     std::string icon;
-    EXPECT_EQ(DescriptorPass(manifest, kFullJad, "N", icon),
+    EXPECT_EQ(DescriptorPass(manifest, JadKind::Full, "N", icon),
               (Lines{"MIDlet-10: Ten, /ten.png, t.T", "MIDlet-2: Two, /two.png, t.W",
                      "midlet-1: lower, /l.png, l.L", "midlet-info-url: http://keep.example.org/",
                      "MIDlet-1: N, one.png,  o.O"}));
     EXPECT_EQ(icon, "one.png");
-    EXPECT_EQ(DescriptorPass(manifest, kSimpleJad, "N", icon),
+    EXPECT_EQ(DescriptorPass(manifest, JadKind::Simple, "N", icon),
               (Lines{"MIDlet-1: N, one.png,  o.O"}));
 }
 
 TEST(DescriptorPass, IconPathComesFromTheLastMidlet1Line) {
     std::string icon = "from an earlier JAR";
-    DescriptorPass({"MIDlet-1: A, /a.png, a.A", "MIDlet-1: B, /b.png, b.B"}, kFullJad, "N", icon);
+    DescriptorPass({"MIDlet-1: A, /a.png, a.A", "MIDlet-1: B, /b.png, b.B"}, JadKind::Full, "N",
+                   icon);
     EXPECT_EQ(icon, "b.png");
 
-    DescriptorPass({"Manifest-Version: 1.0"}, kFullJad, "N", icon);
+    DescriptorPass({"Manifest-Version: 1.0"}, JadKind::Full, "N", icon);
     EXPECT_EQ(icon, "");
 }
 
@@ -237,7 +238,7 @@ TEST(DescriptorPass, InfoUrlIsReplacedWhereverTheKeyStands) {
     std::string icon;
     const std::string replaced = std::string("MIDlet-Info-URL: ") + kInfoAddress;
     EXPECT_EQ(DescriptorPass({"MIDlet-Info-URL:", "X-MIDlet-Info-URL: y", "MIDlet-Info-URL: a, b"},
-                             kFullJad, "N", icon),
+                             JadKind::Full, "N", icon),
               (Lines{replaced, replaced, replaced}));
 }
 
@@ -245,7 +246,7 @@ TEST(DescriptorPass, SimpleKindWithoutMidlet1IsEmpty) {
     std::string icon;
     EXPECT_TRUE(
         DescriptorPass({"Manifest-Version: 1.0", "MIDlet-Name: N", "MIDlet-Jar-Size: 5", ""},
-                       kSimpleJad, "N", icon)
+                       JadKind::Simple, "N", icon)
             .empty());
 }
 
@@ -266,7 +267,7 @@ TEST(DescriptorPass, FullKindLeavesJarSizeAndUrlToTheTail) {
                             "MIDlet-Vendor: V",
                             ""};
     std::string icon;
-    EXPECT_EQ(DescriptorPass(manifest, kFullJad, "N", icon),
+    EXPECT_EQ(DescriptorPass(manifest, JadKind::Full, "N", icon),
               (Lines{"", "MIDlet-Jar-Sizes: kept", "X-MIDlet-Jar-Size: kept", " kept continuation",
                      "MIDlet-Vendor: V", ""}));
 }
@@ -274,7 +275,8 @@ TEST(DescriptorPass, FullKindLeavesJarSizeAndUrlToTheTail) {
 TEST(ManifestText, Midlet1BeforeTheNameLineGetsThisManifestsName) {
     Passes passes;
     passes.state.cleanedName = "PreviousJar";
-    const Lines out = passes.Run({"MIDlet-1: Old, /o.png, o.O", "MIDlet-Name: New One"}, kFullJad);
+    const Lines out =
+        passes.Run({"MIDlet-1: Old, /o.png, o.O", "MIDlet-Name: New One"}, JadKind::Full);
     EXPECT_EQ(out, (Lines{"MIDlet-1: NewOne, o.png,  o.O", "MIDlet-Name: NewOne"}));
 }
 

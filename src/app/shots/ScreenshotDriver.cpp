@@ -12,7 +12,7 @@
 
 #include "app/AnsiText.h"
 #include "app/QtDialogs.h"
-#include "app/Unit1.h"
+#include "app/window/MainWindow.h"
 #include "platform/Paths.h"
 
 namespace {

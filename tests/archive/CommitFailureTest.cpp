@@ -1,0 +1,212 @@
+// A commit that fails: by the answer to the failure question, by a write,
+// truncation or open that fails at any point, or on a read-only archive.
+// The archive is always either the old one or the new one, byte for byte,
+// and no tail copy is left in the temporary folder.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "EntrySupport.h"
+#include "archive/ZipConst.h"
+#include "platform/Dialogs.h"
+#include "platform/Faults.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+
+namespace archive_test {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::FaultPoint;
+
+const std::string kNewManifest = "Manifest-Version: 1.0\r\nMIDlet-Name: Rewritten\r\n\r\n";
+
+// A JAR with entries before and after its manifest, the rewritten manifest
+// in a temp folder, and TMPDIR pointing into the scratch folder.
+class CommitFailure : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* old = std::getenv("TMPDIR");
+        oldTmp_ = old ? old : "";
+        hadTmp_ = old != nullptr;
+        fs::create_directories(tmp);
+        setenv("TMPDIR", tmp.c_str(), 1);
+        PythonMake("midlet", jar);
+        WriteTree(temp, {{"META-INF/MANIFEST.MF", kNewManifest}});
+        oldBytes = ReadBytes(jar);
+        // The same refresh, undisturbed, on a copy: what a commit that
+        // worked leaves.
+        fs::copy_file(jar, scratch / "reference.jar");
+        UpdateAll(scratch / "reference.jar", "Meta-inf\\Manifest.mf", temp);
+        newBytes = ReadBytes(scratch / "reference.jar");
+        ASSERT_NE(newBytes, oldBytes);
+    }
+    void TearDown() override {
+        platform::DisarmAllFaults();
+        if (hadTmp_) {
+            setenv("TMPDIR", oldTmp_.c_str(), 1);
+        } else {
+            unsetenv("TMPDIR");
+        }
+    }
+
+    // Runs UpdateByMask as the program does, with `fault` armed once the
+    // archive is open; the native error of an EZipException that left it,
+    // -1 for another exception, 0 for none.
+    int Update(FaultPoint fault = FaultPoint::Count, int nth = 0) {
+        auto zip = OpenArchive(jar, temp);
+        if (fault != FaultPoint::Count) {
+            platform::ArmFault(fault, nth);
+        }
+        int result = 0;
+        try {
+            zip->UpdateByMask("Meta-inf\\Manifest.mf", 10431, "");
+        } catch (const archive::EZipException& e) {
+            result = e.NativeError;
+        } catch (const std::exception&) {
+            result = -1;
+        }
+        zip->Close();
+        return result;
+    }
+
+    std::vector<std::string> LeftInTmp() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(tmp)) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    ScratchFolder scratch;
+    const std::string tmp = scratch / "tmp";
+    const std::string jar = scratch / "m.jar";
+    const std::string temp = scratch / "temp";
+    std::string oldBytes;
+    std::string newBytes;
+
+  private:
+    std::string oldTmp_;
+    bool hadTmp_ = false;
+};
+
+// The source file cannot be opened once (the tail copy is the first file
+// the commit opens, the source the second): the answer decides. An abort
+// undoes the commit and reports the failure that led to it.
+TEST_F(CommitFailure, AnswersToAnUnopenableSource) {
+    struct Case {
+        int answer;
+        const std::string* expected;
+        int raised;
+    };
+    for (const Case& c :
+         {Case{platform::mrAbort, &oldBytes, archive::native::CannotOpenSource},
+          Case{platform::mrIgnore, &oldBytes, 0}, Case{platform::mrRetry, &newBytes, 0}}) {
+        SCOPED_TRACE(c.answer);
+        WriteBytes(jar, oldBytes);
+        platform::ScriptedDialogs dialogs;
+        dialogs.answers = {c.answer};
+        platform::DialogsGuard guard(dialogs);
+        EXPECT_EQ(Update(FaultPoint::StreamOpen, 2), c.raised);
+        ASSERT_EQ(dialogs.questions.size(), 1u);
+        EXPECT_EQ(dialogs.questions[0].text,
+                  "Zip: Cannot open file \"" + platform::NormalizeSeparators(temp) +
+                      "/META-INF/MANIFEST.MF\" - Native error: 00033. File processing error, "
+                      "possibly disk is full");
+        EXPECT_TRUE(ReadBytes(jar) == *c.expected);
+        EXPECT_TRUE(LeftInTmp().empty());
+    }
+}
+
+// Every write, copy and truncation of the commit, failing in turn; a write
+// of entry data that fails asks the disk-full handler, whose default gives up.
+TEST_F(CommitFailure, AFailedWriteOrTruncationLeavesTheOldOrTheNewArchive) {
+    platform::ScriptedDialogs dialogs;  // a failure question would abort
+    platform::DialogsGuard guard(dialogs);
+    int writeErrors = 0;
+    for (FaultPoint point : {FaultPoint::StreamWrite, FaultPoint::StreamTruncate}) {
+        int rolledBack = 0;
+        for (int n = 1;; ++n) {
+            SCOPED_TRACE(testing::Message()
+                         << "point " << static_cast<int>(point) << " call " << n);
+            WriteBytes(jar, oldBytes);
+            auto zip = OpenArchive(jar, temp);
+            platform::ArmFault(point, n);
+            bool raised = false;
+            try {
+                zip->UpdateByMask("Meta-inf\\Manifest.mf", 10431, "");
+            } catch (const archive::EZipException& e) {
+                raised = true;
+                writeErrors += e.NativeError == archive::native::StreamWrite ? 1 : 0;
+            } catch (const std::exception&) {
+                raised = true;
+            }
+            const bool fired = platform::FaultCalls(point) >= n;
+            platform::DisarmAllFaults();
+            zip->Close();
+            const std::string bytes = ReadBytes(jar);
+            EXPECT_TRUE(bytes == oldBytes || bytes == newBytes);
+            // A commit undone is never reported as done (a full disk too).
+            EXPECT_TRUE(bytes == newBytes || raised);
+            EXPECT_TRUE(LeftInTmp().empty());
+            rolledBack += bytes == oldBytes ? 1 : 0;
+            if (!fired) {
+                EXPECT_EQ(bytes, newBytes);
+                break;
+            }
+            ASSERT_LT(n, 100);
+        }
+        EXPECT_GT(rolledBack, 0);
+    }
+    EXPECT_GT(writeErrors, 0);
+    EXPECT_TRUE(dialogs.questions.empty());
+}
+
+TEST_F(CommitFailure, NoTailCopyIsLeftWhenItCannotBeMade) {
+    // Its file is made but cannot be opened.
+    EXPECT_EQ(Update(FaultPoint::StreamOpen, 1), -1);
+    EXPECT_EQ(ReadBytes(jar), oldBytes);
+    EXPECT_TRUE(LeftInTmp().empty());
+    // Its folder does not exist.
+    platform::DisarmAllFaults();
+    auto zip = OpenArchive(jar, temp);
+    zip->TempDir = scratch / "no-such-folder";
+    EXPECT_THROW(zip->UpdateByMask("Meta-inf\\Manifest.mf", 10431, ""), platform::EFCreateError);
+    zip->Close();
+    EXPECT_EQ(ReadBytes(jar), oldBytes);
+}
+
+TEST_F(CommitFailure, TheTailCopyLivesInTheTemporaryFolderWhileTheCommitRuns) {
+    auto zip = OpenArchive(jar, temp);
+    std::vector<std::string> seen;
+    zip->OnFileProgress = [&](archive::TZipBaseArchiver&, const std::string&, double,
+                              archive::TZipProcessOperation, archive::TZipProgressPhase,
+                              bool&) { seen = LeftInTmp(); };
+    zip->UpdateByMask("Meta-inf\\Manifest.mf", 10431, "");
+    zip->Close();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].substr(0, 2), "FC");
+    EXPECT_EQ(seen[0].substr(6), ".tmp");
+    EXPECT_TRUE(LeftInTmp().empty());
+    EXPECT_EQ(ReadBytes(jar), newBytes);
+}
+
+TEST_F(CommitFailure, AReadOnlyArchiveIsRefusedUnchanged) {
+    ASSERT_TRUE(platform::SetFileAttributes(jar, platform::faReadOnly));
+    EXPECT_EQ(Update(), archive::native::ReadOnlyArchive);
+    EXPECT_EQ(ReadBytes(jar), oldBytes);
+}
+
+TEST_F(CommitFailure, ACancelledCommitIsRolledBackAndReturnsNormally) {
+    auto zip = OpenArchive(jar, temp);
+    zip->OnFileProgress = [&](archive::TZipBaseArchiver&, const std::string&, double,
+                              archive::TZipProcessOperation, archive::TZipProgressPhase phase,
+                              bool& cancel) { cancel = phase == archive::ppProcess; };
+    zip->UpdateByMask("Meta-inf\\Manifest.mf", 10431, "");
+    EXPECT_TRUE(zip->Cancelled());
+    zip->Close();
+    EXPECT_EQ(ReadBytes(jar), oldBytes);
+    EXPECT_TRUE(LeftInTmp().empty());
+}
+
+}  // namespace
+}  // namespace archive_test

@@ -1,0 +1,99 @@
+// Real MIDlet suites, as their own toolchains built them, through the
+// preparation one run each: every project comes out as a sound JAR with the
+// same entries, its manifest holding the JAD's text.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "midlet/PrepareSupport.h"
+#include "platform/Files.h"
+
+namespace preptest {
+namespace {
+
+const std::string kMidlets = QUELLOR_CORPUS_DIR "/midlets";
+
+// Python: every entry of the prepared JAR but the manifest has the source's
+// name, place and data; prints what differs.
+const char* const kSameEntries =
+    "import sys, zipfile\n"
+    "a = zipfile.ZipFile(sys.argv[1]).infolist()\n"
+    "b = zipfile.ZipFile(sys.argv[2]).infolist()\n"
+    "if [i.filename for i in a] != [i.filename for i in b]: print('names differ')\n"
+    "for x, y in zip(a, b):\n"
+    "    if x.filename.upper() != 'META-INF/MANIFEST.MF' and x.CRC != y.CRC:\n"
+    "        print('data differs', x.filename)\n";
+
+class PrepareCorpus : public Workspace {
+  protected:
+    // The corpus JARs copied into the workspace, writable, by relative path.
+    std::map<std::string, std::string> CopyCorpus() {
+        std::map<std::string, std::string> copies;
+        for (const auto& entry : fs::recursive_directory_iterator(kMidlets)) {
+            if (entry.path().extension() != ".jar") {
+                continue;
+            }
+            const std::string relative = fs::relative(entry.path(), kMidlets).string();
+            const std::string copy = In(relative);
+            fs::create_directories(fs::path(copy).parent_path());
+            fs::copy_file(entry.path(), copy);
+            EXPECT_TRUE(platform::SetFileAttributes(copy, 0));
+            copies[relative] = copy;
+        }
+        return copies;
+    }
+};
+
+TEST_F(PrepareCorpus, EveryMidletComesOutSound) {
+    if (!fs::is_directory(kMidlets)) {
+        GTEST_SKIP() << "no corpus at " << kMidlets;
+    }
+    int generated = 0;
+    for (const auto& [relative, listed] : CopyCorpus()) {
+        SCOPED_TRACE(relative);
+        const std::string bytes = ReadBytes(listed);
+        const std::size_t logged = output.log.size();
+        // A working JAR of the same name from an earlier suite is skipped.
+        fs::remove_all(Temp());
+        Run({listed});
+        EXPECT_EQ(ReadBytes(listed), bytes);
+        ASSERT_EQ(output.log.size(), logged + 2);
+        const std::string& line = output.log[logged];
+        const std::string project = state.projectName;
+        if (line == project + ".jad is already generated!") {
+            continue;  // another suite of the corpus shares the first 9 characters
+        }
+        ASSERT_EQ(line, project + ".jad generated!");
+        ++generated;
+        const std::string jar = Projects(project + "/" + project + ".jar");
+        EXPECT_TRUE(ArchiveIsSound(jar));
+        EXPECT_EQ(
+            Shell("python3 -c " + Quote(kSameEntries) + " " + Quote(listed) + " " + Quote(jar)).out,
+            "");
+        const std::string tail = "MIDlet-Jar-Size: " + std::to_string(fs::file_size(jar)) +
+                                 "\r\nMIDlet-Jar-URL: " + project + ".jar\r\n";
+        EXPECT_EQ(ReadBytes(Projects(project + "/" + project + ".jad")),
+                  EntryBytes(jar, "META-INF/MANIFEST.MF") + tail);
+    }
+    EXPECT_GE(generated, 10);
+}
+
+// In CI the corpus has no write bits; the working copy is made writable, so
+// a read-only suite is prepared and itself left as it was.
+TEST_F(PrepareCorpus, ReadOnlySuite) {
+    const std::string source = kMidlets + "/Apress_j2me-games-w-midp2/hello.jar";
+    if (!fs::exists(source)) {
+        GTEST_SKIP() << "no corpus at " << kMidlets;
+    }
+    fs::create_directories(In(""));
+    ASSERT_TRUE(platform::CopyFile(source, In("hello.jar"), false));
+    ASSERT_TRUE(platform::SetFileAttributes(In("hello.jar"), platform::faReadOnly));
+    Run({In("hello.jar")});
+    ASSERT_EQ(output.log.size(), 2u);
+    EXPECT_EQ(output.log[0], state.projectName + ".jad generated!");
+    EXPECT_EQ(ReadBytes(In("hello.jar")), ReadBytes(source));
+    EXPECT_TRUE(ArchiveIsSound(Projects(state.projectName + "/" + state.projectName + ".jar")));
+}
+
+}  // namespace
+}  // namespace preptest

@@ -33,6 +33,16 @@ bool IsInvalidNameChar(unsigned char c) {
 
 }  // namespace
 
+std::string ExecutableFolder() {
+    std::string buffer(4096, '\0');
+    ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length <= 0) {
+        return "./";
+    }
+    buffer.resize(static_cast<std::size_t>(length));
+    return buffer.substr(0, buffer.rfind('/') + 1);
+}
+
 std::string ProgramFolder() {
     {
         std::lock_guard lock(programFolderMutex);
@@ -40,13 +50,7 @@ std::string ProgramFolder() {
             return programFolderOverride;
         }
     }
-    std::string buffer(4096, '\0');
-    ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (length <= 0) {
-        return "./";
-    }
-    buffer.resize(static_cast<std::size_t>(length));
-    return ProgramFolderFor(buffer.substr(0, buffer.rfind('/') + 1));
+    return ProgramFolderFor(ExecutableFolder());
 }
 
 void SetProgramFolder(const std::string& folder) {

@@ -23,6 +23,11 @@ void SetProgramFolder(const std::string& folder);
 // keeps everything beside itself); else, for an installed copy, the user's
 // UserDataProgramFolder, made when missing.
 std::string ProgramFolderFor(const std::string& executableFolder);
+// The running executable's folder, with a trailing delimiter.
+std::string ExecutableFolder();
+// The help page: help.html in the program folder (a portable copy), else the
+// one an install put in share/quellor/ beside bin/.
+std::string HelpPagePath();
 // $XDG_DATA_HOME/quellor/, or ~/.local/share/quellor/ when XDG_DATA_HOME is
 // unset or relative; "" when HOME is unset too.
 std::string UserDataProgramFolder();

@@ -49,4 +49,10 @@ std::string ProgramFolderFor(const std::string& executableFolder) {
     return data;
 }
 
+std::string HelpPagePath() {
+    const std::string beside = ProgramFolder() + "help.html";
+    const std::string installed = ExecutableFolder() + "../share/quellor/help.html";
+    return !FileExists(beside) && FileExists(installed) ? installed : beside;
+}
+
 }  // namespace platform

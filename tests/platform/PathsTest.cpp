@@ -43,6 +43,21 @@ TEST(PathHelpers, ProgramFolderIsTheExecutablesUnlessSet) {
     EXPECT_EQ(ProgramFolder(), own);
 }
 
+// A portable copy's own help page wins; an installed copy finds the one in
+// share/quellor/ beside its bin/ folder.
+TEST(PathHelpers, HelpPageBesideTheProgramElseTheInstalledOne) {
+    const TestFolder program;
+    const fs::path installed = fs::path(ExecutableFolder()) / "../share/quellor/help.html";
+    fs::create_directories(installed.parent_path());
+    WriteBytes(installed.string(), "installed");
+    SetProgramFolder(program.Path());
+    EXPECT_EQ(fs::canonical(HelpPagePath()), fs::canonical(installed));
+    WriteBytes(program / "help.html", "portable");
+    EXPECT_EQ(HelpPagePath(), program / "help.html");
+    SetProgramFolder("");
+    fs::remove_all(installed.parent_path().parent_path());
+}
+
 TEST(PathHelpers, CheckNewPathRefusesWhatACardCannotHold) {
     std::string cleaned;
     EXPECT_EQ(CheckNewPath("/card/folder. ./name.txt  ", &cleaned), ERROR_SUCCESS);

@@ -112,7 +112,7 @@ void TForm1::Label3Click() {
         platform::Dialogs().MessageBox(ToAnsi(QString::fromStdString(AboutText())), kAboutCaption,
                                        platform::MB_YESNO | platform::MB_ICONINFORMATION);
     if (answer == platform::IDYES) {
-        platform::Dialogs().ShellOpen(platform::ProgramFolder() + "help.html");
+        platform::Dialogs().ShellOpen(platform::HelpPagePath());
     }
 }
 

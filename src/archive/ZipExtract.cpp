@@ -73,6 +73,8 @@ void TZipBaseArchiver::ExtractByMask(const std::string& mask, std::uint32_t sear
     SelectEntries(dirManager_->Directory, mask, searchAttr, exclusionMask, Options, maskText);
     // 4.
     extractBudget_ = MaxExtractBytesPerCall;
+    // Each folder is read once for case variants, not once per new file.
+    const platform::FolderNameCacheScope folderNames;
     ProcessSelectedEntries(poExtract);
 }
 

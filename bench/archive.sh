@@ -1,21 +1,28 @@
 #!/usr/bin/env bash
-# Benchmark of the archive engine (not a test): quellor-zip list, extract and
-# update beside the same three operations done by Info-ZIP zip/unzip, 7z,
-# libzip (bench/libzip_peer.c) and python's zipfile (bench/zipfile_peer.py),
-# on generated JARs of 1 MB / 200 entries, 50 MB / 20,000 entries and
-# 200 MB / 100,000 entries whose manifest comes second, right after META-INF/.
+# Benchmark of the archive engine (not a test): quellor-zip beside Info-ZIP
+# zip/unzip, 7z, libzip (bench/libzip_peer.c) and python's zipfile
+# (bench/zipfile_peer.py, run by /usr/bin/python3: a python3 found on PATH
+# may be a wrapper that adds its own start-up time), on a real MIDlet from
+# the corpus and on generated JARs of 1 MB / 200 entries, 12 MB / 5,000,
+# 50 MB / 20,000 and 200 MB / 100,000 entries whose manifest comes second,
+# right after META-INF/.
 #
-#   list     quellor-zip list; unzip -l; 7z l; libzip_peer list; zipfile list
-#   extract  the manifest into a folder: quellor-zip extract, unzip -o ... -d,
-#            7z x, libzip_peer extract, zipfile extract
-#   update   a new manifest into a fresh copy of the JAR (copied before every
-#            run, outside the timing): quellor-zip update, zip, 7z u,
-#            libzip_peer update, and zipfile, which has to write the archive
-#            anew
+#   list         quellor-zip list; unzip -l; 7z l; libzip_peer list; zipfile list
+#   extract      the manifest into a folder
+#   extract-all  every entry into an empty folder (emptied before every run,
+#                outside the timing); the 5,000-entry JAR is timed only for
+#                this, to show how the time grows with the entries
+#   update       a new manifest into a fresh copy of the JAR (copied before
+#                every run, outside the timing); zipfile has to write the
+#                archive anew
 #
-# All runs are timed by hyperfine (median of several runs, no shell between);
-# the table gives the medians, the ratio ours/peer for each peer (below 1:
-# we are faster) and our peak memory from /usr/bin/time -v.
+# All runs are timed by hyperfine in one go per case (medians; no shell
+# between); the table gives our median, our peak memory (/usr/bin/time -v)
+# and the ratio ours/peer for each peer (below 1: we are faster). A command
+# that takes longer than BENCH_LIMIT seconds (default 120) in a first probe
+# run is left out of its case and shown as "skipped".
+# With BENCH_BEFORE=/path/to/an/older/quellor-zip the older build is timed
+# in the same runs, as one more column.
 #
 #   bench/archive.sh [BUILD_DIR]     (default: build/; quellor-zip is built
 #                                     there, the JARs are cached in
@@ -28,10 +35,13 @@ if [[ ! -x $tool ]]; then
   cmake -S "$root" -B "$build" -G Ninja >/dev/null
   cmake --build "$build" -j2 --target quellor-zip >/dev/null
 fi
-for needed in hyperfine /usr/bin/time zip unzip 7z python3 cc pkg-config; do
+python=/usr/bin/python3
+for needed in hyperfine /usr/bin/time timeout zip unzip 7z $python cc pkg-config; do
   command -v "$needed" >/dev/null || { echo "archive.sh: $needed is missing (scripts/setup)"; exit 1; }
 done
 pkg-config --exists libzip || { echo "archive.sh: libzip is missing (scripts/setup)"; exit 1; }
+limit=${BENCH_LIMIT:-120}
+before=${BENCH_BEFORE:-}
 
 cache=$build/bench-cache
 mkdir -p "$cache"
@@ -40,7 +50,11 @@ if [[ ! -x $peer || $root/bench/libzip_peer.c -nt $peer ]]; then
   # shellcheck disable=SC2046
   cc -O2 -Wall -Wextra -o "$peer" "$root/bench/libzip_peer.c" $(pkg-config --cflags --libs libzip)
 fi
-python3 "$root/bench/make_jars.py" "$cache"
+$python "$root/bench/make_jars.py" "$cache"
+midlet=${BENCH_MIDLET:-$root/../shared/corpus/midlets/vipaoL_j2me_compiler_WTK252/MobileMediaAPI.jar}
+[[ -f $midlet ]] || { echo "archive.sh: no MIDlet at $midlet (BENCH_MIDLET)"; exit 1; }
+cp "$midlet" "$cache/midlet.jar"
+chmod 644 "$cache/midlet.jar"  # the corpus is read-only; its copies must not be
 pypeer=$root/bench/zipfile_peer.py
 
 work=$(mktemp -d)
@@ -53,87 +67,156 @@ printf 'Manifest-Version: 1.0\r\nMIDlet-Name: Bench\r\nMIDlet-Vendor: Bench\r\nM
 
 runs_for() {
   case $1 in
-    small) echo 20 ;;
-    medium) echo 7 ;;
-    *) echo 3 ;;
+    midlet | small) echo 5 ;;
+    five | medium) echo 3 ;;
+    *) echo 2 ;;
   esac
 }
 
-# time_op SIZE OP COMMAND...: one hyperfine run over the five tools, in
-# the folder holding the new manifest; JSON to $work/SIZE-OP.json.
+# commands SIZE OP: "label<TAB>command" lines for one case, ours first.
+commands() {
+  local size=$1 op=$2 jar=$cache/$1.jar copy=$work/copy.jar all=$work/all
+  local -a ours=("ours	$tool")
+  [[ -n $before ]] && ours+=("before	$before")
+  local entry label cmd
+  for entry in "${ours[@]}"; do
+    label=${entry%%	*}
+    cmd=${entry#*	}
+    case $op in
+      list) echo "$label	$cmd list $jar" ;;
+      extract) echo "$label	$cmd extract $jar $manifest $work/out" ;;
+      extract-all) echo "$label	$cmd extract $jar * $all" ;;
+      update) echo "$label	$cmd update $copy $manifest $work/src" ;;
+    esac
+  done
+  case $op in
+    list)
+      printf '%s\t%s\n' Info-ZIP "unzip -l $jar" 7z "7z l $jar" libzip "$peer list $jar" \
+        zipfile "$python $pypeer list $jar" ;;
+    extract)
+      printf '%s\t%s\n' Info-ZIP "unzip -o -q $jar $manifest -d $work/out" \
+        7z "7z x -y -o$work/out $jar $manifest" libzip "$peer extract $jar $manifest $work/out" \
+        zipfile "$python $pypeer extract $jar $manifest $work/out" ;;
+    extract-all)
+      printf '%s\t%s\n' Info-ZIP "unzip -o -q $jar -d $all" 7z "7z x -y -o$all $jar" \
+        libzip "$peer extract-all $jar $all" zipfile "$python $pypeer extract-all $jar $all" ;;
+    update)
+      printf '%s\t%s\n' Info-ZIP "zip -q $copy $manifest" 7z "7z u $copy $manifest" \
+        libzip "$peer update $copy $manifest $manifest" \
+        zipfile "$python $pypeer update $copy $manifest $manifest" ;;
+  esac
+}
+
+# What runs before every timed run, outside the timing.
+prepare_for() {
+  case $2 in
+    extract-all) echo "rm -rf $work/all" ;;
+    update) echo "cp $cache/$1.jar $work/copy.jar" ;;
+    *) echo "true" ;;
+  esac
+}
+
+# time_op SIZE OP: one probe run of each command (those over the limit are
+# skipped), then one hyperfine run over the rest, in the folder holding the
+# new manifest. Labels to $work/SIZE-OP.labels, JSON to $work/SIZE-OP.json.
 time_op() {
-  local size=$1 op=$2
-  shift 2
-  local -a prepare=()
-  if [[ $op == update ]]; then
-    prepare=(--prepare "cp $cache/$size.jar $work/copy.jar")
-  fi
+  local size=$1 op=$2 prepare label cmd
+  prepare=$(prepare_for "$size" "$op")
+  local -a timed=()
+  : >"$work/$size-$op.labels"
+  while IFS=$'\t' read -r label cmd; do
+    bash -c "$prepare"
+    # shellcheck disable=SC2086
+    if (cd "$work/src" && set -f && timeout "$limit" $cmd >/dev/null 2>&1); then
+      timed+=("$cmd")
+      echo "$label" >>"$work/$size-$op.labels"
+    elif [[ $? == 124 ]]; then
+      echo "$label skipped" >>"$work/$size-$op.labels"
+    else
+      echo "archive.sh: $size $op: $cmd failed" >&2
+      exit 1
+    fi
+  done < <(commands "$size" "$op")
   # hyperfine's warnings about noise go to a file, shown only on failure.
-  (cd "$work/src" && hyperfine -N --style none --warmup 1 --runs "$(runs_for "$size")" \
-    "${prepare[@]}" --export-json "$work/$size-$op.json" "$@" >/dev/null 2>"$work/hyperfine.txt") || {
+  (cd "$work/src" && hyperfine -N --style none --runs "$(runs_for "$size")" \
+    --prepare "$prepare" --export-json "$work/$size-$op.json" "${timed[@]}" \
+    >/dev/null 2>"$work/hyperfine.txt") || {
     cat "$work/hyperfine.txt" >&2
     echo "archive.sh: $size $op failed" >&2
     exit 1
   }
 }
 
-# peak_kib COMMAND...: our peak resident memory in KiB.
+# peak_kib SIZE OP: our peak resident memory in KiB for one run.
 peak_kib() {
-  /usr/bin/time -v -o "$work/time.txt" "$@" >/dev/null
+  local cmd
+  bash -c "$(prepare_for "$1" "$2")"
+  cmd=$(commands "$1" "$2" | head -1 | cut -f2)
+  # shellcheck disable=SC2086
+  (cd "$work/src" && set -f && /usr/bin/time -v -o "$work/time.txt" $cmd >/dev/null)
   awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt"
 }
 
+cases=()
+for size in midlet small five medium large; do
+  ops=(list extract extract-all update)
+  [[ $size == five ]] && ops=(extract-all)
+  for op in "${ops[@]}"; do
+    cases+=("$size $op")
+  done
+done
 : >"$work/peaks.txt"
-for size in small medium large; do
-  jar=$cache/$size.jar
-  copy=$work/copy.jar
-  time_op "$size" list \
-    "$tool list $jar" "unzip -l $jar" "7z l $jar" "$peer list $jar" "python3 $pypeer list $jar"
-  time_op "$size" extract \
-    "$tool extract $jar $manifest $work/out" "unzip -o -q $jar $manifest -d $work/out" \
-    "7z x -y -o$work/out $jar $manifest" "$peer extract $jar $manifest $work/out" \
-    "python3 $pypeer extract $jar $manifest $work/out"
-  time_op "$size" update \
-    "$tool update $copy $manifest $work/src" "zip -q $copy $manifest" "7z u $copy $manifest" \
-    "$peer update $copy $manifest $manifest" "python3 $pypeer update $copy $manifest $manifest"
-  # The updated copy still tests clean.
-  unzip -tq "$copy" >/dev/null || { echo "archive.sh: the updated copy fails unzip -t"; exit 1; }
-  cp "$jar" "$copy"
-  echo "$size list $(peak_kib "$tool" list "$jar")" >>"$work/peaks.txt"
-  echo "$size extract $(peak_kib "$tool" extract "$jar" "$manifest" "$work/out")" >>"$work/peaks.txt"
-  echo "$size update $(cd "$work/src" && peak_kib "$tool" update "$copy" "$manifest" "$work/src")" \
-    >>"$work/peaks.txt"
+for c in "${cases[@]}"; do
+  read -r size op <<<"$c"
+  time_op "$size" "$op"
+  if [[ $op == update ]]; then
+    # The updated copy still tests clean.
+    unzip -tq "$work/copy.jar" >/dev/null || { echo "archive.sh: the updated copy fails unzip -t"; exit 1; }
+  fi
+  echo "$size $op $(peak_kib "$size" "$op")" >>"$work/peaks.txt"
 done
 
-echo "archive.sh: $(nproc) cores; load average $(cut -d' ' -f1-3 /proc/loadavg)"
-for size in small medium large; do
+echo "archive.sh: $(nproc) cores; load average $(cut -d' ' -f1-3 /proc/loadavg); limit ${limit} s"
+for size in midlet small five medium large; do
   echo "  $size.jar: $(stat -c %s "$cache/$size.jar") bytes, $(unzip -Z1 "$cache/$size.jar" | wc -l) entries"
 done
-python3 - "$work" <<'PY'
+printf '%s\n' "${cases[@]}" >"$work/cases.txt"
+$python - "$work" <<'PY'
 import json, os, statistics, sys
 work = sys.argv[1]
 peers = ["Info-ZIP", "7z", "libzip", "zipfile"]
-labels = {"small": "1 MB, 200", "medium": "50 MB, 20k", "large": "200 MB, 100k"}
+labels = {"midlet": "MIDlet", "small": "1 MB, 200", "five": "12 MB, 5k",
+          "medium": "50 MB, 20k", "large": "200 MB, 100k"}
 peaks = {}
 for line in open(os.path.join(work, "peaks.txt")):
     size, op, kib = line.split()
     peaks[(size, op)] = int(kib)
-head = "%-13s %-8s %9s %9s" % ("archive", "op", "ours ms", "peak KiB")
-for p in peers:
-    head += " %17s" % (p + " ms (x)")
-print(head)
+cases = [line.split() for line in open(os.path.join(work, "cases.txt"))]
+has_before = any("before" in open(os.path.join(work, "%s-%s.labels" % tuple(c))).read().split()
+                 for c in cases)
+columns = (["before"] if has_before else []) + peers
+print("| archive | operation | ours ms | peak KiB | " +
+      " | ".join(c + " ms (x)" for c in columns) + " |")
+print("|---|---|---:|---:|" + "---:|" * len(columns))
 trailing = []
-for size in ["small", "medium", "large"]:
-    for op in ["list", "extract", "update"]:
-        results = json.load(open(os.path.join(work, "%s-%s.json" % (size, op))))["results"]
-        medians = [statistics.median(r["times"]) * 1000 for r in results]
-        ours = medians[0]
-        row = "%-13s %-8s %9.1f %9d" % (labels[size], op, ours, peaks[(size, op)])
-        for name, m in zip(peers, medians[1:]):
-            row += " %10.1f (%4.2f)" % (m, ours / m)
-            if ours > m:
-                trailing.append("%s %s: %s %.1f ms, ours %.1f ms" % (labels[size], op, name, m, ours))
-        print(row)
-print("(x) = ours / peer: below 1 we are faster")
+for size, op in cases:
+    names = [line.split() for line in open(os.path.join(work, "%s-%s.labels" % (size, op)))]
+    results = json.load(open(os.path.join(work, "%s-%s.json" % (size, op))))["results"]
+    timed = [n[0] for n in names if len(n) == 1]
+    medians = dict(zip(timed, (statistics.median(r["times"]) * 1000 for r in results)))
+    ours = medians["ours"]
+    row = "| %s | %s | %.1f | %d |" % (labels[size], op, ours, peaks[(size, op)])
+    for name in columns:
+        if name in medians:
+            row += " %.1f (%.2f) |" % (medians[name], ours / medians[name])
+            if ours > medians[name] and name != "before":
+                trailing.append("%s %s: %s %.1f ms, ours %.1f ms"
+                                % (labels[size], op, name, medians[name], ours))
+        elif [name, "skipped"] in names:
+            row += " skipped (over the limit) |"
+        else:
+            row += " |"
+    print(row)
+print("\n(x) = ours / that tool: below 1 we are faster")
 print("trails: " + ("; ".join(trailing) if trailing else "none"))
 PY

@@ -4,6 +4,8 @@
  *   libzip_peer list ARCHIVE            one line per entry: name, sizes, CRC-32
  *   libzip_peer extract ARCHIVE NAME DIR
  *                                       writes entry NAME to DIR/NAME
+ *   libzip_peer extract-all ARCHIVE DIR
+ *                                       writes every entry below DIR
  *   libzip_peer update ARCHIVE NAME FILE
  *                                       replaces entry NAME with FILE's bytes
  *
@@ -62,20 +64,22 @@ static void make_folders(char* path) {
     }
 }
 
-static int extract(const char* path, const char* name, const char* folder) {
-    zip_t* archive = open_archive(path, ZIP_RDONLY);
-    if (archive == NULL) {
-        return 1;
+/* Writes one entry, opened by name, to FOLDER/NAME; a name ending in "/"
+ * makes its folder only. */
+static int extract_entry(zip_t* archive, const char* name, const char* folder) {
+    const size_t length = strlen(folder) + 1 + strlen(name) + 1;
+    char* target = malloc(length);
+    snprintf(target, length, "%s/%s", folder, name);
+    make_folders(target);
+    if (name[0] == '\0' || name[strlen(name) - 1] == '/') {
+        free(target);
+        return 0;
     }
     int status = 1;
     zip_file_t* entry = zip_fopen(archive, name, 0);
     if (entry == NULL) {
         fail(name, zip_strerror(archive));
     } else {
-        const size_t length = strlen(folder) + 1 + strlen(name) + 1;
-        char* target = malloc(length);
-        snprintf(target, length, "%s/%s", folder, name);
-        make_folders(target);
         FILE* out = fopen(target, "wb");
         if (out == NULL) {
             fail(target, strerror(errno));
@@ -96,8 +100,34 @@ static int extract(const char* path, const char* name, const char* folder) {
                 status = fail(target, strerror(errno));
             }
         }
-        free(target);
         zip_fclose(entry);
+    }
+    free(target);
+    return status;
+}
+
+static int extract(const char* path, const char* name, const char* folder) {
+    zip_t* archive = open_archive(path, ZIP_RDONLY);
+    if (archive == NULL) {
+        return 1;
+    }
+    const int status = extract_entry(archive, name, folder);
+    zip_discard(archive);
+    return status;
+}
+
+static int extract_all(const char* path, const char* folder) {
+    zip_t* archive = open_archive(path, ZIP_RDONLY);
+    if (archive == NULL) {
+        return 1;
+    }
+    mkdir(folder, 0777);
+    int status = 0;
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < count && status == 0; ++i) {
+        const char* name = zip_get_name(archive, (zip_uint64_t)i, 0);
+        status = name == NULL ? fail(path, zip_strerror(archive))
+                              : extract_entry(archive, name, folder);
     }
     zip_discard(archive);
     return status;
@@ -133,11 +163,14 @@ int main(int argc, char** argv) {
     if (argc == 5 && strcmp(argv[1], "extract") == 0) {
         return extract(argv[2], argv[3], argv[4]);
     }
+    if (argc == 4 && strcmp(argv[1], "extract-all") == 0) {
+        return extract_all(argv[2], argv[3]);
+    }
     if (argc == 5 && strcmp(argv[1], "update") == 0) {
         return update(argv[2], argv[3], argv[4]);
     }
     fprintf(stderr,
             "usage: libzip_peer list ARCHIVE | extract ARCHIVE NAME DIR | "
-            "update ARCHIVE NAME FILE\n");
+            "extract-all ARCHIVE DIR | update ARCHIVE NAME FILE\n");
     return 2;
 }

@@ -3,8 +3,9 @@
 
   make_jars.py FOLDER
 
-small.jar (about 1 MB, 200 entries), medium.jar (about 50 MB, 20,000
-entries) and large.jar (about 200 MB, 100,000 entries). Each begins with
+small.jar (about 1 MB, 200 entries), five.jar (about 12 MB, 5,000
+entries), medium.jar (about 50 MB, 20,000 entries) and large.jar (about
+200 MB, 100,000 entries). Each begins with
 META-INF/ and META-INF/MANIFEST.MF, as a JAR does, so an update of the
 manifest has the whole archive behind it. The other entries alternate
 between compressible text and incompressible bytes, all deflated. The
@@ -20,6 +21,7 @@ SIZES = {
     "small": (200, 1 << 20),
     "medium": (20000, 50 << 20),
     "large": (100000, 200 << 20),
+    "five": (5000, 25 << 19),
 }
 VERSION = "1"  # bump when the contents change, so cached JARs are remade
 

@@ -3,6 +3,7 @@
 
   zipfile_peer.py list ARCHIVE
   zipfile_peer.py extract ARCHIVE NAME DIR
+  zipfile_peer.py extract-all ARCHIVE DIR
   zipfile_peer.py update ARCHIVE NAME FILE
 
 zipfile cannot replace an entry in place, so `update` does what a python
@@ -27,6 +28,11 @@ def extract(path, name, folder):
         archive.extract(name, folder)
 
 
+def extract_all(path, folder):
+    with zipfile.ZipFile(path) as archive:
+        archive.extractall(folder)
+
+
 def update(path, name, source):
     with open(source, "rb") as f:
         replacement = f.read()
@@ -44,6 +50,8 @@ def main(argv):
         list_entries(argv[2])
     elif len(argv) == 5 and argv[1] == "extract":
         extract(argv[2], argv[3], argv[4])
+    elif len(argv) == 4 and argv[1] == "extract-all":
+        extract_all(argv[2], argv[3])
     elif len(argv) == 5 and argv[1] == "update":
         update(argv[2], argv[3], argv[4])
     else:

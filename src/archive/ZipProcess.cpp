@@ -56,6 +56,8 @@ void TZipBaseArchiver::ExtractByMask(const std::string& mask, std::uint32_t sear
     }
     SelectEntries(dirManager_->Directory, mask, searchAttr, exclusionMask, Options, maskText);
     extraction_.RenewBudget();
+    // Each folder is read once for case variants, not once per new file.
+    const platform::FolderNameCacheScope folderNames;
     ProcessSelectedEntries(poExtract);
 }
 

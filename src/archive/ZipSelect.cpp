@@ -1,5 +1,7 @@
 #include "archive/ZipSelect.h"
 
+#include <algorithm>
+
 #include "archive/ZipMasks.h"
 #include "archive/ZipStrFunc.h"
 #include "platform/CodePage.h"
@@ -8,30 +10,99 @@ namespace archive {
 
 namespace {
 
+bool IsAsciiText(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 // The folder rule's form of a name or mask: without one trailing "/", with
 // "\" separators, its folder part, lower-cased: ASCII letters by ASCII rules,
-// the others by the locale (for a fixed mask they stay).
-std::string FolderKey(const std::string& name, MaskText maskText) {
-    std::string path = name;
-    if (!path.empty() && path.back() == '/') {
-        path.pop_back();
+// the others by the locale (for a fixed mask they stay). A folder part in
+// plain ASCII is the same in every code page, so it skips the conversions.
+std::string FolderKey(std::string_view name, MaskText maskText) {
+    if (!name.empty() && name.back() == '/') {
+        name.remove_suffix(1);
     }
-    const std::string folder = ExtractFolderPart(ReplaceChar(path, '/', '\\'));
+    const std::size_t slash = name.find_last_of("/\\");
+    if (slash == std::string_view::npos) {
+        return {};
+    }
+    std::string folder(name.substr(0, slash + 1));
+    std::replace(folder.begin(), folder.end(), '/', '\\');
     const std::string ascii = platform::AsciiLowerCase(folder);
-    if (maskText == MaskText::Fixed) {
+    if (maskText == MaskText::Fixed || IsAsciiText(ascii)) {
         return ascii;
     }
     return platform::AnsiLowerCase(platform::Utf8ToAnsi(ascii));
 }
 
-bool PassesNameRule(const std::string& name, const std::string& mask, MaskText maskText) {
-    const std::string full = ExcludeTrailingSlash(name);
-    return MatchesMask(full, mask, maskText) ||
-           MatchesMask(LastNameComponent(full), mask, maskText);
+// A mask made ready once for a whole search. It answers at once where the
+// answer is certain (a mask that is only "*", a mask without wildcards and
+// a plain-ASCII name of another length) and leaves the rest to MatchesMask.
+class CompiledMask {
+  public:
+    CompiledMask(std::string_view mask, MaskText maskText) : mask_(mask), maskText_(maskText) {
+        matchesAll_ = mask == "*" || mask == "*.*";
+        literal_ = !mask.empty() && mask.find_first_of("*?") == std::string_view::npos &&
+                   mask.back() != '.' && IsAsciiText(mask);
+    }
+
+    bool Matches(std::string_view name) const {
+        if (matchesAll_) {
+            return true;
+        }
+        // A literal mask takes exactly its own length in characters; a name
+        // ending in "." loses it before the comparison.
+        if (literal_) {
+            std::string_view text = name;
+            if (!text.empty() && text.back() == '.') {
+                text.remove_suffix(1);
+            }
+            if (text.size() != mask_.size() && IsAsciiText(text)) {
+                return false;
+            }
+        }
+        return MatchesMask(name, mask_, maskText_);
+    }
+
+  private:
+    std::string mask_;
+    MaskText maskText_;
+    bool matchesAll_ = false;
+    bool literal_ = false;
+};
+
+// The whole name without one trailing delimiter, or its last component.
+bool PassesNameRule(std::string_view name, const CompiledMask& mask) {
+    if (!name.empty() && (name.back() == '/' || name.back() == '\\')) {
+        name.remove_suffix(1);
+    }
+    if (mask.Matches(name)) {
+        return true;
+    }
+    const std::size_t slash = name.find_last_of("/\\");
+    return slash != std::string_view::npos && mask.Matches(name.substr(slash + 1));
 }
 
 bool PassesAttributeRule(std::uint32_t attributes, std::uint32_t searchAttr) {
     return (attributes & ~searchAttr & SearchAttrRuleBits) == 0;
+}
+
+int FindMatching(const TZipDirArray& directory, SearchRec& search, bool recurse,
+                 const CompiledMask& mask, const std::string& maskFolder) {
+    for (int i = search.NextIndex; i < directory.Count(); ++i) {
+        const TDirItem& entry = directory.ItemAt(i);
+        // The folder rule, then the cheaper attribute rule, then the name.
+        if (!recurse && FolderKey(entry.Name, search.Text) != maskFolder) {
+            continue;
+        }
+        if (PassesAttributeRule(entry.Header.ExternalAttributes, search.SearchAttr) &&
+            PassesNameRule(entry.Name, mask)) {
+            search.NextIndex = i;
+            return i;
+        }
+    }
+    return -1;
 }
 
 }  // namespace
@@ -45,38 +116,27 @@ std::string PrepareMask(const std::string& mask, TZipStorePathMode storePath) {
 }
 
 int FindMatchingEntry(const TZipDirArray& directory, SearchRec& search, bool recurse) {
+    const CompiledMask mask(search.Mask, search.Text);
     const std::string maskFolder = recurse ? std::string() : FolderKey(search.Mask, search.Text);
-    for (int i = search.NextIndex; i < directory.Count(); ++i) {
-        const TDirItem& entry = directory.ItemAt(i);
-        // Without Recurse, only entries in the mask's own folder.
-        if (!recurse && FolderKey(entry.Name, search.Text) != maskFolder) {
-            continue;
-        }
-        // The name rule, then the attribute rule.
-        if (PassesNameRule(entry.Name, search.Mask, search.Text) &&
-            PassesAttributeRule(entry.Header.ExternalAttributes, search.SearchAttr)) {
-            // The first entry that passes.
-            search.NextIndex = i;
-            return i;
-        }
-    }
-    return -1;
+    return FindMatching(directory, search, recurse, mask, maskFolder);
 }
 
 void SelectEntries(TZipDirArray& directory, const std::string& mask, std::uint32_t searchAttr,
                    const std::string& exclusionMask, const TZipOptions& options,
                    MaskText maskText) {
-    // Nothing is selected to begin with.
+    // Nothing is selected, then every matching entry is.
     directory.ClearSelected();
-    // The search record with the prepared mask.
     SearchRec search;
     search.Mask = PrepareMask(mask, options.StorePath);
     search.SearchAttr = searchAttr;
     search.ExclusionMask = exclusionMask;
     search.Text = maskText;
-    // Every matching entry.
-    for (int i = FindMatchingEntry(directory, search, options.Recurse); i >= 0;
-         i = FindMatchingEntry(directory, search, options.Recurse)) {
+    // The mask and its folder are made ready once for the whole list.
+    const CompiledMask compiled(search.Mask, search.Text);
+    const std::string maskFolder =
+        options.Recurse ? std::string() : FolderKey(search.Mask, search.Text);
+    for (int i = FindMatching(directory, search, options.Recurse, compiled, maskFolder); i >= 0;
+         i = FindMatching(directory, search, options.Recurse, compiled, maskFolder)) {
         directory.ItemAt(i).Selected = true;
         search.NextIndex = i + 1;
     }

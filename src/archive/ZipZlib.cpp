@@ -3,6 +3,8 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -28,6 +30,25 @@ constexpr std::uint64_t MinOutputBuffer = 0x100000;
 constexpr std::uint64_t MaxOutputBuffer = 0x1000000;
 // The chunk is not halved below this.
 constexpr std::size_t MinInflateChunk = 512;
+
+// The share of the free memory that output buffers may take. The free
+// memory is read again at most once a second, not for every chunk or entry:
+// reading it costs more than inflating a small entry.
+std::uint64_t MemoryBound() {
+    using Clock = std::chrono::steady_clock;
+    static std::atomic<bool> probed{false};
+    static std::atomic<std::int64_t> readAt{0};
+    static std::atomic<std::uint64_t> available{0};
+    const std::int64_t now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
+            .count();
+    if (!probed.load() || now - readAt.load() >= 1000) {
+        available.store(platform::AvailablePhysicalMemory());
+        readAt.store(now);
+        probed.store(true);
+    }
+    return available.load() / MemoryShare;
+}
 
 // zlib's memory comes zero-filled from the engine's own allocator.
 voidpf ZipAlloc(voidpf, uInt items, uInt size) {
@@ -398,7 +419,7 @@ DecodeResult DecompressEntryData(platform::TFileStream& archive, EntrySink& targ
         }
         const auto available = static_cast<std::size_t>(
             std::min<std::uint64_t>(InflateChunkSize, dataLength - consumed));
-        const std::uint64_t memoryBound = platform::AvailablePhysicalMemory() / MemoryShare;
+        const std::uint64_t memoryBound = MemoryBound();
         const std::size_t chunk =
             ChooseChunk(available, compressedSize, uncompressedSize, memoryBound);
         std::uint8_t* data = input.data();

@@ -57,6 +57,30 @@ LocaleInfo UserLocale() {
     return info;
 }
 
+// The user's locale, worked out again only when the variables that name it
+// change (tests change them; a running program does not), so that each
+// name conversion costs three environment look-ups and no parsing.
+const LocaleInfo& CurrentLocale() {
+    constexpr const char* kVariables[] = {"LC_ALL", "LC_CTYPE", "LANG"};
+    thread_local std::string seen[3];
+    thread_local bool known = false;
+    thread_local LocaleInfo info;
+    bool same = known;
+    for (int i = 0; i < 3; ++i) {
+        const char* value = std::getenv(kVariables[i]);
+        const char* text = value == nullptr ? "" : value;
+        if (seen[i] != text) {
+            seen[i] = text;
+            same = false;
+        }
+    }
+    if (!same) {
+        info = UserLocale();
+        known = true;
+    }
+    return info;
+}
+
 bool IsUtf8Codeset(const std::string& codeset) {
     std::string lower;
     for (char c : codeset) {
@@ -173,7 +197,7 @@ bool SingleByteTable(unsigned codePage, ByteTable& table) {
 
 unsigned GetACP() {
     unsigned ansi = explicitAnsi.load();
-    return ansi != 0 ? ansi : AnsiFromLocale(UserLocale());
+    return ansi != 0 ? ansi : AnsiFromLocale(CurrentLocale());
 }
 
 unsigned GetOEMCP() {
@@ -191,7 +215,7 @@ bool IsTurkishLocale() {
     if (ansi != 0) {
         return ansi == 1254;
     }
-    return UserLocale().language == "tr";
+    return CurrentLocale().language == "tr";
 }
 
 std::string ConvertCodePage(std::string_view text, unsigned from, unsigned to) {

@@ -144,6 +144,7 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
         }
     }
     DWORD error = CopyFileData(from.path, to.path, failIfExists, FaultPoint::CopyFile);
+    ForgetFolderOf(to.path);
     if (error != ERROR_SUCCESS) {
         return Fail(error);
     }
@@ -184,6 +185,9 @@ bool MoveFile(const std::string& source, const std::string& target) {
     if (FaultFires(FaultPoint::MoveFile)) {
         return false;
     }
+    // Both folders change, whatever the outcome below.
+    ForgetFolderOf(from.path);
+    ForgetFolderOf(destination);
     int rc =
         renameat2(AT_FDCWD, from.path.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE);
     if (rc != 0 && errno == EINVAL) {
@@ -217,6 +221,7 @@ bool DeleteFile(const std::string& path) {
     if (unlink(target.path.c_str()) != 0) {
         return Fail(CodeForErrno(errno, target));
     }
+    NoteNameRemoved(target.path);
     return true;
 }
 

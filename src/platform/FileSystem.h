@@ -40,6 +40,20 @@ DWORD CheckCreatable(const ResolvedPath& target);
 // are SameFileName exactly when their folded forms are equal.
 std::string FoldFileName(std::string_view name);
 
+// The name among those in `folder` that equals `name` under case folding;
+// the first in byte order when several do. Empty when none does, and when
+// the folder cannot be read: then `error` is the code of the failure (a
+// folder that is missing, or is no folder, is no failure). While a
+// FolderNameCacheScope is held the folder's names come from the cache.
+std::string FindCaseVariant(const std::string& folder, const std::string& name, DWORD& error);
+// The same, always from one read of the folder.
+std::string ScanForCaseVariant(const std::string& folder, const std::string& name, DWORD& error);
+// Keep the cached names in step with our own changes (resolved paths): a
+// name made, a name removed, or a folder whose names changed otherwise.
+void NoteNameCreated(const std::string& path);
+void NoteNameRemoved(const std::string& path);
+void ForgetFolderOf(const std::string& path);
+
 // stat() that follows links; false when the name does not exist.
 bool StatPath(const std::string& path, struct stat& info);
 // Read-only is the owner's missing write bit, for root as for anyone.

@@ -23,6 +23,7 @@ void CreateDirectory(const std::string& path) {
     if (mkdir(target.path.c_str(), 0777) != 0) {
         RaiseInOutError(errno == EEXIST ? ERROR_ALREADY_EXISTS : CodeForErrno(errno, target));
     }
+    NoteNameCreated(target.path);
 }
 
 void RemoveDirectory(const std::string& path) {
@@ -37,6 +38,7 @@ void RemoveDirectory(const std::string& path) {
     if (rmdir(target.path.c_str()) != 0) {
         RaiseInOutError(errno == EEXIST ? ERROR_DIR_NOT_EMPTY : CodeForErrno(errno, target));
     }
+    NoteNameRemoved(target.path);
 }
 
 bool ForceDirectories(const std::string& path) {
@@ -52,9 +54,13 @@ bool ForceDirectories(const std::string& path) {
     std::string folder = target.path.front() == '/' ? "/" : "";
     for (std::size_t i = 0; i < target.components.size(); ++i) {
         folder += target.components[i];
-        if (i >= target.existing && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-            SetLastError(ErrorFromErrno(errno, true));
-            return false;
+        if (i >= target.existing) {
+            if (mkdir(folder.c_str(), 0777) == 0) {
+                NoteNameCreated(folder);
+            } else if (errno != EEXIST) {
+                SetLastError(ErrorFromErrno(errno, true));
+                return false;
+            }
         }
         folder += '/';
     }

@@ -1,6 +1,4 @@
 // Case-insensitive resolution of a path, one component at a time.
-#include <dirent.h>
-
 #include <algorithm>
 #include <cerrno>
 
@@ -38,45 +36,6 @@ char32_t FoldCase(char32_t cp) {
 
 char FoldAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// The name among those in `folder` that equals `name` under case folding;
-// the first in byte order when several do. Empty when none does, and when
-// the folder cannot be read: then `error` is the code of the failure (a
-// folder that is missing, or is no folder, is no failure).
-std::string FindCaseVariant(const std::string& folder, const std::string& name, DWORD& error) {
-    if (FaultFires(FaultPoint::FolderScan)) {
-        error = GetLastError();
-        return "";
-    }
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-    if (dir == nullptr) {
-        if (errno != ENOENT && errno != ENOTDIR) {
-            error = ErrorFromErrno(errno);
-        }
-        return "";
-    }
-    std::string best;
-    for (;;) {
-        errno = 0;
-        const dirent* entry = readdir(dir);
-        if (entry == nullptr) {
-            if (errno != 0) {
-                error = ErrorFromErrno(errno);
-                best.clear();
-            }
-            break;
-        }
-        std::string candidate = entry->d_name;
-        if (candidate == "." || candidate == "..") {
-            continue;
-        }
-        if (SameFileName(candidate, name) && (best.empty() || candidate < best)) {
-            best = candidate;
-        }
-    }
-    closedir(dir);
-    return best;
 }
 
 }  // namespace

@@ -59,6 +59,19 @@ std::vector<std::string> SplitComponents(std::string_view path);
 // spaces and dots. Never fails; the result uses '/'.
 std::string ResolvePath(std::string_view path);
 
+// While one of these is alive, a case-insensitive look-up of a name that
+// does not exist as spelled reads each folder once and keeps its names,
+// kept in step by our own creates and deletes and checked against the
+// folder's times, so that filling a folder with many files stays linear.
+// The names are forgotten when the last scope ends.
+class FolderNameCacheScope {
+  public:
+    FolderNameCacheScope();
+    ~FolderNameCacheScope();
+    FolderNameCacheScope(const FolderNameCacheScope&) = delete;
+    FolderNameCacheScope& operator=(const FolderNameCacheScope&) = delete;
+};
+
 // Checks a path that is about to be created: returns 0, ERROR_INVALID_NAME
 // (a character a FAT card cannot hold in a component) or
 // ERROR_FILENAME_EXCED_RANGE (component over 255 bytes, path over 4095).

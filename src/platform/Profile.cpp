@@ -205,6 +205,7 @@ bool ReplaceFile(const std::string& path, const std::string& folder, const std::
     } else if (error == ERROR_SUCCESS && rename(temporary.c_str(), path.c_str()) != 0) {
         error = ErrorFromErrno(errno);
     }
+    ForgetFolderOf(temporary);
     if (error != ERROR_SUCCESS) {
         unlink(temporary.c_str());
         SetLastError(error);

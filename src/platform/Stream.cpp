@@ -104,6 +104,9 @@ TFileStream::TFileStream(const std::string& fileName, std::uint32_t mode) : file
     if (fd_ < 0) {
         Refuse(request, fileName, CodeForErrno(errno, target));
     }
+    if (!target.exists) {
+        NoteNameCreated(target.path);
+    }
     // The sharing marks come before a create empties the file.
     if (DWORD error = TakeShareLocks(fd_, request.write, request.denyWrite, marks_);
         error != ERROR_SUCCESS) {

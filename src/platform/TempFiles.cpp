@@ -124,6 +124,7 @@ std::string GetTempFileName(const std::string& folder, const std::string& prefix
         int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             close(fd);
+            ForgetFolderOf(path);
             return path;
         }
         if (errno != EEXIST) {

@@ -85,6 +85,9 @@ void TextFile::Open(const std::string& path, const char* how, Mode mode) {
     if (file == nullptr) {
         RaiseInOutError(CodeForErrno(errno, target));
     }
+    if (!target.exists) {
+        ForgetFolderOf(target.path);
+    }
     file_ = file;
     mode_ = mode;
     ended_ = false;

@@ -1,0 +1,298 @@
+// The names of folders, read once and kept for case-insensitive look-ups
+// while a caller holds a FolderNameCacheScope.
+//
+// Why it is sound:
+// - Only a look-up that misses the exact spelling comes here; the exact
+//   name is always checked on disk first.
+// - A folder's names are trusted only while the folder's device, inode,
+//   change and modification times are those seen before it was read; any
+//   change to the folder (ours or another program's) moves its times, and
+//   the folder is read again.
+// - Our own creates and deletes update the names and the times they see,
+//   so a folder we are filling is not read again for every new file.
+// - A case variant found in the cache is checked on disk before it is
+//   returned, so a stale name is never given out; the worst a stale cache
+//   can do is miss a variant made by another program in the same instant as
+//   one of our own changes, and then the new file gets its own name beside
+//   it: nothing is overwritten. The uncached look-up has the same window
+//   between reading the folder and creating the file.
+// - The cache lives only while a scope is held (one extraction call), so
+//   nothing is remembered between calls.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cerrno>
+#include <mutex>
+#include <unordered_map>
+
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+
+namespace platform {
+
+namespace {
+
+// The first name in byte order among those of one folded form, and how many
+// names share that form.
+struct Variants {
+    std::string first;
+    std::size_t count = 0;
+};
+
+struct FolderStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    timespec modified{};
+    timespec changed{};
+};
+
+struct FolderEntry {
+    FolderStamp stamp;
+    std::unordered_map<std::string, Variants> byFold;
+};
+
+// At most this many folders are kept; past it the cache starts afresh.
+constexpr std::size_t kMaxFolders = 256;
+
+std::atomic<int> scopes{0};
+std::mutex guard;
+std::unordered_map<std::string, FolderEntry> folders;
+
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool SameStamp(const FolderStamp& a, const FolderStamp& b) {
+    return a.device == b.device && a.inode == b.inode && SameTime(a.modified, b.modified) &&
+           SameTime(a.changed, b.changed);
+}
+
+bool StampOf(const std::string& folder, FolderStamp& stamp) {
+    struct stat info;
+    if (!StatPath(folder, info) || !S_ISDIR(info.st_mode)) {
+        return false;
+    }
+    stamp.device = info.st_dev;
+    stamp.inode = info.st_ino;
+    stamp.modified = info.st_mtim;
+    stamp.changed = info.st_ctim;
+    return true;
+}
+
+void AddName(FolderEntry& entry, const std::string& name) {
+    Variants& variants = entry.byFold[FoldFileName(name)];
+    if (variants.count == 0 || name < variants.first) {
+        variants.first = name;
+    }
+    ++variants.count;
+}
+
+// Reads every name of `folder` into `entry`; false when the folder cannot be
+// read (`error` set unless it is missing or no folder).
+bool ReadFolder(const std::string& folder, FolderEntry& entry, DWORD& error) {
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) {
+        if (errno != ENOENT && errno != ENOTDIR) {
+            error = ErrorFromErrno(errno);
+        }
+        return false;
+    }
+    bool complete = true;
+    for (;;) {
+        errno = 0;
+        const dirent* found = readdir(dir);
+        if (found == nullptr) {
+            if (errno != 0) {
+                error = ErrorFromErrno(errno);
+                complete = false;
+            }
+            break;
+        }
+        const std::string name = found->d_name;
+        if (name != "." && name != "..") {
+            AddName(entry, name);
+        }
+    }
+    closedir(dir);
+    return complete;
+}
+
+std::string FolderKey(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return "";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameInFolder(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+    if (folder.empty()) {
+        return name;
+    }
+    return folder.back() == '/' ? folder + name : folder + '/' + name;
+}
+
+// The cached names of `folder`, read anew unless its stamp still holds;
+// nullptr when it cannot be read.
+FolderEntry* CurrentNames(const std::string& folder, DWORD& error) {
+    FolderStamp now;
+    if (!StampOf(folder, now)) {
+        folders.erase(folder);
+        return nullptr;
+    }
+    auto it = folders.find(folder);
+    if (it != folders.end() && SameStamp(it->second.stamp, now)) {
+        return &it->second;
+    }
+    if (it != folders.end()) {
+        folders.erase(it);
+    }
+    // The stamp is taken before the read: a change during the read moves the
+    // times past it, so the next look-up reads again.
+    FolderEntry entry;
+    entry.stamp = now;
+    if (!ReadFolder(folder, entry, error)) {
+        return nullptr;
+    }
+    if (folders.size() >= kMaxFolders) {
+        folders.clear();
+    }
+    return &folders.emplace(folder, std::move(entry)).first->second;
+}
+
+// Brings the stamp up to date after a change of our own, or drops the
+// folder when it is no longer the one read.
+void Restamp(const std::string& folder, FolderEntry& entry) {
+    FolderStamp now;
+    if (!StampOf(folder, now) || now.device != entry.stamp.device ||
+        now.inode != entry.stamp.inode) {
+        folders.erase(folder);
+        return;
+    }
+    entry.stamp = now;
+}
+
+}  // namespace
+
+std::string ScanForCaseVariant(const std::string& folder, const std::string& name, DWORD& error) {
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) {
+        if (errno != ENOENT && errno != ENOTDIR) {
+            error = ErrorFromErrno(errno);
+        }
+        return "";
+    }
+    std::string best;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(dir);
+        if (entry == nullptr) {
+            if (errno != 0) {
+                error = ErrorFromErrno(errno);
+                best.clear();
+            }
+            break;
+        }
+        std::string candidate = entry->d_name;
+        if (candidate == "." || candidate == "..") {
+            continue;
+        }
+        if (SameFileName(candidate, name) && (best.empty() || candidate < best)) {
+            best = candidate;
+        }
+    }
+    closedir(dir);
+    return best;
+}
+
+std::string FindCaseVariant(const std::string& folder, const std::string& name, DWORD& error) {
+    if (FaultFires(FaultPoint::FolderScan)) {
+        error = GetLastError();
+        return "";
+    }
+    if (scopes.load() == 0) {
+        return ScanForCaseVariant(folder, name, error);
+    }
+    std::lock_guard<std::mutex> lock(guard);
+    FolderEntry* entry = CurrentNames(folder, error);
+    if (entry == nullptr) {
+        return "";
+    }
+    auto it = entry->byFold.find(FoldFileName(name));
+    if (it == entry->byFold.end()) {
+        return "";
+    }
+    struct stat info;
+    if (lstat(Join(folder, it->second.first).c_str(), &info) == 0) {
+        return it->second.first;
+    }
+    // Gone behind our back: forget the folder and read it as it is now.
+    folders.erase(folder);
+    return ScanForCaseVariant(folder, name, error);
+}
+
+void NoteNameCreated(const std::string& path) {
+    if (scopes.load() == 0) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(guard);
+    const std::string folder = FolderKey(path);
+    auto it = folders.find(folder);
+    if (it != folders.end()) {
+        AddName(it->second, NameInFolder(path));
+        Restamp(folder, it->second);
+    }
+}
+
+void NoteNameRemoved(const std::string& path) {
+    if (scopes.load() == 0) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(guard);
+    const std::string folder = FolderKey(path);
+    auto it = folders.find(folder);
+    if (it == folders.end()) {
+        return;
+    }
+    const std::string name = NameInFolder(path);
+    auto variants = it->second.byFold.find(FoldFileName(name));
+    // When the first of several variants goes, the next is not known here,
+    // and a name the cache never saw means it is out of step: either way the
+    // folder is read again on its next look-up.
+    if (variants == it->second.byFold.end() ||
+        (variants->second.first == name) != (variants->second.count == 1)) {
+        folders.erase(it);
+        return;
+    }
+    if (--variants->second.count == 0) {
+        it->second.byFold.erase(variants);
+    }
+    Restamp(folder, it->second);
+}
+
+void ForgetFolderOf(const std::string& path) {
+    if (scopes.load() == 0) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(guard);
+    folders.erase(FolderKey(path));
+}
+
+FolderNameCacheScope::FolderNameCacheScope() {
+    ++scopes;
+}
+
+FolderNameCacheScope::~FolderNameCacheScope() {
+    if (--scopes == 0) {
+        std::lock_guard<std::mutex> lock(guard);
+        folders.clear();
+    }
+}
+
+}  // namespace platform

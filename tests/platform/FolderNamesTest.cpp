@@ -1,0 +1,126 @@
+// Case-insensitive look-ups while the folder names are cached: after any mix
+// of our own changes and changes made behind our back, every spelling
+// resolves as a fresh read of the folder would have it.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "FolderTest.h"
+#include "TestFiles.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/Stream.h"
+
+namespace fs = std::filesystem;
+using namespace platform;
+
+namespace {
+
+const std::vector<std::string> kSpellings = {"a.txt", "A.txt", "a.TXT", "b.dat",
+                                             "B.DAT", "Sub",   "SUB",   "sub"};
+
+std::string Lower(std::string name) {
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return name;
+}
+
+// What a fresh read gives: the exact name, else the first variant in byte
+// order, else the name as given.
+std::string Expected(const std::string& folder, const std::string& name) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    if (std::find(names.begin(), names.end(), name) != names.end()) {
+        return folder + name;
+    }
+    for (const std::string& candidate : names) {
+        if (Lower(candidate) == Lower(name)) {
+            return folder + candidate;
+        }
+    }
+    return folder + name;
+}
+
+// A change made by another program: its own tick of the folder's clock, as
+// any later change would have.
+void BehindOurBack(const std::string& folder, int step, bool create, const std::string& name) {
+    if (create) {
+        WriteBytes(folder + name, "x");
+    } else {
+        fs::remove(folder + name);
+    }
+    const timespec times[2] = {{0, UTIME_OMIT}, {1000000 + step, 0}};
+    utimensat(AT_FDCWD, folder.c_str(), times, 0);
+}
+
+}  // namespace
+
+class FolderNames : public FolderTest {};
+
+TEST_F(FolderNames, CachedLookupsFollowEveryChange) {
+    const FolderNameCacheScope cache;
+    std::mt19937 random(14);
+    const std::string base = folder.Path();
+    for (int step = 0; step < 400; ++step) {
+        const std::string& one = kSpellings[random() % kSpellings.size()];
+        const std::string& other = kSpellings[random() % kSpellings.size()];
+        SCOPED_TRACE(std::to_string(step) + " " + one + " " + other);
+        switch (random() % 7) {
+            case 0:
+                try {
+                    TFileStream(base + one, fmCreate);
+                } catch (const EStreamError&) {
+                }
+                break;
+            case 1:
+                DeleteFile(base + one);
+                break;
+            case 2:
+                MoveFile(base + one, base + other);
+                break;
+            case 3:
+                CopyFile(base + one, base + other, false);
+                break;
+            case 4:
+                ForceDirectories(base + one + "/inner");
+                break;
+            case 5:
+                BehindOurBack(base, step, true, one);
+                break;
+            default:
+                if (!fs::is_directory(base + one)) {
+                    BehindOurBack(base, step, false, one);
+                }
+                break;
+        }
+        for (const std::string& name : kSpellings) {
+            ASSERT_EQ(ResolvePath(base + name), Expected(base, name)) << name;
+        }
+    }
+}
+
+// A variant found in the cache but gone from the disk is never given out,
+// even when its modification time is put back.
+TEST_F(FolderNames, AVanishedVariantIsNotGivenOut) {
+    const FolderNameCacheScope cache;
+    WriteBytes(folder / "Data.bin", "x");
+    EXPECT_TRUE(FileExists(folder / "data.bin"));
+    struct stat before;
+    ASSERT_EQ(stat(folder.Path().c_str(), &before), 0);
+    fs::remove(folder / "Data.bin");
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    utimensat(AT_FDCWD, folder.Path().c_str(), times, 0);
+    EXPECT_FALSE(FileExists(folder / "data.bin"));
+    EXPECT_EQ(ResolvePath(folder / "DATA.BIN"), folder / "DATA.BIN");
+}

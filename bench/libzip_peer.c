@@ -126,8 +126,8 @@ static int extract_all(const char* path, const char* folder) {
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     for (zip_int64_t i = 0; i < count && status == 0; ++i) {
         const char* name = zip_get_name(archive, (zip_uint64_t)i, 0);
-        status = name == NULL ? fail(path, zip_strerror(archive))
-                              : extract_entry(archive, name, folder);
+        status =
+            name == NULL ? fail(path, zip_strerror(archive)) : extract_entry(archive, name, folder);
     }
     zip_discard(archive);
     return status;

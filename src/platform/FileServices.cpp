@@ -1,6 +1,5 @@
 // The file services that report a result: copy, move, delete, the size
 // look-up, and the existence queries.
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -259,17 +258,10 @@ bool IsSymbolicLink(const std::string& path) {
 std::vector<std::string> ListFolder(const std::string& folder) {
     std::vector<std::string> names;
     ResolvedPath target = Resolve(folder);
-    DIR* dir = target.exists ? opendir(target.path.c_str()) : nullptr;
-    if (dir == nullptr) {
+    if (!target.exists) {
         return names;
     }
-    while (dirent* entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name != "." && name != "..") {
-            names.push_back(name);
-        }
-    }
-    closedir(dir);
+    ForEachFolderName(target.path, [&](const char* name) { names.emplace_back(name); });
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,11 @@ DWORD CodeForErrno(int err, const ResolvedPath& target);
 // 0 when every component still to be made is a name a FAT card can hold,
 // else 123 or 206 (the path's own error first).
 DWORD CheckCreatable(const ResolvedPath& target);
+
+// Calls `visit` with every name in `folder` ("" is the working folder) but
+// "." and "..". Returns 0, or the errno of the open or of a read that failed
+// part-way (then some names were visited).
+int ForEachFolderName(const std::string& folder, const std::function<void(const char*)>& visit);
 
 // A file name in the one form that all its case variants share: two names
 // are SameFileName exactly when their folded forms are equal.

@@ -23,6 +23,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <unordered_map>
 
@@ -91,31 +92,11 @@ void AddName(FolderEntry& entry, const std::string& name) {
 // Reads every name of `folder` into `entry`; false when the folder cannot be
 // read (`error` set unless it is missing or no folder).
 bool ReadFolder(const std::string& folder, FolderEntry& entry, DWORD& error) {
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-    if (dir == nullptr) {
-        if (errno != ENOENT && errno != ENOTDIR) {
-            error = ErrorFromErrno(errno);
-        }
-        return false;
+    const int err = ForEachFolderName(folder, [&](const char* name) { AddName(entry, name); });
+    if (err != 0 && err != ENOENT && err != ENOTDIR) {
+        error = ErrorFromErrno(err);
     }
-    bool complete = true;
-    for (;;) {
-        errno = 0;
-        const dirent* found = readdir(dir);
-        if (found == nullptr) {
-            if (errno != 0) {
-                error = ErrorFromErrno(errno);
-                complete = false;
-            }
-            break;
-        }
-        const std::string name = found->d_name;
-        if (name != "." && name != "..") {
-            AddName(entry, name);
-        }
-    }
-    closedir(dir);
-    return complete;
+    return err == 0;
 }
 
 std::string FolderKey(const std::string& path) {
@@ -180,34 +161,40 @@ void Restamp(const std::string& folder, FolderEntry& entry) {
 
 }  // namespace
 
-std::string ScanForCaseVariant(const std::string& folder, const std::string& name, DWORD& error) {
+int ForEachFolderName(const std::string& folder, const std::function<void(const char*)>& visit) {
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) {
-        if (errno != ENOENT && errno != ENOTDIR) {
-            error = ErrorFromErrno(errno);
-        }
-        return "";
+        return errno;
     }
-    std::string best;
+    int err = 0;
     for (;;) {
         errno = 0;
         const dirent* entry = readdir(dir);
         if (entry == nullptr) {
-            if (errno != 0) {
-                error = ErrorFromErrno(errno);
-                best.clear();
-            }
+            err = errno;
             break;
         }
-        std::string candidate = entry->d_name;
-        if (candidate == "." || candidate == "..") {
-            continue;
-        }
-        if (SameFileName(candidate, name) && (best.empty() || candidate < best)) {
-            best = candidate;
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            visit(entry->d_name);
         }
     }
     closedir(dir);
+    return err;
+}
+
+std::string ScanForCaseVariant(const std::string& folder, const std::string& name, DWORD& error) {
+    std::string best;
+    const int err = ForEachFolderName(folder, [&](const char* candidate) {
+        if (SameFileName(candidate, name) && (best.empty() || candidate < best)) {
+            best = candidate;
+        }
+    });
+    if (err != 0) {
+        if (err != ENOENT && err != ENOTDIR) {
+            error = ErrorFromErrno(err);
+        }
+        return "";
+    }
     return best;
 }
 

@@ -1,5 +1,4 @@
 // The temporary folder and uniquely named temporary files.
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,23 +43,11 @@ unsigned FirstNumber() {
 // read.
 std::unordered_set<std::string> FoldedNames(const std::string& folder, DWORD& error) {
     std::unordered_set<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) {
-        error = ErrorFromErrno(errno);
-        return names;
+    const int err =
+        ForEachFolderName(folder, [&](const char* name) { names.insert(FoldFileName(name)); });
+    if (err != 0) {
+        error = ErrorFromErrno(err);
     }
-    for (;;) {
-        errno = 0;
-        const dirent* entry = readdir(dir);
-        if (entry == nullptr) {
-            if (errno != 0) {
-                error = ErrorFromErrno(errno);
-            }
-            break;
-        }
-        names.insert(FoldFileName(entry->d_name));
-    }
-    closedir(dir);
     return names;
 }
 

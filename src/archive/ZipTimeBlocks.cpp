@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "archive/ZipByteCursor.h"
+
 namespace archive {
 
 namespace {
@@ -16,6 +18,11 @@ constexpr std::uint8_t HasModificationTime = 0x01;
 constexpr std::uint16_t NtfsTimesTag = 0x0001;
 constexpr std::uint16_t NtfsTimesSize = 24;
 
+// The NTFS block starts with four reserved bytes.
+constexpr std::size_t NtfsReservedSize = 4;
+
+// Overwrites `bytes` bytes of `data` at `at`, least significant first; the
+// caller has read past them with a cursor, so they are there.
 void PutLittleEndian(std::vector<std::uint8_t>& data, std::size_t at, std::uint64_t value,
                      std::size_t bytes) {
     for (std::size_t i = 0; i < bytes; ++i) {
@@ -23,22 +30,22 @@ void PutLittleEndian(std::vector<std::uint8_t>& data, std::size_t at, std::uint6
     }
 }
 
-std::uint16_t GetU16(const std::vector<std::uint8_t>& data, std::size_t at) {
-    return static_cast<std::uint16_t>(data[at] | data[at + 1] << 8);
-}
-
 // True when the block was restamped; false when it cannot hold the time.
 bool RestampExtended(std::vector<std::uint8_t>& data, const platform::FileTime& time) {
-    if (data.empty()) {
+    ByteCursor cursor(data);
+    const std::uint8_t flags = cursor.U8();
+    if (!cursor.Ok()) {
         return false;
     }
-    if ((data[0] & HasModificationTime) == 0) {
+    if ((flags & HasModificationTime) == 0) {
         return true;  // holds no modification time to be wrong
     }
-    if (data.size() < 5 || time.seconds < 0 || time.seconds > 0xFFFFFFFF) {
+    const std::size_t secondsAt = cursor.Position();
+    cursor.Skip(4);
+    if (!cursor.Ok() || time.seconds < 0 || time.seconds > 0xFFFFFFFF) {
         return false;
     }
-    PutLittleEndian(data, 1, static_cast<std::uint64_t>(time.seconds), 4);
+    PutLittleEndian(data, secondsAt, static_cast<std::uint64_t>(time.seconds), 4);
     return true;
 }
 
@@ -46,21 +53,24 @@ bool RestampNtfs(std::vector<std::uint8_t>& data, const platform::FileTime& time
     const std::int64_t ticks =
         (time.seconds + NtfsEpochOffset) * NtfsTicksPerSecond + time.nanoseconds / 100;
     bool restamped = false;
-    // Four reserved bytes, then attributes of tag, size and value.
-    for (std::size_t at = 4; at + 4 <= data.size();) {
-        const std::uint16_t tag = GetU16(data, at);
-        const std::uint16_t size = GetU16(data, at + 2);
-        if (at + 4 + size > data.size()) {
+    // The reserved bytes, then attributes of tag, size and value.
+    ByteCursor cursor(data);
+    cursor.Skip(NtfsReservedSize);
+    while (cursor.Ok() && cursor.Remaining() >= 4) {
+        const std::uint16_t tag = cursor.U16();
+        const std::uint16_t size = cursor.U16();
+        const std::size_t valueAt = cursor.Position();
+        cursor.Skip(size);
+        if (!cursor.Ok()) {
             return false;
         }
         if (tag == NtfsTimesTag) {
             if (size < NtfsTimesSize || ticks < 0) {
                 return false;
             }
-            PutLittleEndian(data, at + 4, static_cast<std::uint64_t>(ticks), 8);
+            PutLittleEndian(data, valueAt, static_cast<std::uint64_t>(ticks), 8);
             restamped = true;
         }
-        at += 4 + size;
     }
     return restamped;
 }

@@ -1,0 +1,62 @@
+// The attribute readers of the installability report, and the report over
+// them. The first byte picks the reader (even: JAD, odd: manifest main
+// section) for the rest of the input; every attribute read must have a valid
+// name and a one-line value. The input then stands as the JAD beside a JAR
+// that is missing: each finding must print as one line, and the list as JSON
+// with no raw control character.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "FuzzSupport.h"
+#include "midlet/DescriptorAttributes.h"
+#include "midlet/InstallCheck.h"
+
+namespace {
+
+void CheckAttributes(const midlet::AttributeList& list) {
+    for (const midlet::Attribute& item : list.items) {
+        if (!midlet::IsAttributeName(item.name)) {
+            fuzz::Fail("an attribute with an invalid name was read: " + item.name);
+        }
+        if (item.value.find_first_of("\r\n") != std::string::npos) {
+            fuzz::Fail("the value of " + item.name + " holds a line end");
+        }
+        if (list.Find(item.name) == nullptr) {
+            fuzz::Fail("an attribute read is not found by its name: " + item.name);
+        }
+    }
+}
+
+void CheckReport(const std::vector<midlet::Finding>& findings) {
+    for (const midlet::Finding& finding : findings) {
+        if (midlet::FindingLine(finding).find_first_of("\r\n") != std::string::npos) {
+            fuzz::Fail("a finding prints over more than one line");
+        }
+    }
+    const std::string json = midlet::FindingsJson(findings);
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(json[i]);
+        const bool lineEnd = c == '\n' && i + 1 == json.size();
+        if (c < 0x20 && !lineEnd) {
+            fuzz::Fail("the JSON report holds a raw control character");
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    const std::string_view text = fuzz::AsText(data + 1, size - 1);
+    CheckAttributes((data[0] & 1) != 0 ? midlet::ParseManifest(text) : midlet::ParseJad(text));
+
+    static const fuzz::ScratchFolder folder;
+    const std::string jad = folder.Path() + "suite.jad";
+    fuzz::WriteInputFile(jad, data + 1, size - 1);
+    CheckReport(midlet::CheckSuite(folder.Path() + "suite.jar", jad));
+    return 0;
+}

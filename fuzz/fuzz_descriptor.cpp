@@ -3,7 +3,7 @@
 // section) for the rest of the input; every attribute read must have a valid
 // name and a one-line value. The input then stands as the JAD beside a JAR
 // that is missing: each finding must print as one line, and the list as JSON
-// with no raw control character.
+// with one finding per line and no raw control character.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -35,13 +35,18 @@ void CheckReport(const std::vector<midlet::Finding>& findings) {
             fuzz::Fail("a finding prints over more than one line");
         }
     }
+    // The JSON report holds one finding per line between the brackets' lines,
+    // so a line end inside a string shows as a line too many.
     const std::string json = midlet::FindingsJson(findings);
-    for (std::size_t i = 0; i < json.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(json[i]);
-        const bool lineEnd = c == '\n' && i + 1 == json.size();
-        if (c < 0x20 && !lineEnd) {
+    std::size_t lineEnds = 0;
+    for (const char c : json) {
+        lineEnds += c == '\n' ? 1 : 0;
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\n') {
             fuzz::Fail("the JSON report holds a raw control character");
         }
+    }
+    if (lineEnds != (findings.empty() ? 1 : findings.size() + 2)) {
+        fuzz::Fail("the JSON report holds a line end inside a string");
     }
 }
 

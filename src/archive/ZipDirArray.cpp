@@ -44,12 +44,25 @@ void TDirItem::SetLocalHeaderOffset(std::uint64_t offset) {
 
 // --- TZipDirArray ---------------------------------------------------------------
 
+TZipDirArray::~TZipDirArray() = default;
+
+void TZipDirArray::ThrowItemAtIndex() {
+    throw EZipException(native::ItemAtIndex, nullptr);
+}
+
 std::string TZipDirArray::KeyOf(const std::string& name) {
     return platform::AnsiLowerCase(platform::Utf8ToAnsi(name));
 }
 
 std::string TZipDirArray::KeyOf(const std::string& name, const EntryNameCodec& codec) {
     return codec.AnsiLower(codec.Utf8ToAnsi(name));
+}
+
+const EntryNameCodec& TZipDirArray::Codec() const {
+    if (!codec_) {
+        codec_ = std::make_unique<EntryNameCodec>(false);
+    }
+    return *codec_;
 }
 
 void TZipDirArray::SetCount(int n) {
@@ -67,6 +80,11 @@ void TZipDirArray::SetCount(int n) {
     for (int i = n; i < count_ && i < Capacity(); ++i) {
         items_[static_cast<std::size_t>(i)] = TDirItem{};
     }
+    if (keepNameIndex_) {
+        ownKeys_.resize(static_cast<std::size_t>(std::min(n, count_)));
+        ownKeys_.resize(static_cast<std::size_t>(n));
+    }
+    keyed_ = std::min(keyed_, n);
     while (nameIndex_.Count() > n) {
         nameIndex_.Delete(nameIndex_.Count() - 1);
     }
@@ -80,77 +98,69 @@ void TZipDirArray::GetItem(int index, TDirItem& out) const {
     out = items_[static_cast<std::size_t>(index)];
 }
 
-TDirItem& TZipDirArray::ItemAt(int index) {
-    if (index < 0 || index >= count_) {
-        throw EZipException(native::ItemAtIndex, nullptr);
-    }
-    return items_[static_cast<std::size_t>(index)];
-}
-
-const TDirItem& TZipDirArray::ItemAt(int index) const {
-    if (index < 0 || index >= count_) {
-        throw EZipException(native::ItemAtIndex, nullptr);
-    }
-    return items_[static_cast<std::size_t>(index)];
-}
-
 void TZipDirArray::PutItem(int index, const TDirItem& item) {
+    PutItem(index, item, Codec());
+}
+
+void TZipDirArray::PutItem(int index, const TDirItem& item, const EntryNameCodec&) {
     if (index < 0 || index >= count_) {
         throw EZipException(native::PutItemIndex, nullptr);
     }
-    PutItemKeyed(index, item, keepNameIndex_ ? KeyOf(item.Name) : std::string());
-}
-
-void TZipDirArray::PutItem(int index, const TDirItem& item, const EntryNameCodec& codec) {
-    if (index < 0 || index >= count_) {
-        throw EZipException(native::PutItemIndex, nullptr);
-    }
-    PutItemKeyed(index, item, keepNameIndex_ ? KeyOf(item.Name, codec) : std::string());
-}
-
-// The key of an item sits at the item's own position: an item that has one
-// gets it replaced, the next item to be keyed gets it appended; any other
-// position means the index is out of step (`nativeError`).
-void TZipDirArray::KeepKeyInStep(int index, const std::string& key, int nativeError) {
-    if (!keepNameIndex_) {
-        return;  // no index to keep in step
-    }
-    if (index < nameIndex_.Count()) {
-        nameIndex_.ReplaceAt(index, key);
-    } else if (index == nameIndex_.Count()) {
-        nameIndex_.Add(key);
-    } else {
-        throw EZipException(nativeError, nullptr);
-    }
-}
-
-void TZipDirArray::PutItemKeyed(int index, const TDirItem& item, const std::string& key) {
-    KeepKeyInStep(index, key, native::HashPutItem);
+    KeepKeyInStep(index, item.Name, nullptr, native::HashPutItem);
     // The copy duplicates every extra-block buffer.
     items_[static_cast<std::size_t>(index)] = item;
 }
 
+// An item that has a key gets it replaced, the next item to be keyed gets
+// one; any other position means the keys are out of step (`nativeError`).
+void TZipDirArray::KeepKeyInStep(int index, const std::string& name, const std::string* ownKey,
+                                 int nativeError) {
+    if (!keepNameIndex_) {
+        return;  // no index to keep in step
+    }
+    if (index > keyed_) {
+        throw EZipException(nativeError, nullptr);
+    }
+    RareString& own = ownKeys_[static_cast<std::size_t>(index)];
+    if (ownKey != nullptr) {
+        own = *ownKey;
+    } else {
+        own.clear();
+    }
+    if (indexBuilt_) {
+        const std::string key = ownKey != nullptr ? *ownKey : KeyOf(name, Codec());
+        if (index < keyed_) {
+            nameIndex_.ReplaceAt(index, key);
+        } else {
+            nameIndex_.Add(key);
+        }
+    }
+    if (index == keyed_) {
+        ++keyed_;
+    }
+}
+
 void TZipDirArray::SetItemName(int index, const std::string& ansiName) {
-    ItemAt(index);
-    SetItemNameKeyed(index, platform::AnsiLowerCase(ansiName), platform::AnsiToUtf8(ansiName));
+    SetItemName(index, ansiName, Codec());
 }
 
 void TZipDirArray::SetItemName(int index, const std::string& ansiName,
                                const EntryNameCodec& codec) {
-    ItemAt(index);
-    SetItemNameKeyed(index, codec.AnsiLower(ansiName), codec.AnsiToUtf8(ansiName));
-}
-
-void TZipDirArray::SetItemUtf8Name(int index, const std::string& name,
-                                   const EntryNameCodec& codec) {
-    ItemAt(index);
-    SetItemNameKeyed(index, KeyOf(name, codec), name);
-}
-
-void TZipDirArray::SetItemNameKeyed(int index, const std::string& key, const std::string& name) {
     TDirItem& item = ItemAt(index);
-    KeepKeyInStep(index, key, native::HashSetItemName);
-    item.Name = name;
+    std::string name = codec.AnsiToUtf8(ansiName);
+    if (codec.Plain(ansiName)) {
+        KeepKeyInStep(index, name, nullptr, native::HashSetItemName);
+    } else {
+        const std::string key = codec.AnsiLower(ansiName);
+        KeepKeyInStep(index, name, &key, native::HashSetItemName);
+    }
+    item.Name = std::move(name);
+}
+
+void TZipDirArray::SetItemUtf8Name(int index, std::string name, const EntryNameCodec&) {
+    TDirItem& item = ItemAt(index);
+    KeepKeyInStep(index, name, nullptr, native::HashSetItemName);
+    item.Name = std::move(name);
 }
 
 void TZipDirArray::Delete(int index) {
@@ -159,6 +169,12 @@ void TZipDirArray::Delete(int index) {
     }
     if (index < nameIndex_.Count()) {
         nameIndex_.Delete(index);
+    }
+    if (index < keyed_) {
+        --keyed_;
+    }
+    if (keepNameIndex_) {
+        ownKeys_.erase(ownKeys_.begin() + index);
     }
     auto first = items_.begin() + index;
     std::move(first + 1, items_.begin() + count_, first);
@@ -171,7 +187,10 @@ void TZipDirArray::Clear() {
         items_[static_cast<std::size_t>(i)] = TDirItem{};
     }
     count_ = 0;
+    keyed_ = 0;
+    ownKeys_.clear();
     nameIndex_.Clear();
+    indexBuilt_ = false;
 }
 
 void TZipDirArray::Assign(const TZipDirArray& other) {
@@ -180,9 +199,8 @@ void TZipDirArray::Assign(const TZipDirArray& other) {
     }
     Clear();
     SetCount(other.Count());
-    const EntryNameCodec codec(false);
     for (int i = 0; i < other.Count(); ++i) {
-        PutItem(i, other.items_[static_cast<std::size_t>(i)], codec);
+        PutItem(i, other.items_[static_cast<std::size_t>(i)], Codec());
     }
 }
 
@@ -190,6 +208,28 @@ void TZipDirArray::ClearSelected() {
     for (int i = 0; i < count_; ++i) {
         items_[static_cast<std::size_t>(i)].Selected = false;
     }
+}
+
+std::string TZipDirArray::KeyAt(int index) const {
+    const RareString& own = ownKeys_[static_cast<std::size_t>(index)];
+    return own.empty() ? KeyOf(items_[static_cast<std::size_t>(index)].Name, Codec()) : own.str();
+}
+
+// The keys of the items named so far, in item order.
+void TZipDirArray::EnsureNameIndex() const {
+    if (indexBuilt_ || !keepNameIndex_) {
+        return;
+    }
+    nameIndex_.Clear();
+    for (int i = 0; i < keyed_; ++i) {
+        nameIndex_.Add(KeyAt(i));
+    }
+    indexBuilt_ = true;
+}
+
+const TZipHashedStringList& TZipDirArray::NameIndex() const {
+    EnsureNameIndex();
+    return nameIndex_;
 }
 
 int TZipDirArray::IndexOf(const std::string& name) {
@@ -202,6 +242,7 @@ int TZipDirArray::IndexOf(const std::string& name) {
         }
         return -1;
     }
+    EnsureNameIndex();
     const int position = nameIndex_.IndexOf(platform::Utf8ToAnsi(name));
     return position < count_ ? position : -1;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,13 @@ struct TDirItem {
     bool IsFolder() const { return (Header.ExternalAttributes & AttrFolder) != 0; }
 };
 
+// The name index is built at the first look-up, from the items named so
+// far, and kept in step from then on; reading a directory of n entries
+// therefore costs no key at all until a name is looked up. A key is the
+// name in the ANSI code page, lower-cased. Most keys follow from the UTF-8
+// name; a name set from code-page bytes beyond plain ASCII keeps its own
+// key, made when it was set, since those bytes need not come back from the
+// UTF-8 form.
 class TZipDirArray {
   public:
     // A list kept without a name index (the saved copy of a transaction,
@@ -68,6 +76,7 @@ class TZipDirArray {
     explicit TZipDirArray(bool keepNameIndex = true) : keepNameIndex_(keepNameIndex) {}
     TZipDirArray(const TZipDirArray&) = delete;
     TZipDirArray& operator=(const TZipDirArray&) = delete;
+    ~TZipDirArray();
 
     static constexpr int InitialGrowBy = 500;
     static constexpr int MaxGrowBy = 10000;
@@ -79,15 +88,25 @@ class TZipDirArray {
     void SetCount(int n);
 
     void GetItem(int index, TDirItem& out) const;  // bad index: native error 2
-    TDirItem& ItemAt(int index);                   // bad index: native error 3
-    const TDirItem& ItemAt(int index) const;
+    TDirItem& ItemAt(int index) {
+        if (index < 0 || index >= count_) {
+            ThrowItemAtIndex();
+        }
+        return items_[static_cast<std::size_t>(index)];
+    }
+    const TDirItem& ItemAt(int index) const {
+        if (index < 0 || index >= count_) {
+            ThrowItemAtIndex();
+        }
+        return items_[static_cast<std::size_t>(index)];
+    }
     void PutItem(int index, const TDirItem& item);  // bad index: native error 1
     // `ansiName` is the name in the ANSI code page; Name becomes its UTF-8 form.
     void SetItemName(int index, const std::string& ansiName);
     // The same with the conversions of a codec made for a whole directory.
     void SetItemName(int index, const std::string& ansiName, const EntryNameCodec& codec);
     // The same for a name already in UTF-8 (stored so, by the entry's flags).
-    void SetItemUtf8Name(int index, const std::string& name, const EntryNameCodec& codec);
+    void SetItemUtf8Name(int index, std::string name, const EntryNameCodec& codec);
     void Delete(int index);  // bad index: native error 4
     void Clear();
     void Assign(const TZipDirArray& other);
@@ -101,20 +120,33 @@ class TZipDirArray {
     static std::string KeyOf(const std::string& name);
     static std::string KeyOf(const std::string& name, const EntryNameCodec& codec);
 
-    const TZipHashedStringList& NameIndex() const { return nameIndex_; }
+    // The index, built first when it was not yet.
+    const TZipHashedStringList& NameIndex() const;
 
   private:
+    [[noreturn]] static void ThrowItemAtIndex();
     void PutItem(int index, const TDirItem& item, const EntryNameCodec& codec);
-    // PutItem and SetItemName once the key (and the UTF-8 name) are known.
-    void KeepKeyInStep(int index, const std::string& key, int nativeError);
-    void PutItemKeyed(int index, const TDirItem& item, const std::string& key);
-    void SetItemNameKeyed(int index, const std::string& key, const std::string& name);
+    // Checks that item `index` is named in order (`nativeError` if not) and
+    // records its own key, or that its key follows from its name (null).
+    // `name` is the UTF-8 name the item is getting.
+    void KeepKeyInStep(int index, const std::string& name, const std::string* ownKey,
+                       int nativeError);
+    void EnsureNameIndex() const;
+    std::string KeyAt(int index) const;
+    const EntryNameCodec& Codec() const;
 
     std::vector<TDirItem> items_;  // Capacity slots, the first Count in use
     int count_ = 0;
     int growBy_ = InitialGrowBy;
     bool keepNameIndex_ = true;
-    TZipHashedStringList nameIndex_;  // empty unless keepNameIndex_
+    // Items 0..keyed_-1 have been named (or put) and so have keys.
+    int keyed_ = 0;
+    // Keys that do not follow from the name, one slot per item in use (empty
+    // when the key follows from the name); unused without an index.
+    std::vector<RareString> ownKeys_;
+    mutable bool indexBuilt_ = false;
+    mutable TZipHashedStringList nameIndex_;         // empty until built, or without an index
+    mutable std::unique_ptr<EntryNameCodec> codec_;  // made at the first key
 };
 
 }  // namespace archive

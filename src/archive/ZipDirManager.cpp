@@ -238,44 +238,17 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
             // The header as stored; its signature is not compared.
             TDirItem& item = Directory.ItemAt(i);
             item.Header = CentralFileHeader::Decode(in);
-            // The name.
-            item.StoredName = in.String(item.Header.NameLength);
+            const auto name = in.Bytes(item.Header.NameLength);
             if (!in.Ok()) {
                 return false;
             }
-            NameItem(i, item.StoredName, item.Header.Flags, codec);
-            if (codec.Utf8ToStored(item.Name, item.Header.Flags) == item.StoredName) {
-                item.StoredName.clear();  // written back from Name alike
+            NameReadItem(i, std::string(name.begin(), name.end()), codec);
+            if (item.Header.ExtraLength != 0) {
+                ReadExtraFields(item, in.Bytes(item.Header.ExtraLength));
             }
-            // The extra blocks, cut to what the extra field holds.
-            ByteCursor extra(in.Bytes(item.Header.ExtraLength));
-            while (extra.Ok() && extra.Remaining() >= 4) {
-                ExtraField field;
-                field.Id = extra.U16();
-                const std::uint16_t declared = extra.U16();
-                const auto data = extra.Bytes(std::min<std::size_t>(declared, extra.Remaining()));
-                field.Data.assign(data.begin(), data.end());
-                if (field.Id == Zip64ExtraId) {
-                    ByteCursor z(field.Data);
-                    const CentralFileHeader& h = item.Header;
-                    if (h.UncompressedSize == Zip64Marker32 && z.Remaining() >= 8) {
-                        item.Zip64Size = z.U64();
-                    }
-                    if (h.CompressedSize == Zip64Marker32 && z.Remaining() >= 8) {
-                        item.Zip64PackedSize = z.U64();
-                    }
-                    if (h.LocalHeaderOffset == Zip64Marker32 && z.Remaining() >= 8) {
-                        item.Zip64Offset = z.U64();
-                    }
-                    if (h.DiskNumberStart == Zip64Marker16 && z.Remaining() >= 2) {
-                        item.Zip64Disk = z.U16();
-                    }
-                    item.HasZip64 = true;
-                }
-                item.ExtraFields.push_back(std::move(field));
+            if (item.Header.CommentLength != 0) {
+                item.Comment = in.String(item.Header.CommentLength);
             }
-            // The comment.
-            item.Comment = in.String(item.Header.CommentLength);
             if (!in.Ok()) {
                 return false;
             }
@@ -284,6 +257,52 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
         return false;
     }
     return true;
+}
+
+// A plain-ASCII name is the same in UTF-8, in the code pages and as stored,
+// and is taken as it is; any other goes through the conversions, and its
+// bytes are kept when the name would not give them back.
+void TZipDirManager::NameReadItem(int index, std::string stored, const EntryNameCodec& codec) {
+    if (codec.Plain(stored)) {
+        Directory.SetItemUtf8Name(index, std::move(stored), codec);
+        return;
+    }
+    TDirItem& item = Directory.ItemAt(index);
+    NameItem(index, stored, item.Header.Flags, codec);
+    if (codec.Utf8ToStored(item.Name, item.Header.Flags) != stored) {
+        item.StoredName = stored;
+    }
+}
+
+// The extra blocks, cut to what the extra field holds; a Zip64 block gives
+// the 64-bit values of the fields that hold their markers.
+void TZipDirManager::ReadExtraFields(TDirItem& item, std::span<const std::uint8_t> bytes) {
+    ByteCursor extra(bytes);
+    while (extra.Ok() && extra.Remaining() >= 4) {
+        ExtraField field;
+        field.Id = extra.U16();
+        const std::uint16_t declared = extra.U16();
+        const auto data = extra.Bytes(std::min<std::size_t>(declared, extra.Remaining()));
+        field.Data.assign(data.begin(), data.end());
+        if (field.Id == Zip64ExtraId) {
+            ByteCursor z(field.Data);
+            const CentralFileHeader& h = item.Header;
+            if (h.UncompressedSize == Zip64Marker32 && z.Remaining() >= 8) {
+                item.Zip64Size = z.U64();
+            }
+            if (h.CompressedSize == Zip64Marker32 && z.Remaining() >= 8) {
+                item.Zip64PackedSize = z.U64();
+            }
+            if (h.LocalHeaderOffset == Zip64Marker32 && z.Remaining() >= 8) {
+                item.Zip64Offset = z.U64();
+            }
+            if (h.DiskNumberStart == Zip64Marker16 && z.Remaining() >= 2) {
+                item.Zip64Disk = z.U16();
+            }
+            item.HasZip64 = true;
+        }
+        item.ExtraFields.push_back(std::move(field));
+    }
 }
 
 // The bytes before the archive part are where the directory really starts

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "archive/ZipDirArray.h"
@@ -106,6 +107,9 @@ class TZipDirManager {
     // and the bytes are, else through the code pages.
     void NameItem(int index, const std::string& stored, std::uint16_t flags,
                   const EntryNameCodec& codec);
+    // Names item `index` of a directory being read from its stored bytes.
+    void NameReadItem(int index, std::string stored, const EntryNameCodec& codec);
+    void ReadExtraFields(TDirItem& item, std::span<const std::uint8_t> bytes);
 };
 
 }  // namespace archive

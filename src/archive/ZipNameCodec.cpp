@@ -5,19 +5,6 @@
 
 namespace archive {
 
-namespace {
-
-bool IsAscii(const std::string& text) {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
 bool IsUtf8(const std::string& text) {
     for (std::size_t pos = 0; pos < text.size();) {
         const std::size_t from = pos;
@@ -47,30 +34,26 @@ EntryNameCodec::EntryNameCodec(bool oemFileNames) : oemFileNames_(oemFileNames) 
     }
 }
 
-bool EntryNameCodec::Passes(const std::string& text) const {
-    return asciiUnchanged_ && IsAscii(text);
-}
-
 std::string EntryNameCodec::StoredToAnsi(const std::string& stored) const {
-    if (!oemFileNames_ || Passes(stored)) {
+    if (!oemFileNames_ || Plain(stored)) {
         return stored;
     }
     return platform::OemToChar(stored);
 }
 
 std::string EntryNameCodec::AnsiToStored(const std::string& ansi) const {
-    if (!oemFileNames_ || Passes(ansi)) {
+    if (!oemFileNames_ || Plain(ansi)) {
         return ansi;
     }
     return platform::CharToOem(ansi);
 }
 
 std::string EntryNameCodec::AnsiToUtf8(const std::string& ansi) const {
-    return Passes(ansi) ? ansi : platform::AnsiToUtf8(ansi);
+    return Plain(ansi) ? ansi : platform::AnsiToUtf8(ansi);
 }
 
 std::string EntryNameCodec::Utf8ToAnsi(const std::string& utf8) const {
-    return Passes(utf8) ? utf8 : platform::Utf8ToAnsi(utf8);
+    return Plain(utf8) ? utf8 : platform::Utf8ToAnsi(utf8);
 }
 
 std::string EntryNameCodec::StoredToUtf8(const std::string& stored, std::uint16_t flags) const {

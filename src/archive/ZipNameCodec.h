@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace archive {
 
@@ -33,10 +34,19 @@ class EntryNameCodec {
     std::string Utf8ToStored(const std::string& utf8, std::uint16_t flags) const;
     // The locale's ANSI lower-casing (AnsiLowerCase).
     std::string AnsiLower(const std::string& ansi) const;
+    // True when `text` is plain ASCII that every conversion leaves as it is.
+    bool Plain(std::string_view text) const { return asciiUnchanged_ && IsAscii(text); }
+
+    static bool IsAscii(std::string_view text) {
+        for (const char c : text) {
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                return false;
+            }
+        }
+        return true;
+    }
 
   private:
-    bool Passes(const std::string& text) const;
-
     bool oemFileNames_;
     // Every ASCII character passes all four conversions unchanged.
     bool asciiUnchanged_ = false;

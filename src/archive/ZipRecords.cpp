@@ -33,24 +33,31 @@ void LocalFileHeader::Encode(ByteWriter& out) const {
 }
 
 CentralFileHeader CentralFileHeader::Decode(ByteCursor& in) {
+    // The whole record at once, one bounds check for all its fields; a
+    // record cut short leaves the cursor not ok and the fields as made.
     CentralFileHeader h;
-    h.Signature = in.U32();
-    h.VersionMadeBy = in.U16();
-    h.VersionNeeded = in.U16();
-    h.Flags = in.U16();
-    h.Method = in.U16();
-    h.ModTime = in.U16();
-    h.ModDate = in.U16();
-    h.Crc32 = in.U32();
-    h.CompressedSize = in.U32();
-    h.UncompressedSize = in.U32();
-    h.NameLength = in.U16();
-    h.ExtraLength = in.U16();
-    h.CommentLength = in.U16();
-    h.DiskNumberStart = in.U16();
-    h.InternalAttributes = in.U16();
-    h.ExternalAttributes = in.U32();
-    h.LocalHeaderOffset = in.U32();
+    const std::span<const std::uint8_t> bytes = in.Bytes(CentralHeaderSize);
+    if (bytes.empty()) {
+        return h;
+    }
+    const std::uint8_t* p = bytes.data();
+    h.Signature = ByteCursor::LoadU32(p);
+    h.VersionMadeBy = ByteCursor::LoadU16(p + 4);
+    h.VersionNeeded = ByteCursor::LoadU16(p + 6);
+    h.Flags = ByteCursor::LoadU16(p + 8);
+    h.Method = ByteCursor::LoadU16(p + 10);
+    h.ModTime = ByteCursor::LoadU16(p + 12);
+    h.ModDate = ByteCursor::LoadU16(p + 14);
+    h.Crc32 = ByteCursor::LoadU32(p + 16);
+    h.CompressedSize = ByteCursor::LoadU32(p + 20);
+    h.UncompressedSize = ByteCursor::LoadU32(p + 24);
+    h.NameLength = ByteCursor::LoadU16(p + 28);
+    h.ExtraLength = ByteCursor::LoadU16(p + 30);
+    h.CommentLength = ByteCursor::LoadU16(p + 32);
+    h.DiskNumberStart = ByteCursor::LoadU16(p + 34);
+    h.InternalAttributes = ByteCursor::LoadU16(p + 36);
+    h.ExternalAttributes = ByteCursor::LoadU32(p + 38);
+    h.LocalHeaderOffset = ByteCursor::LoadU32(p + 42);
     return h;
 }
 

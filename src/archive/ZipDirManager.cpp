@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <vector>
 
 #include "archive/ZipArchiver.h"
@@ -29,6 +30,53 @@ Bytes ReadAt(platform::TFileStream& stream, std::int64_t position, std::int64_t 
     bytes.resize(stream.Read(bytes.data(), bytes.size()));
     return bytes;
 }
+
+// The central directory read through a window of the file, so that a
+// directory of any size needs no buffer of its own size: a large one is
+// held in memory once, as the entry list, and not twice.
+class DirectoryWindow {
+  public:
+    // Holds the longest header: 46 bytes and three fields of up to 65,535.
+    static constexpr std::size_t Capacity = 256 * 1024;
+
+    DirectoryWindow(platform::TFileStream& stream, std::int64_t start, std::uint64_t size)
+        : stream_(stream), left_(size) {
+        buffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, Capacity)));
+        stream_.Seek(start, platform::SeekOrigin::soBeginning);
+    }
+
+    // A cursor over the next `count` bytes of the directory; false when the
+    // directory (or the file) ends first. The bytes stay valid until the
+    // next call.
+    bool Next(std::size_t count, ByteCursor& out) {
+        if (end_ - pos_ < count && !Refill(count)) {
+            return false;
+        }
+        out = ByteCursor(std::span<const std::uint8_t>(buffer_).subspan(pos_, count));
+        pos_ += count;
+        return true;
+    }
+
+  private:
+    // Moves the bytes not yet taken to the front and reads after them.
+    bool Refill(std::size_t count) {
+        std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+        end_ -= pos_;
+        pos_ = 0;
+        const auto want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size() - end_, left_));
+        const std::size_t got = stream_.Read(buffer_.data() + end_, want);
+        end_ += got;
+        left_ -= got;
+        return got == want && end_ >= count;
+    }
+
+    platform::TFileStream& stream_;
+    std::uint64_t left_;  // directory bytes not yet read
+    Bytes buffer_;
+    std::size_t pos_ = 0;  // the next byte to take
+    std::size_t end_ = 0;  // the end of the bytes read
+};
 
 }  // namespace
 
@@ -225,32 +273,35 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
     if (count > size / CentralHeaderSize || count > static_cast<std::uint64_t>(INT_MAX)) {
         return false;
     }
-    const Bytes bytes = ReadAt(*ArchiveStream, start, static_cast<std::int64_t>(size));
-    if (bytes.size() != size) {
+    if (static_cast<std::uint64_t>(ArchiveStream->Size() - start) < size) {
         return false;
     }
     End.DirectoryOffset = start;
     Directory.SetCount(static_cast<int>(count));
     const EntryNameCodec codec(OemFileNames());
-    ByteCursor in(bytes);
+    DirectoryWindow window(*ArchiveStream, start, size);
     try {
         for (int i = 0; i < static_cast<int>(count); ++i) {
             // The header as stored; its signature is not compared.
+            ByteCursor record;
+            if (!window.Next(CentralHeaderSize, record)) {
+                return false;
+            }
             TDirItem& item = Directory.ItemAt(i);
-            item.Header = CentralFileHeader::Decode(in);
-            const auto name = in.Bytes(item.Header.NameLength);
-            if (!in.Ok()) {
+            item.Header = CentralFileHeader::Decode(record);
+            // The name, the extra blocks and the comment after it.
+            const CentralFileHeader& h = item.Header;
+            ByteCursor in;
+            if (!window.Next(std::size_t{h.NameLength} + h.ExtraLength + h.CommentLength, in)) {
                 return false;
             }
+            const auto name = in.Bytes(h.NameLength);
             NameReadItem(i, std::string(name.begin(), name.end()), codec);
-            if (item.Header.ExtraLength != 0) {
-                ReadExtraFields(item, in.Bytes(item.Header.ExtraLength));
+            if (h.ExtraLength != 0) {
+                ReadExtraFields(item, in.Bytes(h.ExtraLength));
             }
-            if (item.Header.CommentLength != 0) {
-                item.Comment = in.String(item.Header.CommentLength);
-            }
-            if (!in.Ok()) {
-                return false;
+            if (h.CommentLength != 0) {
+                item.Comment = in.String(h.CommentLength);
             }
         }
     } catch (const EZipException&) {

@@ -2,6 +2,7 @@
 // and one write, then the Zip64 records when the sizes or the count need
 // them, then the end record with the archive comment.
 #include <algorithm>
+#include <string_view>
 #include <vector>
 
 #include "archive/ZipArchiver.h"
@@ -154,13 +155,19 @@ void TZipDirManager::WriteCentralHeaders() {
 }
 
 // The name as it was read while it is unchanged, else converted anew; the
-// length fields always tell what follows.
+// length fields always tell what follows. A plain-ASCII name that was not
+// stored otherwise is written as it is, without a copy.
 void TZipDirManager::EncodeCentralHeader(TDirItem& item, const EntryNameCodec& codec,
                                          ByteWriter& out) const {
     CentralFileHeader& h = item.Header;
     const std::uint32_t zip64Length = Zip64ExtraLength(h);
     const std::uint32_t extraLength = ExtraLength(item, zip64Length);
-    const std::string name = StoredNameOf(item, codec);
+    std::string converted;
+    std::string_view name = item.Name;
+    if (!item.StoredName.empty() || !codec.Plain(item.Name)) {
+        converted = StoredNameOf(item, codec);
+        name = converted;
+    }
     if (name.size() > 0xFFFF || extraLength > 0xFFFF) {
         throw EZipException(native::NameTooLong, Owner, {item.Name});
     }
@@ -174,7 +181,7 @@ void TZipDirManager::EncodeCentralHeader(TDirItem& item, const EntryNameCodec& c
         EncodeZip64Extra(item, zip64Length, out);
     }
     EncodeKeptExtraFields(item, out);
-    out.String(item.Comment.substr(0, h.CommentLength));
+    out.String(std::string_view(item.Comment.str()).substr(0, h.CommentLength));
 }
 
 // The directory written from `start` ends at `position`: the Zip64 records

@@ -4,6 +4,7 @@
 
 #include "archive/ZipDirArray.h"
 #include "archive/ZipExcept.h"
+#include "platform/CodePage.h"
 
 namespace archive {
 namespace {
@@ -155,6 +156,61 @@ TEST(ZipDirArrayTest, AListWithoutIndexFindsTheSameAndCopiesDeeply) {
     EXPECT_TRUE(saved.ItemAt(1).Comment.empty());
     saved.Delete(0);
     EXPECT_EQ(saved.IndexOf("b.txt"), 0);
+}
+
+// The index is built at the first look-up. Wherever that comes in a run of
+// namings, renames, puts and deletes, every name is then found where an
+// index kept from the start finds it; a name set from code-page bytes that
+// do not survive the way to UTF-8 and back keeps the key of those bytes and
+// so is not taken for the entry its UTF-8 form reads like.
+TEST(ZipDirArrayTest, IndexBuiltLateFindsWhatAnIndexKeptFromTheStartFinds) {
+    platform::SetCodePages(1251, 866);
+    const std::string cyrillic = "\xC0\xE1.txt";  // "Аб.txt" in code page 1251
+    const std::string undefined = "a\x98.txt";    // 0x98 is no character in 1251
+    const std::vector<std::function<void(TZipDirArray&)>> steps = {
+        [](TZipDirArray& a) { a.SetCount(4); },
+        [](TZipDirArray& a) { a.SetItemName(0, "META-INF/"); },
+        [](TZipDirArray& a) { a.SetItemName(1, "a?.txt"); },
+        [&](TZipDirArray& a) { a.SetItemName(2, cyrillic); },
+        [&](TZipDirArray& a) { a.SetItemName(3, undefined); },
+        [](TZipDirArray& a) { a.SetItemName(0, "META-INF/MANIFEST.MF"); },
+        [](TZipDirArray& a) { a.PutItem(2, Named("Put.txt")); },
+        [&](TZipDirArray& a) { a.SetItemName(2, cyrillic); },
+        [](TZipDirArray& a) { a.Delete(0); },
+        [](TZipDirArray& a) {
+            a.SetCount(a.Count() + 1);
+            a.SetItemName(a.Count() - 1, "New.txt");
+        },
+    };
+    const std::vector<std::string> probes = {"meta-inf/manifest.mf",
+                                             "META-INF/",
+                                             "A?.TXT",
+                                             "\xD0\xB0\xD0\xB1.TXT",  // "аб.TXT"
+                                             "put.txt",
+                                             "new.txt",
+                                             platform::AnsiToUtf8(undefined)};
+    std::vector<int> kept;  // the index looked at before the first step
+    for (std::size_t lookAt = 0; lookAt <= steps.size(); ++lookAt) {
+        TZipDirArray array;
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            if (i == lookAt) {
+                array.IndexOf("x");
+            }
+            steps[i](array);
+        }
+        std::vector<int> found;
+        for (const std::string& probe : probes) {
+            found.push_back(array.IndexOf(probe));
+        }
+        if (lookAt == 0) {
+            kept = found;
+        }
+        EXPECT_EQ(found, kept) << "index first looked at before step " << lookAt;
+        EXPECT_EQ(array.NameIndex().Count(), array.Count());
+    }
+    // What the items are: a?.txt, Аб.txt, the undefined byte, New.txt.
+    EXPECT_EQ(kept, (std::vector<int>{-1, -1, 0, 1, -1, 3, 0}));
+    platform::SetCodePages(0, 0);
 }
 
 }  // namespace

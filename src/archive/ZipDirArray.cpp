@@ -80,7 +80,7 @@ void TZipDirArray::SetCount(int n) {
     for (int i = n; i < count_ && i < Capacity(); ++i) {
         items_[static_cast<std::size_t>(i)] = TDirItem{};
     }
-    if (keepNameIndex_) {
+    if (!ownKeys_.empty()) {
         ownKeys_.resize(static_cast<std::size_t>(std::min(n, count_)));
         ownKeys_.resize(static_cast<std::size_t>(n));
     }
@@ -121,11 +121,11 @@ void TZipDirArray::KeepKeyInStep(int index, const std::string& name, const std::
     if (index > keyed_) {
         throw EZipException(nativeError, nullptr);
     }
-    RareString& own = ownKeys_[static_cast<std::size_t>(index)];
     if (ownKey != nullptr) {
-        own = *ownKey;
-    } else {
-        own.clear();
+        ownKeys_.resize(static_cast<std::size_t>(count_));
+        ownKeys_[static_cast<std::size_t>(index)] = *ownKey;
+    } else if (!ownKeys_.empty()) {
+        ownKeys_[static_cast<std::size_t>(index)].clear();
     }
     if (indexBuilt_) {
         const std::string key = ownKey != nullptr ? *ownKey : KeyOf(name, Codec());
@@ -173,7 +173,7 @@ void TZipDirArray::Delete(int index) {
     if (index < keyed_) {
         --keyed_;
     }
-    if (keepNameIndex_) {
+    if (!ownKeys_.empty()) {
         ownKeys_.erase(ownKeys_.begin() + index);
     }
     auto first = items_.begin() + index;
@@ -211,8 +211,11 @@ void TZipDirArray::ClearSelected() {
 }
 
 std::string TZipDirArray::KeyAt(int index) const {
-    const RareString& own = ownKeys_[static_cast<std::size_t>(index)];
-    return own.empty() ? KeyOf(items_[static_cast<std::size_t>(index)].Name, Codec()) : own.str();
+    const auto at = static_cast<std::size_t>(index);
+    if (ownKeys_.empty() || ownKeys_[at].empty()) {
+        return KeyOf(items_[at].Name, Codec());
+    }
+    return ownKeys_[at].str();
 }
 
 // The keys of the items named so far, in item order.

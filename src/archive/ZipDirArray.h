@@ -13,10 +13,6 @@
 #include "archive/ZipRecords.h"
 #include "archive/ZipTypes.h"
 
-namespace platform {
-class TFileStream;
-}
-
 namespace archive {
 
 // One extra block of a central header: id, then `Data.size()` bytes.
@@ -46,9 +42,6 @@ struct TDirItem {
     bool Selected = false;          // matched the current mask
     std::uint8_t CompressMode = 0;  // 0..9
     TZipProcessOperation Operation = poNone;
-    std::int32_t SourceStreamStart = 0;
-    // An entry added from a stream (never in this program); not owned.
-    platform::TFileStream* SourceStream = nullptr;
     RareString EntryPassword;   // empty in this program
     RareString SourceFileName;  // full path of the disk file the data comes from
 
@@ -141,8 +134,9 @@ class TZipDirArray {
     bool keepNameIndex_ = true;
     // Items 0..keyed_-1 have been named (or put) and so have keys.
     int keyed_ = 0;
-    // Keys that do not follow from the name, one slot per item in use (empty
-    // when the key follows from the name); unused without an index.
+    // Keys that do not follow from the name: none until an item gets one,
+    // then one slot per item in use (empty when the key follows from the
+    // name); unused without an index.
     std::vector<RareString> ownKeys_;
     mutable bool indexBuilt_ = false;
     mutable TZipHashedStringList nameIndex_;         // empty until built, or without an index

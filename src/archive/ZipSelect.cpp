@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "archive/ZipMasks.h"
+#include "archive/ZipNameCodec.h"
 #include "archive/ZipStrFunc.h"
 #include "platform/CodePage.h"
 
@@ -11,8 +12,18 @@ namespace archive {
 namespace {
 
 bool IsAsciiText(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return EntryNameCodec::IsAscii(text);
+}
+
+// The position of the last "/" or "\\", or npos; one pass, not a search of
+// a set per character.
+std::size_t LastDelimiter(std::string_view name) {
+    for (std::size_t i = name.size(); i-- > 0;) {
+        if (name[i] == '/' || name[i] == '\\') {
+            return i;
+        }
+    }
+    return std::string_view::npos;
 }
 
 // The folder rule's form of a name or mask: without one trailing "/", with
@@ -23,7 +34,7 @@ std::string FolderKey(std::string_view name, MaskText maskText) {
     if (!name.empty() && name.back() == '/') {
         name.remove_suffix(1);
     }
-    const std::size_t slash = name.find_last_of("/\\");
+    const std::size_t slash = LastDelimiter(name);
     if (slash == std::string_view::npos) {
         return {};
     }
@@ -51,14 +62,15 @@ class CompiledMask {
         if (matchesAll_) {
             return true;
         }
-        // A literal mask takes exactly its own length in characters; a name
-        // ending in "." loses it before the comparison.
+        // A literal mask takes exactly its own length in characters, each of
+        // one byte or more: a shorter name never matches, a longer one only
+        // beyond ASCII. A name ending in "." loses it before the comparison.
         if (literal_) {
             std::string_view text = name;
             if (!text.empty() && text.back() == '.') {
                 text.remove_suffix(1);
             }
-            if (text.size() != mask_.size() && IsAsciiText(text)) {
+            if (text.size() < mask_.size() || (text.size() > mask_.size() && IsAsciiText(text))) {
                 return false;
             }
         }
@@ -80,7 +92,7 @@ bool PassesNameRule(std::string_view name, const CompiledMask& mask) {
     if (mask.Matches(name)) {
         return true;
     }
-    const std::size_t slash = name.find_last_of("/\\");
+    const std::size_t slash = LastDelimiter(name);
     return slash != std::string_view::npos && mask.Matches(name.substr(slash + 1));
 }
 

@@ -16,6 +16,8 @@ namespace archive {
 
 class BlockShift {
   public:
+    // Large enough that the calls cost nothing beside the copying, small
+    // enough to stay in the cache and out of the memory budget.
     static constexpr std::size_t DefaultChunk = 0x100000;
 
     // The bytes [start, end) of `file` are to move by `delta` (up when

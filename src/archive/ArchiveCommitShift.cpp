@@ -18,10 +18,13 @@ BlockShift::BlockShift(platform::TFileStream& file, std::int64_t start, std::int
       unmovedStart_(start),
       unmovedEnd_(std::max(start, end)) {}
 
+// The buffer goes once the block has moved: what is written next (the
+// directory) needs the memory more than an undo, which takes it again.
 void BlockShift::Move() {
     if (delta_ != 0) {
         Shift(start_, end_, delta_, true);
     }
+    std::vector<std::uint8_t>().swap(buffer_);
 }
 
 // The chunk that was in flight goes back first: its old place overlaps

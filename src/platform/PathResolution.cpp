@@ -82,14 +82,18 @@ namespace {
 // The name of `wanted` in `folder` on disk: the exact spelling, else a case
 // variant; empty when neither exists or the folder cannot be read (`error`
 // set). `current` is the folder with its trailing delimiter (or empty for the
-// working folder).
+// working folder). `isLink` tells whether the name found is a symbolic link.
 std::string FindOnDisk(const std::string& folder, const std::string& current,
-                       const std::string& wanted, DWORD& error) {
+                       const std::string& wanted, DWORD& error, bool& isLink) {
     struct stat info;
     if (lstat((current + wanted).c_str(), &info) == 0) {
+        isLink = S_ISLNK(info.st_mode);
         return wanted;
     }
-    return FindCaseVariant(folder, wanted, error);
+    std::string variant = FindCaseVariant(folder, wanted, error);
+    isLink =
+        !variant.empty() && lstat((current + variant).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+    return variant;
 }
 
 }  // namespace
@@ -99,6 +103,7 @@ ResolvedPath Resolve(std::string_view path) {
     const bool absolute = !path.empty() && IsPathDelimiter(path.front());
     std::string current = absolute ? "/" : "";
     bool onDisk = true;
+    bool linkSeen = false;
     for (const std::string& given : SplitComponents(path)) {
         // A name that exists as given is that name, trailing dots and spaces
         // included; only a name that does not is taken as Win32 takes it.
@@ -121,19 +126,28 @@ ResolvedPath Resolve(std::string_view path) {
         // When the folder cannot be read, whether a case variant exists is
         // unknown: the failure is the path's error.
         if (onDisk && result.error == ERROR_SUCCESS) {
-            std::string found = FindOnDisk(folder, current, given, result.error);
+            bool isLink = false;
+            std::string found = FindOnDisk(folder, current, given, result.error, isLink);
             if (found.empty() && stripped != given && result.error == ERROR_SUCCESS) {
-                found = FindOnDisk(folder, current, stripped, result.error);
+                found = FindOnDisk(folder, current, stripped, result.error, isLink);
             }
             if (found.empty()) {
                 onDisk = false;
             } else {
                 name = found;
                 ++result.existing;
+                // A link counts where its own path is one the system can name.
+                if (isLink && !linkSeen && current.size() + name.size() <= kMaxPathLength) {
+                    result.firstLink = result.components.size();
+                    linkSeen = true;
+                }
             }
         }
         current += name;
         result.components.push_back(name);
+    }
+    if (!linkSeen) {
+        result.firstLink = result.components.size();
     }
     result.path = current;
     if (result.path.size() > kMaxPathLength) {

@@ -51,8 +51,10 @@ std::string FoldFileName(std::string_view name);
 // the first in byte order when several do. Empty when none does, and when
 // the folder cannot be read: then `error` is the code of the failure (a
 // folder that is missing, or is no folder, is no failure). While a
-// FolderNameCacheScope is held the folder's names come from the cache.
-std::string FindCaseVariant(const std::string& folder, const std::string& name, DWORD& error);
+// FolderNameCacheScope is held the folder's names come from the cache;
+// `folderInfo`, when given, is a stat() of the folder taken just before.
+std::string FindCaseVariant(const std::string& folder, const std::string& name, DWORD& error,
+                            const struct stat* folderInfo = nullptr);
 // The same, always from one read of the folder.
 std::string ScanForCaseVariant(const std::string& folder, const std::string& name, DWORD& error);
 // Keep the cached names in step with our own changes (resolved paths): a

@@ -82,18 +82,37 @@ namespace {
 // The name of `wanted` in `folder` on disk: the exact spelling, else a case
 // variant; empty when neither exists or the folder cannot be read (`error`
 // set). `current` is the folder with its trailing delimiter (or empty for the
-// working folder). `isLink` tells whether the name found is a symbolic link.
+// working folder); `folderInfo` its lstat() when the walk has one. `info` is
+// the lstat() of the name found (st_mode 0 when it could not be had).
 std::string FindOnDisk(const std::string& folder, const std::string& current,
-                       const std::string& wanted, DWORD& error, bool& isLink) {
-    struct stat info;
+                       const std::string& wanted, const struct stat* folderInfo, DWORD& error,
+                       struct stat& info) {
     if (lstat((current + wanted).c_str(), &info) == 0) {
-        isLink = S_ISLNK(info.st_mode);
         return wanted;
     }
-    std::string variant = FindCaseVariant(folder, wanted, error);
-    isLink =
-        !variant.empty() && lstat((current + variant).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+    std::string variant = FindCaseVariant(folder, wanted, error, folderInfo);
+    if (variant.empty() || lstat((current + variant).c_str(), &info) != 0) {
+        info.st_mode = 0;
+    }
     return variant;
+}
+
+// A folder's lstat() from the walk, when it shows a folder itself and not a
+// link to one; nullptr otherwise.
+const struct stat* PlainFolder(const struct stat& info) {
+    return S_ISDIR(info.st_mode) ? &info : nullptr;
+}
+
+// Whether the folder that holds the last component is a folder: from the
+// walk's lstat() of it when that says, else from the disk.
+bool ParentIsFolder(const ResolvedPath& result, const struct stat& parent, bool parentSeen) {
+    if (parentSeen && parent.st_mode != 0 && !S_ISLNK(parent.st_mode)) {
+        return S_ISDIR(parent.st_mode);
+    }
+    const std::string& path = result.path;
+    struct stat info;
+    return StatPath(path.substr(0, path.size() - result.components.back().size()), info) &&
+           S_ISDIR(info.st_mode);
 }
 
 }  // namespace
@@ -104,6 +123,9 @@ ResolvedPath Resolve(std::string_view path) {
     std::string current = absolute ? "/" : "";
     bool onDisk = true;
     bool linkSeen = false;
+    // The lstat() of the last two components found, for the folder checks.
+    struct stat lastFound {};
+    struct stat beforeLast {};
     for (const std::string& given : SplitComponents(path)) {
         // A name that exists as given is that name, trailing dots and spaces
         // included; only a name that does not is taken as Win32 takes it.
@@ -126,18 +148,22 @@ ResolvedPath Resolve(std::string_view path) {
         // When the folder cannot be read, whether a case variant exists is
         // unknown: the failure is the path's error.
         if (onDisk && result.error == ERROR_SUCCESS) {
-            bool isLink = false;
-            std::string found = FindOnDisk(folder, current, given, result.error, isLink);
+            const struct stat* folderInfo = result.existing > 0 ? PlainFolder(lastFound) : nullptr;
+            struct stat info {};
+            std::string found = FindOnDisk(folder, current, given, folderInfo, result.error, info);
             if (found.empty() && stripped != given && result.error == ERROR_SUCCESS) {
-                found = FindOnDisk(folder, current, stripped, result.error, isLink);
+                found = FindOnDisk(folder, current, stripped, folderInfo, result.error, info);
             }
             if (found.empty()) {
                 onDisk = false;
             } else {
                 name = found;
                 ++result.existing;
+                beforeLast = lastFound;
+                lastFound = info;
                 // A link counts where its own path is one the system can name.
-                if (isLink && !linkSeen && current.size() + name.size() <= kMaxPathLength) {
+                if (S_ISLNK(info.st_mode) && !linkSeen &&
+                    current.size() + name.size() <= kMaxPathLength) {
                     result.firstLink = result.components.size();
                     linkSeen = true;
                 }
@@ -157,9 +183,9 @@ ResolvedPath Resolve(std::string_view path) {
     result.exists =
         result.error == ERROR_SUCCESS && result.existing == count && (count > 0 || absolute);
     if (count > 0 && result.existing + 1 >= count) {
-        std::string folder = current.substr(0, current.size() - result.components.back().size());
-        struct stat info;
-        result.parentIsFolder = StatPath(folder, info) && S_ISDIR(info.st_mode);
+        const bool allFound = result.existing == count;
+        result.parentIsFolder =
+            ParentIsFolder(result, allFound ? beforeLast : lastFound, count >= 2);
     }
     return result;
 }

@@ -152,9 +152,8 @@ void TFileStream::Finish(std::uint32_t mode) {
         DWORD error = ErrorFromErrno(errno);
         close(fd_);
         fd_ = -1;
-        if (marks_ >= 0) {
-            close(marks_);
-        }
+        DropShareLocks(marks_);
+        marks_ = -1;
         Refuse(request, fileName_, error);
     }
     canRead_ = request.read;
@@ -165,9 +164,7 @@ TFileStream::~TFileStream() {
     if (fd_ >= 0) {
         close(fd_);
     }
-    if (marks_ >= 0) {
-        close(marks_);
-    }
+    DropShareLocks(marks_);
 }
 
 std::size_t TFileStream::Read(void* buffer, std::size_t count) {

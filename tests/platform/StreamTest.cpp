@@ -179,6 +179,8 @@ TEST_F(Streams, DenyWriteAndWriteAccessExcludeEachOther) {
 
 TEST_F(Streams, SharingHoldsBetweenProcesses) {
     WriteBytes(folder / "shared.jar", "x");
+    // Descriptors the parent keeps from closed opens are not the child's.
+    OpenCode(folder / "shared.jar", fmOpenReadWrite | fmShareDenyWrite);
     int ready[2];
     int release[2];
     ASSERT_EQ(pipe(ready), 0);
@@ -235,12 +237,18 @@ TEST_F(Streams, OtherProgramsLocksTakeNoPartInSharing) {
 
 // A mark refused because a lock stands in its place is a sharing violation,
 // not a sign that locks do not work; without a marks file nothing is shared.
+// A marks file replaced between opens is the one marked from then on.
 TEST_F(Streams, ARefusedMarkIsAViolation) {
     const std::string jar = folder / "a.jar";
     WriteBytes(jar, "archive");
     {
         const OwnMarksFile marks(folder / "marks");
         EXPECT_EQ(OpenCode(jar, fmOpenReadWrite | fmShareDenyWrite), 0u);
+        fs::remove(folder / "marks");
+        {
+            TFileStream holder(jar, fmOpenReadWrite | fmShareDenyWrite);
+            EXPECT_EQ(OpenCode(jar, fmOpenReadWrite | fmShareDenyNone), ERROR_SHARING_VIOLATION);
+        }
         ForeignLock blocker(folder / "marks", F_WRLCK);
         ASSERT_TRUE(blocker.Placed());
         EXPECT_EQ(OpenCode(jar, fmOpenReadWrite | fmShareDenyWrite), ERROR_SHARING_VIOLATION);

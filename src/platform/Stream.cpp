@@ -61,6 +61,14 @@ int OpenFlags(const OpenRequest& request) {
            (request.noFollow ? O_NOFOLLOW : 0);
 }
 
+// A file this open made itself is emptied only if another open wrote to it
+// before the marks were placed: truncating an empty file still costs the
+// file system a change of the file.
+bool NeedsEmptying(int fd, bool created) {
+    struct stat info;
+    return !created || fstat(fd, &info) != 0 || info.st_size != 0;
+}
+
 [[noreturn]] void Refuse(const OpenRequest& request, const std::string& fileName, DWORD code) {
     if (request.create) {
         throw EFCreateError(fileName, code);
@@ -116,7 +124,7 @@ TFileStream::TFileStream(const TargetPath& target, std::uint32_t mode) : fileNam
         fd_ = open(resolved.path.c_str(), OpenFlags(request) | O_EXCL, 0666);
         if (fd_ >= 0) {
             NoteNameCreated(resolved.path);
-            Finish(mode);
+            Finish(mode, true);
             return;
         }
         if (errno != EEXIST) {
@@ -136,10 +144,10 @@ void TFileStream::Open(std::uint32_t mode, const ResolvedPath& target) {
     if (!target.exists) {
         NoteNameCreated(target.path);
     }
-    Finish(mode);
+    Finish(mode, false);
 }
 
-void TFileStream::Finish(std::uint32_t mode) {
+void TFileStream::Finish(std::uint32_t mode, bool created) {
     const OpenRequest request = DecodeMode(mode);
     // The sharing marks come before a create empties the file.
     if (DWORD error = TakeShareLocks(fd_, request.write, request.denyWrite, marks_);
@@ -148,7 +156,7 @@ void TFileStream::Finish(std::uint32_t mode) {
         fd_ = -1;
         Refuse(request, fileName_, error);
     }
-    if (request.create && ftruncate(fd_, 0) != 0) {
+    if (request.create && NeedsEmptying(fd_, created) && ftruncate(fd_, 0) != 0) {
         DWORD error = ErrorFromErrno(errno);
         close(fd_);
         fd_ = -1;
@@ -307,7 +315,9 @@ bool TFileStream::SetAttributes(DWORD attributes) {
         SetLastError(ErrorFromErrno(errno));
         return false;
     }
-    if (fchmod(fd_, ModeWithAttributes(info.st_mode, attributes)) != 0) {
+    // Only a change of the bits is written.
+    const mode_t mode = ModeWithAttributes(info.st_mode, attributes);
+    if (mode != (info.st_mode & 07777) && fchmod(fd_, mode) != 0) {
         SetLastError(ErrorFromErrno(errno));
         return false;
     }

@@ -69,8 +69,9 @@ class TFileStream {
 
   private:
     void Open(std::uint32_t mode, const ResolvedPath& target);
-    // The sharing marks and the rest of an open once the file is open.
-    void Finish(std::uint32_t mode);
+    // The sharing marks and the rest of an open once the file is open;
+    // `created` when this open made the file.
+    void Finish(std::uint32_t mode, bool created);
 
     std::string fileName_;
     int fd_ = -1;

@@ -36,11 +36,6 @@ std::uint64_t LowestOffsetFrom(const TZipDirArray& entries, int first) {
     return lowest;
 }
 
-// An entry whose data are written anew; any other is copied back raw.
-bool Rewritten(const TDirItem& entry) {
-    return entry.Modified && ChangesData(entry.Operation);
-}
-
 // Where the local record of a saved entry ends in the archive, as far as
 // can be told: by its local header, else by its directory record.
 std::uint64_t RecordEnd(TailReader& archive, const TDirItem& entry) {
@@ -53,7 +48,7 @@ std::uint64_t RecordEnd(TailReader& archive, const TDirItem& entry) {
     }
 }
 
-// A stretch of the tail copy that goes back into the archive in one copy:
+// A stretch of old records that goes to the stream written in one copy:
 // the records of unchanged entries that follow each other there.
 class TailRun {
   public:
@@ -90,6 +85,10 @@ class TailRun {
 
 }  // namespace
 
+bool ArchiveCommit::Rewritten(const TDirItem& entry) {
+    return entry.Modified && ChangesData(entry.Operation);
+}
+
 ArchiveCommit::ArchiveCommit(TZipBaseArchiver& archiver)
     : archiver_(archiver), manager_(*archiver.dirManager_), archive_(*archiver.archiveStream_) {}
 
@@ -97,7 +96,17 @@ void ArchiveCommit::Run() {
     if (!Plan() || !AnnounceStart()) {
         return;
     }
+    savedEnd_ = manager_.End;
+    cutPoint_ = CutPointFor(first_);
+    runIndex_ = manager_.Directory.Count();
+    if (PlanBlock()) {
+        RunInPlace();
+        return;
+    }
     SetTailAside();
+    out_ = &archive_;
+    oldRecords_ = tailCopy_.get();
+    oldBase_ = cutPoint_;
     Ending ending = Ending::Whole;
     try {
         ending = WriteEntries();
@@ -214,8 +223,6 @@ bool ArchiveCommit::AnnounceStart() {
 
 // The archive is not touched until the copy is whole.
 void ArchiveCommit::SetTailAside() {
-    savedEnd_ = manager_.End;
-    cutPoint_ = CutPointFor(first_);
     try {
         if (cutPoint_ < archive_.Size()) {
             MakeTailCopy();
@@ -228,6 +235,12 @@ void ArchiveCommit::SetTailAside() {
 }
 
 void ArchiveCommit::MakeTailCopy() {
+    OpenTailCopy();
+    archive_.SetPosition(cutPoint_);
+    tailCopy_->CopyFrom(archive_, archive_.Size() - cutPoint_);
+}
+
+void ArchiveCommit::OpenTailCopy() {
     const std::string& tempDir = archiver_.TempDir;
     const std::string folder = tempDir.empty() ? platform::GetTempPath() : tempDir;
     tailCopyName_ = platform::GetTempFileName(folder, "FC");
@@ -237,8 +250,6 @@ void ArchiveCommit::MakeTailCopy() {
     }
     tailCopy_ = std::make_unique<platform::TFileStream>(
         tailCopyName_, platform::fmOpenReadWrite | platform::fmShareExclusive);
-    archive_.SetPosition(cutPoint_);
-    tailCopy_->CopyFrom(archive_, archive_.Size() - cutPoint_);
 }
 
 void ArchiveCommit::DiscardTailCopy() {
@@ -253,17 +264,17 @@ void ArchiveCommit::DiscardTailCopy() {
 
 ArchiveCommit::Ending ArchiveCommit::WriteEntries() {
     const TZipDirArray& directory = manager_.Directory;
-    for (int i = first_; i < directory.Count() && !archiver_.cancelled_;) {
+    for (int i = first_; i < runIndex_ && !archiver_.cancelled_;) {
         if (Rewritten(directory.ItemAt(i))) {
             const std::optional<int> next = RewriteEntry(i);
             if (!next) {
                 break;
             }
             i = *next;
-        } else if (tailCopy_) {
+        } else if (oldRecords_) {
             i = CopyUnchangedRun(i);
         } else {
-            CutArchive(archive_, archive_.Position());
+            CutArchive(*out_, out_->Position());
             CopyEntryRaw(i);
             ++archiver_.processedCount_;
             ++i;
@@ -275,18 +286,18 @@ ArchiveCommit::Ending ArchiveCommit::WriteEntries() {
     return archiver_.cancelled_ ? Ending::Cancelled : Ending::Whole;
 }
 
-// Unchanged entries go back raw from the tail copy, each at the end of the
-// archive. A run of them whose records follow each other there moves with
+// Unchanged entries go raw from the old records, each at the end of what is
+// written. A run of them whose records follow each other there moves with
 // one copy instead of one per entry.
 int ArchiveCommit::CopyUnchangedRun(int i) {
     TZipDirArray& directory = manager_.Directory;
     const TZipDirArray& saved = manager_.SavedDirectory;
-    TailReader reader(*tailCopy_);
-    CutArchive(archive_, archive_.Position());
-    std::int64_t writeAt = archive_.Position();
-    TailRun run(*tailCopy_, archive_);
+    TailReader reader(*oldRecords_);
+    CutArchive(*out_, out_->Position());
+    std::int64_t writeAt = out_->Position() + outShift_;
+    TailRun run(*oldRecords_, *out_);
     try {
-        for (; i < directory.Count() && !Rewritten(directory.ItemAt(i)); ++i) {
+        for (; i < runIndex_ && !Rewritten(directory.ItemAt(i)); ++i) {
             const int j = SavedIndexOf(directory, saved, i);
             if (j < 0) {
                 throw EZipException(native::SavedEntryMissing, &archiver_);
@@ -295,8 +306,7 @@ int ArchiveCommit::CopyUnchangedRun(int i) {
                 directory.PutItem(i, saved.ItemAt(j));
             }
             const TDirItem& old = saved.ItemAt(j);
-            const std::int64_t from =
-                static_cast<std::int64_t>(old.LocalHeaderOffset()) - cutPoint_;
+            const std::int64_t from = static_cast<std::int64_t>(old.LocalHeaderOffset()) - oldBase_;
             if (from < 0) {
                 throw EZipException(native::SavedEntryMissing, &archiver_);
             }
@@ -319,12 +329,12 @@ int ArchiveCommit::CopyUnchangedRun(int i) {
 std::optional<int> ArchiveCommit::RewriteEntry(int index) {
     const TDirItem& entry = manager_.Directory.ItemAt(index);
     const std::string shown = entry.Operation == poUpdate ? entry.Name : entry.SourceFileName;
-    const std::int64_t entryStart = archive_.Position();
+    const std::int64_t entryStart = out_->Position();
     const EntryOutcome outcome = AttemptUnderFailureDecision(
         archiver_, shown, entry.Operation,
         [&] {
             // What a failed attempt wrote goes before the next one.
-            CutArchive(archive_, entryStart);
+            CutArchive(*out_, entryStart);
             return CompressEntry(index);
         },
         [&] { return !archiver_.cancelled_; });
@@ -343,9 +353,10 @@ std::optional<int> ArchiveCommit::RewriteEntry(int index) {
 }
 
 int ArchiveCommit::PassFailedEntry(int index, std::int64_t entryStart) {
-    CutArchive(archive_, entryStart);
+    CutArchive(*out_, entryStart);
     if (manager_.Directory.ItemAt(index).Operation == poAdd) {
         manager_.Directory.Delete(index);
+        --runIndex_;
         return index;
     }
     CopyEntryRaw(index);

@@ -1,7 +1,13 @@
 // Committing a transaction in place: everything before the first entry that
-// changed stays where it is, the rest of the file is set aside in a tail
-// copy, the entries from there on are written again, then the directory. A
-// failure or an abort puts the old bytes back.
+// changed stays where it is and the entries from there on are written again,
+// then the directory. A failure or an abort puts the old bytes back.
+//
+// When the entries after the last one written anew are unchanged and keep
+// their order, their records move once, inside the file, as one block: the
+// new records are staged in a temporary file first, and only the bytes the
+// block and the new records overwrite are set aside for a roll-back.
+// Otherwise the whole rest of the file is set aside in a tail copy and the
+// unchanged entries are copied back from there.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "archive/ArchiveCommitShift.h"
 #include "archive/ZipArchiver.h"
 #include "archive/ZipDirManager.h"
 
@@ -35,6 +42,9 @@ class ArchiveCommit {
   private:
     enum class Ending { Whole, Cancelled, Aborted };
 
+    // An entry whose data are written anew; any other is copied raw.
+    static bool Rewritten(const TDirItem& entry);
+
     // --- plan ------------------------------------------------------------------------
     // False when the transaction changed nothing.
     bool Plan();
@@ -49,7 +59,26 @@ class ArchiveCommit {
     // --- set the tail aside ------------------------------------------------------------
     void SetTailAside();
     void MakeTailCopy();
+    // An empty file in the temporary folder.
+    void OpenTailCopy();
     void DiscardTailCopy();
+
+    // --- the block moved in place (ArchiveCommitInPlace.cpp) -------------------------
+    // True when the entries from runIndex_ on form one block to move.
+    bool PlanBlock();
+    // The end of the block's last record; -1 when it cannot be told.
+    std::int64_t BlockEndAfter(const TDirItem& last);
+    void RunInPlace();
+    // Saves what the new records and the new directory overwrite, and
+    // stages the new records after it.
+    void SetOverwrittenAside();
+    // Moves the block, places the staged records before it and writes the
+    // directory after it.
+    void PlaceStagedRecords();
+    void RollBackInPlace();
+    void RestoreInPlace();
+    // The directory and end records as they were, the file untouched.
+    void RestoreDirectoryInMemory();
 
     // --- write (ArchiveCommit.cpp, ArchiveCommitEntry.cpp) -----------------------------
     Ending WriteEntries();
@@ -66,7 +95,7 @@ class ArchiveCommit {
     std::unique_ptr<platform::TFileStream> OpenSource(const TDirItem& entry);
     LocalFileHeader WriteLocalHeader(TDirItem& entry, std::int64_t offset,
                                      std::uint64_t sourceSize);
-    void RewriteLocalHeader(const TDirItem& entry, LocalFileHeader& local, std::int64_t offset);
+    void RewriteLocalHeader(const TDirItem& entry, LocalFileHeader& local, std::int64_t position);
     void CopyEntryRaw(int index);
     EntryCodecContext CodecContext(const TDirItem& entry);
 
@@ -84,8 +113,24 @@ class ArchiveCommit {
     TZipProcessOperation operation_ = poDelete;  // of the first changed entry
     int first_ = 0;                              // first entry written again
     std::int64_t cutPoint_ = 0;
-    std::unique_ptr<platform::TFileStream> tailCopy_;
+    std::unique_ptr<platform::TFileStream> tailCopy_;  // or the staging copy
     std::string tailCopyName_;
+    // Where entries are written: the archive, or the staging copy, whose
+    // position plus outShift_ is the entry's offset in the archive.
+    platform::TFileStream* out_ = nullptr;
+    std::int64_t outShift_ = 0;
+    // Where the old records are read: old offset minus oldBase_.
+    platform::TFileStream* oldRecords_ = nullptr;
+    std::int64_t oldBase_ = 0;
+    int runIndex_ = 0;  // entries from here on are not written by WriteEntries
+    // The block moved in place: [runStart_, blockEnd_) of the old file; the
+    // old directory and end records from oldDirectory_ to oldSize_.
+    std::int64_t runStart_ = 0;
+    std::int64_t blockEnd_ = 0;
+    std::int64_t oldDirectory_ = 0;
+    std::int64_t oldSize_ = 0;
+    std::int64_t stageStart_ = 0;  // the staged records in the staging copy
+    std::unique_ptr<BlockShift> shift_;
     DirectoryEnd savedEnd_;                   // what the manager held before
     bool diskFull_ = false;                   // a write found the disk full and gave up
     std::optional<EZipException> abortedBy_;  // the failure whose decision was Abort

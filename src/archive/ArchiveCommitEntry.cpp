@@ -1,5 +1,6 @@
 // The two ways an entry is written during a commit: compressed anew from
-// its source file, or its old local record copied back from the tail copy.
+// its source file, or its old local record copied from where the old
+// records are (the tail copy, or the archive itself while it is untouched).
 #include <memory>
 
 #include "archive/ArchiveCommit.h"
@@ -37,18 +38,18 @@ bool ArchiveCommit::CompressEntry(int index) {
     entry.HasZip64 = false;
     std::unique_ptr<platform::TFileStream> source = OpenSource(entry);
     const std::uint64_t sourceSize = source ? static_cast<std::uint64_t>(source->Size()) : 0;
-    const std::int64_t offset = archive_.Position();
-    LocalFileHeader local = WriteLocalHeader(entry, offset, sourceSize);
+    const std::int64_t position = out_->Position();
+    LocalFileHeader local = WriteLocalHeader(entry, position + outShift_, sourceSize);
     if (source) {
-        if (!CompressEntryData(*source, archive_, entry, CodecContext(entry))) {
+        if (!CompressEntryData(*source, *out_, entry, CodecContext(entry))) {
             return false;
         }
-        RewriteLocalHeader(entry, local, offset);
+        RewriteLocalHeader(entry, local, position);
     }
     if (archiver_.cancelled_) {
         return false;
     }
-    archive_.Seek(0, platform::SeekOrigin::soEnd);
+    out_->Seek(0, platform::SeekOrigin::soEnd);
     source.reset();
     ReportEntryProgress(entry, 100, ppEnd);
     return true;
@@ -115,13 +116,14 @@ LocalFileHeader ArchiveCommit::WriteLocalHeader(TDirItem& entry, std::int64_t of
     ByteWriter out(record);
     local.Encode(out);
     out.String(storedName);
-    archive_.WriteBuffer(record.data(), record.size());
+    out_->WriteBuffer(record.data(), record.size());
     return local;
 }
 
-// The header again, over the first one, with the final CRC-32 and sizes.
+// The header again, over the first one (at `position` of the stream written
+// to), with the final CRC-32 and sizes.
 void ArchiveCommit::RewriteLocalHeader(const TDirItem& entry, LocalFileHeader& local,
-                                       std::int64_t offset) {
+                                       std::int64_t position) {
     const CentralFileHeader& h = entry.Header;
     local.Method = h.Method;
     local.Crc32 = h.Crc32;
@@ -130,17 +132,18 @@ void ArchiveCommit::RewriteLocalHeader(const TDirItem& entry, LocalFileHeader& l
     std::vector<std::uint8_t> record;
     ByteWriter out(record);
     local.Encode(out);
-    archive_.SetPosition(offset);
-    archive_.WriteBuffer(record.data(), record.size());
-    archive_.Seek(local.NameLength, platform::SeekOrigin::soCurrent);
+    out_->SetPosition(position);
+    out_->WriteBuffer(record.data(), record.size());
+    out_->Seek(local.NameLength, platform::SeekOrigin::soCurrent);
 }
 
 // The archiver's context, with a disk-full answer that gives up the commit
-// remembered.
+// remembered. The question names the archive, also while the entry is
+// written to the staging copy.
 EntryCodecContext ArchiveCommit::CodecContext(const TDirItem& entry) {
     EntryCodecContext context = archiver_.CodecContext(entry.Name, entry.Operation);
-    context.DiskFull = [this, ask = context.DiskFull](const std::string& archiveFileName) {
-        const bool cancel = ask(archiveFileName);
+    context.DiskFull = [this, ask = context.DiskFull](const std::string&) {
+        const bool cancel = ask(archive_.FileName());
         diskFull_ = diskFull_ || cancel;
         return cancel;
     };
@@ -158,17 +161,17 @@ void ArchiveCommit::CopyEntryRaw(int index) {
         directory.PutItem(index, saved.ItemAt(j));
     }
     const TDirItem& old = saved.ItemAt(j);
-    const std::int64_t newOffset = archive_.Position();
+    const std::int64_t newOffset = out_->Position() + outShift_;
     // Local header, name, extra field, data and data descriptor.
-    const std::int64_t from = static_cast<std::int64_t>(old.LocalHeaderOffset()) - cutPoint_;
-    if (!tailCopy_ || from < 0) {
+    const std::int64_t from = static_cast<std::int64_t>(old.LocalHeaderOffset()) - oldBase_;
+    if (!oldRecords_ || from < 0) {
         throw EZipException(native::SavedEntryMissing, &archiver_);
     }
-    platform::TFileStream& tail = *tailCopy_;
-    TailReader reader(tail);
+    platform::TFileStream& records = *oldRecords_;
+    TailReader reader(records);
     const std::int64_t length = LocalRecordLength(reader, from, old);
-    tail.SetPosition(from);
-    archive_.CopyFrom(tail, length);
+    records.SetPosition(from);
+    out_->CopyFrom(records, length);
     directory.ItemAt(index).SetLocalHeaderOffset(static_cast<std::uint64_t>(newOffset));
 }
 

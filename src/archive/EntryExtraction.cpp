@@ -8,6 +8,7 @@
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Stream.h"
+#include "platform/TargetPath.h"
 
 namespace archive {
 
@@ -34,20 +35,6 @@ class BudgetSink : public EntrySink {
     std::uint64_t written_ = 0;
 };
 
-// The first symbolic link among the paths below `folder` that `name` walks
-// through (its folders, then itself); empty when there is none.
-std::string LinkOnTheWay(const std::string& folder, const std::string& name) {
-    std::string path = folder;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const bool delimiter = platform::IsPathDelimiter(name[i]);
-        if (delimiter && platform::IsSymbolicLink(path)) {
-            return path;
-        }
-        path += name[i];
-    }
-    return platform::IsSymbolicLink(path) ? path : std::string();
-}
-
 // DOS date-times compare as signed 32-bit numbers, date in the high half.
 std::int32_t DosStamp(std::uint32_t dosDateTime) {
     return static_cast<std::int32_t>(dosDateTime);
@@ -65,13 +52,13 @@ void EntryExtraction::ToFile(int index, const std::string& entryName,
     std::string name = entryName;
     std::uint32_t attributes = entry.Header.ExternalAttributes;
     archiver_.DoExtractFile(name, attributes, entry.Comment);
-    name = ContainedTarget(name, destinationFolder);
+    const std::unique_ptr<platform::TargetPath> target =
+        ContainedTarget(name, destinationFolder, IsFolderEntry(entry));
     if (IsFolderEntry(entry)) {
         return;
     }
-    const std::string target = platform::NormalizeSeparators(destinationFolder + name);
-    const bool exists = platform::FileExists(target);
-    if (exists && !MayReplace(entry, name, target)) {
+    const bool exists = target->IsFile();
+    if (exists && !MayReplace(entry, name, *target)) {
         return;
     }
     // Entries that together would write more than the call may are refused
@@ -79,9 +66,9 @@ void EntryExtraction::ToFile(int index, const std::string& entryName,
     if (entry.UncompressedSize() > budget_) {
         throw EZipException(native::CorruptedEntry, &archiver_);
     }
-    std::unique_ptr<platform::TFileStream> file = CreateTarget(target, exists);
+    std::unique_ptr<platform::TFileStream> file = CreateTarget(*target, exists);
     const std::exception_ptr failure = WriteWithinBudget(index, *file);
-    CloseTarget(entry, target, std::move(file), attributes, failure != nullptr);
+    CloseTarget(entry, target->Given(), std::move(file), attributes, failure != nullptr);
     if (failure) {
         std::rethrow_exception(failure);
     }
@@ -90,9 +77,10 @@ void EntryExtraction::ToFile(int index, const std::string& entryName,
 // Every output stays below the destination folder: a name that is absolute,
 // has a drive or server, or climbs out with "..", is refused, and so is a
 // symbolic link on the way. Without CreateDirs the entry's folders are
-// dropped from the name.
-std::string EntryExtraction::ContainedTarget(std::string name,
-                                             const std::string& destinationFolder) {
+// dropped from the name. The target is looked up once; only when folders
+// had to be made is it looked up again.
+std::unique_ptr<platform::TargetPath> EntryExtraction::ContainedTarget(
+    std::string name, const std::string& destinationFolder, bool folderEntry) {
     const TZipOptions& options = archiver_.Options;
     const std::string shownTarget = platform::NormalizeSeparators(destinationFolder + name);
     if (!IsContainedEntryName(name)) {
@@ -101,43 +89,51 @@ std::string EntryExtraction::ContainedTarget(std::string name,
     if (!options.CreateDirs) {
         name = LastNameComponent(name);
     }
-    if (!LinkOnTheWay(destinationFolder, name).empty()) {
+    auto target = std::make_unique<platform::TargetPath>(destinationFolder, name);
+    if (target->LinkBelowFolder()) {
         throw EZipException(native::CannotCreateFile, &archiver_, {shownTarget});
     }
-    if (options.CreateDirs) {
+    // A file whose folder is there as a folder needs none made.
+    if (options.CreateDirs && (folderEntry || !target->FoldersReady())) {
         const std::string folder = platform::NormalizeSeparators(
             destinationFolder + ExtractFolderPart(ReplaceChar(name, '/', '\\')));
         if (!platform::ForceDirectories(folder)) {
             throw EZipException(native::CannotCreateFolder, &archiver_, {folder});
         }
+        if (!folderEntry) {
+            target = std::make_unique<platform::TargetPath>(destinationFolder, name);
+        }
     }
-    return name;
+    return target;
 }
 
 // A read-only file stays unless ReplaceReadOnly; any other file as the
 // overwrite mode answers.
 bool EntryExtraction::MayReplace(const TDirItem& entry, const std::string& name,
-                                 const std::string& target) {
-    if (!archiver_.Options.ReplaceReadOnly &&
-        (platform::GetFileAttributes(target) & platform::faReadOnly) != 0) {
+                                 const platform::TargetPath& target) {
+    if (!archiver_.Options.ReplaceReadOnly && (target.Attributes() & platform::faReadOnly) != 0) {
         return false;
     }
     const std::int32_t entryStamp = DosStamp(entry.Header.DosDateTime());
-    const auto fileStamp = static_cast<std::int32_t>(platform::FileAge(target));
-    return archiver_.OverwriteAllowed(name, target, entryStamp, fileStamp);
+    const auto fileStamp = static_cast<std::int32_t>(target.Age());
+    return archiver_.OverwriteAllowed(name, target.Given(), entryStamp, fileStamp);
 }
 
-std::unique_ptr<platform::TFileStream> EntryExtraction::CreateTarget(const std::string& target,
-                                                                     bool exists) {
-    if (exists) {
-        platform::SetFileAttributes(target, 0);
-        platform::DeleteFile(target);
-    }
+// A file that was there goes first, by name: the overwrite question may have
+// let others act on it since it was looked up.
+std::unique_ptr<platform::TFileStream> EntryExtraction::CreateTarget(
+    const platform::TargetPath& target, bool exists) {
+    constexpr std::uint32_t mode =
+        platform::fmCreate | platform::fmShareExclusive | platform::fmNoFollow;
     try {
-        return std::make_unique<platform::TFileStream>(
-            target, platform::fmCreate | platform::fmShareExclusive | platform::fmNoFollow);
+        if (exists) {
+            platform::SetFileAttributes(target.Given(), 0);
+            platform::DeleteFile(target.Given());
+            return std::make_unique<platform::TFileStream>(target.Given(), mode);
+        }
+        return std::make_unique<platform::TFileStream>(target, mode);
     } catch (const platform::EStreamError&) {
-        throw EZipException(native::CannotCreateFile, &archiver_, {target});
+        throw EZipException(native::CannotCreateFile, &archiver_, {target.Given()});
     }
 }
 
@@ -156,15 +152,17 @@ std::exception_ptr EntryExtraction::WriteWithinBudget(int index, platform::TFile
 void EntryExtraction::CloseTarget(const TDirItem& entry, const std::string& target,
                                   std::unique_ptr<platform::TFileStream> file,
                                   std::uint32_t attributes, bool failed) {
-    platform::FileSetDate(target, entry.Header.DosDateTime());
+    file->SetDate(entry.Header.DosDateTime());
     if (archiver_.Options.FlushBuffers && IsRemovablePath(target)) {
         file->Flush();
     }
-    file.reset();
     if (archiver_.cancelled_ || failed) {
+        file.reset();
         platform::DeleteFile(target);
-    } else if (archiver_.Options.SetAttributes) {
-        platform::SetFileAttributes(target, attributes);
+        return;
+    }
+    if (archiver_.Options.SetAttributes) {
+        file->SetAttributes(attributes);
     }
 }
 

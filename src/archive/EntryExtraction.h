@@ -10,7 +10,8 @@
 
 namespace platform {
 class TFileStream;
-}
+class TargetPath;
+}  // namespace platform
 
 namespace archive {
 
@@ -37,11 +38,15 @@ class EntryExtraction {
     void ToSink(int index, EntrySink& target);
 
   private:
-    // The name below the folder that the entry is written to, its folders
+    // The path below the folder that the entry is written to, its folders
     // made; refuses a name that leads out of the folder.
-    std::string ContainedTarget(std::string name, const std::string& destinationFolder);
-    bool MayReplace(const TDirItem& entry, const std::string& name, const std::string& target);
-    std::unique_ptr<platform::TFileStream> CreateTarget(const std::string& target, bool exists);
+    std::unique_ptr<platform::TargetPath> ContainedTarget(std::string name,
+                                                          const std::string& destinationFolder,
+                                                          bool folderEntry);
+    bool MayReplace(const TDirItem& entry, const std::string& name,
+                    const platform::TargetPath& target);
+    std::unique_ptr<platform::TFileStream> CreateTarget(const platform::TargetPath& target,
+                                                        bool exists);
     // Decodes the entry into the file; the failure, when there was one.
     std::exception_ptr WriteWithinBudget(int index, platform::TFileStream& file);
     // Dates and closes the file; drops it when the entry failed or was

@@ -108,19 +108,31 @@ void TZipBaseArchiver::Open() {
         throw EZipException(native::BlankFileName, this);
     }
     // Read-write when the file can be opened so, else read-only.
-    std::uint32_t mode = OpenModeCreate;
-    if (!InMemory && platform::FileExists(FileName)) {
-        try {
-            platform::TFileStream probe(FileName, OpenModeReadWrite);
-            mode = OpenModeReadWrite;
-        } catch (const platform::EStreamError&) {
-            mode = OpenModeReadOnly;
-        }
+    if (InMemory || !platform::FileExists(FileName)) {
+        OpenArchive(OpenModeCreate);
+        return;
+    }
+    if (!isOpen_) {
+        OpenArchive(OpenModeReadWrite, true);
+        return;
+    }
+    // An archive open here holds sharing marks a read-write open of the same
+    // file may run into: the file is tried while they are held, before the
+    // open archive is closed.
+    std::uint32_t mode = OpenModeReadOnly;
+    try {
+        platform::TFileStream probe(FileName, OpenModeReadWrite);
+        mode = OpenModeReadWrite;
+    } catch (const platform::EStreamError&) {
     }
     OpenArchive(mode);
 }
 
 void TZipBaseArchiver::OpenArchive(std::uint32_t mode) {
+    OpenArchive(mode, false);
+}
+
+void TZipBaseArchiver::OpenArchive(std::uint32_t mode, bool orReadOnly) {
     // A name, an existing file unless one is created, and a file on disk.
     if (!InMemory && platform::ExtractFileName(FileName).empty()) {
         throw EZipException(native::BlankArchiveName, this);
@@ -141,7 +153,15 @@ void TZipBaseArchiver::OpenArchive(std::uint32_t mode) {
     } else {
         // The open modes are the stream's mode and sharing flags.
         SpanningMode = smNone;
-        archiveStream_ = std::make_unique<platform::TFileStream>(FileName, mode);
+        try {
+            archiveStream_ = std::make_unique<platform::TFileStream>(FileName, mode);
+        } catch (const platform::EStreamError&) {
+            if (!orReadOnly) {
+                throw;
+            }
+            mode = OpenModeReadOnly;
+            archiveStream_ = std::make_unique<platform::TFileStream>(FileName, mode);
+        }
         dirManager_ = std::make_unique<TZipDirManager>(archiveStream_.get(), this, false);
         dirManager_->ProbeEndRecord();
         dirManager_->ReadDirectory();

@@ -233,6 +233,9 @@ class TZipBaseArchiver : public TComponent {
   protected:
     // Releases the stream and the directory manager without writing.
     void ReleaseArchive();
+    // OpenArchive; with `orReadOnly`, an archive that cannot be opened with
+    // `mode` is opened read-only.
+    void OpenArchive(std::uint32_t mode, bool orReadOnly);
     // What the codec asks of the component while one entry streams.
     EntryCodecContext CodecContext(const std::string& fileName, TZipProcessOperation operation);
 

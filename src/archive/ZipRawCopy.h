@@ -20,9 +20,10 @@ namespace archive {
 // there is none.
 int SavedIndexOf(const TZipDirArray& directory, const TZipDirArray& saved, int index);
 
-// Reads the headers of the tail copy through a window of it, so that the
-// records of many small entries cost one read, not one each. The tail copy
-// does not change while a commit runs.
+// Reads the headers of old records (in the tail copy, or in the archive
+// while a commit has not touched it yet) through a window, so that the
+// records of many small entries cost one read, not one each. The file does
+// not change while it is read so.
 class TailReader {
   public:
     explicit TailReader(platform::TFileStream& tail) : tail_(tail) {}

@@ -77,10 +77,9 @@ void RefreshManifestCopy(const TempPaths& temp) {
     platform::CopyFile(temp.extractedManifest, temp.manifestCopy, true);
 }
 
-// The manifest entry's bytes in the extracted manifest's place. A JAR
-// without one fails as a missing file does.
+// The manifest entry's bytes (of the open JAR) in the extracted manifest's
+// place. A JAR without one fails as a missing file does.
 void TakeManifestOut(archive::TZipArchiver& zip, const TempPaths& temp) {
-    OpenArchive open(zip);
     const int entry = FindManifestEntry(zip);
     if (entry < 0) {
         throw platform::EInOutError(platform::ERROR_FILE_NOT_FOUND);
@@ -123,19 +122,20 @@ std::string RunDescriptorPass(const TempPaths& temp, JadKind jadKind, const Prog
     return iconPath;
 }
 
-// Puts the rewritten manifest back into the same entry it came from, then
-// reads the entry again: a write-back that was abandoned (after a failure
-// dialog) or that found nothing to refresh must not pass for a prepared JAR,
-// whose JAD would then disagree with it.
+// Puts the rewritten manifest back into the same entry (of the open JAR)
+// it came from.
 void PutManifestBack(archive::TZipArchiver& zip, const TempPaths& temp) {
-    {
-        OpenArchive open(zip);
-        zip.BaseDir = temp.folder;
-        const int entry = FindManifestEntry(zip);
-        if (entry >= 0) {
-            UpdateEntry(zip, entry);
-        }
+    zip.BaseDir = temp.folder;
+    const int entry = FindManifestEntry(zip);
+    if (entry >= 0) {
+        UpdateEntry(zip, entry);
     }
+}
+
+// Opens the JAR again and reads the manifest entry: a write-back that was
+// abandoned (after a failure dialog) or that found nothing to refresh must
+// not pass for a prepared JAR, whose JAD would then disagree with it.
+void CheckManifestPutBack(archive::TZipArchiver& zip, const TempPaths& temp) {
     const std::string wanted = ReadFileBytes(temp.extractedManifest);
     OpenArchive open(zip);
     const int entry = FindManifestEntry(zip);
@@ -199,18 +199,24 @@ bool PrepareJar(RunContext& run, const std::string& workingJar) {
     ClearManifestFiles(temp.folder);
     zip.FileName = workingJar;
     zip.BaseDir = temp.folder;
-    TakeManifestOut(zip, temp);
-
-    RefreshManifestCopy(temp);
-    RunNamePass(temp, run.state);
-
-    // The descriptor pass sets the icon path.
-    RefreshManifestCopy(temp);
     const JadKind jadKind = run.options.jadKind;
-    const std::string iconPath = RunDescriptorPass(temp, jadKind, run.state);
+    std::string iconPath;
+    {
+        // One open of the working JAR serves taking the manifest out and
+        // putting it back; the passes between work on the files only.
+        OpenArchive open(zip);
+        TakeManifestOut(zip, temp);
 
-    zip.FileName = workingJar;
-    PutManifestBack(zip, temp);
+        RefreshManifestCopy(temp);
+        RunNamePass(temp, run.state);
+
+        // The descriptor pass sets the icon path.
+        RefreshManifestCopy(temp);
+        iconPath = RunDescriptorPass(temp, jadKind, run.state);
+
+        PutManifestBack(zip, temp);
+    }
+    CheckManifestPutBack(zip, temp);
 
     run.state.projectName = ProjectNameOf(run.state.cleanedName);
     const std::string& projectName = run.state.projectName;

@@ -23,6 +23,10 @@ DWORD GetFileAttributes(const std::string& path) {
         SetLastError(MissingCode(target));
         return INVALID_FILE_ATTRIBUTES;
     }
+    return AttributesOf(target, info);
+}
+
+DWORD AttributesOf(const ResolvedPath& target, const struct stat& info) {
     DWORD attributes = 0;
     if (IsReadOnlyMode(info.st_mode)) {
         attributes |= faReadOnly;
@@ -46,13 +50,16 @@ bool SetFileAttributes(const std::string& path, DWORD attributes) {
         SetLastError(MissingCode(target));
         return false;
     }
-    mode_t mode = info.st_mode & 07777;
-    mode = (attributes & faReadOnly) != 0 ? mode & ~(S_IWUSR | S_IWGRP | S_IWOTH) : mode | S_IWUSR;
-    if (chmod(target.path.c_str(), mode) != 0) {
+    if (chmod(target.path.c_str(), ModeWithAttributes(info.st_mode, attributes)) != 0) {
         SetLastError(CodeForErrno(errno, target));
         return false;
     }
     return true;
+}
+
+mode_t ModeWithAttributes(mode_t mode, DWORD attributes) {
+    mode &= 07777;
+    return (attributes & faReadOnly) != 0 ? mode & ~(S_IWUSR | S_IWGRP | S_IWOTH) : mode | S_IWUSR;
 }
 
 bool GetFileLastWriteTime(const std::string& path, FileTime& time) {
@@ -134,6 +141,10 @@ std::int64_t FileAge(const std::string& path) {
         SetLastError(MissingCode(target));
         return -1;
     }
+    return DosAgeOf(info);
+}
+
+std::int64_t DosAgeOf(const struct stat& info) {
     FileTime time{info.st_mtim.tv_sec, static_cast<std::int32_t>(info.st_mtim.tv_nsec)};
     return FileTimeToDosDateTime(time);
 }

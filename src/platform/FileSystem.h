@@ -21,6 +21,7 @@ struct ResolvedPath {
     std::size_t existing = 0;             // how many leading components exist on disk
     bool exists = false;                  // the whole path names something on disk
     bool parentIsFolder = false;          // the folder that holds the last component exists
+    std::size_t firstLink = 0;            // index of the first symbolic link; size() when none
     // 206 for a component or path too long, or the code of a folder that
     // could not be read while looking for a case variant.
     DWORD error = ERROR_SUCCESS;
@@ -50,8 +51,10 @@ std::string FoldFileName(std::string_view name);
 // the first in byte order when several do. Empty when none does, and when
 // the folder cannot be read: then `error` is the code of the failure (a
 // folder that is missing, or is no folder, is no failure). While a
-// FolderNameCacheScope is held the folder's names come from the cache.
-std::string FindCaseVariant(const std::string& folder, const std::string& name, DWORD& error);
+// FolderNameCacheScope is held the folder's names come from the cache;
+// `folderInfo`, when given, is a stat() of the folder taken just before.
+std::string FindCaseVariant(const std::string& folder, const std::string& name, DWORD& error,
+                            const struct stat* folderInfo = nullptr);
 // The same, always from one read of the folder.
 std::string ScanForCaseVariant(const std::string& folder, const std::string& name, DWORD& error);
 // Keep the cached names in step with our own changes (resolved paths): a
@@ -59,6 +62,14 @@ std::string ScanForCaseVariant(const std::string& folder, const std::string& nam
 void NoteNameCreated(const std::string& path);
 void NoteNameRemoved(const std::string& path);
 void ForgetFolderOf(const std::string& path);
+
+// The attribute word of what `target` names, from its stat().
+DWORD AttributesOf(const ResolvedPath& target, const struct stat& info);
+// The permission bits `mode` takes for an attribute word: read-only clears
+// every write bit, else the owner's is set.
+mode_t ModeWithAttributes(mode_t mode, DWORD attributes);
+// The last-write time of a stat() as MS-DOS date-time.
+std::int64_t DosAgeOf(const struct stat& info);
 
 // stat() that follows links; false when the name does not exist.
 bool StatPath(const std::string& path, struct stat& info);

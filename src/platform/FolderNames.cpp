@@ -69,9 +69,14 @@ bool SameStamp(const FolderStamp& a, const FolderStamp& b) {
            SameTime(a.changed, b.changed);
 }
 
-bool StampOf(const std::string& folder, FolderStamp& stamp) {
-    struct stat info;
-    if (!StatPath(folder, info) || !S_ISDIR(info.st_mode)) {
+// The stamp from `given` when there is one, else from a stat() now.
+bool StampOf(const std::string& folder, FolderStamp& stamp, const struct stat* given = nullptr) {
+    struct stat now;
+    if (given == nullptr && !StatPath(folder, now)) {
+        return false;
+    }
+    const struct stat& info = given != nullptr ? *given : now;
+    if (!S_ISDIR(info.st_mode)) {
         return false;
     }
     stamp.device = info.st_dev;
@@ -121,9 +126,9 @@ std::string Join(const std::string& folder, const std::string& name) {
 
 // The cached names of `folder`, read anew unless its stamp still holds;
 // nullptr when it cannot be read.
-FolderEntry* CurrentNames(const std::string& folder, DWORD& error) {
+FolderEntry* CurrentNames(const std::string& folder, DWORD& error, const struct stat* folderInfo) {
     FolderStamp now;
-    if (!StampOf(folder, now)) {
+    if (!StampOf(folder, now, folderInfo)) {
         folders.erase(folder);
         return nullptr;
     }
@@ -198,7 +203,8 @@ std::string ScanForCaseVariant(const std::string& folder, const std::string& nam
     return best;
 }
 
-std::string FindCaseVariant(const std::string& folder, const std::string& name, DWORD& error) {
+std::string FindCaseVariant(const std::string& folder, const std::string& name, DWORD& error,
+                            const struct stat* folderInfo) {
     if (FaultFires(FaultPoint::FolderScan)) {
         error = GetLastError();
         return "";
@@ -207,7 +213,7 @@ std::string FindCaseVariant(const std::string& folder, const std::string& name, 
         return ScanForCaseVariant(folder, name, error);
     }
     std::lock_guard<std::mutex> lock(guard);
-    FolderEntry* entry = CurrentNames(folder, error);
+    FolderEntry* entry = CurrentNames(folder, error, folderInfo);
     if (entry == nullptr) {
         return "";
     }

@@ -82,14 +82,37 @@ namespace {
 // The name of `wanted` in `folder` on disk: the exact spelling, else a case
 // variant; empty when neither exists or the folder cannot be read (`error`
 // set). `current` is the folder with its trailing delimiter (or empty for the
-// working folder).
+// working folder); `folderInfo` its lstat() when the walk has one. `info` is
+// the lstat() of the name found (st_mode 0 when it could not be had).
 std::string FindOnDisk(const std::string& folder, const std::string& current,
-                       const std::string& wanted, DWORD& error) {
-    struct stat info;
+                       const std::string& wanted, const struct stat* folderInfo, DWORD& error,
+                       struct stat& info) {
     if (lstat((current + wanted).c_str(), &info) == 0) {
         return wanted;
     }
-    return FindCaseVariant(folder, wanted, error);
+    std::string variant = FindCaseVariant(folder, wanted, error, folderInfo);
+    if (variant.empty() || lstat((current + variant).c_str(), &info) != 0) {
+        info.st_mode = 0;
+    }
+    return variant;
+}
+
+// A folder's lstat() from the walk, when it shows a folder itself and not a
+// link to one; nullptr otherwise.
+const struct stat* PlainFolder(const struct stat& info) {
+    return S_ISDIR(info.st_mode) ? &info : nullptr;
+}
+
+// Whether the folder that holds the last component is a folder: from the
+// walk's lstat() of it when that says, else from the disk.
+bool ParentIsFolder(const ResolvedPath& result, const struct stat& parent, bool parentSeen) {
+    if (parentSeen && parent.st_mode != 0 && !S_ISLNK(parent.st_mode)) {
+        return S_ISDIR(parent.st_mode);
+    }
+    const std::string& path = result.path;
+    struct stat info;
+    return StatPath(path.substr(0, path.size() - result.components.back().size()), info) &&
+           S_ISDIR(info.st_mode);
 }
 
 }  // namespace
@@ -99,6 +122,10 @@ ResolvedPath Resolve(std::string_view path) {
     const bool absolute = !path.empty() && IsPathDelimiter(path.front());
     std::string current = absolute ? "/" : "";
     bool onDisk = true;
+    bool linkSeen = false;
+    // The lstat() of the last two components found, for the folder checks.
+    struct stat lastFound {};
+    struct stat beforeLast {};
     for (const std::string& given : SplitComponents(path)) {
         // A name that exists as given is that name, trailing dots and spaces
         // included; only a name that does not is taken as Win32 takes it.
@@ -121,19 +148,32 @@ ResolvedPath Resolve(std::string_view path) {
         // When the folder cannot be read, whether a case variant exists is
         // unknown: the failure is the path's error.
         if (onDisk && result.error == ERROR_SUCCESS) {
-            std::string found = FindOnDisk(folder, current, given, result.error);
+            const struct stat* folderInfo = result.existing > 0 ? PlainFolder(lastFound) : nullptr;
+            struct stat info {};
+            std::string found = FindOnDisk(folder, current, given, folderInfo, result.error, info);
             if (found.empty() && stripped != given && result.error == ERROR_SUCCESS) {
-                found = FindOnDisk(folder, current, stripped, result.error);
+                found = FindOnDisk(folder, current, stripped, folderInfo, result.error, info);
             }
             if (found.empty()) {
                 onDisk = false;
             } else {
                 name = found;
                 ++result.existing;
+                beforeLast = lastFound;
+                lastFound = info;
+                // A link counts where its own path is one the system can name.
+                if (S_ISLNK(info.st_mode) && !linkSeen &&
+                    current.size() + name.size() <= kMaxPathLength) {
+                    result.firstLink = result.components.size();
+                    linkSeen = true;
+                }
             }
         }
         current += name;
         result.components.push_back(name);
+    }
+    if (!linkSeen) {
+        result.firstLink = result.components.size();
     }
     result.path = current;
     if (result.path.size() > kMaxPathLength) {
@@ -143,9 +183,9 @@ ResolvedPath Resolve(std::string_view path) {
     result.exists =
         result.error == ERROR_SUCCESS && result.existing == count && (count > 0 || absolute);
     if (count > 0 && result.existing + 1 >= count) {
-        std::string folder = current.substr(0, current.size() - result.components.back().size());
-        struct stat info;
-        result.parentIsFolder = StatPath(folder, info) && S_ISDIR(info.st_mode);
+        const bool allFound = result.existing == count;
+        result.parentIsFolder =
+            ParentIsFolder(result, allFound ? beforeLast : lastFound, count >= 2);
     }
     return result;
 }

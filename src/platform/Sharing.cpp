@@ -7,10 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <pthread.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <mutex>
-#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -18,6 +20,58 @@ namespace {
 
 std::mutex marksFileMutex;
 std::string marksFile = kShareMarksFile;
+
+// Descriptors of the marks file whose marks are all dropped, kept for the
+// next open: opening the marks file and closing it again (which clears its
+// locks) costs more than the stream's own open. A kept descriptor is taken
+// only while it is still the file at the marks path; a forked child drops
+// them, as they share their locks with the parent's.
+constexpr std::size_t kMaxSpares = 4;
+std::vector<int> spares;
+
+void CloseSpares() {
+    for (int fd : spares) {
+        close(fd);
+    }
+    spares.clear();
+}
+
+void ForgetSparesAfterFork() {
+    static const bool registered = [] {
+        pthread_atfork([] { marksFileMutex.lock(); }, [] { marksFileMutex.unlock(); },
+                       [] {
+                           CloseSpares();
+                           marksFileMutex.unlock();
+                       });
+        return true;
+    }();
+    (void)registered;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A kept descriptor that still is the marks file at `path`; -1 when there
+// is none.
+int TakeSpare(const std::string& path) {
+    int fd = -1;
+    {
+        std::lock_guard lock(marksFileMutex);
+        if (spares.empty()) {
+            return -1;
+        }
+        fd = spares.back();
+        spares.pop_back();
+    }
+    struct stat held;
+    struct stat named;
+    if (fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 && SameFile(held, named)) {
+        return fd;
+    }
+    close(fd);
+    return -1;
+}
 
 // Mixes the bits of a 64-bit value (the finaliser of splitmix64).
 std::uint64_t Mix(std::uint64_t x) {
@@ -45,6 +99,9 @@ int OpenMarksFile() {
         std::lock_guard lock(marksFileMutex);
         path = marksFile;
     }
+    if (const int spare = TakeSpare(path); spare >= 0) {
+        return spare;
+    }
     int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) {
         return -1;
@@ -60,54 +117,48 @@ int OpenMarksFile() {
     return fd;
 }
 
-struct flock MarkerLock(short type, off_t byte) {
+struct flock MarkerLock(short type, off_t byte, off_t length) {
     struct flock lock {};
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = byte;
-    lock.l_len = 1;
+    lock.l_len = length;
     return lock;
 }
 
-enum class MarkResult { Placed, Refused, Unsupported };
+enum class Sharing { Allowed, Refused, NoLocks };
 
-MarkResult Mark(int marks, off_t byte) {
-    struct flock lock = MarkerLock(F_RDLCK, byte);
+// Marks the bytes from `byte` on.
+Sharing Mark(int marks, off_t byte, off_t length) {
+    struct flock lock = MarkerLock(F_RDLCK, byte, length);
     if (fcntl(marks, F_OFD_SETLK, &lock) == 0) {
-        return MarkResult::Placed;
+        return Sharing::Allowed;
     }
-    return errno == EAGAIN || errno == EACCES ? MarkResult::Refused : MarkResult::Unsupported;
+    return errno == EAGAIN || errno == EACCES ? Sharing::Refused : Sharing::NoLocks;
 }
 
-// True when another open holds a mark on `byte`.
-bool MarkedByOthers(int marks, off_t byte) {
-    struct flock lock = MarkerLock(F_WRLCK, byte);
+// True when another open holds a mark on one of the bytes from `byte` on.
+bool MarkedByOthers(int marks, off_t byte, off_t length) {
+    struct flock lock = MarkerLock(F_WRLCK, byte, length);
     if (fcntl(marks, F_OFD_GETLK, &lock) != 0) {
         return false;
     }
     return lock.l_type != F_UNLCK;
 }
 
-enum class Sharing { Allowed, Refused, NoLocks };
-
+// An open that both writes and denies writing marks and checks both bytes
+// in one call each.
 Sharing PlaceAndCheck(int marks, off_t writeByte, bool writeAccess, bool denyWrite) {
     const off_t denyWriteByte = writeByte + 1;
-    for (const auto& [wanted, byte] :
-         {std::pair{writeAccess, writeByte}, std::pair{denyWrite, denyWriteByte}}) {
-        if (!wanted) {
-            continue;
-        }
-        switch (Mark(marks, byte)) {
-            case MarkResult::Placed:
-                break;
-            case MarkResult::Refused:
-                return Sharing::Refused;
-            case MarkResult::Unsupported:
-                return Sharing::NoLocks;
-        }
+    const off_t first = writeAccess ? writeByte : denyWriteByte;
+    const off_t length = writeAccess && denyWrite ? 2 : 1;
+    if (const Sharing placed = Mark(marks, first, length); placed != Sharing::Allowed) {
+        return placed;
     }
-    if ((writeAccess && MarkedByOthers(marks, denyWriteByte)) ||
-        (denyWrite && MarkedByOthers(marks, writeByte))) {
+    // Whoever writes meets the deny-write marks of others, and whoever
+    // denies writing meets their write marks.
+    const off_t checked = denyWrite ? writeByte : denyWriteByte;
+    if (MarkedByOthers(marks, checked, length)) {
         return Sharing::Refused;
     }
     return Sharing::Allowed;
@@ -118,6 +169,23 @@ Sharing PlaceAndCheck(int marks, off_t writeByte, bool writeAccess, bool denyWri
 void SetShareMarksFile(const std::string& path) {
     std::lock_guard lock(marksFileMutex);
     marksFile = path.empty() ? kShareMarksFile : path;
+    CloseSpares();
+}
+
+void DropShareLocks(int marks) {
+    if (marks < 0) {
+        return;
+    }
+    ForgetSparesAfterFork();
+    struct flock lock = MarkerLock(F_UNLCK, 0, 0);
+    if (fcntl(marks, F_OFD_SETLK, &lock) == 0) {
+        std::lock_guard guard(marksFileMutex);
+        if (spares.size() < kMaxSpares) {
+            spares.push_back(marks);
+            return;
+        }
+    }
+    close(marks);
 }
 
 DWORD TakeShareLocks(int fd, bool writeAccess, bool denyWrite, int& marks) {
@@ -134,7 +202,7 @@ DWORD TakeShareLocks(int fd, bool writeAccess, bool denyWrite, int& marks) {
         case Sharing::Allowed:
             break;
         case Sharing::Refused:
-            close(held);
+            DropShareLocks(held);
             return ERROR_SHARING_VIOLATION;
         case Sharing::NoLocks:
             close(held);  // without locks on the marks file nothing is shared out

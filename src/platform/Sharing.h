@@ -20,10 +20,13 @@ void SetShareMarksFile(const std::string& path);
 // Marks the file open on `fd` as written and/or as denying write access to
 // others, then checks the marks of every other open of it. On success
 // `marks` is the descriptor that holds the marks (-1 when the marks file
-// cannot be had: then nothing is shared out); closing it drops them. Returns
+// cannot be had: then nothing is shared out). Returns
 // 0, or ERROR_SHARING_VIOLATION when an open that denies writing meets one
 // that writes, either way round, or when a mark is refused because a lock
 // is in its place.
 DWORD TakeShareLocks(int fd, bool writeAccess, bool denyWrite, int& marks);
+// Drops the marks held by `marks` (from TakeShareLocks; -1 is nothing); the
+// descriptor may be kept for a later open.
+void DropShareLocks(int marks);
 
 }  // namespace platform

@@ -11,7 +11,9 @@
 
 #include "platform/Faults.h"
 #include "platform/FileSystem.h"
+#include "platform/Files.h"
 #include "platform/Sharing.h"
+#include "platform/TargetPath.h"
 
 namespace platform {
 
@@ -50,6 +52,21 @@ OpenRequest DecodeMode(std::uint32_t mode) {
     request.denyWrite =
         share == fmShareCompat || share == fmShareExclusive || share == fmShareDenyWrite;
     return request;
+}
+
+// Every descriptor can read, for the sharing marks; the stream itself
+// refuses what its mode does not allow.
+int OpenFlags(const OpenRequest& request) {
+    return (request.write ? O_RDWR : O_RDONLY) | O_CLOEXEC | (request.create ? O_CREAT : 0) |
+           (request.noFollow ? O_NOFOLLOW : 0);
+}
+
+// A file this open made itself is emptied only if another open wrote to it
+// before the marks were placed: truncating an empty file still costs the
+// file system a change of the file.
+bool NeedsEmptying(int fd, bool created) {
+    struct stat info;
+    return !created || fstat(fd, &info) != 0 || info.st_size != 0;
 }
 
 [[noreturn]] void Refuse(const OpenRequest& request, const std::string& fileName, DWORD code) {
@@ -93,35 +110,59 @@ void CheckOpenAllowed(const OpenRequest& request, const std::string& fileName,
 }  // namespace
 
 TFileStream::TFileStream(const std::string& fileName, std::uint32_t mode) : fileName_(fileName) {
+    Open(mode, Resolve(fileName));
+}
+
+TFileStream::TFileStream(const TargetPath& target, std::uint32_t mode) : fileName_(target.Given()) {
     const OpenRequest request = DecodeMode(mode);
-    const ResolvedPath target = Resolve(fileName);
-    CheckOpenAllowed(request, fileName, target);
-    // Every descriptor can read, for the sharing marks; the stream itself
-    // refuses what its mode does not allow.
-    int flags = (request.write ? O_RDWR : O_RDONLY) | O_CLOEXEC | (request.create ? O_CREAT : 0) |
-                (request.noFollow ? O_NOFOLLOW : 0);
-    fd_ = open(target.path.c_str(), flags, 0666);
+    const ResolvedPath& resolved = *target.resolved_;
+    // A name that was missing when the caller looked is made exclusively,
+    // without walking the path again; one that has come into being since is
+    // opened as any name is.
+    if (request.create && !resolved.exists) {
+        CheckOpenAllowed(request, fileName_, resolved);
+        fd_ = open(resolved.path.c_str(), OpenFlags(request) | O_EXCL, 0666);
+        if (fd_ >= 0) {
+            NoteNameCreated(resolved.path);
+            Finish(mode, true);
+            return;
+        }
+        if (errno != EEXIST) {
+            Refuse(request, fileName_, CodeForErrno(errno, resolved));
+        }
+    }
+    Open(mode, Resolve(fileName_));
+}
+
+void TFileStream::Open(std::uint32_t mode, const ResolvedPath& target) {
+    const OpenRequest request = DecodeMode(mode);
+    CheckOpenAllowed(request, fileName_, target);
+    fd_ = open(target.path.c_str(), OpenFlags(request), 0666);
     if (fd_ < 0) {
-        Refuse(request, fileName, CodeForErrno(errno, target));
+        Refuse(request, fileName_, CodeForErrno(errno, target));
     }
     if (!target.exists) {
         NoteNameCreated(target.path);
     }
+    Finish(mode, false);
+}
+
+void TFileStream::Finish(std::uint32_t mode, bool created) {
+    const OpenRequest request = DecodeMode(mode);
     // The sharing marks come before a create empties the file.
     if (DWORD error = TakeShareLocks(fd_, request.write, request.denyWrite, marks_);
         error != ERROR_SUCCESS) {
         close(fd_);
         fd_ = -1;
-        Refuse(request, fileName, error);
+        Refuse(request, fileName_, error);
     }
-    if (request.create && ftruncate(fd_, 0) != 0) {
+    if (request.create && NeedsEmptying(fd_, created) && ftruncate(fd_, 0) != 0) {
         DWORD error = ErrorFromErrno(errno);
         close(fd_);
         fd_ = -1;
-        if (marks_ >= 0) {
-            close(marks_);
-        }
-        Refuse(request, fileName, error);
+        DropShareLocks(marks_);
+        marks_ = -1;
+        Refuse(request, fileName_, error);
     }
     canRead_ = request.read;
     canWrite_ = request.write;
@@ -131,9 +172,7 @@ TFileStream::~TFileStream() {
     if (fd_ >= 0) {
         close(fd_);
     }
-    if (marks_ >= 0) {
-        close(marks_);
-    }
+    DropShareLocks(marks_);
 }
 
 std::size_t TFileStream::Read(void* buffer, std::size_t count) {
@@ -253,6 +292,32 @@ bool TFileStream::SetSize(std::int64_t size) {
 
 bool TFileStream::Flush() {
     if (fsync(fd_) != 0 && errno != EINVAL) {
+        SetLastError(ErrorFromErrno(errno));
+        return false;
+    }
+    return true;
+}
+
+bool TFileStream::SetDate(DWORD dosDateTime) {
+    const FileTime time = DosDateTimeToFileTime(dosDateTime);
+    const struct timespec times[2] = {{0, UTIME_OMIT},
+                                      {static_cast<time_t>(time.seconds), time.nanoseconds}};
+    if (futimens(fd_, times) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return false;
+    }
+    return true;
+}
+
+bool TFileStream::SetAttributes(DWORD attributes) {
+    struct stat info;
+    if (fstat(fd_, &info) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return false;
+    }
+    // Only a change of the bits is written.
+    const mode_t mode = ModeWithAttributes(info.st_mode, attributes);
+    if (mode != (info.st_mode & 07777) && fchmod(fd_, mode) != 0) {
         SetLastError(ErrorFromErrno(errno));
         return false;
     }

@@ -25,6 +25,9 @@ inline constexpr std::uint32_t fmNoFollow = 0x10000;
 
 enum class SeekOrigin { soBeginning, soCurrent, soEnd };
 
+class TargetPath;
+struct ResolvedPath;
+
 // TFileStream: throws EFCreateError / EFOpenError when it cannot be opened.
 // Read and Write return the bytes moved (Write returns less on a full disk
 // or an injected fault, with GetLastError() set); ReadBuffer/WriteBuffer
@@ -32,6 +35,9 @@ enum class SeekOrigin { soBeginning, soCurrent, soEnd };
 class TFileStream {
   public:
     TFileStream(const std::string& fileName, std::uint32_t mode);
+    // Opens the path as the caller resolved it a moment ago; the same
+    // refusals as by name.
+    TFileStream(const TargetPath& target, std::uint32_t mode);
     ~TFileStream();
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
@@ -49,6 +55,11 @@ class TFileStream {
     bool SetSize(std::int64_t size);
     // FlushFileBuffers; false on failure.
     bool Flush();
+    // The file's last-write time from MS-DOS date-time, and read-only or
+    // not as SetFileAttributes sets it, through this open rather than by
+    // name; false on failure (last error set).
+    bool SetDate(DWORD dosDateTime);
+    bool SetAttributes(DWORD attributes);
     // Copies `count` bytes from `source` at its position to this stream at
     // its position with the kernel's copy; returns the bytes copied.
     std::int64_t CopyFrom(TFileStream& source, std::int64_t count);
@@ -57,6 +68,11 @@ class TFileStream {
     int Handle() const { return fd_; }
 
   private:
+    void Open(std::uint32_t mode, const ResolvedPath& target);
+    // The sharing marks and the rest of an open once the file is open;
+    // `created` when this open made the file.
+    void Finish(std::uint32_t mode, bool created);
+
     std::string fileName_;
     int fd_ = -1;
     int marks_ = -1;  // holds the sharing marks of this open

@@ -1,7 +1,9 @@
 // A commit that fails: by the answer to the failure question, by a write,
 // truncation or open that fails at any point, or on a read-only archive.
 // The archive is always either the old one or the new one, byte for byte,
-// and no tail copy is left in the temporary folder.
+// and no tail copy is left in the temporary folder. The failures at every
+// write run over archives whose records after the refreshed entry move up,
+// move down or are none, and over one whose records are out of order.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -19,6 +21,23 @@ namespace fs = std::filesystem;
 using platform::FaultPoint;
 
 const std::string kNewManifest = "Manifest-Version: 1.0\r\nMIDlet-Name: Rewritten\r\n\r\n";
+const char* const kManifestMask = "Meta-inf\\Manifest.mf";
+
+// An archive of zipinfo.py and the entry refreshed in it, with its new bytes.
+struct Shape {
+    const char* kind;
+    const char* mask;
+    const char* entry;
+    std::string bytes;
+};
+
+const Shape kShapes[] = {
+    {"midlet", kManifestMask, "META-INF/MANIFEST.MF", kNewManifest},          // a little longer
+    {"midlet", kManifestMask, "META-INF/MANIFEST.MF", NoiseBytes(5000, 11)},  // past the rest
+    {"midlet", kManifestMask, "META-INF/MANIFEST.MF", ""},                    // shorter
+    {"icons", "res\\icon.png", "res/icon.png", NoiseBytes(300, 5)},           // the last record
+    {"reversed", kManifestMask, "META-INF/MANIFEST.MF", kNewManifest},  // records out of order
+};
 
 // A JAR with entries before and after its manifest, the rewritten manifest
 // in a temp folder, and TMPDIR pointing into the scratch folder.
@@ -30,14 +49,23 @@ class CommitFailure : public ::testing::Test {
         hadTmp_ = old != nullptr;
         fs::create_directories(tmp);
         setenv("TMPDIR", tmp.c_str(), 1);
-        PythonMake("midlet", jar);
-        WriteTree(temp, {{"META-INF/MANIFEST.MF", kNewManifest}});
+        Prepare(kShapes[0]);
+    }
+
+    void Prepare(const Shape& shape) {
+        mask = shape.mask;
+        fs::remove_all(temp);
+        fs::remove(jar);
+        PythonMake(shape.kind, jar);
+        WriteTree(temp, {{shape.entry, shape.bytes}});
         oldBytes = ReadBytes(jar);
         // The same refresh, undisturbed, on a copy: what a commit that
         // worked leaves.
-        fs::copy_file(jar, scratch / "reference.jar");
-        UpdateAll(scratch / "reference.jar", "Meta-inf\\Manifest.mf", temp);
-        newBytes = ReadBytes(scratch / "reference.jar");
+        const std::string reference = scratch / "reference.jar";
+        fs::remove(reference);
+        fs::copy_file(jar, reference);
+        UpdateAll(reference, mask, temp);
+        newBytes = ReadBytes(reference);
         ASSERT_NE(newBytes, oldBytes);
     }
     void TearDown() override {
@@ -59,7 +87,7 @@ class CommitFailure : public ::testing::Test {
         }
         int result = 0;
         try {
-            zip->UpdateByMask("Meta-inf\\Manifest.mf", 10431, "");
+            zip->UpdateByMask(mask, 10431, "");
         } catch (const archive::EZipException& e) {
             result = e.NativeError;
         } catch (const std::exception&) {
@@ -68,6 +96,9 @@ class CommitFailure : public ::testing::Test {
         zip->Close();
         return result;
     }
+
+    // Runs the refresh with each write, copy and truncation failing in turn.
+    void FailEveryWriteAndTruncation();
 
     std::vector<std::string> LeftInTmp() const {
         std::vector<std::string> names;
@@ -81,6 +112,7 @@ class CommitFailure : public ::testing::Test {
     const std::string tmp = scratch / "tmp";
     const std::string jar = scratch / "m.jar";
     const std::string temp = scratch / "temp";
+    std::string mask;
     std::string oldBytes;
     std::string newBytes;
 
@@ -122,6 +154,16 @@ TEST_F(CommitFailure, AnswersToAnUnopenableSource) {
 TEST_F(CommitFailure, AFailedWriteOrTruncationLeavesTheOldOrTheNewArchive) {
     platform::ScriptedDialogs dialogs;  // a failure question would abort
     platform::DialogsGuard guard(dialogs);
+    for (const Shape& shape : kShapes) {
+        SCOPED_TRACE(testing::Message() << shape.kind << " " << shape.entry << " of "
+                                        << shape.bytes.size() << " bytes");
+        Prepare(shape);
+        FailEveryWriteAndTruncation();
+    }
+    EXPECT_TRUE(dialogs.questions.empty());
+}
+
+void CommitFailure::FailEveryWriteAndTruncation() {
     int writeErrors = 0;
     for (FaultPoint point : {FaultPoint::StreamWrite, FaultPoint::StreamTruncate}) {
         int rolledBack = 0;
@@ -133,7 +175,7 @@ TEST_F(CommitFailure, AFailedWriteOrTruncationLeavesTheOldOrTheNewArchive) {
             platform::ArmFault(point, n);
             bool raised = false;
             try {
-                zip->UpdateByMask("Meta-inf\\Manifest.mf", 10431, "");
+                zip->UpdateByMask(mask, 10431, "");
             } catch (const archive::EZipException& e) {
                 raised = true;
                 writeErrors += e.NativeError == archive::native::StreamWrite ? 1 : 0;
@@ -158,7 +200,6 @@ TEST_F(CommitFailure, AFailedWriteOrTruncationLeavesTheOldOrTheNewArchive) {
         EXPECT_GT(rolledBack, 0);
     }
     EXPECT_GT(writeErrors, 0);
-    EXPECT_TRUE(dialogs.questions.empty());
 }
 
 TEST_F(CommitFailure, NoTailCopyIsLeftWhenItCannotBeMade) {

@@ -4,6 +4,8 @@
 // and what is written stays bounded.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "EntrySupport.h"
 #include "TestCorpus.h"
 #include "archive/ZipConst.h"
@@ -14,9 +16,14 @@ namespace {
 namespace fs = std::filesystem;
 
 // Extracts everything, answering every failure with Ignore; the native
-// errors met, in order.
-std::vector<int> ExtractIgnoring(const std::string& archive, const std::string& destination) {
+// errors met, in order. `meanwhile` sees each entry's name before it is
+// extracted.
+std::vector<int> ExtractIgnoring(
+    const std::string& archive, const std::string& destination,
+    const std::function<void(const std::string&)>& meanwhile = [](const std::string&) {}) {
     auto zip = OpenArchive(archive, destination);
+    zip->OnExtractFile = [&](archive::TZipBaseArchiver&, std::string& name, std::uint32_t&,
+                             const std::string&) { meanwhile(name); };
     std::vector<int> natives;
     zip->OnProcessFileFailure = [&](archive::TZipBaseArchiver&, const std::string&,
                                     archive::TZipProcessOperation, int native, int,
@@ -82,14 +89,25 @@ TEST(ExtractSafety, LinksInTheDestinationAreNotFollowed) {
     fs::create_symlink(outside + "/new.txt", out + "/dangling.txt");
     ASSERT_EQ(Shell("python3 -c \"import zipfile\nz=zipfile.ZipFile('" + scratch / "l.zip" +
                     "','w')\nfor n in ['linked/x.txt','LINKED/deeper/y.txt','file.txt',"
-                    "'dangling.txt','plain.txt']: z.writestr(n, 'from the archive')\nz.close()\"")
+                    "'dangling.txt','plain.txt','swap/first.txt','swap/second.txt']: "
+                    "z.writestr(n, 'from the archive')\nz.close()\"")
                   .status,
               0);
 
-    EXPECT_EQ(ExtractIgnoring(scratch / "l.zip", out),
-              std::vector<int>(4, archive::native::CannotCreateFile));
+    // A folder the call has already written into is made a link behind its
+    // back: what was looked up for the first entry is not trusted for the
+    // second.
+    const auto swapFolder = [&](const std::string& name) {
+        if (name.find("second") != std::string::npos) {
+            fs::rename(out + "/swap", scratch / "swapped");
+            fs::create_directory_symlink(outside, out + "/Swap");
+        }
+    };
+    EXPECT_EQ(ExtractIgnoring(scratch / "l.zip", out, swapFolder),
+              std::vector<int>(5, archive::native::CannotCreateFile));
     EXPECT_EQ(FilesUnder(outside), (FileMap{{"target.txt", "precious"}}));
     EXPECT_EQ(ReadBytes(out + "/plain.txt"), "from the archive");
+    EXPECT_EQ(ReadBytes(scratch / "swapped/first.txt"), "from the archive");
     EXPECT_TRUE(fs::is_symlink(out + "/file.txt"));
 }
 

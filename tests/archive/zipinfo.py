@@ -211,6 +211,14 @@ def make(kind, path):
                     with zf.open(info, "w") as out:
                         out.write(data)
                 zf.comment = b"the archive comment"
+    elif kind == "reversed":
+        # The directory lists the entries in the reverse order of their
+        # records in the file.
+        with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as zf:
+            zf.writestr("first.txt", "first" * 30)
+            zf.writestr("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n")
+            zf.writestr("last.txt", "last" * 30)
+            zf.filelist.reverse()
     elif kind.startswith("many"):
         count = int(kind[4:])
         with zipfile.ZipFile(path, "w") as zf:

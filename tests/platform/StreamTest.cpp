@@ -7,11 +7,13 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "FolderTest.h"
 #include "TestFiles.h"
 #include "platform/Faults.h"
 #include "platform/Sharing.h"
+#include "platform/TargetPath.h"
 
 namespace fs = std::filesystem;
 using namespace platform;
@@ -28,6 +30,28 @@ DWORD OpenCode(const std::string& path, std::uint32_t mode) {
         return e.ErrorCode;
     }
     return 0;
+}
+
+// The same through a target looked up before, writing "new" when it opens.
+DWORD OpenCode(const TargetPath& target, std::uint32_t mode) {
+    try {
+        TFileStream stream(target, mode);
+        stream.WriteBuffer("new", 3);
+    } catch (const EStreamError& e) {
+        return e.ErrorCode;
+    }
+    return 0;
+}
+
+// What is at `path`: a link, a folder, or the file's bytes; "-" for nothing.
+std::string WhatIsAt(const std::string& path) {
+    if (fs::is_symlink(path)) {
+        return "link";
+    }
+    if (fs::is_directory(path)) {
+        return "folder";
+    }
+    return fs::exists(path) ? ReadBytes(path) : "-";
 }
 
 // Another program's lock on the whole file, taken through a descriptor of
@@ -155,6 +179,8 @@ TEST_F(Streams, DenyWriteAndWriteAccessExcludeEachOther) {
 
 TEST_F(Streams, SharingHoldsBetweenProcesses) {
     WriteBytes(folder / "shared.jar", "x");
+    // Descriptors the parent keeps from closed opens are not the child's.
+    OpenCode(folder / "shared.jar", fmOpenReadWrite | fmShareDenyWrite);
     int ready[2];
     int release[2];
     ASSERT_EQ(pipe(ready), 0);
@@ -211,12 +237,18 @@ TEST_F(Streams, OtherProgramsLocksTakeNoPartInSharing) {
 
 // A mark refused because a lock stands in its place is a sharing violation,
 // not a sign that locks do not work; without a marks file nothing is shared.
+// A marks file replaced between opens is the one marked from then on.
 TEST_F(Streams, ARefusedMarkIsAViolation) {
     const std::string jar = folder / "a.jar";
     WriteBytes(jar, "archive");
     {
         const OwnMarksFile marks(folder / "marks");
         EXPECT_EQ(OpenCode(jar, fmOpenReadWrite | fmShareDenyWrite), 0u);
+        fs::remove(folder / "marks");
+        {
+            TFileStream holder(jar, fmOpenReadWrite | fmShareDenyWrite);
+            EXPECT_EQ(OpenCode(jar, fmOpenReadWrite | fmShareDenyNone), ERROR_SHARING_VIOLATION);
+        }
         ForeignLock blocker(folder / "marks", F_WRLCK);
         ASSERT_TRUE(blocker.Placed());
         EXPECT_EQ(OpenCode(jar, fmOpenReadWrite | fmShareDenyWrite), ERROR_SHARING_VIOLATION);
@@ -260,4 +292,52 @@ TEST_F(Streams, AFullDiskShortensTheWrite) {
     SetLastError(12345);
     EXPECT_EQ(full.Write("abc", 3), 0u);
     EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
+}
+
+// A name looked up while it was missing, and then made by someone else
+// before the open: the open answers as one by name would, and never follows
+// a link or writes through a read-only file. A case variant made meanwhile
+// is not seen: the new file gets its own name beside it, nothing is
+// overwritten.
+TEST_F(Streams, AStaleTargetOpensAsTheNameWould) {
+    const std::string outside = folder / "outside.txt";
+    WriteBytes(outside, "precious");
+    struct Case {
+        const char* what;
+        std::function<void(const std::string&)> meanwhile;
+        DWORD code;
+        const char* after;  // what is at the name after the open
+    };
+    const std::vector<Case> cases = {
+        {"nothing", [](const std::string&) {}, 0, "new"},
+        {"a file", [](const std::string& p) { WriteBytes(p, "old"); }, 0, "new"},
+        {"a read-only file",
+         [](const std::string& p) {
+             WriteBytes(p, "old");
+             chmod(p.c_str(), 0444);
+         },
+         ERROR_ACCESS_DENIED, "old"},
+        {"a folder", [](const std::string& p) { fs::create_directory(p); }, ERROR_ACCESS_DENIED,
+         "folder"},
+        {"a link", [&](const std::string& p) { fs::create_symlink(outside, p); },
+         ERROR_ACCESS_DENIED, "link"},
+        {"a case variant",
+         [](const std::string& p) {
+             const fs::path path(p);
+             WriteBytes((path.parent_path() / "T5.X").string(), "old");
+         },
+         0, "new"},
+    };
+    constexpr std::uint32_t mode = fmCreate | fmShareExclusive | fmNoFollow;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        const std::string name = "t" + std::to_string(i) + ".x";
+        const TargetPath target(folder.Path(), name);
+        ASSERT_FALSE(target.IsFile());
+        cases[i].meanwhile(folder / name);
+        EXPECT_EQ(OpenCode(target, mode), cases[i].code);
+        EXPECT_EQ(WhatIsAt(folder / name), cases[i].after);
+    }
+    EXPECT_EQ(ReadBytes(outside), "precious");
+    EXPECT_EQ(ReadBytes(folder / "T5.X"), "old");
 }

@@ -339,16 +339,16 @@ void TZipDirManager::ReadExtraFields(TDirItem& item, std::span<const std::uint8_
             ByteCursor z(field.Data);
             const CentralFileHeader& h = item.Header;
             if (h.UncompressedSize == Zip64Marker32 && z.Remaining() >= 8) {
-                item.Zip64Size = z.U64();
+                item.Zip64.Edit().Size = z.U64();
             }
             if (h.CompressedSize == Zip64Marker32 && z.Remaining() >= 8) {
-                item.Zip64PackedSize = z.U64();
+                item.Zip64.Edit().PackedSize = z.U64();
             }
             if (h.LocalHeaderOffset == Zip64Marker32 && z.Remaining() >= 8) {
-                item.Zip64Offset = z.U64();
+                item.Zip64.Edit().Offset = z.U64();
             }
             if (h.DiskNumberStart == Zip64Marker16 && z.Remaining() >= 2) {
-                item.Zip64Disk = z.U16();
+                item.Zip64.Edit().Disk = z.U16();
             }
             item.HasZip64 = true;
         }

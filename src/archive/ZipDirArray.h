@@ -101,10 +101,15 @@ class TZipDirArray {
     static constexpr int MaxGrowBy = 10000;
 
     int Count() const { return count_; }
-    int Capacity() const { return static_cast<int>(items_.size()); }
+    int Capacity() const { return static_cast<int>(items_.capacity()); }
     int GrowBy() const { return growBy_; }
     // Grows or releases storage; new slots start empty.
     void SetCount(int n);
+    // Storage for `n` items at once, for a list filled in order by
+    // AppendItem: each item is then made where it is filled, in one pass.
+    void Reserve(int n);
+    // A new empty item at the end; Count grows by one.
+    TDirItem& AppendItem();
 
     void GetItem(int index, TDirItem& out) const;  // bad index: native error 2
     TDirItem& ItemAt(int index) {
@@ -154,7 +159,7 @@ class TZipDirArray {
     std::string KeyAt(int index) const;
     const EntryNameCodec& Codec() const;
 
-    std::vector<TDirItem> items_;  // Capacity slots, the first Count in use
+    std::vector<TDirItem> items_;  // the Count items in use; its capacity is Capacity
     int count_ = 0;
     int growBy_ = InitialGrowBy;
     bool keepNameIndex_ = true;

@@ -277,7 +277,7 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
         return false;
     }
     End.DirectoryOffset = start;
-    Directory.SetCount(static_cast<int>(count));
+    Directory.Reserve(static_cast<int>(count));
     const EntryNameCodec codec(OemFileNames());
     DirectoryWindow window(*ArchiveStream, start, size);
     try {
@@ -287,7 +287,7 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
             if (!window.Next(CentralHeaderSize, record)) {
                 return false;
             }
-            TDirItem& item = Directory.ItemAt(i);
+            TDirItem& item = Directory.AppendItem();
             item.Header = CentralFileHeader::Decode(record);
             // The name, the extra blocks and the comment after it.
             const CentralFileHeader& h = item.Header;

@@ -97,7 +97,15 @@ void TZipDirArray::Reserve(int n) {
 }
 
 TDirItem& TZipDirArray::AppendItem() {
-    SetCount(count_ + 1);
+    if (Capacity() <= count_) {
+        SetCount(count_ + 1);  // grows by the steps of SetCount
+        return items_.back();
+    }
+    items_.emplace_back();
+    if (!ownKeys_.empty()) {
+        ownKeys_.emplace_back();
+    }
+    ++count_;
     return items_.back();
 }
 

@@ -13,21 +13,21 @@ namespace archive {
 
 std::uint64_t TDirItem::UncompressedSize() const {
     if (HasZip64 && Header.UncompressedSize == Zip64Marker32) {
-        return Zip64Size;
+        return Zip64.Get().Size;
     }
     return Header.UncompressedSize;
 }
 
 std::uint64_t TDirItem::CompressedSize() const {
     if (HasZip64 && Header.CompressedSize == Zip64Marker32) {
-        return Zip64PackedSize;
+        return Zip64.Get().PackedSize;
     }
     return Header.CompressedSize;
 }
 
 std::uint64_t TDirItem::LocalHeaderOffset() const {
     if (HasZip64 && Header.LocalHeaderOffset == Zip64Marker32) {
-        return Zip64Offset;
+        return Zip64.Get().Offset;
     }
     return Header.LocalHeaderOffset;
 }
@@ -35,7 +35,7 @@ std::uint64_t TDirItem::LocalHeaderOffset() const {
 void TDirItem::SetLocalHeaderOffset(std::uint64_t offset) {
     if (offset >= Zip64Marker32) {
         Header.LocalHeaderOffset = Zip64Marker32;
-        Zip64Offset = offset;
+        Zip64.Edit().Offset = offset;
         HasZip64 = true;
     } else {
         Header.LocalHeaderOffset = static_cast<std::uint32_t>(offset);
@@ -70,16 +70,15 @@ void TZipDirArray::SetCount(int n) {
     if (Capacity() < n) {
         // Grow by a doubling step, at most MaxGrowBy at a time.
         growBy_ = std::min(growBy_ * 2, MaxGrowBy);
-        items_.resize(static_cast<std::size_t>(std::max(n, Capacity() + growBy_)));
+        items_.reserve(static_cast<std::size_t>(std::max(n, Capacity() + growBy_)));
     } else if (n == 0) {
         // Release the storage.
         std::vector<TDirItem>().swap(items_);
     }
-    // Slots that leave or enter use start empty, and keys of items that are
-    // gone leave the index, so it never holds more keys than items.
-    for (int i = n; i < count_ && i < Capacity(); ++i) {
-        items_[static_cast<std::size_t>(i)] = TDirItem{};
-    }
+    // Items that leave use are gone, items that enter it start empty, and
+    // keys of items that are gone leave the index, so it never holds more
+    // keys than items.
+    items_.resize(static_cast<std::size_t>(n));
     if (!ownKeys_.empty()) {
         ownKeys_.resize(static_cast<std::size_t>(std::min(n, count_)));
         ownKeys_.resize(static_cast<std::size_t>(n));
@@ -89,6 +88,25 @@ void TZipDirArray::SetCount(int n) {
         nameIndex_.Delete(nameIndex_.Count() - 1);
     }
     count_ = n;
+}
+
+void TZipDirArray::Reserve(int n) {
+    if (Capacity() < n) {
+        items_.reserve(static_cast<std::size_t>(n));
+    }
+}
+
+TDirItem& TZipDirArray::AppendItem() {
+    if (Capacity() <= count_) {
+        SetCount(count_ + 1);  // grows by the steps of SetCount
+        return items_.back();
+    }
+    items_.emplace_back();
+    if (!ownKeys_.empty()) {
+        ownKeys_.emplace_back();
+    }
+    ++count_;
+    return items_.back();
 }
 
 void TZipDirArray::GetItem(int index, TDirItem& out) const {
@@ -176,16 +194,12 @@ void TZipDirArray::Delete(int index) {
     if (!ownKeys_.empty()) {
         ownKeys_.erase(ownKeys_.begin() + index);
     }
-    auto first = items_.begin() + index;
-    std::move(first + 1, items_.begin() + count_, first);
-    items_[static_cast<std::size_t>(count_ - 1)] = TDirItem{};
+    items_.erase(items_.begin() + index);
     --count_;
 }
 
 void TZipDirArray::Clear() {
-    for (int i = 0; i < count_; ++i) {
-        items_[static_cast<std::size_t>(i)] = TDirItem{};
-    }
+    items_.clear();  // the storage is kept
     count_ = 0;
     keyed_ = 0;
     ownKeys_.clear();

@@ -21,8 +21,37 @@ struct ExtraField {
     std::vector<std::uint8_t> Data;
 };
 
-// The members are ordered so that the small ones share padding; the strings
-// that are empty in nearly every entry cost one pointer (RareString).
+// The extra blocks of an entry, in stored order: a list that costs one
+// pointer while empty, as it is in nearly every entry of a large JAR.
+class ExtraFieldList {
+  public:
+    std::size_t size() const { return fields_.Get().size(); }
+    bool empty() const { return fields_.Get().empty(); }
+    const ExtraField& operator[](std::size_t i) const { return fields_.Get()[i]; }
+    ExtraField& operator[](std::size_t i) { return fields_.Edit()[i]; }
+    std::vector<ExtraField>::const_iterator begin() const { return fields_.Get().begin(); }
+    std::vector<ExtraField>::const_iterator end() const { return fields_.Get().end(); }
+    void push_back(ExtraField field) { fields_.Edit().push_back(std::move(field)); }
+    void clear() { fields_.Reset(); }
+    // The blocks as a vector to change (made when there are none).
+    std::vector<ExtraField>& Edit() { return fields_.Edit(); }
+
+  private:
+    RarePart<std::vector<ExtraField>> fields_;
+};
+
+// The 64-bit values of an entry's Zip64 block.
+struct Zip64Values {
+    std::uint64_t Size = 0;        // uncompressed size
+    std::uint64_t PackedSize = 0;  // compressed size
+    std::uint64_t Offset = 0;      // local header offset
+    std::uint32_t Disk = 0;        // disk number start
+};
+
+// An entry is held once per entry of the archive (twice during a
+// transaction), so what nearly every entry lacks costs one pointer: the
+// rarely set strings (RareString), the extra blocks and the Zip64 values.
+// The members are ordered so that the small ones share padding.
 struct TDirItem {
     CentralFileHeader Header;  // the 46-byte central header image
     std::string Name;          // UTF-8; "/" separates folders, a folder ends with "/"
@@ -31,13 +60,10 @@ struct TDirItem {
     // the code-page round trip is not changed by rewriting the directory.
     // Empty when they are what Name converts to, which is what is written then.
     RareString StoredName;
-    RareString Comment;                   // entry comment bytes (length in Header.CommentLength)
-    std::vector<ExtraField> ExtraFields;  // stored order; the Zip64 block kept too
-    std::uint64_t Zip64Size = 0;          // uncompressed size
-    std::uint64_t Zip64PackedSize = 0;    // compressed size
-    std::uint64_t Zip64Offset = 0;        // local header offset
-    std::uint32_t Zip64Disk = 0;          // disk number start
-    bool HasZip64 = false;                // the 64-bit values above are in force
+    RareString Comment;             // entry comment bytes (length in Header.CommentLength)
+    ExtraFieldList ExtraFields;     // stored order; the Zip64 block kept too
+    RarePart<Zip64Values> Zip64;    // read with Get(), set with Edit()
+    bool HasZip64 = false;          // the Zip64 values are in force
     bool Modified = false;          // data to be rewritten from SourceFileName at the next commit
     bool Selected = false;          // matched the current mask
     std::uint8_t CompressMode = 0;  // 0..9
@@ -75,10 +101,15 @@ class TZipDirArray {
     static constexpr int MaxGrowBy = 10000;
 
     int Count() const { return count_; }
-    int Capacity() const { return static_cast<int>(items_.size()); }
+    int Capacity() const { return static_cast<int>(items_.capacity()); }
     int GrowBy() const { return growBy_; }
     // Grows or releases storage; new slots start empty.
     void SetCount(int n);
+    // Storage for `n` items at once, for a list filled in order by
+    // AppendItem: each item is then made where it is filled, in one pass.
+    void Reserve(int n);
+    // A new empty item at the end; Count grows by one.
+    TDirItem& AppendItem();
 
     void GetItem(int index, TDirItem& out) const;  // bad index: native error 2
     TDirItem& ItemAt(int index) {
@@ -128,7 +159,7 @@ class TZipDirArray {
     std::string KeyAt(int index) const;
     const EntryNameCodec& Codec() const;
 
-    std::vector<TDirItem> items_;  // Capacity slots, the first Count in use
+    std::vector<TDirItem> items_;  // the Count items in use; its capacity is Capacity
     int count_ = 0;
     int growBy_ = InitialGrowBy;
     bool keepNameIndex_ = true;

@@ -277,7 +277,7 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
         return false;
     }
     End.DirectoryOffset = start;
-    Directory.SetCount(static_cast<int>(count));
+    Directory.Reserve(static_cast<int>(count));
     const EntryNameCodec codec(OemFileNames());
     DirectoryWindow window(*ArchiveStream, start, size);
     try {
@@ -287,7 +287,7 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
             if (!window.Next(CentralHeaderSize, record)) {
                 return false;
             }
-            TDirItem& item = Directory.ItemAt(i);
+            TDirItem& item = Directory.AppendItem();
             item.Header = CentralFileHeader::Decode(record);
             // The name, the extra blocks and the comment after it.
             const CentralFileHeader& h = item.Header;
@@ -339,16 +339,16 @@ void TZipDirManager::ReadExtraFields(TDirItem& item, std::span<const std::uint8_
             ByteCursor z(field.Data);
             const CentralFileHeader& h = item.Header;
             if (h.UncompressedSize == Zip64Marker32 && z.Remaining() >= 8) {
-                item.Zip64Size = z.U64();
+                item.Zip64.Edit().Size = z.U64();
             }
             if (h.CompressedSize == Zip64Marker32 && z.Remaining() >= 8) {
-                item.Zip64PackedSize = z.U64();
+                item.Zip64.Edit().PackedSize = z.U64();
             }
             if (h.LocalHeaderOffset == Zip64Marker32 && z.Remaining() >= 8) {
-                item.Zip64Offset = z.U64();
+                item.Zip64.Edit().Offset = z.U64();
             }
             if (h.DiskNumberStart == Zip64Marker16 && z.Remaining() >= 2) {
-                item.Zip64Disk = z.U16();
+                item.Zip64.Edit().Disk = z.U16();
             }
             item.HasZip64 = true;
         }

@@ -54,16 +54,16 @@ void EncodeZip64Extra(const TDirItem& item, std::uint32_t zip64Length, ByteWrite
     out.U16(Zip64ExtraId);
     out.U16(static_cast<std::uint16_t>(zip64Length - 4));
     if (h.UncompressedSize == Zip64Marker32) {
-        out.U64(item.Zip64Size);
+        out.U64(item.Zip64.Get().Size);
     }
     if (h.CompressedSize == Zip64Marker32) {
-        out.U64(item.Zip64PackedSize);
+        out.U64(item.Zip64.Get().PackedSize);
     }
     if (h.LocalHeaderOffset == Zip64Marker32) {
-        out.U64(item.Zip64Offset);
+        out.U64(item.Zip64.Get().Offset);
     }
     if (h.DiskNumberStart == Zip64Marker16) {
-        out.U32(item.Zip64Disk);
+        out.U32(item.Zip64.Get().Disk);
     }
 }
 

@@ -1,3 +1,6 @@
+// Members that are empty in nearly every entry of a large directory, so
+// that they cost one pointer each while empty.
+//
 // A string member that is empty in nearly every entry (a comment, a source
 // path, a password). It costs one pointer while empty instead of a whole
 // std::string, which matters with a hundred thousand entries held twice.
@@ -56,6 +59,44 @@ class RareString {
         return empty;
     }
     std::unique_ptr<std::string> text_;  // null while empty
+};
+
+// A value that nearly every entry lacks (its extra blocks, its Zip64
+// values): one pointer while absent, and a copy of its own when copied.
+// Reading an absent value gives the value as made; editing makes it.
+template <class T>
+class RarePart {
+  public:
+    RarePart() = default;
+    RarePart(const RarePart& other) { CopyFrom(other); }
+    RarePart(RarePart&&) noexcept = default;
+    RarePart& operator=(const RarePart& other) {
+        if (&other != this) {
+            CopyFrom(other);
+        }
+        return *this;
+    }
+    RarePart& operator=(RarePart&&) noexcept = default;
+
+    bool Present() const { return value_ != nullptr; }
+    const T& Get() const { return value_ ? *value_ : Absent(); }
+    T& Edit() {
+        if (!value_) {
+            value_ = std::make_unique<T>();
+        }
+        return *value_;
+    }
+    void Reset() { value_.reset(); }
+
+  private:
+    void CopyFrom(const RarePart& other) {
+        value_ = other.value_ ? std::make_unique<T>(*other.value_) : nullptr;
+    }
+    static const T& Absent() {
+        static const T absent{};
+        return absent;
+    }
+    std::unique_ptr<T> value_;  // null while absent
 };
 
 }  // namespace archive

@@ -361,14 +361,14 @@ bool CompressEntryData(platform::TFileStream& source, platform::TFileStream& arc
         if (written >= Zip64Marker32 || always64) {
             entry.HasZip64 = true;
             header.CompressedSize = Zip64Marker32;
-            entry.Zip64PackedSize = written;
+            entry.Zip64.Edit().PackedSize = written;
         } else {
             header.CompressedSize = static_cast<std::uint32_t>(written);
         }
         if (sourceSize >= Zip64Marker32 || always64) {
             entry.HasZip64 = true;
             header.UncompressedSize = Zip64Marker32;
-            entry.Zip64Size = sourceSize;
+            entry.Zip64.Edit().Size = sourceSize;
         } else {
             header.UncompressedSize = static_cast<std::uint32_t>(sourceSize);
         }

@@ -352,8 +352,8 @@ TEST_F(CodecDeflate, Zip64AlwaysPutsTheSizesInTheZip64Fields) {
     EXPECT_TRUE(c.Entry.HasZip64);
     EXPECT_EQ(c.Entry.Header.CompressedSize, Zip64Marker32);
     EXPECT_EQ(c.Entry.Header.UncompressedSize, Zip64Marker32);
-    EXPECT_EQ(c.Entry.Zip64Size, data.size());
-    EXPECT_EQ(c.Entry.Zip64PackedSize, c.Data.size());
+    EXPECT_EQ(c.Entry.Zip64.Get().Size, data.size());
+    EXPECT_EQ(c.Entry.Zip64.Get().PackedSize, c.Data.size());
     EXPECT_EQ(c.Entry.Header.Crc32, ZlibCrc(data));
 }
 

@@ -152,7 +152,7 @@ std::exception_ptr EntryExtraction::WriteWithinBudget(int index, platform::TFile
 void EntryExtraction::CloseTarget(const TDirItem& entry, const std::string& target,
                                   std::unique_ptr<platform::TFileStream> file,
                                   std::uint32_t attributes, bool failed) {
-    file->SetDate(entry.Header.DosDateTime());
+    file->SetLastWriteTime(FileTimeOf(entry.Header.DosDateTime()));
     if (archiver_.Options.FlushBuffers && IsRemovablePath(target)) {
         file->Flush();
     }
@@ -214,6 +214,13 @@ std::uint64_t EntryExtraction::DataLength(const TDirItem& entry, std::int64_t da
     }
     return std::min<std::uint64_t>(entry.CompressedSize(),
                                    static_cast<std::uint64_t>(end - dataStart));
+}
+
+platform::FileTime EntryExtraction::FileTimeOf(std::uint32_t dosDateTime) {
+    if (!lastDate_ || lastDate_->first != dosDateTime) {
+        lastDate_.emplace(dosDateTime, platform::DosDateTimeToFileTime(dosDateTime));
+    }
+    return lastDate_->second;
 }
 
 }  // namespace archive

@@ -21,7 +21,7 @@ struct ResolvedPath {
     std::size_t existing = 0;             // how many leading components exist on disk
     bool exists = false;                  // the whole path names something on disk
     bool parentIsFolder = false;          // the folder that holds the last component exists
-    std::size_t firstLink = 0;            // index of the first symbolic link; size() when none
+    std::size_t lastLink = 0;             // index of the last symbolic link; size() when none
     // 206 for a component or path too long, or the code of a folder that
     // could not be read while looking for a case variant.
     DWORD error = ERROR_SUCCESS;

@@ -122,7 +122,7 @@ ResolvedPath Resolve(std::string_view path) {
     const bool absolute = !path.empty() && IsPathDelimiter(path.front());
     std::string current = absolute ? "/" : "";
     bool onDisk = true;
-    bool linkSeen = false;
+    bool linkSeen = false;  // lastLink is set
     // The lstat() of the last two components found, for the folder checks.
     struct stat lastFound {};
     struct stat beforeLast {};
@@ -162,9 +162,8 @@ ResolvedPath Resolve(std::string_view path) {
                 beforeLast = lastFound;
                 lastFound = info;
                 // A link counts where its own path is one the system can name.
-                if (S_ISLNK(info.st_mode) && !linkSeen &&
-                    current.size() + name.size() <= kMaxPathLength) {
-                    result.firstLink = result.components.size();
+                if (S_ISLNK(info.st_mode) && current.size() + name.size() <= kMaxPathLength) {
+                    result.lastLink = result.components.size();
                     linkSeen = true;
                 }
             }
@@ -173,7 +172,7 @@ ResolvedPath Resolve(std::string_view path) {
         result.components.push_back(name);
     }
     if (!linkSeen) {
-        result.firstLink = result.components.size();
+        result.lastLink = result.components.size();
     }
     result.path = current;
     if (result.path.size() > kMaxPathLength) {

@@ -22,8 +22,9 @@ TargetPath::TargetPath(const std::string& folder, const std::string& name)
 TargetPath::~TargetPath() = default;
 
 bool TargetPath::LinkBelowFolder() const {
-    return resolved_->firstLink < resolved_->components.size() &&
-           resolved_->firstLink >= folderComponents_;
+    // The last link on the path is below the folder if any is.
+    return resolved_->lastLink < resolved_->components.size() &&
+           resolved_->lastLink >= folderComponents_;
 }
 
 bool TargetPath::FoldersReady() const {

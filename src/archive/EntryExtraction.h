@@ -14,6 +14,7 @@
 
 namespace platform {
 class TFileStream;
+class TargetFolder;
 class TargetPath;
 }  // namespace platform
 
@@ -30,15 +31,13 @@ class EntryExtraction {
     // share their data, or lie about their sizes, cannot fill the disk.
     static constexpr std::uint64_t MaxBytesPerCall = std::uint64_t{1} << 30;  // 1 GiB
 
-    explicit EntryExtraction(TZipBaseArchiver& archiver) : archiver_(archiver) {}
+    explicit EntryExtraction(TZipBaseArchiver& archiver);
+    ~EntryExtraction();
     EntryExtraction(const EntryExtraction&) = delete;
     EntryExtraction& operator=(const EntryExtraction&) = delete;
 
     // A new ExtractByMask call starts with the whole budget.
-    void StartCall() {
-        budget_ = MaxBytesPerCall;
-        lastDate_.reset();
-    }
+    void StartCall();
     // `name` uses "\" separators; `destinationFolder` ends with a delimiter.
     void ToFile(int index, const std::string& name, const std::string& destinationFolder);
     // Decodes the entry into `target` and checks its size and CRC-32.
@@ -76,6 +75,9 @@ class EntryExtraction {
     // share their dates, and every conversion has the C library look at
     // the time zone file again.
     std::optional<std::pair<std::uint32_t, platform::FileTime>> lastDate_;
+    // The destination folder as resolved in this call; dropped whenever
+    // folders are made, so that it is resolved again as it is then.
+    std::unique_ptr<platform::TargetFolder> destination_;
 };
 
 }  // namespace archive

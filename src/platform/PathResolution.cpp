@@ -115,18 +115,18 @@ bool ParentIsFolder(const ResolvedPath& result, const struct stat& parent, bool 
            S_ISDIR(info.st_mode);
 }
 
-}  // namespace
-
-ResolvedPath Resolve(std::string_view path) {
-    ResolvedPath result;
-    const bool absolute = !path.empty() && IsPathDelimiter(path.front());
-    std::string current = absolute ? "/" : "";
+// Resolves the components of `rest` on from `result`: nothing yet, or a
+// path resolved before whose components all exist (their lstat() is not
+// known here, so the folder checks of its last component look anew).
+ResolvedPath Walk(ResolvedPath result, bool absolute, std::string_view rest) {
+    std::string current = !result.components.empty() ? result.path : absolute ? "/" : "";
     bool onDisk = true;
-    bool linkSeen = false;  // lastLink is set
-    // The lstat() of the last two components found, for the folder checks.
+    bool linkSeen = result.lastLink < result.components.size();  // lastLink is set
+    // The lstat() of the last two components found, for the folder checks
+    // (st_mode 0 when not known).
     struct stat lastFound {};
     struct stat beforeLast {};
-    for (const std::string& given : SplitComponents(path)) {
+    for (const std::string& given : SplitComponents(rest)) {
         // A name that exists as given is that name, trailing dots and spaces
         // included; only a name that does not is taken as Win32 takes it.
         const std::string stripped = StripTrailingSpacesAndDots(given);
@@ -187,6 +187,21 @@ ResolvedPath Resolve(std::string_view path) {
             ParentIsFolder(result, allFound ? beforeLast : lastFound, count >= 2);
     }
     return result;
+}
+
+}  // namespace
+
+ResolvedPath Resolve(std::string_view path) {
+    return Walk(ResolvedPath{}, !path.empty() && IsPathDelimiter(path.front()), path);
+}
+
+ResolvedPath ResolveBelow(const ResolvedPath& folder, std::string_view rest) {
+    ResolvedPath start;
+    start.path = folder.path;
+    start.components = folder.components;
+    start.existing = folder.existing;
+    start.lastLink = folder.lastLink;
+    return Walk(std::move(start), !folder.path.empty() && folder.path.front() == '/', rest);
 }
 
 std::string ResolvePath(std::string_view path) {

@@ -120,6 +120,31 @@ TEST(ExtractSafety, LinksInTheDestinationAreNotFollowed) {
     }
 }
 
+// The destination is renamed to a case variant of its name while a call
+// writes into it, once before an entry in a folder and once before one at
+// its top: every entry still lands in it, under its new spelling.
+TEST(ExtractSafety, ADestinationRenamedMidCallIsFollowed) {
+    ScratchFolder scratch;
+    fs::create_directories(scratch / "out");
+    ASSERT_EQ(Shell("python3 -c \"import zipfile\nz=zipfile.ZipFile('" + scratch / "r.zip" +
+                    "','w')\nfor n in ['a.txt','sub/b.txt','c.txt']: z.writestr(n, n)\n"
+                    "z.close()\"")
+                  .status,
+              0);
+    const auto rename = [&](const std::string& name) {
+        if (name.find("b.txt") != std::string::npos) {
+            fs::rename(scratch / "out", scratch / "OUT");
+        } else if (name == "c.txt") {
+            fs::rename(scratch / "OUT", scratch / "Out");
+        }
+    };
+    EXPECT_EQ(ExtractIgnoring(scratch / "r.zip", scratch / "out/", rename), std::vector<int>{});
+    EXPECT_EQ(FilesUnder(scratch.Path()), (FileMap{{"r.zip", ReadBytes(scratch / "r.zip")},
+                                                   {"Out/a.txt", "a.txt"},
+                                                   {"Out/sub/b.txt", "sub/b.txt"},
+                                                   {"Out/c.txt", "c.txt"}}));
+}
+
 struct Bomb {
     const char* name;
     const char* file;

@@ -107,20 +107,32 @@ void TZipBaseArchiver::Open() {
     if (!InMemory && platform::ExtractFileName(FileName).empty()) {
         throw EZipException(native::BlankFileName, this);
     }
-    // Read-write when the file can be opened so, else read-only.
+    // Read-write when the file can be opened so, else read-only. With no
+    // archive open, the read-write open is the archive's own stream rather
+    // than opened a second time; with one open, it is closed first, as it
+    // may be this very file.
     std::uint32_t mode = OpenModeCreate;
+    std::unique_ptr<platform::TFileStream> readWrite;
     if (!InMemory && platform::FileExists(FileName)) {
         try {
-            platform::TFileStream probe(FileName, OpenModeReadWrite);
+            readWrite = std::make_unique<platform::TFileStream>(FileName, OpenModeReadWrite);
             mode = OpenModeReadWrite;
         } catch (const platform::EStreamError&) {
             mode = OpenModeReadOnly;
         }
     }
-    OpenArchive(mode);
+    if (isOpen_) {
+        readWrite.reset();
+    }
+    OpenArchive(mode, std::move(readWrite));
 }
 
 void TZipBaseArchiver::OpenArchive(std::uint32_t mode) {
+    OpenArchive(mode, nullptr);
+}
+
+void TZipBaseArchiver::OpenArchive(std::uint32_t mode,
+                                   std::unique_ptr<platform::TFileStream> opened) {
     // A name, an existing file unless one is created, and a file on disk.
     if (!InMemory && platform::ExtractFileName(FileName).empty()) {
         throw EZipException(native::BlankArchiveName, this);
@@ -141,7 +153,8 @@ void TZipBaseArchiver::OpenArchive(std::uint32_t mode) {
     } else {
         // The open modes are the stream's mode and sharing flags.
         SpanningMode = smNone;
-        archiveStream_ = std::make_unique<platform::TFileStream>(FileName, mode);
+        archiveStream_ =
+            opened ? std::move(opened) : std::make_unique<platform::TFileStream>(FileName, mode);
         dirManager_ = std::make_unique<TZipDirManager>(archiveStream_.get(), this, false);
         dirManager_->ProbeEndRecord();
         dirManager_->ReadDirectory();

@@ -256,6 +256,9 @@ class TZipBaseArchiver : public TComponent {
     int selectedCount_ = 0;
 
   private:
+    // OpenArchive with the stream when it is open already.
+    void OpenArchive(std::uint32_t mode, std::unique_ptr<platform::TFileStream> opened);
+
     // The entry loop's steps (ZipProcess.cpp).
     struct EntryPass {
         bool Removed = false;  // the entry left the list

@@ -46,6 +46,16 @@ bool IsFolderEntry(const TDirItem& entry) {
 
 }  // namespace
 
+EntryExtraction::EntryExtraction(TZipBaseArchiver& archiver) : archiver_(archiver) {}
+
+EntryExtraction::~EntryExtraction() = default;
+
+void EntryExtraction::StartCall() {
+    budget_ = MaxBytesPerCall;
+    lastDate_.reset();
+    destination_.reset();
+}
+
 void EntryExtraction::ToFile(int index, const std::string& entryName,
                              const std::string& destinationFolder) {
     const TDirItem& entry = archiver_.dirManager_->Directory.ItemAt(index);
@@ -77,8 +87,9 @@ void EntryExtraction::ToFile(int index, const std::string& entryName,
 // Every output stays below the destination folder: a name that is absolute,
 // has a drive or server, or climbs out with "..", is refused, and so is a
 // symbolic link on the way. Without CreateDirs the entry's folders are
-// dropped from the name. The target is looked up once; only when folders
-// had to be made is it looked up again.
+// dropped from the name. The target is looked up once, below the
+// destination as resolved for the call; only when folders had to be made
+// is it looked up again, from the start.
 std::unique_ptr<platform::TargetPath> EntryExtraction::ContainedTarget(
     std::string name, const std::string& destinationFolder, bool folderEntry) {
     const TZipOptions& options = archiver_.Options;
@@ -89,7 +100,10 @@ std::unique_ptr<platform::TargetPath> EntryExtraction::ContainedTarget(
     if (!options.CreateDirs) {
         name = LastNameComponent(name);
     }
-    auto target = std::make_unique<platform::TargetPath>(destinationFolder, name);
+    if (!destination_ || destination_->Given() != destinationFolder) {
+        destination_ = std::make_unique<platform::TargetFolder>(destinationFolder);
+    }
+    auto target = std::make_unique<platform::TargetPath>(*destination_, name);
     if (target->LinkBelowFolder()) {
         throw EZipException(native::CannotCreateFile, &archiver_, {shownTarget});
     }
@@ -97,6 +111,7 @@ std::unique_ptr<platform::TargetPath> EntryExtraction::ContainedTarget(
     if (options.CreateDirs && (folderEntry || !target->FoldersReady())) {
         const std::string folder = platform::NormalizeSeparators(
             destinationFolder + ExtractFolderPart(ReplaceChar(name, '/', '\\')));
+        destination_.reset();
         if (!platform::ForceDirectories(folder)) {
             throw EZipException(native::CannotCreateFolder, &archiver_, {folder});
         }
@@ -152,7 +167,7 @@ std::exception_ptr EntryExtraction::WriteWithinBudget(int index, platform::TFile
 void EntryExtraction::CloseTarget(const TDirItem& entry, const std::string& target,
                                   std::unique_ptr<platform::TFileStream> file,
                                   std::uint32_t attributes, bool failed) {
-    file->SetDate(entry.Header.DosDateTime());
+    file->SetLastWriteTime(FileTimeOf(entry.Header.DosDateTime()));
     if (archiver_.Options.FlushBuffers && IsRemovablePath(target)) {
         file->Flush();
     }
@@ -214,6 +229,13 @@ std::uint64_t EntryExtraction::DataLength(const TDirItem& entry, std::int64_t da
     }
     return std::min<std::uint64_t>(entry.CompressedSize(),
                                    static_cast<std::uint64_t>(end - dataStart));
+}
+
+platform::FileTime EntryExtraction::FileTimeOf(std::uint32_t dosDateTime) {
+    if (!lastDate_ || lastDate_->first != dosDateTime) {
+        lastDate_.emplace(dosDateTime, platform::DosDateTimeToFileTime(dosDateTime));
+    }
+    return lastDate_->second;
 }
 
 }  // namespace archive

@@ -6,10 +6,15 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+
+#include "platform/Files.h"
 
 namespace platform {
 class TFileStream;
+class TargetFolder;
 class TargetPath;
 }  // namespace platform
 
@@ -26,12 +31,13 @@ class EntryExtraction {
     // share their data, or lie about their sizes, cannot fill the disk.
     static constexpr std::uint64_t MaxBytesPerCall = std::uint64_t{1} << 30;  // 1 GiB
 
-    explicit EntryExtraction(TZipBaseArchiver& archiver) : archiver_(archiver) {}
+    explicit EntryExtraction(TZipBaseArchiver& archiver);
+    ~EntryExtraction();
     EntryExtraction(const EntryExtraction&) = delete;
     EntryExtraction& operator=(const EntryExtraction&) = delete;
 
     // A new ExtractByMask call starts with the whole budget.
-    void RenewBudget() { budget_ = MaxBytesPerCall; }
+    void StartCall();
     // `name` uses "\" separators; `destinationFolder` ends with a delimiter.
     void ToFile(int index, const std::string& name, const std::string& destinationFolder);
     // Decodes the entry into `target` and checks its size and CRC-32.
@@ -59,10 +65,19 @@ class EntryExtraction {
     std::int64_t DataStart(const TDirItem& entry);
     // The entry's compressed length, kept from running into the directory.
     std::uint64_t DataLength(const TDirItem& entry, std::int64_t dataStart) const;
+    // The file time of an entry's MS-DOS date-time.
+    platform::FileTime FileTimeOf(std::uint32_t dosDateTime);
 
     TZipBaseArchiver& archiver_;
     // Bytes the running ExtractByMask may still write.
     std::uint64_t budget_ = MaxBytesPerCall;
+    // The last date converted in this call: entries of one archive mostly
+    // share their dates, and every conversion has the C library look at
+    // the time zone file again.
+    std::optional<std::pair<std::uint32_t, platform::FileTime>> lastDate_;
+    // The destination folder as resolved in this call; dropped whenever
+    // folders are made, so that it is resolved again as it is then.
+    std::unique_ptr<platform::TargetFolder> destination_;
 };
 
 }  // namespace archive

@@ -55,7 +55,7 @@ void TZipBaseArchiver::ExtractByMask(const std::string& mask, std::uint32_t sear
         throw EZipException(native::UpdateNotEnded, this);
     }
     SelectEntries(dirManager_->Directory, mask, searchAttr, exclusionMask, Options, maskText);
-    extraction_.RenewBudget();
+    extraction_.StartCall();
     // Each folder is read once for case variants, not once per new file.
     const platform::FolderNameCacheScope folderNames;
     ProcessSelectedEntries(poExtract);

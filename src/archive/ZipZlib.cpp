@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "archive/ZipConst.h"
@@ -49,6 +51,26 @@ std::uint64_t MemoryBound() {
     }
     return available.load() / MemoryShare;
 }
+
+// The buffers that inflate reads from and writes into: they grow without
+// being zero-filled first, as every byte is written before it is read
+// (filling them cost more than inflating a small entry).
+template <typename T>
+struct UnfilledAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UnfilledAllocator<U>;
+    };
+    template <typename U>
+    void construct(U* place) noexcept {
+        ::new (static_cast<void*>(place)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* place, Args&&... args) {
+        ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+    }
+};
+using ByteBuffer = std::vector<std::uint8_t, UnfilledAllocator<std::uint8_t>>;
 
 // zlib's memory comes zero-filled from the engine's own allocator.
 voidpf ZipAlloc(voidpf, uInt items, uInt size) {
@@ -185,7 +207,7 @@ class Inflater {
     // filled buffer to `output`, until the input is used up. Data after the
     // end of the deflate stream is ignored. False on corrupt data or a
     // failed output.
-    bool InflateChunk(const std::uint8_t* in, std::size_t count, std::vector<std::uint8_t>& out,
+    bool InflateChunk(const std::uint8_t* in, std::size_t count, ByteBuffer& out,
                       DecodedOutput& output) {
         if (finished_) {
             return true;
@@ -407,8 +429,8 @@ DecodeResult DecompressEntryData(platform::TFileStream& archive, EntrySink& targ
     if (method == MethodDeflate && !inflater.Started()) {
         return result;
     }
-    std::vector<std::uint8_t> input(std::min<std::uint64_t>(dataLength, InflateChunkSize));
-    std::vector<std::uint8_t> output;
+    ByteBuffer input(std::min<std::uint64_t>(dataLength, InflateChunkSize));
+    ByteBuffer output;
     DecodedOutput decoded(target, uncompressedSize);
 
     // Chunk by chunk.
@@ -467,8 +489,8 @@ bool InflateExtent(platform::TFileStream& archive, std::uint64_t limit, DeflateE
     }
     TNullStream nowhere;
     DecodedOutput decoded(nowhere, std::numeric_limits<std::uint64_t>::max());
-    std::vector<std::uint8_t> input;
-    std::vector<std::uint8_t> output(MinOutputBuffer);
+    ByteBuffer input;
+    ByteBuffer output(MinOutputBuffer);
     std::uint64_t consumed = 0;
     while (consumed < limit && !inflater.Finished()) {
         input.resize(

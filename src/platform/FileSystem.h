@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/Errors.h"
@@ -21,13 +22,17 @@ struct ResolvedPath {
     std::size_t existing = 0;             // how many leading components exist on disk
     bool exists = false;                  // the whole path names something on disk
     bool parentIsFolder = false;          // the folder that holds the last component exists
-    std::size_t firstLink = 0;            // index of the first symbolic link; size() when none
+    std::size_t lastLink = 0;             // index of the last symbolic link; size() when none
     // 206 for a component or path too long, or the code of a folder that
     // could not be read while looking for a case variant.
     DWORD error = ERROR_SUCCESS;
 };
 
 ResolvedPath Resolve(std::string_view path);
+// `rest` resolved below `folder`, a resolution made before of a folder
+// that existed (`exists`, at least one component): the folder's own
+// components are not looked at again.
+ResolvedPath ResolveBelow(const ResolvedPath& folder, std::string_view rest);
 
 // The code for a path that is missing: 2 when its folder exists, else 3
 // (the path's own error first).

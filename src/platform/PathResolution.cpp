@@ -38,13 +38,20 @@ char FoldAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 }  // namespace
 
 bool SameFileName(std::string_view a, std::string_view b) {
     if (a == b) {
         return true;
     }
-    if (!IsValidUtf8(a) || !IsValidUtf8(b)) {
+    // Plain ASCII folds by itself, as every code point below 0x80 does; so
+    // does a name that is not UTF-8.
+    if ((IsAscii(a) && IsAscii(b)) || !IsValidUtf8(a) || !IsValidUtf8(b)) {
         return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                           [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
     }
@@ -59,7 +66,7 @@ bool SameFileName(std::string_view a, std::string_view b) {
 }
 
 std::string FoldFileName(std::string_view name) {
-    if (!IsValidUtf8(name)) {
+    if (IsAscii(name) || !IsValidUtf8(name)) {
         std::string folded(name);
         std::transform(folded.begin(), folded.end(), folded.begin(), FoldAscii);
         return folded;
@@ -115,18 +122,18 @@ bool ParentIsFolder(const ResolvedPath& result, const struct stat& parent, bool 
            S_ISDIR(info.st_mode);
 }
 
-}  // namespace
-
-ResolvedPath Resolve(std::string_view path) {
-    ResolvedPath result;
-    const bool absolute = !path.empty() && IsPathDelimiter(path.front());
-    std::string current = absolute ? "/" : "";
+// Resolves the components of `rest` on from `result`: nothing yet, or a
+// path resolved before whose components all exist (their lstat() is not
+// known here, so the folder checks of its last component look anew).
+ResolvedPath Walk(ResolvedPath result, bool absolute, std::string_view rest) {
+    std::string current = !result.components.empty() ? result.path : absolute ? "/" : "";
     bool onDisk = true;
-    bool linkSeen = false;
-    // The lstat() of the last two components found, for the folder checks.
+    bool linkSeen = result.lastLink < result.components.size();  // lastLink is set
+    // The lstat() of the last two components found, for the folder checks
+    // (st_mode 0 when not known).
     struct stat lastFound {};
     struct stat beforeLast {};
-    for (const std::string& given : SplitComponents(path)) {
+    for (const std::string& given : SplitComponents(rest)) {
         // A name that exists as given is that name, trailing dots and spaces
         // included; only a name that does not is taken as Win32 takes it.
         const std::string stripped = StripTrailingSpacesAndDots(given);
@@ -162,9 +169,8 @@ ResolvedPath Resolve(std::string_view path) {
                 beforeLast = lastFound;
                 lastFound = info;
                 // A link counts where its own path is one the system can name.
-                if (S_ISLNK(info.st_mode) && !linkSeen &&
-                    current.size() + name.size() <= kMaxPathLength) {
-                    result.firstLink = result.components.size();
+                if (S_ISLNK(info.st_mode) && current.size() + name.size() <= kMaxPathLength) {
+                    result.lastLink = result.components.size();
                     linkSeen = true;
                 }
             }
@@ -173,7 +179,7 @@ ResolvedPath Resolve(std::string_view path) {
         result.components.push_back(name);
     }
     if (!linkSeen) {
-        result.firstLink = result.components.size();
+        result.lastLink = result.components.size();
     }
     result.path = current;
     if (result.path.size() > kMaxPathLength) {
@@ -188,6 +194,21 @@ ResolvedPath Resolve(std::string_view path) {
             ParentIsFolder(result, allFound ? beforeLast : lastFound, count >= 2);
     }
     return result;
+}
+
+}  // namespace
+
+ResolvedPath Resolve(std::string_view path) {
+    return Walk(ResolvedPath{}, !path.empty() && IsPathDelimiter(path.front()), path);
+}
+
+ResolvedPath ResolveBelow(const ResolvedPath& folder, std::string_view rest) {
+    ResolvedPath start;
+    start.path = folder.path;
+    start.components = folder.components;
+    start.existing = folder.existing;
+    start.lastLink = folder.lastLink;
+    return Walk(std::move(start), !folder.path.empty() && folder.path.front() == '/', rest);
 }
 
 std::string ResolvePath(std::string_view path) {

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -21,25 +22,43 @@ namespace {
 std::mutex marksFileMutex;
 std::string marksFile = kShareMarksFile;
 
-// Descriptors of the marks file whose marks are all dropped, kept for the
-// next open: opening the marks file and closing it again (which clears its
-// locks) costs more than the stream's own open. A kept descriptor is taken
-// only while it is still the file at the marks path; a forked child drops
-// them, as they share their locks with the parent's.
+// Every descriptor of the marks file this process holds, with the file it
+// was opened on and the process generation it belongs to (a forked child
+// starts a new one: the descriptors it inherited share their locks with
+// the parent's, so the child closes them without touching their marks).
+struct MarksHandle {
+    dev_t device = 0;
+    ino_t inode = 0;
+    unsigned generation = 0;
+};
+std::unordered_map<int, MarksHandle> handles;
+unsigned generation = 0;
+
+// Descriptors whose marks are all dropped, kept for the next open: opening
+// the marks file and closing it again (which clears its locks) costs more
+// than the stream's own open. A kept descriptor is taken only while it is
+// still the file at the marks path.
 constexpr std::size_t kMaxSpares = 4;
 std::vector<int> spares;
 
+// Under the mutex.
+void CloseHandle(int fd) {
+    handles.erase(fd);
+    close(fd);
+}
+
 void CloseSpares() {
     for (int fd : spares) {
-        close(fd);
+        CloseHandle(fd);
     }
     spares.clear();
 }
 
-void ForgetSparesAfterFork() {
+void NewGenerationAfterFork() {
     static const bool registered = [] {
         pthread_atfork([] { marksFileMutex.lock(); }, [] { marksFileMutex.unlock(); },
                        [] {
+                           ++generation;
                            CloseSpares();
                            marksFileMutex.unlock();
                        });
@@ -48,28 +67,26 @@ void ForgetSparesAfterFork() {
     (void)registered;
 }
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 // A kept descriptor that still is the marks file at `path`; -1 when there
 // is none.
 int TakeSpare(const std::string& path) {
-    int fd = -1;
-    {
-        std::lock_guard lock(marksFileMutex);
-        if (spares.empty()) {
-            return -1;
-        }
-        fd = spares.back();
-        spares.pop_back();
-    }
-    struct stat held;
     struct stat named;
-    if (fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 && SameFile(held, named)) {
+    std::lock_guard lock(marksFileMutex);
+    if (spares.empty()) {
+        return -1;
+    }
+    if (lstat(path.c_str(), &named) != 0) {
+        CloseSpares();
+        return -1;
+    }
+    const int fd = spares.back();
+    spares.pop_back();
+    const MarksHandle& handle = handles[fd];
+    if (handle.device == named.st_dev && handle.inode == named.st_ino) {
         return fd;
     }
-    close(fd);
+    CloseSpares();  // the marks file was replaced: none of them is it
+    CloseHandle(fd);
     return -1;
 }
 
@@ -114,6 +131,9 @@ int OpenMarksFile() {
     if (info.st_uid == geteuid() && (info.st_mode & 0777) != 0666) {
         fchmod(fd, 0666);  // past the umask: the file serves every user
     }
+    NewGenerationAfterFork();
+    std::lock_guard lock(marksFileMutex);
+    handles[fd] = MarksHandle{info.st_dev, info.st_ino, generation};
     return fd;
 }
 
@@ -176,16 +196,15 @@ void DropShareLocks(int marks) {
     if (marks < 0) {
         return;
     }
-    ForgetSparesAfterFork();
+    std::lock_guard guard(marksFileMutex);
+    const auto handle = handles.find(marks);
+    const bool ours = handle != handles.end() && handle->second.generation == generation;
     struct flock lock = MarkerLock(F_UNLCK, 0, 0);
-    if (fcntl(marks, F_OFD_SETLK, &lock) == 0) {
-        std::lock_guard guard(marksFileMutex);
-        if (spares.size() < kMaxSpares) {
-            spares.push_back(marks);
-            return;
-        }
+    if (ours && spares.size() < kMaxSpares && fcntl(marks, F_OFD_SETLK, &lock) == 0) {
+        spares.push_back(marks);
+        return;
     }
-    close(marks);
+    CloseHandle(marks);
 }
 
 DWORD TakeShareLocks(int fd, bool writeAccess, bool denyWrite, int& marks) {
@@ -205,7 +224,11 @@ DWORD TakeShareLocks(int fd, bool writeAccess, bool denyWrite, int& marks) {
             DropShareLocks(held);
             return ERROR_SHARING_VIOLATION;
         case Sharing::NoLocks:
-            close(held);  // without locks on the marks file nothing is shared out
+            // Without locks on the marks file nothing is shared out.
+            {
+                std::lock_guard lock(marksFileMutex);
+                CloseHandle(held);
+            }
             return ERROR_SUCCESS;
     }
     marks = held;

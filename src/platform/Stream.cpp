@@ -298,8 +298,7 @@ bool TFileStream::Flush() {
     return true;
 }
 
-bool TFileStream::SetDate(DWORD dosDateTime) {
-    const FileTime time = DosDateTimeToFileTime(dosDateTime);
+bool TFileStream::SetLastWriteTime(const FileTime& time) {
     const struct timespec times[2] = {{0, UTIME_OMIT},
                                       {static_cast<time_t>(time.seconds), time.nanoseconds}};
     if (futimens(fd_, times) != 0) {

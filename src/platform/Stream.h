@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/Errors.h"
+#include "platform/Files.h"
 
 namespace platform {
 
@@ -55,10 +56,10 @@ class TFileStream {
     bool SetSize(std::int64_t size);
     // FlushFileBuffers; false on failure.
     bool Flush();
-    // The file's last-write time from MS-DOS date-time, and read-only or
-    // not as SetFileAttributes sets it, through this open rather than by
-    // name; false on failure (last error set).
-    bool SetDate(DWORD dosDateTime);
+    // The file's last-write time, and read-only or not as SetFileAttributes
+    // sets it, through this open rather than by name; false on failure
+    // (last error set).
+    bool SetLastWriteTime(const FileTime& time);
     bool SetAttributes(DWORD attributes);
     // Copies `count` bytes from `source` at its position to this stream at
     // its position with the kernel's copy; returns the bytes copied.

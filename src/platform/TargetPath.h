@@ -13,11 +13,36 @@ namespace platform {
 
 struct ResolvedPath;
 
+// A folder resolved once for the many targets below it in one call. While
+// it existed as a folder when resolved, targets below it walk on from its
+// resolved spelling without looking at its own components again (those
+// are the caller's choice: a link among them is followed, as it always
+// was); a caller that had to make folders, or suspects the folder moved,
+// resolves it anew.
+class TargetFolder {
+  public:
+    // `folder` ends with a delimiter.
+    explicit TargetFolder(const std::string& folder);
+    ~TargetFolder();
+    TargetFolder(const TargetFolder&) = delete;
+    TargetFolder& operator=(const TargetFolder&) = delete;
+
+    const std::string& Given() const { return given_; }
+
+  private:
+    friend class TargetPath;
+
+    std::string given_;
+    std::unique_ptr<ResolvedPath> resolved_;  // null unless it was a folder
+};
+
 class TargetPath {
   public:
     // `name` below `folder`; `folder` ends with a delimiter. Both may use
     // either separator.
     TargetPath(const std::string& folder, const std::string& name);
+    // The same below a folder resolved before.
+    TargetPath(const TargetFolder& folder, const std::string& name);
     ~TargetPath();
     TargetPath(const TargetPath&) = delete;
     TargetPath& operator=(const TargetPath&) = delete;
@@ -40,6 +65,8 @@ class TargetPath {
 
   private:
     friend class TFileStream;
+
+    void LookAtTarget();
 
     std::string given_;
     std::unique_ptr<ResolvedPath> resolved_;

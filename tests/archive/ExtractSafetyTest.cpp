@@ -77,38 +77,72 @@ TEST(ExtractSafety, NamesThatLeadOutOfTheFolderAreRefusedAndNothingLandsOutside)
     EXPECT_FALSE(fs::exists("/abs.txt"));
 }
 
+// The destination itself may be reached through a link (the user chose
+// it); links below it are refused either way.
 TEST(ExtractSafety, LinksInTheDestinationAreNotFollowed) {
+    for (const bool throughLink : {false, true}) {
+        SCOPED_TRACE(throughLink ? "destination through a link" : "plain destination");
+        ScratchFolder scratch;
+        const std::string real = scratch / "out";
+        const std::string out = throughLink ? scratch / "via/out" : real;
+        const std::string outside = scratch / "outside";
+        fs::create_directories(real);
+        fs::create_directories(outside);
+        if (throughLink) {
+            fs::create_directory_symlink(scratch.Path(), scratch / "via");
+        }
+        WriteBytes(outside + "/target.txt", "precious");
+        fs::create_directory_symlink(outside, real + "/linked");
+        fs::create_symlink(outside + "/target.txt", real + "/file.txt");
+        fs::create_symlink(outside + "/new.txt", real + "/dangling.txt");
+        ASSERT_EQ(Shell("python3 -c \"import zipfile\nz=zipfile.ZipFile('" + scratch / "l.zip" +
+                        "','w')\nfor n in ['linked/x.txt','LINKED/deeper/y.txt','file.txt',"
+                        "'dangling.txt','plain.txt','swap/first.txt','swap/second.txt']: "
+                        "z.writestr(n, 'from the archive')\nz.close()\"")
+                      .status,
+                  0);
+
+        // A folder the call has already written into is made a link behind
+        // its back: what was looked up for the first entry is not trusted
+        // for the second.
+        const auto swapFolder = [&](const std::string& name) {
+            if (name.find("second") != std::string::npos) {
+                fs::rename(real + "/swap", scratch / "swapped");
+                fs::create_directory_symlink(outside, real + "/Swap");
+            }
+        };
+        EXPECT_EQ(ExtractIgnoring(scratch / "l.zip", out, swapFolder),
+                  std::vector<int>(5, archive::native::CannotCreateFile));
+        EXPECT_EQ(FilesUnder(outside), (FileMap{{"target.txt", "precious"}}));
+        EXPECT_EQ(ReadBytes(real + "/plain.txt"), "from the archive");
+        EXPECT_EQ(ReadBytes(scratch / "swapped/first.txt"), "from the archive");
+        EXPECT_TRUE(fs::is_symlink(real + "/file.txt"));
+    }
+}
+
+// The destination is renamed to a case variant of its name while a call
+// writes into it, once before an entry in a folder and once before one at
+// its top: every entry still lands in it, under its new spelling.
+TEST(ExtractSafety, ADestinationRenamedMidCallIsFollowed) {
     ScratchFolder scratch;
-    const std::string out = scratch / "out";
-    const std::string outside = scratch / "outside";
-    fs::create_directories(out);
-    fs::create_directories(outside);
-    WriteBytes(outside + "/target.txt", "precious");
-    fs::create_directory_symlink(outside, out + "/linked");
-    fs::create_symlink(outside + "/target.txt", out + "/file.txt");
-    fs::create_symlink(outside + "/new.txt", out + "/dangling.txt");
-    ASSERT_EQ(Shell("python3 -c \"import zipfile\nz=zipfile.ZipFile('" + scratch / "l.zip" +
-                    "','w')\nfor n in ['linked/x.txt','LINKED/deeper/y.txt','file.txt',"
-                    "'dangling.txt','plain.txt','swap/first.txt','swap/second.txt']: "
-                    "z.writestr(n, 'from the archive')\nz.close()\"")
+    fs::create_directories(scratch / "out");
+    ASSERT_EQ(Shell("python3 -c \"import zipfile\nz=zipfile.ZipFile('" + scratch / "r.zip" +
+                    "','w')\nfor n in ['a.txt','sub/b.txt','c.txt']: z.writestr(n, n)\n"
+                    "z.close()\"")
                   .status,
               0);
-
-    // A folder the call has already written into is made a link behind its
-    // back: what was looked up for the first entry is not trusted for the
-    // second.
-    const auto swapFolder = [&](const std::string& name) {
-        if (name.find("second") != std::string::npos) {
-            fs::rename(out + "/swap", scratch / "swapped");
-            fs::create_directory_symlink(outside, out + "/Swap");
+    const auto rename = [&](const std::string& name) {
+        if (name.find("b.txt") != std::string::npos) {
+            fs::rename(scratch / "out", scratch / "OUT");
+        } else if (name == "c.txt") {
+            fs::rename(scratch / "OUT", scratch / "Out");
         }
     };
-    EXPECT_EQ(ExtractIgnoring(scratch / "l.zip", out, swapFolder),
-              std::vector<int>(5, archive::native::CannotCreateFile));
-    EXPECT_EQ(FilesUnder(outside), (FileMap{{"target.txt", "precious"}}));
-    EXPECT_EQ(ReadBytes(out + "/plain.txt"), "from the archive");
-    EXPECT_EQ(ReadBytes(scratch / "swapped/first.txt"), "from the archive");
-    EXPECT_TRUE(fs::is_symlink(out + "/file.txt"));
+    EXPECT_EQ(ExtractIgnoring(scratch / "r.zip", scratch / "out/", rename), std::vector<int>{});
+    EXPECT_EQ(FilesUnder(scratch.Path()), (FileMap{{"r.zip", ReadBytes(scratch / "r.zip")},
+                                                   {"Out/a.txt", "a.txt"},
+                                                   {"Out/sub/b.txt", "sub/b.txt"},
+                                                   {"Out/c.txt", "c.txt"}}));
 }
 
 struct Bomb {

@@ -102,7 +102,9 @@ TEST_F(CaseResolution, UnicodeNamesFoldAndBrokenNamesFoldAscii) {
     WriteBytes(folder / "ПРИВЕТ.txt", "");
     WriteBytes(folder / "ΟΔΟΣ", "");
     WriteBytes(folder / "\xC0Name", "");
+    WriteBytes(folder / "\u212Aey", "");  // the Kelvin sign folds to a plain k
     EXPECT_EQ(ResolvePath(folder / "привет.TXT"), folder / "ПРИВЕТ.txt");
+    EXPECT_EQ(ResolvePath(folder / "KEY"), folder / "\u212Aey");
     EXPECT_EQ(ResolvePath(folder / "οδος"), folder / "ΟΔΟΣ");  // final sigma
     EXPECT_EQ(ResolvePath(folder / "\xC0NAME"), folder / "\xC0Name");
     EXPECT_FALSE(FileExists(folder / "\xE0Name"));  // no folding beyond ASCII

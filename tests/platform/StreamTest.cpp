@@ -211,6 +211,18 @@ TEST_F(Streams, SharingHoldsBetweenProcesses) {
     for (int fd : {ready[0], ready[1], release[0], release[1]}) {
         close(fd);
     }
+    // A child that closes an open it inherited leaves the parent's marks.
+    auto* inherited = new TFileStream(folder / "shared.jar", fmOpenReadWrite | fmShareDenyWrite);
+    child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        delete inherited;
+        _exit(0);
+    }
+    waitpid(child, &status, 0);
+    EXPECT_EQ(OpenCode(folder / "shared.jar", fmOpenReadWrite | fmShareDenyNone),
+              ERROR_SHARING_VIOLATION);
+    delete inherited;
 }
 
 // Only our own opens are held back: another program's lock on the whole

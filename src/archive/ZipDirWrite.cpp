@@ -1,5 +1,5 @@
-// Writing the central directory back: every central header in one buffer
-// and one write, then the Zip64 records when the sizes or the count need
+// Writing the central directory back: the central headers through a
+// bounded buffer, then the Zip64 records when the sizes or the count need
 // them, then the end record with the archive comment.
 #include <algorithm>
 #include <string_view>
@@ -140,18 +140,28 @@ std::int64_t TZipDirManager::DirectoryWritePosition(bool append) {
     return writePosition;
 }
 
-// Every central header, in list order, in one buffer and one write.
+// Every central header, in list order, through a buffer of at most about
+// DirectoryWriteChunk bytes: a small directory goes in one write, and a
+// large one costs no second copy of itself in memory.
 void TZipDirManager::WriteCentralHeaders() {
     Bytes buffer;
-    buffer.reserve(ExpectedDirectorySize(Directory));
+    buffer.reserve(std::min(ExpectedDirectorySize(Directory), DirectoryWriteChunk + 0x400));
     ByteWriter out(buffer);
     const EntryNameCodec codec(OemFileNames());
+    const auto send = [&] {
+        if (!buffer.empty() &&
+            ArchiveStream->Write(buffer.data(), buffer.size()) != buffer.size()) {
+            throw EZipException(native::StreamWrite, Owner);
+        }
+        buffer.clear();
+    };
     for (int i = 0; i < Directory.Count(); ++i) {
         EncodeCentralHeader(Directory.ItemAt(i), codec, out);
+        if (buffer.size() >= DirectoryWriteChunk) {
+            send();
+        }
     }
-    if (!buffer.empty() && ArchiveStream->Write(buffer.data(), buffer.size()) != buffer.size()) {
-        throw EZipException(native::StreamWrite, Owner);
-    }
+    send();
 }
 
 // The name as it was read while it is unchanged, else converted anew; the

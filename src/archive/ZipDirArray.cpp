@@ -73,7 +73,7 @@ void TZipDirArray::SetCount(int n) {
         items_.reserve(static_cast<std::size_t>(std::max(n, Capacity() + growBy_)));
     } else if (n == 0) {
         // Release the storage.
-        std::vector<TDirItem>().swap(items_);
+        decltype(items_)().swap(items_);
     }
     // Items that leave use are gone, items that enter it start empty, and
     // keys of items that are gone leave the index, so it never holds more

@@ -12,6 +12,7 @@
 #include "archive/ZipRareString.h"
 #include "archive/ZipRecords.h"
 #include "archive/ZipTypes.h"
+#include "platform/LargeBlocks.h"
 
 namespace archive {
 
@@ -176,7 +177,8 @@ class TZipDirArray {
     std::string KeyAt(int index) const;
     const EntryNameCodec& Codec() const;
 
-    std::vector<TDirItem> items_;  // the Count items in use; its capacity is Capacity
+    // The Count items in use; its capacity is Capacity.
+    std::vector<TDirItem, platform::LargeBlockAllocator<TDirItem>> items_;
     int count_ = 0;
     int growBy_ = InitialGrowBy;
     bool keepNameIndex_ = true;

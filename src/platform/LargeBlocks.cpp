@@ -1,50 +1,29 @@
 #include "platform/LargeBlocks.h"
 
-#include <cstdint>
-
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
 
 namespace platform {
 
-namespace {
+#if defined(__linux__)
 
-std::size_t RoundUp(std::size_t bytes) {
-    return (bytes + LargePageSize - 1) / LargePageSize * LargePageSize;
-}
-
-}  // namespace
-
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-
-// The block is mapped one large page longer than it needs and cut to a
-// large-page boundary, so that the system can back it by large pages.
+// The block is mapped on its own, and its pages are asked for at once where
+// the kernel knows how (from 5.14); elsewhere they come a fault at a time.
 void* AllocateLargeBlock(std::size_t bytes) {
-    const std::size_t length = RoundUp(bytes);
-    const std::size_t mapped = length + LargePageSize;
-    void* area = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (area == MAP_FAILED) {
+    void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED) {
         throw std::bad_alloc();
     }
-    const auto start = reinterpret_cast<std::uintptr_t>(area);
-    const std::uintptr_t aligned = (start + LargePageSize - 1) / LargePageSize * LargePageSize;
-    const std::size_t before = aligned - start;
-    if (before > 0) {
-        munmap(area, before);
-    }
-    const std::size_t after = mapped - before - length;
-    if (after > 0) {
-        munmap(reinterpret_cast<void*>(aligned + length), after);
-    }
-    void* block = reinterpret_cast<void*>(aligned);
-    // Only advice: the block works with small pages as well.
-    madvise(block, length, MADV_HUGEPAGE);
+#if defined(MADV_POPULATE_WRITE)
+    // Only advice: a block the kernel does not fill fills as it is touched.
+    madvise(block, bytes, MADV_POPULATE_WRITE);
+#endif
     return block;
 }
 
 void FreeLargeBlock(void* block, std::size_t bytes) noexcept {
-    munmap(block, RoundUp(bytes));
+    munmap(block, bytes);
 }
 
 #else

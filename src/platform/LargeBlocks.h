@@ -1,9 +1,10 @@
 // Memory for one large array, such as the entry list of an archive with a
 // hundred thousand entries. Touching such an array for the first time costs
 // one page fault per 4 KiB page, about a quarter of opening a large archive;
-// a block of 1 MiB or more is therefore asked for in whole pages of 2 MiB
-// where the system has them, which costs one fault per 2 MiB. Smaller
-// blocks come from the ordinary heap.
+// a block of 1 MiB or more is therefore mapped on its own and filled with
+// pages in one call where the system can, instead of a fault per page.
+// Smaller blocks come from the ordinary heap. (Large pages were tried: the
+// same gain, but the system may stop to compact memory for them first.)
 #pragma once
 
 #include <cstddef>
@@ -11,8 +12,6 @@
 
 namespace platform {
 
-// The large page: a large block takes whole ones.
-inline constexpr std::size_t LargePageSize = std::size_t{2} << 20;
 // Blocks from this size on are large: the array of 20,000 entries is.
 inline constexpr std::size_t LargeBlockSize = std::size_t{1} << 20;
 

@@ -328,7 +328,7 @@ int ArchiveCommit::CopyUnchangedRun(int i) {
 
 std::optional<int> ArchiveCommit::RewriteEntry(int index) {
     const TDirItem& entry = manager_.Directory.ItemAt(index);
-    const std::string shown = entry.Operation == poUpdate ? entry.Name : entry.SourceFileName;
+    const std::string shown = entry.Operation == poUpdate ? entry.Name : entry.SourceFileName();
     const std::int64_t entryStart = out_->Position();
     const EntryOutcome outcome = AttemptUnderFailureDecision(
         archiver_, shown, entry.Operation,

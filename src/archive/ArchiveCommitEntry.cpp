@@ -70,15 +70,15 @@ std::unique_ptr<platform::TFileStream> ArchiveCommit::OpenSource(const TDirItem&
     if (isFolder) {
         return nullptr;
     }
-    if (CharacterCount(entry.SourceFileName) > MaxSourcePath) {
-        throw EZipException(native::NameTooLong, &archiver_, {entry.SourceFileName});
+    if (CharacterCount(entry.SourceFileName()) > MaxSourcePath) {
+        throw EZipException(native::NameTooLong, &archiver_, {entry.SourceFileName()});
     }
     try {
         return std::make_unique<platform::TFileStream>(
-            entry.SourceFileName,
+            entry.SourceFileName(),
             platform::fmOpenRead | ShareModeFlags(archiver_.Options.ShareMode));
     } catch (const platform::EStreamError&) {
-        throw EZipException(native::CannotOpenSource, &archiver_, {entry.SourceFileName});
+        throw EZipException(native::CannotOpenSource, &archiver_, {entry.SourceFileName()});
     }
 }
 
@@ -110,7 +110,7 @@ LocalFileHeader ArchiveCommit::WriteLocalHeader(TDirItem& entry, std::int64_t of
     local.NameLength = static_cast<std::uint16_t>(storedName.size());
     local.ExtraLength = 0;
     if (zip64 && zip64Mode == zmDisabled) {
-        throw EZipException(native::Zip64DisabledHeader, &archiver_, {entry.SourceFileName});
+        throw EZipException(native::Zip64DisabledHeader, &archiver_, {entry.SourceFileName()});
     }
     std::vector<std::uint8_t> record;
     ByteWriter out(record);

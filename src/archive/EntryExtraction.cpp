@@ -61,7 +61,7 @@ void EntryExtraction::ToFile(int index, const std::string& entryName,
     const TDirItem& entry = archiver_.dirManager_->Directory.ItemAt(index);
     std::string name = entryName;
     std::uint32_t attributes = entry.Header.ExternalAttributes;
-    archiver_.DoExtractFile(name, attributes, entry.Comment);
+    archiver_.DoExtractFile(name, attributes, entry.Comment());
     const std::unique_ptr<platform::TargetPath> target =
         ContainedTarget(name, destinationFolder, IsFolderEntry(entry));
     if (IsFolderEntry(entry)) {

@@ -13,21 +13,21 @@ namespace archive {
 
 std::uint64_t TDirItem::UncompressedSize() const {
     if (HasZip64 && Header.UncompressedSize == Zip64Marker32) {
-        return Zip64.Get().Size;
+        return Zip64().Size;
     }
     return Header.UncompressedSize;
 }
 
 std::uint64_t TDirItem::CompressedSize() const {
     if (HasZip64 && Header.CompressedSize == Zip64Marker32) {
-        return Zip64.Get().PackedSize;
+        return Zip64().PackedSize;
     }
     return Header.CompressedSize;
 }
 
 std::uint64_t TDirItem::LocalHeaderOffset() const {
     if (HasZip64 && Header.LocalHeaderOffset == Zip64Marker32) {
-        return Zip64.Get().Offset;
+        return Zip64().Offset;
     }
     return Header.LocalHeaderOffset;
 }
@@ -35,7 +35,7 @@ std::uint64_t TDirItem::LocalHeaderOffset() const {
 void TDirItem::SetLocalHeaderOffset(std::uint64_t offset) {
     if (offset >= Zip64Marker32) {
         Header.LocalHeaderOffset = Zip64Marker32;
-        Zip64.Edit().Offset = offset;
+        EditZip64().Offset = offset;
         HasZip64 = true;
     } else {
         Header.LocalHeaderOffset = static_cast<std::uint32_t>(offset);
@@ -73,7 +73,7 @@ void TZipDirArray::SetCount(int n) {
         items_.reserve(static_cast<std::size_t>(std::max(n, Capacity() + growBy_)));
     } else if (n == 0) {
         // Release the storage.
-        std::vector<TDirItem>().swap(items_);
+        decltype(items_)().swap(items_);
     }
     // Items that leave use are gone, items that enter it start empty, and
     // keys of items that are gone leave the index, so it never holds more

@@ -12,6 +12,7 @@
 #include "archive/ZipRareString.h"
 #include "archive/ZipRecords.h"
 #include "archive/ZipTypes.h"
+#include "platform/LargeBlocks.h"
 
 namespace archive {
 
@@ -19,25 +20,6 @@ namespace archive {
 struct ExtraField {
     std::uint16_t Id = 0;
     std::vector<std::uint8_t> Data;
-};
-
-// The extra blocks of an entry, in stored order: a list that costs one
-// pointer while empty, as it is in nearly every entry of a large JAR.
-class ExtraFieldList {
-  public:
-    std::size_t size() const { return fields_.Get().size(); }
-    bool empty() const { return fields_.Get().empty(); }
-    const ExtraField& operator[](std::size_t i) const { return fields_.Get()[i]; }
-    ExtraField& operator[](std::size_t i) { return fields_.Edit()[i]; }
-    std::vector<ExtraField>::const_iterator begin() const { return fields_.Get().begin(); }
-    std::vector<ExtraField>::const_iterator end() const { return fields_.Get().end(); }
-    void push_back(ExtraField field) { fields_.Edit().push_back(std::move(field)); }
-    void clear() { fields_.Reset(); }
-    // The blocks as a vector to change (made when there are none).
-    std::vector<ExtraField>& Edit() { return fields_.Edit(); }
-
-  private:
-    RarePart<std::vector<ExtraField>> fields_;
 };
 
 // The 64-bit values of an entry's Zip64 block.
@@ -48,28 +30,55 @@ struct Zip64Values {
     std::uint32_t Disk = 0;        // disk number start
 };
 
-// An entry is held once per entry of the archive (twice during a
-// transaction), so what nearly every entry lacks costs one pointer: the
-// rarely set strings (RareString), the extra blocks and the Zip64 values.
-// The members are ordered so that the small ones share padding.
-struct TDirItem {
-    CentralFileHeader Header;  // the 46-byte central header image
-    std::string Name;          // UTF-8; "/" separates folders, a folder ends with "/"
+// What nearly every entry of a large JAR lacks: the strings that are
+// rarely set, the extra blocks and the Zip64 values.
+struct EntryRareParts {
     // The name bytes as read from the archive. They are written back as they
     // were while Name still reads the same, so a name that does not survive
     // the code-page round trip is not changed by rewriting the directory.
     // Empty when they are what Name converts to, which is what is written then.
-    RareString StoredName;
-    RareString Comment;             // entry comment bytes (length in Header.CommentLength)
-    ExtraFieldList ExtraFields;     // stored order; the Zip64 block kept too
-    RarePart<Zip64Values> Zip64;    // read with Get(), set with Edit()
+    std::string StoredName;
+    std::string Comment;                  // entry comment bytes (length in Header.CommentLength)
+    std::vector<ExtraField> ExtraFields;  // stored order; the Zip64 block kept too
+    Zip64Values Zip64;
+    std::string EntryPassword;   // empty in this program
+    std::string SourceFileName;  // full path of the disk file the data comes from
+};
+
+// An entry is held once per entry of the archive (twice during a
+// transaction), so what nearly every entry lacks costs one pointer in all
+// (EntryRareParts): it is read through the getters, which give empty values
+// while the parts are absent, and set through the setters, which make them
+// only for a value that is not empty. The members are ordered so that the
+// small ones share padding.
+struct TDirItem {
+    CentralFileHeader Header;       // the 46-byte central header image
     bool HasZip64 = false;          // the Zip64 values are in force
     bool Modified = false;          // data to be rewritten from SourceFileName at the next commit
     bool Selected = false;          // matched the current mask
     std::uint8_t CompressMode = 0;  // 0..9
     TZipProcessOperation Operation = poNone;
-    RareString EntryPassword;   // empty in this program
-    RareString SourceFileName;  // full path of the disk file the data comes from
+    std::string Name;  // UTF-8; "/" separates folders, a folder ends with "/"
+
+    const std::string& StoredName() const { return Rare.Get().StoredName; }
+    const std::string& Comment() const { return Rare.Get().Comment; }
+    const std::vector<ExtraField>& ExtraFields() const { return Rare.Get().ExtraFields; }
+    const Zip64Values& Zip64() const { return Rare.Get().Zip64; }
+    const std::string& EntryPassword() const { return Rare.Get().EntryPassword; }
+    const std::string& SourceFileName() const { return Rare.Get().SourceFileName; }
+
+    void SetStoredName(std::string value) {
+        SetRare(&EntryRareParts::StoredName, std::move(value));
+    }
+    void SetComment(std::string value) { SetRare(&EntryRareParts::Comment, std::move(value)); }
+    void SetEntryPassword(std::string value) {
+        SetRare(&EntryRareParts::EntryPassword, std::move(value));
+    }
+    void SetSourceFileName(std::string value) {
+        SetRare(&EntryRareParts::SourceFileName, std::move(value));
+    }
+    std::vector<ExtraField>& EditExtraFields() { return Rare.Edit().ExtraFields; }
+    Zip64Values& EditZip64() { return Rare.Edit().Zip64; }
 
     // The true values, taken from the Zip64 fields where the 32-bit field
     // holds its all-ones marker and a Zip64 block supplied them.
@@ -79,6 +88,15 @@ struct TDirItem {
     // Sets the 32-bit field, or the marker and the Zip64 field (HasZip64).
     void SetLocalHeaderOffset(std::uint64_t offset);
     bool IsFolder() const { return (Header.ExternalAttributes & AttrFolder) != 0; }
+
+  private:
+    void SetRare(std::string EntryRareParts::*member, std::string value) {
+        if (!value.empty() || Rare.Present()) {
+            Rare.Edit().*member = std::move(value);
+        }
+    }
+
+    RarePart<EntryRareParts> Rare;
 };
 
 // The name index is built at the first look-up, from the items named so
@@ -159,7 +177,8 @@ class TZipDirArray {
     std::string KeyAt(int index) const;
     const EntryNameCodec& Codec() const;
 
-    std::vector<TDirItem> items_;  // the Count items in use; its capacity is Capacity
+    // The Count items in use; its capacity is Capacity.
+    std::vector<TDirItem, platform::LargeBlockAllocator<TDirItem>> items_;
     int count_ = 0;
     int growBy_ = InitialGrowBy;
     bool keepNameIndex_ = true;

@@ -107,12 +107,12 @@ std::string TZipDirManager::StoredNameOf(const TDirItem& item) const {
     // Names flagged as UTF-8 are stored as they are; the code pages are
     // asked only for the others, without a codec made for one name.
     const bool utf8 = (item.Header.Flags & FlagUtf8Name) != 0;
-    if (!item.StoredName.empty()) {
-        const std::string read = utf8 && IsUtf8(item.StoredName)
-                                     ? std::string(item.StoredName)
-                                     : platform::AnsiToUtf8(StoredToAnsi(item.StoredName));
+    if (!item.StoredName().empty()) {
+        const std::string read = utf8 && IsUtf8(item.StoredName())
+                                     ? std::string(item.StoredName())
+                                     : platform::AnsiToUtf8(StoredToAnsi(item.StoredName()));
         if (read == item.Name) {
-            return item.StoredName;
+            return item.StoredName();
         }
     }
     return utf8 ? item.Name : NameToStored(item.Name);
@@ -120,10 +120,10 @@ std::string TZipDirManager::StoredNameOf(const TDirItem& item) const {
 
 std::string TZipDirManager::StoredNameOf(const TDirItem& item, const EntryNameCodec& codec) const {
     const std::uint16_t flags = item.Header.Flags;
-    if (item.StoredName.empty() || codec.StoredToUtf8(item.StoredName, flags) != item.Name) {
+    if (item.StoredName().empty() || codec.StoredToUtf8(item.StoredName(), flags) != item.Name) {
         return codec.Utf8ToStored(item.Name, flags);
     }
-    return item.StoredName;
+    return item.StoredName();
 }
 
 void TZipDirManager::NameItem(int index, const std::string& stored, std::uint16_t flags,
@@ -301,7 +301,7 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
                 ReadExtraFields(item, in.Bytes(h.ExtraLength));
             }
             if (h.CommentLength != 0) {
-                item.Comment = in.String(h.CommentLength);
+                item.SetComment(in.String(h.CommentLength));
             }
         }
     } catch (const EZipException&) {
@@ -321,7 +321,7 @@ void TZipDirManager::NameReadItem(int index, std::string stored, const EntryName
     TDirItem& item = Directory.ItemAt(index);
     NameItem(index, stored, item.Header.Flags, codec);
     if (codec.Utf8ToStored(item.Name, item.Header.Flags) != stored) {
-        item.StoredName = stored;
+        item.SetStoredName(stored);
     }
 }
 
@@ -339,20 +339,20 @@ void TZipDirManager::ReadExtraFields(TDirItem& item, std::span<const std::uint8_
             ByteCursor z(field.Data);
             const CentralFileHeader& h = item.Header;
             if (h.UncompressedSize == Zip64Marker32 && z.Remaining() >= 8) {
-                item.Zip64.Edit().Size = z.U64();
+                item.EditZip64().Size = z.U64();
             }
             if (h.CompressedSize == Zip64Marker32 && z.Remaining() >= 8) {
-                item.Zip64.Edit().PackedSize = z.U64();
+                item.EditZip64().PackedSize = z.U64();
             }
             if (h.LocalHeaderOffset == Zip64Marker32 && z.Remaining() >= 8) {
-                item.Zip64.Edit().Offset = z.U64();
+                item.EditZip64().Offset = z.U64();
             }
             if (h.DiskNumberStart == Zip64Marker16 && z.Remaining() >= 2) {
-                item.Zip64.Edit().Disk = z.U16();
+                item.EditZip64().Disk = z.U16();
             }
             item.HasZip64 = true;
         }
-        item.ExtraFields.push_back(std::move(field));
+        item.EditExtraFields().push_back(std::move(field));
     }
 }
 
@@ -504,13 +504,13 @@ void TZipDirManager::RebuildFromLocalHeaders() {
             const std::int64_t dataAt = nameAt + local.NameLength + local.ExtraLength;
             if (fileSize - nameAt >= local.NameLength) {
                 const Bytes name = ReadAt(*ArchiveStream, nameAt, local.NameLength);
-                item.StoredName.assign(name.begin(), name.end());
+                item.SetStoredName(std::string(name.begin(), name.end()));
                 // Headers cannot overlap: the next one starts after this one.
                 next = dataAt;
             } else {
                 h.NameLength = 0;
             }
-            NameItem(index, item.StoredName, local.Flags, codec);
+            NameItem(index, item.StoredName(), local.Flags, codec);
             // Only a name that says so makes a folder: an empty file is a file.
             const std::string& named = Directory.ItemAt(index).Name;
             h.ExternalAttributes = !named.empty() && named.back() == '/' ? AttrFolder : AttrArchive;

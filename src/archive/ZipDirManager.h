@@ -3,6 +3,7 @@
 // detects data prepended to the archive, and writes the directory back.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -47,6 +48,8 @@ class TZipDirManager {
     static constexpr std::int64_t RebuildChunk = 65535;
     // A local header with a longer extra field is not taken by the rebuild.
     static constexpr std::uint16_t RebuildMaxExtra = 260;
+    // The central headers are written in pieces of about this many bytes.
+    static constexpr std::size_t DirectoryWriteChunk = 0x40000;
 
     void ResetDirectory();
     // Searches the end record from the end of the file; loads End.ArchiveComment.

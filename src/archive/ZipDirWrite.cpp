@@ -1,5 +1,5 @@
-// Writing the central directory back: every central header in one buffer
-// and one write, then the Zip64 records when the sizes or the count need
+// Writing the central directory back: the central headers through a
+// bounded buffer, then the Zip64 records when the sizes or the count need
 // them, then the end record with the archive comment.
 #include <algorithm>
 #include <string_view>
@@ -41,7 +41,7 @@ std::uint32_t Zip64ExtraLength(const CentralFileHeader& h) {
 // Only kept blocks and a Zip64 block that is needed count.
 std::uint32_t ExtraLength(const TDirItem& item, std::uint32_t zip64Length) {
     std::uint32_t length = zip64Length;
-    for (const ExtraField& field : item.ExtraFields) {
+    for (const ExtraField& field : item.ExtraFields()) {
         if (field.Id != Zip64ExtraId) {
             length += 4 + static_cast<std::uint32_t>(field.Data.size());
         }
@@ -54,21 +54,21 @@ void EncodeZip64Extra(const TDirItem& item, std::uint32_t zip64Length, ByteWrite
     out.U16(Zip64ExtraId);
     out.U16(static_cast<std::uint16_t>(zip64Length - 4));
     if (h.UncompressedSize == Zip64Marker32) {
-        out.U64(item.Zip64.Get().Size);
+        out.U64(item.Zip64().Size);
     }
     if (h.CompressedSize == Zip64Marker32) {
-        out.U64(item.Zip64.Get().PackedSize);
+        out.U64(item.Zip64().PackedSize);
     }
     if (h.LocalHeaderOffset == Zip64Marker32) {
-        out.U64(item.Zip64.Get().Offset);
+        out.U64(item.Zip64().Offset);
     }
     if (h.DiskNumberStart == Zip64Marker16) {
-        out.U32(item.Zip64.Get().Disk);
+        out.U32(item.Zip64().Disk);
     }
 }
 
 void EncodeKeptExtraFields(const TDirItem& item, ByteWriter& out) {
-    for (const ExtraField& field : item.ExtraFields) {
+    for (const ExtraField& field : item.ExtraFields()) {
         if (field.Id != Zip64ExtraId) {
             out.U16(field.Id);
             out.U16(static_cast<std::uint16_t>(field.Data.size()));
@@ -140,18 +140,28 @@ std::int64_t TZipDirManager::DirectoryWritePosition(bool append) {
     return writePosition;
 }
 
-// Every central header, in list order, in one buffer and one write.
+// Every central header, in list order, through a buffer of at most about
+// DirectoryWriteChunk bytes: a small directory goes in one write, and a
+// large one costs no second copy of itself in memory.
 void TZipDirManager::WriteCentralHeaders() {
     Bytes buffer;
-    buffer.reserve(ExpectedDirectorySize(Directory));
+    buffer.reserve(std::min(ExpectedDirectorySize(Directory), DirectoryWriteChunk + 0x400));
     ByteWriter out(buffer);
     const EntryNameCodec codec(OemFileNames());
+    const auto send = [&] {
+        if (!buffer.empty() &&
+            ArchiveStream->Write(buffer.data(), buffer.size()) != buffer.size()) {
+            throw EZipException(native::StreamWrite, Owner);
+        }
+        buffer.clear();
+    };
     for (int i = 0; i < Directory.Count(); ++i) {
         EncodeCentralHeader(Directory.ItemAt(i), codec, out);
+        if (buffer.size() >= DirectoryWriteChunk) {
+            send();
+        }
     }
-    if (!buffer.empty() && ArchiveStream->Write(buffer.data(), buffer.size()) != buffer.size()) {
-        throw EZipException(native::StreamWrite, Owner);
-    }
+    send();
 }
 
 // The name as it was read while it is unchanged, else converted anew; the
@@ -164,7 +174,7 @@ void TZipDirManager::EncodeCentralHeader(TDirItem& item, const EntryNameCodec& c
     const std::uint32_t extraLength = ExtraLength(item, zip64Length);
     std::string converted;
     std::string_view name = item.Name;
-    if (!item.StoredName.empty() || !codec.Plain(item.Name)) {
+    if (!item.StoredName().empty() || !codec.Plain(item.Name)) {
         converted = StoredNameOf(item, codec);
         name = converted;
     }
@@ -174,14 +184,14 @@ void TZipDirManager::EncodeCentralHeader(TDirItem& item, const EntryNameCodec& c
     h.NameLength = static_cast<std::uint16_t>(name.size());
     h.ExtraLength = static_cast<std::uint16_t>(extraLength);
     h.CommentLength =
-        static_cast<std::uint16_t>(std::min<std::size_t>(h.CommentLength, item.Comment.size()));
+        static_cast<std::uint16_t>(std::min<std::size_t>(h.CommentLength, item.Comment().size()));
     h.Encode(out);
     out.String(name);
     if (zip64Length != 0) {
         EncodeZip64Extra(item, zip64Length, out);
     }
     EncodeKeptExtraFields(item, out);
-    out.String(std::string_view(item.Comment.str()).substr(0, h.CommentLength));
+    out.String(std::string_view(item.Comment()).substr(0, h.CommentLength));
 }
 
 // The directory written from `start` ends at `position`: the Zip64 records

@@ -76,11 +76,15 @@ void TZipBaseArchiver::ProcessSelectedEntries(TZipProcessOperation operation) {
     TZipDirArray& directory = dirManager_->Directory;
     bool leave = cancelled_;
     bool aborted = false;
-    for (int i = 0; !leave && i < directory.Count();) {
+    // Nothing selects an entry while the loop runs: past the last selected
+    // entry the list is not walked on.
+    int unvisited = selectedCount_;
+    for (int i = 0; !leave && unvisited > 0 && i < directory.Count();) {
         if (!directory.ItemAt(i).Selected) {
             ++i;
             continue;
         }
+        --unvisited;
         directory.ItemAt(i).Operation = operation;
         const EntryPass pass = ProcessEntry(i, operation);
         leave = pass.Leave;

@@ -116,8 +116,8 @@ void TZipBaseArchiver::PrepareEntryFromFile(int index, const std::string& path, 
     }
     TDirItem& entry = directory.ItemAt(index);
     entry.Modified = true;
-    entry.SourceFileName = path;
-    entry.EntryPassword = Password;
+    entry.SetSourceFileName(path);
+    entry.SetEntryPassword(Password);
     entry.CompressMode = isFolder ? 0 : CompressionMode();
     CentralFileHeader& h = entry.Header;
     h = CentralFileHeader{};
@@ -139,7 +139,9 @@ void TZipBaseArchiver::PrepareEntryFromFile(int index, const std::string& path, 
     // The time blocks kept from the old record tell the new time.
     platform::FileTime modified;
     const bool known = platform::GetFileLastWriteTime(path, modified);
-    RestampTimeBlocks(entry.ExtraFields, known ? &modified : nullptr);
+    if (!entry.ExtraFields().empty()) {
+        RestampTimeBlocks(entry.EditExtraFields(), known ? &modified : nullptr);
+    }
 }
 
 }  // namespace archive

@@ -58,6 +58,13 @@ class CompiledMask {
                    mask.back() != '.' && IsAsciiText(mask);
     }
 
+    // True when no name of this length can match, neither whole nor by its
+    // last component, which is shorter still: a literal mask and a name
+    // shorter than it. Told from the length alone, without reading the name.
+    bool RulesOutLength(std::size_t nameLength) const {
+        return literal_ && nameLength < mask_.size();
+    }
+
     bool Matches(std::string_view name) const {
         if (matchesAll_) {
             return true;
@@ -86,6 +93,9 @@ class CompiledMask {
 
 // The whole name without one trailing delimiter, or its last component.
 bool PassesNameRule(std::string_view name, const CompiledMask& mask) {
+    if (mask.RulesOutLength(name.size())) {
+        return false;
+    }
     if (!name.empty() && (name.back() == '/' || name.back() == '\\')) {
         name.remove_suffix(1);
     }
@@ -100,16 +110,20 @@ bool PassesAttributeRule(std::uint32_t attributes, std::uint32_t searchAttr) {
     return (attributes & ~searchAttr & SearchAttrRuleBits) == 0;
 }
 
+// The folder rule, then the cheaper attribute rule, then the name.
+bool EntryMatches(const TDirItem& entry, const SearchRec& search, bool recurse,
+                  const CompiledMask& mask, const std::string& maskFolder) {
+    if (!recurse && FolderKey(entry.Name, search.Text) != maskFolder) {
+        return false;
+    }
+    return PassesAttributeRule(entry.Header.ExternalAttributes, search.SearchAttr) &&
+           PassesNameRule(entry.Name, mask);
+}
+
 int FindMatching(const TZipDirArray& directory, SearchRec& search, bool recurse,
                  const CompiledMask& mask, const std::string& maskFolder) {
     for (int i = search.NextIndex; i < directory.Count(); ++i) {
-        const TDirItem& entry = directory.ItemAt(i);
-        // The folder rule, then the cheaper attribute rule, then the name.
-        if (!recurse && FolderKey(entry.Name, search.Text) != maskFolder) {
-            continue;
-        }
-        if (PassesAttributeRule(entry.Header.ExternalAttributes, search.SearchAttr) &&
-            PassesNameRule(entry.Name, mask)) {
+        if (EntryMatches(directory.ItemAt(i), search, recurse, mask, maskFolder)) {
             search.NextIndex = i;
             return i;
         }
@@ -136,8 +150,6 @@ int FindMatchingEntry(const TZipDirArray& directory, SearchRec& search, bool rec
 void SelectEntries(TZipDirArray& directory, const std::string& mask, std::uint32_t searchAttr,
                    const std::string& exclusionMask, const TZipOptions& options,
                    MaskText maskText) {
-    // Nothing is selected, then every matching entry is.
-    directory.ClearSelected();
     SearchRec search;
     search.Mask = PrepareMask(mask, options.StorePath);
     search.SearchAttr = searchAttr;
@@ -147,10 +159,11 @@ void SelectEntries(TZipDirArray& directory, const std::string& mask, std::uint32
     const CompiledMask compiled(search.Mask, search.Text);
     const std::string maskFolder =
         options.Recurse ? std::string() : FolderKey(search.Mask, search.Text);
-    for (int i = FindMatching(directory, search, options.Recurse, compiled, maskFolder); i >= 0;
-         i = FindMatching(directory, search, options.Recurse, compiled, maskFolder)) {
-        directory.ItemAt(i).Selected = true;
-        search.NextIndex = i + 1;
+    // Every entry is marked in the one pass that tests it: the matching
+    // ones selected, all others not.
+    for (int i = 0; i < directory.Count(); ++i) {
+        TDirItem& entry = directory.ItemAt(i);
+        entry.Selected = EntryMatches(entry, search, options.Recurse, compiled, maskFolder);
     }
 }
 

@@ -31,7 +31,7 @@ std::string PrepareMask(const std::string& mask, TZipStorePathMode storePath);
 // rule; search.NextIndex becomes it. -1 when the list is exhausted.
 int FindMatchingEntry(const TZipDirArray& directory, SearchRec& search, bool recurse);
 
-// Clears every entry's Selected mark, then sets it on every matching entry.
+// Sets the Selected mark of every matching entry and clears it on all others.
 void SelectEntries(TZipDirArray& directory, const std::string& mask, std::uint32_t searchAttr,
                    const std::string& exclusionMask, const TZipOptions& options,
                    MaskText maskText = MaskText::User);

@@ -89,10 +89,4 @@ void RestampTimeBlocks(std::vector<ExtraField>& fields, const platform::FileTime
     });
 }
 
-void RestampTimeBlocks(ExtraFieldList& fields, const platform::FileTime* modified) {
-    if (!fields.empty()) {
-        RestampTimeBlocks(fields.Edit(), modified);
-    }
-}
-
 }  // namespace archive

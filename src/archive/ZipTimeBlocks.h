@@ -17,7 +17,5 @@ inline constexpr std::uint16_t NtfsTimesId = 0x000A;
 // a time block that cannot hold it is dropped, as are all of them when the
 // time is unknown (null).
 void RestampTimeBlocks(std::vector<ExtraField>& fields, const platform::FileTime* modified);
-// The same for an entry's blocks; an entry without any is left as it is.
-void RestampTimeBlocks(ExtraFieldList& fields, const platform::FileTime* modified);
 
 }  // namespace archive

@@ -383,20 +383,20 @@ bool CompressEntryData(platform::TFileStream& source, platform::TFileStream& arc
         if (written >= Zip64Marker32 || always64) {
             entry.HasZip64 = true;
             header.CompressedSize = Zip64Marker32;
-            entry.Zip64.Edit().PackedSize = written;
+            entry.EditZip64().PackedSize = written;
         } else {
             header.CompressedSize = static_cast<std::uint32_t>(written);
         }
         if (sourceSize >= Zip64Marker32 || always64) {
             entry.HasZip64 = true;
             header.UncompressedSize = Zip64Marker32;
-            entry.Zip64.Edit().Size = sourceSize;
+            entry.EditZip64().Size = sourceSize;
         } else {
             header.UncompressedSize = static_cast<std::uint32_t>(sourceSize);
         }
         if (entry.HasZip64 && context.Zip64Mode == zmDisabled) {
             throw EZipException(native::Zip64DisabledData, context.Archiver,
-                                {entry.SourceFileName});
+                                {entry.SourceFileName()});
         }
         if (sourceSize == 0) {
             header.Method = MethodStored;

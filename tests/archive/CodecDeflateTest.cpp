@@ -44,7 +44,7 @@ class CodecDeflate : public ::testing::Test {
         entry.CompressMode = static_cast<std::uint8_t>(mode);
         entry.Header.Method = mode == 0 ? MethodStored : MethodDeflate;
         entry.Header.Crc32 = 0xFFFFFFFF;
-        entry.SourceFileName = "source.bin";
+        entry.SetSourceFileName("source.bin");
         return entry;
     }
 
@@ -352,8 +352,8 @@ TEST_F(CodecDeflate, Zip64AlwaysPutsTheSizesInTheZip64Fields) {
     EXPECT_TRUE(c.Entry.HasZip64);
     EXPECT_EQ(c.Entry.Header.CompressedSize, Zip64Marker32);
     EXPECT_EQ(c.Entry.Header.UncompressedSize, Zip64Marker32);
-    EXPECT_EQ(c.Entry.Zip64.Get().Size, data.size());
-    EXPECT_EQ(c.Entry.Zip64.Get().PackedSize, c.Data.size());
+    EXPECT_EQ(c.Entry.Zip64().Size, data.size());
+    EXPECT_EQ(c.Entry.Zip64().PackedSize, c.Data.size());
     EXPECT_EQ(c.Entry.Header.Crc32, ZlibCrc(data));
 }
 

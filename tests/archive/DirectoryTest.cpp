@@ -135,8 +135,8 @@ TEST_F(RealArchivesTest, ExtraBlockLongerThanItsFieldIsCutToTheField) {
     open.manager.ReadDirectory();
     ASSERT_LT(open.manager.End.DirectoryOffset, open.stream.Size());  // read, not rebuilt
     const TDirItem& item = open.manager.Directory.ItemAt(0);
-    ASSERT_EQ(item.ExtraFields.size(), 1u);
-    EXPECT_EQ(item.ExtraFields[0].Data.size(), extraLength - 4);
+    ASSERT_EQ(item.ExtraFields().size(), 1u);
+    EXPECT_EQ(item.ExtraFields()[0].Data.size(), extraLength - 4);
     EXPECT_EQ(open.manager.Directory.Count(), 6);
 }
 
@@ -184,7 +184,7 @@ TEST_F(RealArchivesTest, BytesAfterTheEndRecordMakeTheEntriesComeFromLocalHeader
         OpenManager open(path);
         open.manager.ReadDirectory();
         EXPECT_EQ(open.manager.End.DirectoryOffset, open.stream.Size());
-        EXPECT_TRUE(open.manager.Directory.ItemAt(3).Comment.empty());
+        EXPECT_TRUE(open.manager.Directory.ItemAt(3).Comment().empty());
     }
 }
 

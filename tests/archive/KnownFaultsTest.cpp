@@ -210,12 +210,12 @@ TEST(KnownFaults, ARefreshedEntryTellsItsNewTimeInItsTimeBlocks) {
 
     zip = OpenArchive(path);
     const archive::TDirItem& item = zip->DirManager()->Directory.ItemAt(0);
-    ASSERT_EQ(item.ExtraFields.size(), 3u);
-    EXPECT_EQ(LittleEndian(item.ExtraFields[0].Data, 1, 4), static_cast<std::uint64_t>(when));
-    EXPECT_EQ(LittleEndian(item.ExtraFields[1].Data, 8, 8),
+    ASSERT_EQ(item.ExtraFields().size(), 3u);
+    EXPECT_EQ(LittleEndian(item.ExtraFields()[0].Data, 1, 4), static_cast<std::uint64_t>(when));
+    EXPECT_EQ(LittleEndian(item.ExtraFields()[1].Data, 8, 8),
               static_cast<std::uint64_t>((when + 11644473600) * 10000000));
-    EXPECT_EQ(LittleEndian(item.ExtraFields[1].Data, 16, 8), 130000000000000000u);
-    EXPECT_EQ(item.ExtraFields[2].Id, 0xCAFE);
+    EXPECT_EQ(LittleEndian(item.ExtraFields()[1].Data, 16, 8), 130000000000000000u);
+    EXPECT_EQ(item.ExtraFields()[2].Id, 0xCAFE);
     zip->Close();
 }
 

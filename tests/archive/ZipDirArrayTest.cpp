@@ -116,15 +116,15 @@ TEST(ZipDirArrayTest, AssignCopiesItemsWithTheirOwnBuffers) {
     TZipDirArray source;
     source.SetCount(2);
     TDirItem item = Named("x");
-    item.ExtraFields.push_back({0xCAFE, {1, 2, 3}});
+    item.EditExtraFields().push_back({0xCAFE, {1, 2, 3}});
     source.PutItem(0, item);
     source.PutItem(1, Named("y"));
     TZipDirArray copy;
     copy.SetCount(5);
     copy.Assign(source);
     ASSERT_EQ(copy.Count(), 2);
-    source.ItemAt(0).ExtraFields[0].Data[0] = 9;
-    EXPECT_EQ(copy.ItemAt(0).ExtraFields[0].Data[0], 1);
+    source.ItemAt(0).EditExtraFields()[0].Data[0] = 9;
+    EXPECT_EQ(copy.ItemAt(0).ExtraFields()[0].Data[0], 1);
     EXPECT_EQ(copy.IndexOf("Y"), 1);
     copy.ItemAt(1).Selected = true;
     copy.ClearSelected();
@@ -137,8 +137,8 @@ TEST(ZipDirArrayTest, AListWithoutIndexFindsTheSameAndCopiesDeeply) {
     TZipDirArray indexed;
     indexed.SetCount(3);
     TDirItem first = Named("Res/A.txt");
-    first.Comment = std::string("note");
-    first.SourceFileName = "/tmp/a.txt";
+    first.SetComment(std::string("note"));
+    first.SetSourceFileName("/tmp/a.txt");
     indexed.PutItem(0, first);
     indexed.PutItem(1, Named("b.txt"));
     indexed.PutItem(2, Named("res/a.TXT"));
@@ -149,11 +149,11 @@ TEST(ZipDirArrayTest, AListWithoutIndexFindsTheSameAndCopiesDeeply) {
         EXPECT_EQ(saved.IndexOf(name), indexed.IndexOf(name)) << name;
     }
     EXPECT_EQ(saved.IndexOf("RES/A.TXT"), 2);  // the last of equal keys
-    indexed.ItemAt(0).Comment = std::string("changed");
-    indexed.ItemAt(0).SourceFileName.clear();
-    EXPECT_EQ(saved.ItemAt(0).Comment.str(), "note");
-    EXPECT_EQ(saved.ItemAt(0).SourceFileName.str(), "/tmp/a.txt");
-    EXPECT_TRUE(saved.ItemAt(1).Comment.empty());
+    indexed.ItemAt(0).SetComment(std::string("changed"));
+    indexed.ItemAt(0).SetSourceFileName("");
+    EXPECT_EQ(saved.ItemAt(0).Comment(), "note");
+    EXPECT_EQ(saved.ItemAt(0).SourceFileName(), "/tmp/a.txt");
+    EXPECT_TRUE(saved.ItemAt(1).Comment().empty());
     saved.Delete(0);
     EXPECT_EQ(saved.IndexOf("b.txt"), 0);
 }

@@ -33,7 +33,8 @@ void* AllocateLargeBlock(std::size_t bytes) {
 }
 
 void FreeLargeBlock(void* block, std::size_t bytes) noexcept {
-    ::operator delete(block, bytes);
+    (void)bytes;
+    ::operator delete(block);
 }
 
 #endif

@@ -44,7 +44,7 @@ struct LargeBlockAllocator {
         if (bytes >= LargeBlockSize) {
             FreeLargeBlock(p, bytes);
         } else {
-            ::operator delete (p, bytes, std::align_val_t{alignof(T)});
+            ::operator delete (p, std::align_val_t{alignof(T)});
         }
     }
 

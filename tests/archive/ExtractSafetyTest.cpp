@@ -35,6 +35,15 @@ std::vector<int> ExtractIgnoring(
     return natives;
 }
 
+// Writes, with python's zipfile, an archive whose entries each hold their
+// own name.
+void WriteNamedEntries(const std::string& archive, const std::string& pythonNameList) {
+    ASSERT_EQ(Shell("python3 -c \"import zipfile\nz=zipfile.ZipFile('" + archive +
+                    "','w')\nfor n in " + pythonNameList + ": z.writestr(n, n)\nz.close()\"")
+                  .status,
+              0);
+}
+
 std::uint64_t TotalSize(const FileMap& files) {
     std::uint64_t total = 0;
     for (const auto& [name, bytes] : files) {
@@ -95,12 +104,9 @@ TEST(ExtractSafety, LinksInTheDestinationAreNotFollowed) {
         fs::create_directory_symlink(outside, real + "/linked");
         fs::create_symlink(outside + "/target.txt", real + "/file.txt");
         fs::create_symlink(outside + "/new.txt", real + "/dangling.txt");
-        ASSERT_EQ(Shell("python3 -c \"import zipfile\nz=zipfile.ZipFile('" + scratch / "l.zip" +
-                        "','w')\nfor n in ['linked/x.txt','LINKED/deeper/y.txt','file.txt',"
-                        "'dangling.txt','plain.txt','swap/first.txt','swap/second.txt']: "
-                        "z.writestr(n, 'from the archive')\nz.close()\"")
-                      .status,
-                  0);
+        WriteNamedEntries(scratch / "l.zip",
+                          "['linked/x.txt','LINKED/deeper/y.txt','file.txt','dangling.txt',"
+                          "'plain.txt','swap/first.txt','swap/second.txt']");
 
         // A folder the call has already written into is made a link behind
         // its back: what was looked up for the first entry is not trusted
@@ -114,8 +120,8 @@ TEST(ExtractSafety, LinksInTheDestinationAreNotFollowed) {
         EXPECT_EQ(ExtractIgnoring(scratch / "l.zip", out, swapFolder),
                   std::vector<int>(5, archive::native::CannotCreateFile));
         EXPECT_EQ(FilesUnder(outside), (FileMap{{"target.txt", "precious"}}));
-        EXPECT_EQ(ReadBytes(real + "/plain.txt"), "from the archive");
-        EXPECT_EQ(ReadBytes(scratch / "swapped/first.txt"), "from the archive");
+        EXPECT_EQ(ReadBytes(real + "/plain.txt"), "plain.txt");
+        EXPECT_EQ(ReadBytes(scratch / "swapped/first.txt"), "swap/first.txt");
         EXPECT_TRUE(fs::is_symlink(real + "/file.txt"));
     }
 }
@@ -126,11 +132,7 @@ TEST(ExtractSafety, LinksInTheDestinationAreNotFollowed) {
 TEST(ExtractSafety, ADestinationRenamedMidCallIsFollowed) {
     ScratchFolder scratch;
     fs::create_directories(scratch / "out");
-    ASSERT_EQ(Shell("python3 -c \"import zipfile\nz=zipfile.ZipFile('" + scratch / "r.zip" +
-                    "','w')\nfor n in ['a.txt','sub/b.txt','c.txt']: z.writestr(n, n)\n"
-                    "z.close()\"")
-                  .status,
-              0);
+    WriteNamedEntries(scratch / "r.zip", "['a.txt','sub/b.txt','c.txt']");
     const auto rename = [&](const std::string& name) {
         if (name.find("b.txt") != std::string::npos) {
             fs::rename(scratch / "out", scratch / "OUT");

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "archive/ZipConst.h"
+#include "archive/ZipDirBytes.h"
 #include "archive/ZipExcept.h"
 #include "platform/CodePage.h"
 
@@ -65,7 +66,38 @@ const EntryNameCodec& TZipDirArray::Codec() const {
     return *codec_;
 }
 
+void TZipDirArray::AdoptDirectoryBytes(std::unique_ptr<DirectoryBytes> bytes) {
+    Clear();
+    const int n = bytes->Count();
+    items_.AssignEmpty(static_cast<std::size_t>(n));
+    count_ = n;
+    // Every item is named by its header, so each has its key.
+    keyed_ = n;
+    if (n > 0) {
+        unmade_ = std::move(bytes);
+    }
+}
+
+void TZipDirArray::MakeItem(int index) {
+    // Made before it is filled: naming the item asks for it again.
+    TDirItem& item = items_.Make(static_cast<std::size_t>(index));
+    unmade_->Fill(*this, index, item);
+    if (items_.HoldsAll()) {
+        unmade_.reset();
+    }
+}
+
+void TZipDirArray::MakeAll() const {
+    auto* self = const_cast<TZipDirArray*>(this);
+    for (int i = 0; self->unmade_ && i < count_; ++i) {
+        if (!IsMade(i)) {
+            self->MakeItem(i);
+        }
+    }
+}
+
 void TZipDirArray::SetCount(int n) {
+    MakeAll();
     n = std::max(n, 0);
     if (Capacity() < n) {
         // Grow by a doubling step, at most MaxGrowBy at a time.
@@ -73,7 +105,7 @@ void TZipDirArray::SetCount(int n) {
         items_.reserve(static_cast<std::size_t>(std::max(n, Capacity() + growBy_)));
     } else if (n == 0) {
         // Release the storage.
-        decltype(items_)().swap(items_);
+        items_.Release();
     }
     // Items that leave use are gone, items that enter it start empty, and
     // keys of items that are gone leave the index, so it never holds more
@@ -91,12 +123,14 @@ void TZipDirArray::SetCount(int n) {
 }
 
 void TZipDirArray::Reserve(int n) {
+    MakeAll();
     if (Capacity() < n) {
         items_.reserve(static_cast<std::size_t>(n));
     }
 }
 
 TDirItem& TZipDirArray::AppendItem() {
+    MakeAll();
     if (Capacity() <= count_) {
         SetCount(count_ + 1);  // grows by the steps of SetCount
         return items_.back();
@@ -113,7 +147,7 @@ void TZipDirArray::GetItem(int index, TDirItem& out) const {
     if (index < 0 || index >= count_) {
         throw EZipException(native::GetItemIndex, nullptr);
     }
-    out = items_[static_cast<std::size_t>(index)];
+    out = ItemAt(index);
 }
 
 void TZipDirArray::PutItem(int index, const TDirItem& item) {
@@ -124,6 +158,7 @@ void TZipDirArray::PutItem(int index, const TDirItem& item, const EntryNameCodec
     if (index < 0 || index >= count_) {
         throw EZipException(native::PutItemIndex, nullptr);
     }
+    ItemAt(index);  // made, so that it is not made again over the new one
     KeepKeyInStep(index, item.Name, nullptr, native::HashPutItem);
     // The copy duplicates every extra-block buffer.
     items_[static_cast<std::size_t>(index)] = item;
@@ -175,6 +210,15 @@ void TZipDirArray::SetItemName(int index, const std::string& ansiName,
     item.Name = std::move(name);
 }
 
+void TZipDirArray::SetItemStoredName(int index, const std::string& stored, std::uint16_t flags,
+                                     const EntryNameCodec& codec) {
+    if ((flags & FlagUtf8Name) != 0 && IsUtf8(stored)) {
+        SetItemUtf8Name(index, stored, codec);
+    } else {
+        SetItemName(index, codec.StoredToAnsi(stored), codec);
+    }
+}
+
 void TZipDirArray::SetItemUtf8Name(int index, std::string name, const EntryNameCodec&) {
     TDirItem& item = ItemAt(index);
     KeepKeyInStep(index, name, nullptr, native::HashSetItemName);
@@ -185,6 +229,7 @@ void TZipDirArray::Delete(int index) {
     if (index < 0 || index >= count_) {
         throw EZipException(native::DeleteIndex, nullptr);
     }
+    MakeAll();
     if (index < nameIndex_.Count()) {
         nameIndex_.Delete(index);
     }
@@ -194,7 +239,7 @@ void TZipDirArray::Delete(int index) {
     if (!ownKeys_.empty()) {
         ownKeys_.erase(ownKeys_.begin() + index);
     }
-    items_.erase(items_.begin() + index);
+    items_.erase(static_cast<std::size_t>(index));
     --count_;
 }
 
@@ -205,12 +250,14 @@ void TZipDirArray::Clear() {
     ownKeys_.clear();
     nameIndex_.Clear();
     indexBuilt_ = false;
+    unmade_.reset();
 }
 
 void TZipDirArray::Assign(const TZipDirArray& other) {
     if (&other == this) {
         return;
     }
+    other.MakeAll();
     Clear();
     SetCount(other.Count());
     for (int i = 0; i < other.Count(); ++i) {
@@ -219,8 +266,11 @@ void TZipDirArray::Assign(const TZipDirArray& other) {
 }
 
 void TZipDirArray::ClearSelected() {
+    // Items not made are not selected.
     for (int i = 0; i < count_; ++i) {
-        items_[static_cast<std::size_t>(i)].Selected = false;
+        if (IsMade(i)) {
+            items_[static_cast<std::size_t>(i)].Selected = false;
+        }
     }
 }
 
@@ -237,6 +287,7 @@ void TZipDirArray::EnsureNameIndex() const {
     if (indexBuilt_ || !keepNameIndex_) {
         return;
     }
+    MakeAll();
     nameIndex_.Clear();
     for (int i = 0; i < keyed_; ++i) {
         nameIndex_.Add(KeyAt(i));
@@ -251,6 +302,7 @@ const TZipHashedStringList& TZipDirArray::NameIndex() const {
 
 int TZipDirArray::IndexOf(const std::string& name) {
     if (!keepNameIndex_) {
+        MakeAll();
         const std::string key = platform::AnsiLowerCase(platform::Utf8ToAnsi(name));
         for (int i = count_ - 1; i >= 0; --i) {
             if (KeyOf(items_[static_cast<std::size_t>(i)].Name) == key) {

@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "archive/ZipDirBytes.h"
 #include "archive/ZipHashList.h"
+#include "archive/ZipItemSlots.h"
 #include "archive/ZipNameCodec.h"
 #include "archive/ZipRareString.h"
 #include "archive/ZipRecords.h"
 #include "archive/ZipTypes.h"
-#include "platform/LargeBlocks.h"
 
 namespace archive {
 
@@ -130,17 +131,18 @@ class TZipDirArray {
     TDirItem& AppendItem();
 
     void GetItem(int index, TDirItem& out) const;  // bad index: native error 2
+    // The item, made first from the directory bytes when it was not yet.
     TDirItem& ItemAt(int index) {
         if (index < 0 || index >= count_) {
             ThrowItemAtIndex();
         }
+        if (!items_.Holds(static_cast<std::size_t>(index))) {
+            MakeItem(index);
+        }
         return items_[static_cast<std::size_t>(index)];
     }
     const TDirItem& ItemAt(int index) const {
-        if (index < 0 || index >= count_) {
-            ThrowItemAtIndex();
-        }
-        return items_[static_cast<std::size_t>(index)];
+        return const_cast<TZipDirArray*>(this)->ItemAt(index);
     }
     void PutItem(int index, const TDirItem& item);  // bad index: native error 1
     // `ansiName` is the name in the ANSI code page; Name becomes its UTF-8 form.
@@ -149,6 +151,24 @@ class TZipDirArray {
     void SetItemName(int index, const std::string& ansiName, const EntryNameCodec& codec);
     // The same for a name already in UTF-8 (stored so, by the entry's flags).
     void SetItemUtf8Name(int index, std::string name, const EntryNameCodec& codec);
+    // Names item `index` from its stored bytes: UTF-8 when the flags say so
+    // and the bytes are, else through the code pages.
+    void SetItemStoredName(int index, const std::string& stored, std::uint16_t flags,
+                           const EntryNameCodec& codec);
+
+    // Takes the central directory as read: Count becomes its number of
+    // headers, and each item is made from its header when first used.
+    void AdoptDirectoryBytes(std::unique_ptr<DirectoryBytes> bytes);
+    // True when item `index` exists as an item; an item not made yet has
+    // its header in DirectoryBytes (and is not selected).
+    bool IsMade(int index) const { return items_.Holds(static_cast<std::size_t>(index)); }
+    // The directory bytes the items not made yet come from; null when every
+    // item is made.
+    const DirectoryBytes* UnmadeSource() const { return unmade_.get(); }
+    // Selected, without making an item that is not made (and so not selected).
+    bool IsSelected(int index) const {
+        return IsMade(index) && items_[static_cast<std::size_t>(index)].Selected;
+    }
     void Delete(int index);  // bad index: native error 4
     void Clear();
     void Assign(const TZipDirArray& other);
@@ -167,6 +187,10 @@ class TZipDirArray {
 
   private:
     [[noreturn]] static void ThrowItemAtIndex();
+    void MakeItem(int index);
+    // Makes every item not made yet, before a change of the list's shape or
+    // a walk over all names.
+    void MakeAll() const;
     void PutItem(int index, const TDirItem& item, const EntryNameCodec& codec);
     // Checks that item `index` is named in order (`nativeError` if not) and
     // records its own key, or that its key follows from its name (null).
@@ -177,8 +201,9 @@ class TZipDirArray {
     std::string KeyAt(int index) const;
     const EntryNameCodec& Codec() const;
 
-    // The Count items in use; its capacity is Capacity.
-    std::vector<TDirItem, platform::LargeBlockAllocator<TDirItem>> items_;
+    // The Count items in use; its capacity is Capacity. Making an item does
+    // not change what the list holds, so it happens in const calls too.
+    ItemSlots<TDirItem> items_;
     int count_ = 0;
     int growBy_ = InitialGrowBy;
     bool keepNameIndex_ = true;
@@ -191,6 +216,8 @@ class TZipDirArray {
     mutable bool indexBuilt_ = false;
     mutable TZipHashedStringList nameIndex_;         // empty until built, or without an index
     mutable std::unique_ptr<EntryNameCodec> codec_;  // made at the first key
+    // While some items are not made: the bytes they come from.
+    std::unique_ptr<DirectoryBytes> unmade_;
 };
 
 }  // namespace archive

@@ -7,6 +7,7 @@
 
 #include "archive/ZipArchiver.h"
 #include "archive/ZipConst.h"
+#include "archive/ZipDirBytes.h"
 #include "archive/ZipExcept.h"
 #include "archive/ZipSignatureScan.h"
 #include "archive/ZipZlib.h"
@@ -30,53 +31,6 @@ Bytes ReadAt(platform::TFileStream& stream, std::int64_t position, std::int64_t 
     bytes.resize(stream.Read(bytes.data(), bytes.size()));
     return bytes;
 }
-
-// The central directory read through a window of the file, so that a
-// directory of any size needs no buffer of its own size: a large one is
-// held in memory once, as the entry list, and not twice.
-class DirectoryWindow {
-  public:
-    // Holds the longest header: 46 bytes and three fields of up to 65,535.
-    static constexpr std::size_t Capacity = 256 * 1024;
-
-    DirectoryWindow(platform::TFileStream& stream, std::int64_t start, std::uint64_t size)
-        : stream_(stream), left_(size) {
-        buffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, Capacity)));
-        stream_.Seek(start, platform::SeekOrigin::soBeginning);
-    }
-
-    // A cursor over the next `count` bytes of the directory; false when the
-    // directory (or the file) ends first. The bytes stay valid until the
-    // next call.
-    bool Next(std::size_t count, ByteCursor& out) {
-        if (end_ - pos_ < count && !Refill(count)) {
-            return false;
-        }
-        out = ByteCursor(std::span<const std::uint8_t>(buffer_).subspan(pos_, count));
-        pos_ += count;
-        return true;
-    }
-
-  private:
-    // Moves the bytes not yet taken to the front and reads after them.
-    bool Refill(std::size_t count) {
-        std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
-        end_ -= pos_;
-        pos_ = 0;
-        const auto want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size() - end_, left_));
-        const std::size_t got = stream_.Read(buffer_.data() + end_, want);
-        end_ += got;
-        left_ -= got;
-        return got == want && end_ >= count;
-    }
-
-    platform::TFileStream& stream_;
-    std::uint64_t left_;  // directory bytes not yet read
-    Bytes buffer_;
-    std::size_t pos_ = 0;  // the next byte to take
-    std::size_t end_ = 0;  // the end of the bytes read
-};
 
 }  // namespace
 
@@ -124,15 +78,6 @@ std::string TZipDirManager::StoredNameOf(const TDirItem& item, const EntryNameCo
         return codec.Utf8ToStored(item.Name, flags);
     }
     return item.StoredName();
-}
-
-void TZipDirManager::NameItem(int index, const std::string& stored, std::uint16_t flags,
-                              const EntryNameCodec& codec) {
-    if ((flags & FlagUtf8Name) != 0 && IsUtf8(stored)) {
-        Directory.SetItemUtf8Name(index, stored, codec);
-    } else {
-        Directory.SetItemName(index, codec.StoredToAnsi(stored), codec);
-    }
 }
 
 void TZipDirManager::ResetDirectory() {
@@ -277,83 +222,12 @@ bool TZipDirManager::ReadCentralHeaders(std::int64_t start, std::uint64_t size,
         return false;
     }
     End.DirectoryOffset = start;
-    Directory.Reserve(static_cast<int>(count));
-    const EntryNameCodec codec(OemFileNames());
-    DirectoryWindow window(*ArchiveStream, start, size);
-    try {
-        for (int i = 0; i < static_cast<int>(count); ++i) {
-            // The header as stored; its signature is not compared.
-            ByteCursor record;
-            if (!window.Next(CentralHeaderSize, record)) {
-                return false;
-            }
-            TDirItem& item = Directory.AppendItem();
-            item.Header = CentralFileHeader::Decode(record);
-            // The name, the extra blocks and the comment after it.
-            const CentralFileHeader& h = item.Header;
-            ByteCursor in;
-            if (!window.Next(std::size_t{h.NameLength} + h.ExtraLength + h.CommentLength, in)) {
-                return false;
-            }
-            const auto name = in.Bytes(h.NameLength);
-            NameReadItem(i, std::string(name.begin(), name.end()), codec);
-            if (h.ExtraLength != 0) {
-                ReadExtraFields(item, in.Bytes(h.ExtraLength));
-            }
-            if (h.CommentLength != 0) {
-                item.SetComment(in.String(h.CommentLength));
-            }
-        }
-    } catch (const EZipException&) {
+    auto bytes = std::make_unique<DirectoryBytes>(OemFileNames());
+    if (!bytes->Read(*ArchiveStream, start, size, count)) {
         return false;
     }
+    Directory.AdoptDirectoryBytes(std::move(bytes));
     return true;
-}
-
-// A plain-ASCII name is the same in UTF-8, in the code pages and as stored,
-// and is taken as it is; any other goes through the conversions, and its
-// bytes are kept when the name would not give them back.
-void TZipDirManager::NameReadItem(int index, std::string stored, const EntryNameCodec& codec) {
-    if (codec.Plain(stored)) {
-        Directory.SetItemUtf8Name(index, std::move(stored), codec);
-        return;
-    }
-    TDirItem& item = Directory.ItemAt(index);
-    NameItem(index, stored, item.Header.Flags, codec);
-    if (codec.Utf8ToStored(item.Name, item.Header.Flags) != stored) {
-        item.SetStoredName(stored);
-    }
-}
-
-// The extra blocks, cut to what the extra field holds; a Zip64 block gives
-// the 64-bit values of the fields that hold their markers.
-void TZipDirManager::ReadExtraFields(TDirItem& item, std::span<const std::uint8_t> bytes) {
-    ByteCursor extra(bytes);
-    while (extra.Ok() && extra.Remaining() >= 4) {
-        ExtraField field;
-        field.Id = extra.U16();
-        const std::uint16_t declared = extra.U16();
-        const auto data = extra.Bytes(std::min<std::size_t>(declared, extra.Remaining()));
-        field.Data.assign(data.begin(), data.end());
-        if (field.Id == Zip64ExtraId) {
-            ByteCursor z(field.Data);
-            const CentralFileHeader& h = item.Header;
-            if (h.UncompressedSize == Zip64Marker32 && z.Remaining() >= 8) {
-                item.EditZip64().Size = z.U64();
-            }
-            if (h.CompressedSize == Zip64Marker32 && z.Remaining() >= 8) {
-                item.EditZip64().PackedSize = z.U64();
-            }
-            if (h.LocalHeaderOffset == Zip64Marker32 && z.Remaining() >= 8) {
-                item.EditZip64().Offset = z.U64();
-            }
-            if (h.DiskNumberStart == Zip64Marker16 && z.Remaining() >= 2) {
-                item.EditZip64().Disk = z.U16();
-            }
-            item.HasZip64 = true;
-        }
-        item.EditExtraFields().push_back(std::move(field));
-    }
 }
 
 // The bytes before the archive part are where the directory really starts
@@ -510,7 +384,7 @@ void TZipDirManager::RebuildFromLocalHeaders() {
             } else {
                 h.NameLength = 0;
             }
-            NameItem(index, item.StoredName(), local.Flags, codec);
+            Directory.SetItemStoredName(index, item.StoredName(), local.Flags, codec);
             // Only a name that says so makes a folder: an empty file is a file.
             const std::string& named = Directory.ItemAt(index).Name;
             h.ExternalAttributes = !named.empty() && named.back() == '/' ? AttrFolder : AttrArchive;

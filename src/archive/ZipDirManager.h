@@ -106,13 +106,6 @@ class TZipDirManager {
     void CorrectOffsets();
     void TakeZip64Sizes(LocalFileHeader& local, std::int64_t position);
     std::int64_t DeflatedEnd(TDirItem& item, std::int64_t dataAt);
-    // Names item `index` from its stored bytes: UTF-8 when the flags say so
-    // and the bytes are, else through the code pages.
-    void NameItem(int index, const std::string& stored, std::uint16_t flags,
-                  const EntryNameCodec& codec);
-    // Names item `index` of a directory being read from its stored bytes.
-    void NameReadItem(int index, std::string stored, const EntryNameCodec& codec);
-    void ReadExtraFields(TDirItem& item, std::span<const std::uint8_t> bytes);
 };
 
 }  // namespace archive

@@ -80,7 +80,7 @@ void TZipBaseArchiver::ProcessSelectedEntries(TZipProcessOperation operation) {
     // entry the list is not walked on.
     int unvisited = selectedCount_;
     for (int i = 0; !leave && unvisited > 0 && i < directory.Count();) {
-        if (!directory.ItemAt(i).Selected) {
+        if (!directory.IsSelected(i)) {
             ++i;
             continue;
         }
@@ -104,7 +104,7 @@ void TZipBaseArchiver::StartEntryLoop(TZipProcessOperation operation) {
     selectedCount_ = 0;
     cancelled_ = false;
     for (int i = 0; i < directory.Count(); ++i) {
-        selectedCount_ += directory.ItemAt(i).Selected ? 1 : 0;
+        selectedCount_ += directory.IsSelected(i) ? 1 : 0;
     }
     if (ReportsProgress(operation)) {
         bool cancel = false;

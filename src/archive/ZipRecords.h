@@ -3,6 +3,7 @@
 // writer of ZipByteCursor.h; every field is little-endian.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "archive/ZipByteCursor.h"
@@ -22,6 +23,13 @@ inline constexpr std::uint32_t DataDescriptorSize = 16;
 inline constexpr std::uint32_t EndRecordSize = 22;
 inline constexpr std::uint32_t Zip64EndRecordSize = 56;
 inline constexpr std::uint32_t Zip64LocatorSize = 20;
+
+// Where the fields read straight from a central header sit in it.
+inline constexpr std::size_t CentralFlagsAt = 8;
+inline constexpr std::size_t CentralNameLengthAt = 28;
+inline constexpr std::size_t CentralExtraLengthAt = 30;
+inline constexpr std::size_t CentralCommentLengthAt = 32;
+inline constexpr std::size_t CentralExternalAttributesAt = 38;
 
 // The all-ones values that send a field to the Zip64 extra block.
 inline constexpr std::uint32_t Zip64Marker32 = 0xFFFFFFFF;

@@ -111,13 +111,31 @@ bool PassesAttributeRule(std::uint32_t attributes, std::uint32_t searchAttr) {
 }
 
 // The folder rule, then the cheaper attribute rule, then the name.
-bool EntryMatches(const TDirItem& entry, const SearchRec& search, bool recurse,
-                  const CompiledMask& mask, const std::string& maskFolder) {
-    if (!recurse && FolderKey(entry.Name, search.Text) != maskFolder) {
+bool EntryMatches(std::string_view name, std::uint32_t attributes, const SearchRec& search,
+                  bool recurse, const CompiledMask& mask, const std::string& maskFolder) {
+    if (!recurse && FolderKey(name, search.Text) != maskFolder) {
         return false;
     }
-    return PassesAttributeRule(entry.Header.ExternalAttributes, search.SearchAttr) &&
-           PassesNameRule(entry.Name, mask);
+    return PassesAttributeRule(attributes, search.SearchAttr) && PassesNameRule(name, mask);
+}
+
+bool EntryMatches(const TDirItem& entry, const SearchRec& search, bool recurse,
+                  const CompiledMask& mask, const std::string& maskFolder) {
+    return EntryMatches(entry.Name, entry.Header.ExternalAttributes, search, recurse, mask,
+                        maskFolder);
+}
+
+// Whether entry `index` matches. An entry not made yet whose stored name is
+// its name is judged from its header, and made only when it matches; any
+// other is made and judged as an item.
+bool IndexMatches(TZipDirArray& directory, int index, const SearchRec& search, bool recurse,
+                  const CompiledMask& mask, const std::string& maskFolder) {
+    if (const DirectoryBytes* bytes = directory.UnmadeSource();
+        bytes != nullptr && !directory.IsMade(index) && bytes->NameIsStored(index)) {
+        return EntryMatches(bytes->StoredName(index), bytes->ExternalAttributes(index), search,
+                            recurse, mask, maskFolder);
+    }
+    return EntryMatches(directory.ItemAt(index), search, recurse, mask, maskFolder);
 }
 
 int FindMatching(const TZipDirArray& directory, SearchRec& search, bool recurse,
@@ -160,10 +178,13 @@ void SelectEntries(TZipDirArray& directory, const std::string& mask, std::uint32
     const std::string maskFolder =
         options.Recurse ? std::string() : FolderKey(search.Mask, search.Text);
     // Every entry is marked in the one pass that tests it: the matching
-    // ones selected, all others not.
+    // ones selected, all others not (an entry not made stays unselected).
     for (int i = 0; i < directory.Count(); ++i) {
-        TDirItem& entry = directory.ItemAt(i);
-        entry.Selected = EntryMatches(entry, search, options.Recurse, compiled, maskFolder);
+        const bool matches =
+            IndexMatches(directory, i, search, options.Recurse, compiled, maskFolder);
+        if (matches || directory.IsMade(i)) {
+            directory.ItemAt(i).Selected = matches;
+        }
     }
 }
 

@@ -10,14 +10,17 @@ namespace platform {
 
 // The block is mapped on its own, and its pages are asked for at once where
 // the kernel knows how (from 5.14); elsewhere they come a fault at a time.
-void* AllocateLargeBlock(std::size_t bytes) {
+void* AllocateLargeBlock(std::size_t bytes, bool touchAtOnce) {
     void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (block == MAP_FAILED) {
         throw std::bad_alloc();
     }
+    (void)touchAtOnce;
 #if defined(MADV_POPULATE_WRITE)
     // Only advice: a block the kernel does not fill fills as it is touched.
-    madvise(block, bytes, MADV_POPULATE_WRITE);
+    if (touchAtOnce) {
+        madvise(block, bytes, MADV_POPULATE_WRITE);
+    }
 #endif
     return block;
 }
@@ -28,7 +31,7 @@ void FreeLargeBlock(void* block, std::size_t bytes) noexcept {
 
 #else
 
-void* AllocateLargeBlock(std::size_t bytes) {
+void* AllocateLargeBlock(std::size_t bytes, bool) {
     return ::operator new(bytes);
 }
 

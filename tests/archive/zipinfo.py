@@ -151,6 +151,14 @@ def make(kind, path):
             data = data.replace(stand_in.encode("ascii"), name.encode("cp866"))
         with open(path, "wb") as f:
             f.write(data)
+    elif kind == "entrycomments":
+        # Entry comments, extra blocks and a name flagged as UTF-8.
+        with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as zf:
+            for i, name in enumerate(["a.txt", "\u0436\u0443\u043a.txt", "dir/", "b.bin"]):
+                info = zipfile.ZipInfo(name)
+                info.comment = ("comment %d" % i).encode() * i
+                info.extra = struct.pack("<HH", 0x6666, i) + bytes(range(i))
+                zf.writestr(info, b"" if name.endswith("/") else name.encode() * 20)
     elif kind == "bigextra":
         with zipfile.ZipFile(path, "w") as zf:
             info = zipfile.ZipInfo("big-extra.txt")

@@ -54,6 +54,10 @@ class ItemSlots {
         held_[i / 64] |= std::uint64_t{1} << (i % 64);
         if (++heldCount_ == size_) {
             std::vector<std::uint64_t>().swap(held_);
+        } else if (heldCount_ == size_ / ManyOf + 1) {
+            // Items are made one after another (a listing): the rest of the
+            // pages are filled at once instead of a fault at a time.
+            TouchStorage();
         }
         return data_[i];
     }
@@ -104,6 +108,14 @@ class ItemSlots {
 
   private:
     using Allocator = platform::LargeBlockAllocator<T>;
+    // Making one slot in this many is taken as making them all.
+    static constexpr std::size_t ManyOf = 32;
+
+    void TouchStorage() {
+        if (capacity_ * sizeof(T) >= platform::LargeBlockSize) {
+            platform::TouchLargeBlock(data_, capacity_ * sizeof(T));
+        }
+    }
 
     void Allocate(std::size_t n, bool touchAtOnce) {
         data_ = Allocator().allocate(n, touchAtOnce);

@@ -25,6 +25,15 @@ void* AllocateLargeBlock(std::size_t bytes, bool touchAtOnce) {
     return block;
 }
 
+void TouchLargeBlock(void* block, std::size_t bytes) noexcept {
+#if defined(MADV_POPULATE_WRITE)
+    madvise(block, bytes, MADV_POPULATE_WRITE);
+#else
+    (void)block;
+    (void)bytes;
+#endif
+}
+
 void FreeLargeBlock(void* block, std::size_t bytes) noexcept {
     munmap(block, bytes);
 }
@@ -34,6 +43,8 @@ void FreeLargeBlock(void* block, std::size_t bytes) noexcept {
 void* AllocateLargeBlock(std::size_t bytes, bool) {
     return ::operator new(bytes);
 }
+
+void TouchLargeBlock(void*, std::size_t) noexcept {}
 
 void FreeLargeBlock(void* block, std::size_t bytes) noexcept {
     (void)bytes;

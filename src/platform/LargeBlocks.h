@@ -20,6 +20,9 @@ inline constexpr std::size_t LargeBlockSize = std::size_t{1} << 20;
 // `touchAtOnce`: its pages are filled now, for an array that is used
 // whole; else they come as they are touched, for one used here and there.
 void* AllocateLargeBlock(std::size_t bytes, bool touchAtOnce = true);
+// Fills the pages of a block from AllocateLargeBlock that were left to come
+// as they are touched, in one call where the system can.
+void TouchLargeBlock(void* block, std::size_t bytes) noexcept;
 // Frees a block from AllocateLargeBlock of the same size.
 void FreeLargeBlock(void* block, std::size_t bytes) noexcept;
 

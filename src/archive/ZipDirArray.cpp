@@ -76,6 +76,17 @@ void TZipDirArray::AdoptDirectoryBytes(std::unique_ptr<DirectoryBytes> bytes) {
     if (n > 0) {
         unmade_ = std::move(bytes);
     }
+    // A name that goes through the code pages is converted while the
+    // directory is read, under the code pages of that moment, as when
+    // every entry was made at once; plain-ASCII names wait for their use.
+    if (unmade_) {
+        const std::vector<int> converted = unmade_->ConvertedNames();
+        for (int index : converted) {
+            if (unmade_ && !IsMade(index)) {
+                MakeItem(index);
+            }
+        }
+    }
 }
 
 void TZipDirArray::MakeItem(int index) {

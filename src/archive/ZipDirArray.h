@@ -157,7 +157,8 @@ class TZipDirArray {
                            const EntryNameCodec& codec);
 
     // Takes the central directory as read: Count becomes its number of
-    // headers, and each item is made from its header when first used.
+    // headers. Items whose names need a conversion are made now, the
+    // others from their headers when first used.
     void AdoptDirectoryBytes(std::unique_ptr<DirectoryBytes> bytes);
     // True when item `index` exists as an item; an item not made yet has
     // its header in DirectoryBytes (and is not selected).

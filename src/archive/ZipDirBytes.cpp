@@ -50,12 +50,16 @@ bool DirectoryBytes::Read(platform::TFileStream& stream, std::int64_t start, std
                 at + CentralHeaderSize + VariableLength(Bytes().subspan(at, CentralHeaderSize));
             ok = end <= size_ || ReadUpTo(end);
             starts_.push_back(at);
+            if (ok && !IsStoredAsIs(StoredName(static_cast<int>(i)))) {
+                converted_.push_back(static_cast<int>(i));
+            }
             at = end;
         }
     }
     stream_ = nullptr;
     if (!ok) {
         starts_.clear();
+        converted_.clear();
         at = 0;
     }
     // Bytes read past the last header are not kept.

@@ -36,12 +36,14 @@ class DirectoryBytes {
               std::uint64_t count);
 
     int Count() const { return static_cast<int>(starts_.size()); }
+    // The entries whose names go through the code pages, in order.
+    const std::vector<int>& ConvertedNames() const { return converted_; }
     // The name bytes of header `index` as stored.
     std::string_view StoredName(int index) const;
     std::uint32_t ExternalAttributes(int index) const;
-    // True when the stored name is the entry's name as it is: plain ASCII
+    // True when a stored name is the entry's name as it is: plain ASCII
     // that no conversion changes.
-    bool NameIsStored(int index) const { return codec_.Plain(StoredName(index)); }
+    bool IsStoredAsIs(std::string_view stored) const { return codec_.Plain(stored); }
 
     // Makes `item`, entry `index` of `directory`, from its header: the
     // header fields, the name (keyed by `directory`), the extra blocks and
@@ -62,6 +64,7 @@ class DirectoryBytes {
     platform::ByteBlock bytes_;  // the headers' bytes, of which size_ are read
     std::size_t size_ = 0;
     std::vector<std::uint64_t> starts_;  // where each header starts in bytes_
+    std::vector<int> converted_;
     // While reading: the stream, and the directory bytes not yet read.
     platform::TFileStream* stream_ = nullptr;
     std::uint64_t unread_ = 0;

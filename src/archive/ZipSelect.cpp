@@ -130,10 +130,13 @@ bool EntryMatches(const TDirItem& entry, const SearchRec& search, bool recurse,
 // other is made and judged as an item.
 bool IndexMatches(TZipDirArray& directory, int index, const SearchRec& search, bool recurse,
                   const CompiledMask& mask, const std::string& maskFolder) {
-    if (const DirectoryBytes* bytes = directory.UnmadeSource();
-        bytes != nullptr && !directory.IsMade(index) && bytes->NameIsStored(index)) {
-        return EntryMatches(bytes->StoredName(index), bytes->ExternalAttributes(index), search,
-                            recurse, mask, maskFolder);
+    const DirectoryBytes* bytes = directory.UnmadeSource();
+    if (bytes != nullptr && !directory.IsMade(index)) {
+        const std::string_view stored = bytes->StoredName(index);
+        if (bytes->IsStoredAsIs(stored)) {
+            return EntryMatches(stored, bytes->ExternalAttributes(index), search, recurse, mask,
+                                maskFolder);
+        }
     }
     return EntryMatches(directory.ItemAt(index), search, recurse, mask, maskFolder);
 }

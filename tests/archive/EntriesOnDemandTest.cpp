@@ -266,6 +266,12 @@ TEST_F(EntriesOnDemandTest, AListChangedWhilePartlyMadeEndsAsAWholeOne) {
     }
 }
 
+TEST_F(EntriesOnDemandTest, NamesInACodePageAreReadUnderTheCodePagesOfTheOpen) {
+    ReadDirectory cyrillic(*made / "cyrillic.zip");
+    platform::SetCodePages(1252, 850);
+    EXPECT_EQ(cyrillic.directory().ItemAt(1).Name, "Привет/мир.txt");
+}
+
 TEST_F(EntriesOnDemandTest, ExtractingOneEntryOfALargeArchiveMakesOnlyThatEntry) {
     ScratchFolder scratch;
     auto zip = OpenArchive(*made / "many3000.zip", scratch / "out");

@@ -108,8 +108,13 @@ void TZipDirArray::MakeAll() const {
 }
 
 void TZipDirArray::SetCount(int n) {
-    MakeAll();
     n = std::max(n, 0);
+    // Items kept or moved are made first; a list emptied makes none.
+    if (n > 0) {
+        MakeAll();
+    } else {
+        unmade_.reset();
+    }
     if (Capacity() < n) {
         // Grow by a doubling step, at most MaxGrowBy at a time.
         growBy_ = std::min(growBy_ * 2, MaxGrowBy);

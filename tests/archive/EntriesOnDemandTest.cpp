@@ -262,6 +262,12 @@ TEST_F(EntriesOnDemandTest, AListChangedWhilePartlyMadeEndsAsAWholeOne) {
             TZipDirArray copy;
             copy.Assign(late.directory());
             EXPECT_EQ(ListingOf(copy), ListingOf(whole.directory()));
+            // Read again over a list partly made, the directory is as read first.
+            ReadDirectory again(*made / archive);
+            again.directory().ItemAt(again.directory().Count() / 2);
+            again.manager.ReadDirectory();
+            EXPECT_EQ(ListingOf(again.directory()),
+                      ListingOf(ReadDirectory(*made / archive).directory()));
         }
     }
 }

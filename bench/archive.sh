@@ -65,11 +65,21 @@ mkdir -p "$work/src/META-INF" "$work/out"
 printf 'Manifest-Version: 1.0\r\nMIDlet-Name: Bench\r\nMIDlet-Vendor: Bench\r\nMIDlet-Version: 1.1\r\nMIDlet-1: Bench, /icon.png, bench.Main\r\n\r\n' \
   >"$work/src/$manifest"
 
+# runs_for SIZE OP: timed runs of each command. Runs of a few milliseconds
+# move with the machine's load, so they are many, after warm-up runs; the
+# long ones are few.
 runs_for() {
-  case $1 in
-    midlet | small) echo 5 ;;
-    five | medium) echo 3 ;;
+  case $1:$2 in
+    *:list | *:extract | midlet:* | small:*) echo 30 ;;
+    five:* | medium:*) echo 3 ;;
     *) echo 2 ;;
+  esac
+}
+
+warmup_for() {
+  case $(runs_for "$1" "$2") in
+    30) echo 3 ;;
+    *) echo 0 ;;
   esac
 }
 
@@ -138,7 +148,8 @@ time_op() {
     fi
   done < <(commands "$size" "$op")
   # hyperfine's warnings about noise go to a file, shown only on failure.
-  (cd "$work/src" && hyperfine -N --style none --runs "$(runs_for "$size")" \
+  (cd "$work/src" && hyperfine -N --style none --runs "$(runs_for "$size" "$op")" \
+    --warmup "$(warmup_for "$size" "$op")" \
     --prepare "$prepare" --export-json "$work/$size-$op.json" "${timed[@]}" \
     >/dev/null 2>"$work/hyperfine.txt") || {
     cat "$work/hyperfine.txt" >&2

@@ -64,7 +64,7 @@ class DirectoryBytes {
     platform::ByteBlock bytes_;  // the headers' bytes, of which size_ are read
     std::size_t size_ = 0;
     std::vector<std::uint64_t> starts_;  // where each header starts in bytes_
-    std::vector<int> converted_;
+    std::vector<int> converted_;         // the entries whose names are not stored as they are
     // While reading: the stream, and the directory bytes not yet read.
     platform::TFileStream* stream_ = nullptr;
     std::uint64_t unread_ = 0;

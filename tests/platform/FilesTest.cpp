@@ -226,6 +226,28 @@ TEST_F(FileServices, AttributeWords) {
     SetLastError(12345);
     EXPECT_EQ(GetFileAttributes(folder / "none"), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    // The one look-up tells what the single queries tell, by any case.
+    WriteBytes(folder / "data.bin", "12345");
+    for (const char* name : {".hidden", ".PROFILE", "Data.bin", "none", "none/deeper"}) {
+        SCOPED_TRACE(name);
+        const std::string path = folder / name;
+        FileAttributeData data;
+        SetLastError(12345);
+        const bool found = GetFileAttributesEx(path, data);
+        const DWORD code = GetLastError();
+        SetLastError(12345);
+        EXPECT_EQ(found ? data.attributes : INVALID_FILE_ATTRIBUTES, GetFileAttributes(path));
+        EXPECT_EQ(code, GetLastError());
+        FileTime time;
+        std::uint64_t size = 0;
+        EXPECT_EQ(found, GetFileLastWriteTime(path, time));
+        EXPECT_EQ(found, FindFileSize(path, size));
+        if (found) {
+            EXPECT_EQ(data.lastWriteTime.seconds, time.seconds);
+            EXPECT_EQ(data.lastWriteTime.nanoseconds, time.nanoseconds);
+            EXPECT_EQ(data.size, size);
+        }
+    }
 }
 
 TEST_F(FileServices, FolderServicesRaiseTheirCodes) {

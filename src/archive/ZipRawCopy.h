@@ -4,8 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
-#include <vector>
 
 #include "archive/ZipDirArray.h"
 
@@ -33,7 +33,10 @@ class TailReader {
   private:
     static constexpr std::size_t Window = 0x10000;
     platform::TFileStream& tail_;
-    std::vector<std::uint8_t> window_;
+    // Not zero-filled: only the bytes read into it are looked at.
+    std::unique_ptr<std::uint8_t[]> window_;
+    std::size_t capacity_ = 0;
+    std::size_t filled_ = 0;
     std::int64_t windowStart_ = -1;
 };
 

@@ -342,18 +342,19 @@ TEST_F(FileServices, TemporaryFiles) {
 // A temporary name is new in every case and lies in the folder given; the
 // temporary folder is absolute even when $TMPDIR is not.
 TEST_F(FileServices, TemporaryNamesAreNewInEveryCase) {
-    // Every number but one is taken by a lower-case variant of its name.
+    // Every number but one is taken by a lower-case variant of its name; one
+    // variant is longer, with the Kelvin sign that folds to k.
     for (unsigned n = 0; n < 0x10000; ++n) {
-        char name[16];
-        std::snprintf(name, sizeof name, "fcx%04x.tmp", n);
+        char name[32];
+        std::snprintf(name, sizeof name, n == 0x0042 ? "fc\u212A%04x.tmp" : "fck%04x.tmp", n);
         if (n != 0x1A2B) {
             close(open((folder / name).c_str(), O_WRONLY | O_CREAT, 0644));
         }
     }
     SetLastError(12345);
-    EXPECT_EQ(GetTempFileName(folder.Path(), "FCX"), folder / "FCX1A2B.tmp");
+    EXPECT_EQ(GetTempFileName(folder.Path(), "FCK"), folder / "FCK1A2B.tmp");
     SetLastError(12345);
-    EXPECT_EQ(GetTempFileName(folder.Path(), "FCX"), "");
+    EXPECT_EQ(GetTempFileName(folder.Path(), "FCK"), "");
     EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
 
     for (const char* prefix : {"a/b", "..\\x", "/", "abcd/"}) {

@@ -15,6 +15,7 @@
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define QUELLOR_CARRYLESS_CRC 1
+#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -28,8 +29,17 @@ std::uint32_t UpdateThroughZlib(std::uint32_t value, const std::uint8_t* bytes, 
 }
 
 #ifdef QUELLOR_CARRYLESS_CRC
+// One look at the processor's features, on the first fold that could use
+// them (the runtime's full feature probe costs more than a small run's CRC).
 bool HasCarrylessMultiply() {
-    static const bool has = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+    static const bool has = [] {
+        unsigned eax = 0;
+        unsigned ebx = 0;
+        unsigned ecx = 0;
+        unsigned edx = 0;
+        return __get_cpuid(1, &eax, &ebx, &ecx, &edx) != 0 && (ecx & bit_PCLMUL) != 0 &&
+               (ecx & bit_SSE4_1) != 0;
+    }();
     return has;
 }
 

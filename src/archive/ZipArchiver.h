@@ -237,7 +237,7 @@ class TZipBaseArchiver : public TComponent {
     // Releases the stream and the directory manager without writing.
     void ReleaseArchive();
     // OpenArchive; with `orReadOnly`, an archive that cannot be opened with
-    // `mode` is opened read-only.
+    // `mode` is opened read-only, and the caller has just found the file.
     void OpenArchive(std::uint32_t mode, bool orReadOnly);
     // What the codec asks of the component while one entry streams.
     EntryCodecContext CodecContext(const std::string& fileName, TZipProcessOperation operation);

@@ -55,7 +55,8 @@ std::span<const std::uint8_t> TailReader::Read(std::int64_t position, std::size_
     if (!inWindow()) {
         // The window starts at the bytes asked for; at the end of the file
         // it holds fewer.
-        const std::size_t wanted = std::max(Window, count);
+        const std::size_t wanted = std::max(nextWindow_, count);
+        nextWindow_ = std::min(nextWindow_ * 2, Window);
         if (capacity_ < wanted) {
             window_ = std::make_unique_for_overwrite<std::uint8_t[]>(wanted);
             capacity_ = wanted;

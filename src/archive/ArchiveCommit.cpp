@@ -371,11 +371,13 @@ void ArchiveCommit::WriteNewDirectory() {
 }
 
 // The archive is whole now: a cancel from the last event no longer undoes it.
+// The flush is of the data and the size: those are what a commit must not
+// lose to a power cut, while the file's times need not reach the disk.
 void ArchiveCommit::Finish() {
     bool cancel = false;
     archiver_.DoOverallProgress(100, operation_, ppEnd, cancel);
     if (archiver_.Options.FlushBuffers) {
-        archive_.Flush();
+        archive_.FlushData();
     }
 }
 

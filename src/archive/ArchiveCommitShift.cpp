@@ -24,7 +24,8 @@ void BlockShift::Move() {
     if (delta_ != 0) {
         Shift(start_, end_, delta_, true);
     }
-    std::vector<std::uint8_t>().swap(buffer_);
+    buffer_.reset();
+    bufferSize_ = 0;
 }
 
 // The chunk that was in flight goes back first: its old place overlaps
@@ -32,7 +33,7 @@ void BlockShift::Move() {
 void BlockShift::Undo() {
     if (pending_) {
         file_.SetPosition(pendingAt_);
-        file_.WriteBuffer(buffer_.data(), pendingLength_);
+        file_.WriteBuffer(buffer_.get(), pendingLength_);
         pending_ = false;
     }
     const std::int64_t movedStart = delta_ > 0 ? unmovedEnd_ : start_;
@@ -48,20 +49,24 @@ void BlockShift::Shift(std::int64_t start, std::int64_t end, std::int64_t delta,
     const bool backwards = delta > 0;
     std::int64_t low = start;
     std::int64_t high = end;
-    buffer_.resize(std::min<std::size_t>(chunk_, static_cast<std::size_t>(end - start)));
+    const std::size_t wanted = std::min<std::size_t>(chunk_, static_cast<std::size_t>(end - start));
+    if (bufferSize_ < wanted) {
+        buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(wanted);
+        bufferSize_ = wanted;
+    }
     while (low < high) {
         const std::size_t length =
             std::min<std::size_t>(chunk_, static_cast<std::size_t>(high - low));
         const std::int64_t from = backwards ? high - static_cast<std::int64_t>(length) : low;
         file_.SetPosition(from);
-        file_.ReadBuffer(buffer_.data(), length);
+        file_.ReadBuffer(buffer_.get(), length);
         if (track) {
             pending_ = true;
             pendingAt_ = from;
             pendingLength_ = length;
         }
         file_.SetPosition(from + delta);
-        file_.WriteBuffer(buffer_.data(), length);
+        file_.WriteBuffer(buffer_.get(), length);
         if (backwards) {
             high = from;
         } else {

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 namespace platform {
 class TFileStream;
@@ -16,9 +16,10 @@ namespace archive {
 
 class BlockShift {
   public:
-    // Large enough that the calls cost nothing beside the copying, small
-    // enough to stay in the cache and out of the memory budget.
-    static constexpr std::size_t DefaultChunk = 0x100000;
+    // Large enough that the calls cost little beside the copying, small
+    // enough to stay in the cache: a buffer of a whole small archive's
+    // block cost more in page faults than the move itself.
+    static constexpr std::size_t DefaultChunk = 0x10000;
 
     // The bytes [start, end) of `file` are to move by `delta` (up when
     // positive). The file is not touched until Move.
@@ -43,7 +44,9 @@ class BlockShift {
     std::int64_t end_;
     std::int64_t delta_;
     std::size_t chunk_;
-    std::vector<std::uint8_t> buffer_;
+    // Not zero-filled: every byte is read into before it is written out.
+    std::unique_ptr<std::uint8_t[]> buffer_;
+    std::size_t bufferSize_ = 0;
     // Bytes of the block not moved yet; the rest are at their new place.
     std::int64_t unmovedStart_;
     std::int64_t unmovedEnd_;

@@ -137,7 +137,8 @@ void TZipBaseArchiver::OpenArchive(std::uint32_t mode, bool orReadOnly) {
     if (!InMemory && platform::ExtractFileName(FileName).empty()) {
         throw EZipException(native::BlankArchiveName, this);
     }
-    if (mode != OpenModeCreate && !platform::FileExists(FileName)) {
+    // Open asks for the read-only fallback when it has just found the file.
+    if (mode != OpenModeCreate && !orReadOnly && !platform::FileExists(FileName)) {
         throw EZipException(native::ArchiveNotFound, this, {FileName});
     }
     // In-memory archives are never built in this program.

@@ -19,7 +19,8 @@
 
 namespace platform {
 class TFileStream;
-}
+struct FileAttributeData;
+}  // namespace platform
 
 namespace archive {
 
@@ -177,9 +178,11 @@ class TZipBaseArchiver : public TComponent {
     // Decodes the entry into `target` and checks its size and CRC-32.
     void ExtractToStream(int index, EntrySink& target);
     void RefreshEntry(int index, const std::string& name, const std::string& destinationFolder);
-    // `keepName`: the entry's own name led to `path`, so the name is kept as
-    // stored rather than made anew from the path.
-    void PrepareEntryFromFile(int index, const std::string& path, bool keepName = false);
+    // `source` is what a look-up of `path` found. `keepName`: the entry's own
+    // name led to `path`, so the name is kept as stored rather than made anew
+    // from the path.
+    void PrepareEntryFromFile(int index, const std::string& path,
+                              const platform::FileAttributeData& source, bool keepName = false);
 
     // The most bytes one ExtractByMask call writes to disk, all entries
     // together.
@@ -234,7 +237,7 @@ class TZipBaseArchiver : public TComponent {
     // Releases the stream and the directory manager without writing.
     void ReleaseArchive();
     // OpenArchive; with `orReadOnly`, an archive that cannot be opened with
-    // `mode` is opened read-only.
+    // `mode` is opened read-only, and the caller has just found the file.
     void OpenArchive(std::uint32_t mode, bool orReadOnly);
     // What the codec asks of the component while one entry streams.
     EntryCodecContext CodecContext(const std::string& fileName, TZipProcessOperation operation);

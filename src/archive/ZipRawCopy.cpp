@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <span>
-#include <vector>
 
 #include "archive/ZipByteCursor.h"
 #include "archive/ZipConst.h"
@@ -51,20 +50,24 @@ std::size_t DescriptorLength(std::span<const std::uint8_t> after, std::uint32_t 
 std::span<const std::uint8_t> TailReader::Read(std::int64_t position, std::size_t count) {
     const auto inWindow = [&] {
         return windowStart_ >= 0 && position >= windowStart_ &&
-               static_cast<std::uint64_t>(position - windowStart_) + count <= window_.size();
+               static_cast<std::uint64_t>(position - windowStart_) + count <= filled_;
     };
     if (!inWindow()) {
         // The window starts at the bytes asked for; at the end of the file
         // it holds fewer.
-        window_.resize(std::max(Window, count));
+        const std::size_t wanted = std::max(nextWindow_, count);
+        nextWindow_ = std::min(nextWindow_ * 2, Window);
+        if (capacity_ < wanted) {
+            window_ = std::make_unique_for_overwrite<std::uint8_t[]>(wanted);
+            capacity_ = wanted;
+        }
         tail_.SetPosition(position);
-        window_.resize(tail_.Read(window_.data(), window_.size()));
+        filled_ = tail_.Read(window_.get(), wanted);
         windowStart_ = position;
     }
     const auto offset = static_cast<std::size_t>(position - windowStart_);
-    const std::size_t available = window_.size() > offset ? window_.size() - offset : 0;
-    return std::span<const std::uint8_t>(window_).subspan(std::min(offset, window_.size()),
-                                                          std::min(count, available));
+    const std::size_t start = std::min(offset, filled_);
+    return std::span<const std::uint8_t>(window_.get() + start, std::min(count, filled_ - start));
 }
 
 int SavedIndexOf(const TZipDirArray& directory, const TZipDirArray& saved, int index) {

@@ -4,8 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
-#include <vector>
 
 #include "archive/ZipDirArray.h"
 
@@ -31,9 +31,16 @@ class TailReader {
     std::span<const std::uint8_t> Read(std::int64_t position, std::size_t count);
 
   private:
+    // The window starts small, for the one header a plan looks at, and
+    // doubles with every move up to its full size, for runs of many records.
+    static constexpr std::size_t FirstWindow = 0x1000;
     static constexpr std::size_t Window = 0x10000;
     platform::TFileStream& tail_;
-    std::vector<std::uint8_t> window_;
+    // Not zero-filled: only the bytes read into it are looked at.
+    std::unique_ptr<std::uint8_t[]> window_;
+    std::size_t capacity_ = 0;
+    std::size_t filled_ = 0;
+    std::size_t nextWindow_ = FirstWindow;
     std::int64_t windowStart_ = -1;
 };
 

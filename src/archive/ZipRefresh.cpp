@@ -1,8 +1,6 @@
 // Refreshing entries from files: the selection by mask inside one
 // transaction, finding each entry's file under BaseDir, and turning the
 // entry into one that the commit compresses from that file.
-#include <ctime>
-
 #include "archive/ZipArchiver.h"
 #include "archive/ZipConst.h"
 #include "archive/ZipPaths.h"
@@ -29,16 +27,6 @@ class RestoreText {
     std::string& text_;
     std::string old_;
 };
-
-// The last-write time of a file or folder as MS-DOS date-time; the current
-// time when it cannot be read.
-std::uint32_t DosTimeOf(const std::string& path) {
-    platform::FileTime time;
-    if (!platform::GetFileLastWriteTime(path, time)) {
-        time = platform::FileTime{static_cast<std::int64_t>(std::time(nullptr)), 0};
-    }
-    return platform::FileTimeToDosDateTime(time);
-}
 
 }  // namespace
 
@@ -71,15 +59,20 @@ void TZipBaseArchiver::RefreshEntry(int index, const std::string& name,
     if (entry.IsFolder() || !IsContainedEntryName(name)) {
         return;
     }
+    // The file is looked up once; its existence, time and attributes all
+    // come from that look-up.
     const std::string path = ResolvePath(destinationFolder, name);
-    if (!platform::FileExists(path)) {
+    platform::FileAttributeData source;
+    if (!platform::GetFileAttributesEx(path, source) ||
+        (source.attributes & platform::faDirectory) != 0) {
         return;
     }
     if (!Options.ReplaceReadOnly && (entry.Header.ExternalAttributes & AttrReadOnly) != 0) {
         return;
     }
     const auto entryStamp = static_cast<std::int32_t>(entry.Header.DosDateTime());
-    const auto fileStamp = static_cast<std::int32_t>(platform::FileAge(path));
+    const auto fileStamp =
+        static_cast<std::int32_t>(platform::FileTimeToDosDateTime(source.lastWriteTime));
     if (!OverwriteAllowed(path, name, fileStamp, entryStamp)) {
         return;
     }
@@ -87,22 +80,21 @@ void TZipBaseArchiver::RefreshEntry(int index, const std::string& name,
     if (transactionDepth_ == 0) {
         throw EZipException(native::UpdateNotStarted, this);
     }
-    PrepareEntryFromFile(index, path, true);
+    PrepareEntryFromFile(index, path, source, true);
     directory.ItemAt(index).Operation = poUpdate;
 }
 
-void TZipBaseArchiver::PrepareEntryFromFile(int index, const std::string& path, bool keepName) {
+void TZipBaseArchiver::PrepareEntryFromFile(int index, const std::string& path,
+                                            const platform::FileAttributeData& source,
+                                            bool keepName) {
     TZipDirArray& directory = dirManager_->Directory;
     std::string storedName = MakeStoredName(path, storedNameBase_, Options.StorePath);
     if (storedName.empty()) {
         return;
     }
-    const bool isFolder = platform::DirectoryExists(path);
-    const std::uint32_t dosTime = DosTimeOf(path);
-    std::uint32_t attributes = platform::GetFileAttributes(path);
-    if (attributes == platform::INVALID_FILE_ATTRIBUTES) {
-        attributes = AttrArchive;
-    }
+    const bool isFolder = (source.attributes & platform::faDirectory) != 0;
+    const std::uint32_t dosTime = platform::FileTimeToDosDateTime(source.lastWriteTime);
+    const std::uint32_t attributes = source.attributes;
     if (isFolder) {
         storedName += '/';
     }
@@ -137,10 +129,8 @@ void TZipBaseArchiver::PrepareEntryFromFile(int index, const std::string& path, 
     h.NameLength = static_cast<std::uint16_t>(dirManager_->StoredNameOf(entry).size());
     h.ExternalAttributes = attributes;
     // The time blocks kept from the old record tell the new time.
-    platform::FileTime modified;
-    const bool known = platform::GetFileLastWriteTime(path, modified);
     if (!entry.ExtraFields().empty()) {
-        RestampTimeBlocks(entry.EditExtraFields(), known ? &modified : nullptr);
+        RestampTimeBlocks(entry.EditExtraFields(), &source.lastWriteTime);
     }
 }
 

@@ -187,21 +187,73 @@ class DecodedOutput {
     std::uint32_t crc_ = Crc32Start;
 };
 
+// An inflate stream kept for the next entry of this thread: inflateReset
+// gives it back as new with its window kept (an inflate never reads past what
+// it wrote itself), so extracting many small entries allocates the state and
+// the 32 KiB window, zero-filled, once rather than once per entry.
+class SpareInflateStream {
+  public:
+    SpareInflateStream() = default;
+    SpareInflateStream(const SpareInflateStream&) = delete;
+    SpareInflateStream& operator=(const SpareInflateStream&) = delete;
+    ~SpareInflateStream() {
+        if (ready_) {
+            inflateEnd(&stream_);
+        }
+    }
+
+    // The stream, as new; nullptr while it is in use or when it cannot be
+    // made.
+    z_stream* Take() {
+        if (taken_) {
+            return nullptr;
+        }
+        if (!ready_) {
+            stream_ = NewZStream();
+            if (inflateInit2(&stream_, -MAX_WBITS) != Z_OK) {
+                return nullptr;
+            }
+            ready_ = true;
+        } else if (inflateReset(&stream_) != Z_OK) {
+            return nullptr;
+        }
+        taken_ = true;
+        return &stream_;
+    }
+    void Give() { taken_ = false; }
+
+  private:
+    z_stream stream_{};
+    bool ready_ = false;
+    bool taken_ = false;
+};
+
+thread_local SpareInflateStream spareInflate;
+
 // One inflate stream over the chunks of one entry. The stream is raw
 // deflate data, as ZIP stores it: it ends with its last block, and bytes
 // after that block are not taken for a trailer of any kind.
+// The thread's spare stream serves it when it is free, else it has one of
+// its own.
 class Inflater {
   public:
-    Inflater() : stream_(NewZStream()) { started_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK; }
+    Inflater() : stream_(spareInflate.Take()) {
+        spare_ = stream_ != nullptr;
+        if (!spare_) {
+            own_ = NewZStream();
+            stream_ = &own_;
+            started_ = inflateInit2(&own_, -MAX_WBITS) == Z_OK;
+        }
+    }
     ~Inflater() {
-        if (started_ && !ended_) {
-            inflateEnd(&stream_);
+        if (!ended_) {
+            Release();
         }
     }
     Inflater(const Inflater&) = delete;
     Inflater& operator=(const Inflater&) = delete;
 
-    bool Started() const { return started_; }
+    bool Started() const { return spare_ || started_; }
 
     // InflateChunk: inflates `count` input bytes into `out`, handing every
     // filled buffer to `output`, until the input is used up. Data after the
@@ -212,16 +264,16 @@ class Inflater {
         if (finished_) {
             return true;
         }
-        stream_.next_in = const_cast<Bytef*>(in);
-        stream_.avail_in = static_cast<uInt>(count);
+        stream_->next_in = const_cast<Bytef*>(in);
+        stream_->avail_in = static_cast<uInt>(count);
         for (;;) {
-            stream_.next_out = out.data();
-            stream_.avail_out = static_cast<uInt>(out.size());
-            const int result = inflate(&stream_, Z_NO_FLUSH);
+            stream_->next_out = out.data();
+            stream_->avail_out = static_cast<uInt>(out.size());
+            const int result = inflate(stream_, Z_NO_FLUSH);
             if ((result < 0 && result != Z_BUF_ERROR) || result == Z_NEED_DICT) {
                 return false;
             }
-            const std::size_t produced = out.size() - stream_.avail_out;
+            const std::size_t produced = out.size() - stream_->avail_out;
             if (produced > 0 && !output.Emit(out.data(), produced)) {
                 return false;
             }
@@ -229,27 +281,37 @@ class Inflater {
                 finished_ = true;
                 return true;
             }
-            if (stream_.avail_in == 0 && stream_.avail_out > 0) {
+            if (stream_->avail_in == 0 && stream_->avail_out > 0) {
                 return true;
             }
             if (result == Z_BUF_ERROR) {
                 // No progress was possible: only right when the input is used up.
-                return stream_.avail_in == 0;
+                return stream_->avail_in == 0;
             }
         }
     }
 
     int End() {
         ended_ = true;
-        return inflateEnd(&stream_);
+        return Release();
     }
 
     bool Finished() const { return finished_; }
     // Input bytes the stream has taken so far.
-    std::uint64_t TotalIn() const { return stream_.total_in; }
+    std::uint64_t TotalIn() const { return stream_->total_in; }
 
   private:
-    z_stream stream_;
+    int Release() {
+        if (spare_) {
+            spareInflate.Give();
+            return Z_OK;
+        }
+        return started_ ? inflateEnd(&own_) : Z_OK;
+    }
+
+    z_stream* stream_;
+    z_stream own_{};
+    bool spare_ = false;
     bool started_ = false;
     bool ended_ = false;
     bool finished_ = false;

@@ -74,6 +74,19 @@ bool GetFileLastWriteTime(const std::string& path, FileTime& time) {
     return true;
 }
 
+bool GetFileAttributesEx(const std::string& path, FileAttributeData& data) {
+    ResolvedPath target = Resolve(path);
+    struct stat info;
+    if (!target.exists || !StatPath(target.path, info)) {
+        SetLastError(MissingCode(target));
+        return false;
+    }
+    data.attributes = AttributesOf(target, info);
+    data.lastWriteTime = {info.st_mtim.tv_sec, static_cast<std::int32_t>(info.st_mtim.tv_nsec)};
+    data.size = S_ISDIR(info.st_mode) ? 0 : static_cast<std::uint64_t>(info.st_size);
+    return true;
+}
+
 bool SetFileLastWriteTime(const std::string& path, const FileTime& time) {
     ResolvedPath target = Resolve(path);
     if (!target.exists) {

@@ -60,6 +60,15 @@ struct FileTime {
     std::int32_t nanoseconds = 0;
 };
 bool GetFileLastWriteTime(const std::string& path, FileTime& time);
+// What GetFileAttributesEx reports of a file or folder from one look-up: its
+// attribute word, last-write time and size (0 for a folder). False when it
+// is missing, with the last error GetFileAttributes sets.
+struct FileAttributeData {
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    FileTime lastWriteTime;
+    std::uint64_t size = 0;
+};
+bool GetFileAttributesEx(const std::string& path, FileAttributeData& data);
 bool SetFileLastWriteTime(const std::string& path, const FileTime& time);
 
 // MS-DOS date-time: date in the high 16 bits, time in the low 16, local

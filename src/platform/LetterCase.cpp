@@ -201,7 +201,12 @@ std::string EncodeUtf8(char32_t cp) {
     return out;
 }
 
+// Plain ASCII maps by itself, so a process whose names are all ASCII never
+// loads the locale object.
 char32_t SimpleLower(char32_t cp) {
+    if (cp < 0x80) {
+        return cp >= U'A' && cp <= U'Z' ? cp - U'A' + U'a' : cp;
+    }
     locale_t locale = UnicodeLocale();
     if (locale == static_cast<locale_t>(0)) {
         return cp >= U'A' && cp <= U'Z' ? cp - U'A' + U'a' : cp;
@@ -210,6 +215,9 @@ char32_t SimpleLower(char32_t cp) {
 }
 
 char32_t SimpleUpper(char32_t cp) {
+    if (cp < 0x80) {
+        return cp >= U'a' && cp <= U'z' ? cp - U'a' + U'A' : cp;
+    }
     locale_t locale = UnicodeLocale();
     if (locale == static_cast<locale_t>(0)) {
         return cp >= U'a' && cp <= U'z' ? cp - U'a' + U'A' : cp;

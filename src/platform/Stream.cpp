@@ -298,6 +298,14 @@ bool TFileStream::Flush() {
     return true;
 }
 
+bool TFileStream::FlushData() {
+    if (fdatasync(fd_) != 0 && errno != EINVAL) {
+        SetLastError(ErrorFromErrno(errno));
+        return false;
+    }
+    return true;
+}
+
 bool TFileStream::SetLastWriteTime(const FileTime& time) {
     const struct timespec times[2] = {{0, UTIME_OMIT},
                                       {static_cast<time_t>(time.seconds), time.nanoseconds}};

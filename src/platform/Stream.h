@@ -56,6 +56,9 @@ class TFileStream {
     bool SetSize(std::int64_t size);
     // FlushFileBuffers; false on failure.
     bool Flush();
+    // Flushes the data and what reading them back needs (the size), not the
+    // times; false on failure.
+    bool FlushData();
     // The file's last-write time, and read-only or not as SetFileAttributes
     // sets it, through this open rather than by name; false on failure
     // (last error set).

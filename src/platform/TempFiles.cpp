@@ -3,11 +3,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <string_view>
 #include <unordered_set>
 
 #include "platform/CodePage.h"
@@ -39,12 +42,23 @@ unsigned FirstNumber() {
     return seed % kUniqueNumbers;
 }
 
-// The folded names of everything in `folder`; `error` set when it cannot be
-// read.
-std::unordered_set<std::string> FoldedNames(const std::string& folder, DWORD& error) {
+bool IsPlainAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The folded names in `folder` that may fold to a name `length` bytes long:
+// plain ASCII keeps its length when folded, so any other such name is left
+// out without being folded. `error` set when the folder cannot be read.
+std::unordered_set<std::string> FoldedNames(const std::string& folder, std::size_t length,
+                                            DWORD& error) {
     std::unordered_set<std::string> names;
-    const int err =
-        ForEachFolderName(folder, [&](const char* name) { names.insert(FoldFileName(name)); });
+    const int err = ForEachFolderName(folder, [&](const char* name) {
+        const std::string_view text(name);
+        if (text.size() == length || !IsPlainAscii(text)) {
+            names.insert(FoldFileName(text));
+        }
+    });
     if (err != 0) {
         error = ErrorFromErrno(err);
     }
@@ -94,7 +108,8 @@ std::string GetTempFileName(const std::string& folder, const std::string& prefix
     // Try the numbers in turn until a name is free; a case variant of an
     // existing name is that name on a case-insensitive disk.
     DWORD error = ERROR_SUCCESS;
-    const std::unordered_set<std::string> taken = FoldedNames(where.path, error);
+    const std::size_t foldedLength = FoldFileName(start).size() + std::strlen("0000.tmp");
+    const std::unordered_set<std::string> taken = FoldedNames(where.path, foldedLength, error);
     if (error != ERROR_SUCCESS) {
         SetLastError(error);
         return "";

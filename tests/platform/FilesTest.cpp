@@ -226,6 +226,28 @@ TEST_F(FileServices, AttributeWords) {
     SetLastError(12345);
     EXPECT_EQ(GetFileAttributes(folder / "none"), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    // The one look-up tells what the single queries tell, by any case.
+    WriteBytes(folder / "data.bin", "12345");
+    for (const char* name : {".hidden", ".PROFILE", "Data.bin", "none", "none/deeper"}) {
+        SCOPED_TRACE(name);
+        const std::string path = folder / name;
+        FileAttributeData data;
+        SetLastError(12345);
+        const bool found = GetFileAttributesEx(path, data);
+        const DWORD code = GetLastError();
+        SetLastError(12345);
+        EXPECT_EQ(found ? data.attributes : INVALID_FILE_ATTRIBUTES, GetFileAttributes(path));
+        EXPECT_EQ(code, GetLastError());
+        FileTime time;
+        std::uint64_t size = 0;
+        EXPECT_EQ(found, GetFileLastWriteTime(path, time));
+        EXPECT_EQ(found, FindFileSize(path, size));
+        if (found) {
+            EXPECT_EQ(data.lastWriteTime.seconds, time.seconds);
+            EXPECT_EQ(data.lastWriteTime.nanoseconds, time.nanoseconds);
+            EXPECT_EQ(data.size, size);
+        }
+    }
 }
 
 TEST_F(FileServices, FolderServicesRaiseTheirCodes) {
@@ -320,18 +342,19 @@ TEST_F(FileServices, TemporaryFiles) {
 // A temporary name is new in every case and lies in the folder given; the
 // temporary folder is absolute even when $TMPDIR is not.
 TEST_F(FileServices, TemporaryNamesAreNewInEveryCase) {
-    // Every number but one is taken by a lower-case variant of its name.
+    // Every number but one is taken by a lower-case variant of its name; one
+    // variant is longer, with the Kelvin sign that folds to k.
     for (unsigned n = 0; n < 0x10000; ++n) {
-        char name[16];
-        std::snprintf(name, sizeof name, "fcx%04x.tmp", n);
+        char name[32];
+        std::snprintf(name, sizeof name, n == 0x0042 ? "fc\u212A%04x.tmp" : "fck%04x.tmp", n);
         if (n != 0x1A2B) {
             close(open((folder / name).c_str(), O_WRONLY | O_CREAT, 0644));
         }
     }
     SetLastError(12345);
-    EXPECT_EQ(GetTempFileName(folder.Path(), "FCX"), folder / "FCX1A2B.tmp");
+    EXPECT_EQ(GetTempFileName(folder.Path(), "FCK"), folder / "FCK1A2B.tmp");
     SetLastError(12345);
-    EXPECT_EQ(GetTempFileName(folder.Path(), "FCX"), "");
+    EXPECT_EQ(GetTempFileName(folder.Path(), "FCK"), "");
     EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
 
     for (const char* prefix : {"a/b", "..\\x", "/", "abcd/"}) {

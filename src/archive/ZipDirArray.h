@@ -161,7 +161,8 @@ class TZipDirArray {
     // others from their headers when first used.
     void AdoptDirectoryBytes(std::unique_ptr<DirectoryBytes> bytes);
     // True when item `index` exists as an item; an item not made yet has
-    // its header in DirectoryBytes (and is not selected).
+    // its header in UnmadeSource, its stored name is its name, and it is
+    // not selected.
     bool IsMade(int index) const { return items_.Holds(static_cast<std::size_t>(index)); }
     // The directory bytes the items not made yet come from; null when every
     // item is made.

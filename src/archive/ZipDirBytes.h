@@ -41,16 +41,15 @@ class DirectoryBytes {
     // The name bytes of header `index` as stored.
     std::string_view StoredName(int index) const;
     std::uint32_t ExternalAttributes(int index) const;
-    // True when a stored name is the entry's name as it is: plain ASCII
-    // that no conversion changes.
-    bool IsStoredAsIs(std::string_view stored) const { return codec_.Plain(stored); }
-
     // Makes `item`, entry `index` of `directory`, from its header: the
     // header fields, the name (keyed by `directory`), the extra blocks and
     // the comment.
     void Fill(TZipDirArray& directory, int index, TDirItem& item) const;
 
   private:
+    // True when a stored name is the entry's name as it is: plain ASCII
+    // that no conversion changes.
+    bool IsStoredAsIs(std::string_view stored) const { return codec_.Plain(stored); }
     // The bytes of header `index`: the fixed part, then name, extra field
     // and comment.
     std::span<const std::uint8_t> Header(int index) const;

@@ -125,18 +125,15 @@ bool EntryMatches(const TDirItem& entry, const SearchRec& search, bool recurse,
                         maskFolder);
 }
 
-// Whether entry `index` matches. An entry not made yet whose stored name is
-// its name is judged from its header, and made only when it matches; any
-// other is made and judged as an item.
+// Whether entry `index` matches. An entry not made yet has its stored name
+// for its name (any other is made when the directory is read), so it is
+// judged from its header and made only when it matches.
 bool IndexMatches(TZipDirArray& directory, int index, const SearchRec& search, bool recurse,
                   const CompiledMask& mask, const std::string& maskFolder) {
-    const DirectoryBytes* bytes = directory.UnmadeSource();
-    if (bytes != nullptr && !directory.IsMade(index)) {
-        const std::string_view stored = bytes->StoredName(index);
-        if (bytes->IsStoredAsIs(stored)) {
-            return EntryMatches(stored, bytes->ExternalAttributes(index), search, recurse, mask,
-                                maskFolder);
-        }
+    if (!directory.IsMade(index)) {
+        const DirectoryBytes& bytes = *directory.UnmadeSource();
+        return EntryMatches(bytes.StoredName(index), bytes.ExternalAttributes(index), search,
+                            recurse, mask, maskFolder);
     }
     return EntryMatches(directory.ItemAt(index), search, recurse, mask, maskFolder);
 }

@@ -14,13 +14,23 @@ namespace {
 constexpr int kDosFirstYear = 1980;
 constexpr int kDosLastYear = 2107;
 
+// `path` resolved and its status read; false, with the last error of a
+// missing name, when nothing is there.
+bool LookUp(const std::string& path, ResolvedPath& target, struct stat& info) {
+    target = Resolve(path);
+    if (!target.exists || !StatPath(target.path, info)) {
+        SetLastError(MissingCode(target));
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 DWORD GetFileAttributes(const std::string& path) {
-    ResolvedPath target = Resolve(path);
+    ResolvedPath target;
     struct stat info;
-    if (!target.exists || !StatPath(target.path, info)) {
-        SetLastError(MissingCode(target));
+    if (!LookUp(path, target, info)) {
         return INVALID_FILE_ATTRIBUTES;
     }
     return AttributesOf(target, info);
@@ -44,10 +54,9 @@ DWORD AttributesOf(const ResolvedPath& target, const struct stat& info) {
 }
 
 bool SetFileAttributes(const std::string& path, DWORD attributes) {
-    ResolvedPath target = Resolve(path);
+    ResolvedPath target;
     struct stat info;
-    if (!target.exists || !StatPath(target.path, info)) {
-        SetLastError(MissingCode(target));
+    if (!LookUp(path, target, info)) {
         return false;
     }
     if (chmod(target.path.c_str(), ModeWithAttributes(info.st_mode, attributes)) != 0) {
@@ -63,10 +72,9 @@ mode_t ModeWithAttributes(mode_t mode, DWORD attributes) {
 }
 
 bool GetFileLastWriteTime(const std::string& path, FileTime& time) {
-    ResolvedPath target = Resolve(path);
+    ResolvedPath target;
     struct stat info;
-    if (!target.exists || !StatPath(target.path, info)) {
-        SetLastError(MissingCode(target));
+    if (!LookUp(path, target, info)) {
         return false;
     }
     time.seconds = info.st_mtim.tv_sec;
@@ -75,10 +83,9 @@ bool GetFileLastWriteTime(const std::string& path, FileTime& time) {
 }
 
 bool GetFileAttributesEx(const std::string& path, FileAttributeData& data) {
-    ResolvedPath target = Resolve(path);
+    ResolvedPath target;
     struct stat info;
-    if (!target.exists || !StatPath(target.path, info)) {
-        SetLastError(MissingCode(target));
+    if (!LookUp(path, target, info)) {
         return false;
     }
     data.attributes = AttributesOf(target, info);
@@ -165,10 +172,9 @@ std::int64_t DosAgeOf(const struct stat& info) {
 // The runtime opens the file for writing to set its date, so a read-only
 // file refuses it (5).
 bool FileSetDate(const std::string& path, DWORD dosDateTime) {
-    ResolvedPath target = Resolve(path);
+    ResolvedPath target;
     struct stat info;
-    if (!target.exists || !StatPath(target.path, info)) {
-        SetLastError(MissingCode(target));
+    if (!LookUp(path, target, info)) {
         return false;
     }
     if (S_ISDIR(info.st_mode) || IsReadOnlyMode(info.st_mode)) {

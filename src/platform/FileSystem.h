@@ -51,6 +51,8 @@ int ForEachFolderName(const std::string& folder, const std::function<void(const 
 // A file name in the one form that all its case variants share: two names
 // are SameFileName exactly when their folded forms are equal.
 std::string FoldFileName(std::string_view name);
+// True when every byte is below 0x80: such a name folds byte for byte.
+bool IsPlainAscii(std::string_view text);
 
 // The name among those in `folder` that equals `name` under case folding;
 // the first in byte order when several do. Empty when none does, and when

@@ -38,12 +38,12 @@ char FoldAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool IsAscii(std::string_view text) {
+}  // namespace
+
+bool IsPlainAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
-
-}  // namespace
 
 bool SameFileName(std::string_view a, std::string_view b) {
     if (a == b) {
@@ -51,7 +51,7 @@ bool SameFileName(std::string_view a, std::string_view b) {
     }
     // Plain ASCII folds by itself, as every code point below 0x80 does; so
     // does a name that is not UTF-8.
-    if ((IsAscii(a) && IsAscii(b)) || !IsValidUtf8(a) || !IsValidUtf8(b)) {
+    if ((IsPlainAscii(a) && IsPlainAscii(b)) || !IsValidUtf8(a) || !IsValidUtf8(b)) {
         return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                           [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
     }
@@ -66,7 +66,7 @@ bool SameFileName(std::string_view a, std::string_view b) {
 }
 
 std::string FoldFileName(std::string_view name) {
-    if (IsAscii(name) || !IsValidUtf8(name)) {
+    if (IsPlainAscii(name) || !IsValidUtf8(name)) {
         std::string folded(name);
         std::transform(folded.begin(), folded.end(), folded.begin(), FoldAscii);
         return folded;

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -40,11 +39,6 @@ unsigned FirstNumber() {
     unsigned seed = static_cast<unsigned>(std::time(nullptr)) ^
                     static_cast<unsigned>(getpid()) * 2654435761u ^ calls.fetch_add(1) * 40503u;
     return seed % kUniqueNumbers;
-}
-
-bool IsPlainAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 // The folded names in `folder` that may fold to a name `length` bytes long:

@@ -1,6 +1,7 @@
 #include "archive/ArchiveCommit.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "archive/FailureDecision.h"
@@ -93,12 +94,23 @@ ArchiveCommit::ArchiveCommit(TZipBaseArchiver& archiver)
     : archiver_(archiver), manager_(*archiver.dirManager_), archive_(*archiver.archiveStream_) {}
 
 void ArchiveCommit::Run() {
-    if (!Plan() || !AnnounceStart()) {
+    copyName_ = std::exchange(archiver_.CommitCopyName, std::string());
+    if (!Plan()) {
+        if (!copyName_.empty()) {
+            CopyUnchanged();
+        }
+        return;
+    }
+    if (!AnnounceStart()) {
         return;
     }
     savedEnd_ = manager_.End;
     cutPoint_ = CutPointFor(first_);
     runIndex_ = manager_.Directory.Count();
+    if (!copyName_.empty()) {
+        RunIntoCopy();
+        return;
+    }
     if (PlanBlock()) {
         RunInPlace();
         return;
@@ -118,7 +130,7 @@ void ArchiveCommit::Run() {
         throw;
     }
     if (ending == Ending::Whole) {
-        Finish();
+        Finish(archive_);
         return;
     }
     RollBack();
@@ -373,11 +385,11 @@ void ArchiveCommit::WriteNewDirectory() {
 // The archive is whole now: a cancel from the last event no longer undoes it.
 // The flush is of the data and the size: those are what a commit must not
 // lose to a power cut, while the file's times need not reach the disk.
-void ArchiveCommit::Finish() {
+void ArchiveCommit::Finish(platform::TFileStream& file) {
     bool cancel = false;
     archiver_.DoOverallProgress(100, operation_, ppEnd, cancel);
     if (archiver_.Options.FlushBuffers) {
-        archive_.FlushData();
+        file.FlushData();
     }
 }
 

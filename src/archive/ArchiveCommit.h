@@ -8,6 +8,9 @@
 // block and the new records overwrite are set aside for a roll-back.
 // Otherwise the whole rest of the file is set aside in a tail copy and the
 // unchanged entries are copied back from there.
+//
+// Committed into a copy, the same records go into a new file in the same
+// places, read straight from the open file, which is never written.
 #pragma once
 
 #include <cstdint>
@@ -75,10 +78,26 @@ class ArchiveCommit {
     // Moves the block, places the staged records before it and writes the
     // directory after it.
     void PlaceStagedRecords();
+    // The block's entries take their old records' offsets moved by `delta`.
+    void SetBlockOffsets(std::int64_t delta);
     void RollBackInPlace();
     void RestoreInPlace();
     // The directory and end records as they were, the file untouched.
     void RestoreDirectoryInMemory();
+
+    // --- into a copy (ArchiveCommitCopy.cpp) ------------------------------------------
+    void RunIntoCopy();
+    // The copy of a transaction that changed nothing: the whole file.
+    void CopyUnchanged();
+    // Creates the copy, which must not exist.
+    void CreateCopy();
+    // The block's records after those written, at their new offsets.
+    void CopyBlock();
+    // The archiver works on the copy from now on; the open file is closed.
+    void SwitchToCopy();
+    // After a failure, an abort or a cancel: the copy gone, the directory
+    // manager back on the open file.
+    void DropCopy();
 
     // --- write (ArchiveCommit.cpp, ArchiveCommitEntry.cpp) -----------------------------
     Ending WriteEntries();
@@ -101,7 +120,8 @@ class ArchiveCommit {
 
     // --- finish or roll back -------------------------------------------------------------
     void WriteNewDirectory();
-    void Finish();
+    // Flushes `file`, the archive as committed.
+    void Finish(platform::TFileStream& file);
     void RollBack();
     void RestoreTail();
     // A commit undone for a failure is a failure to the caller.
@@ -134,6 +154,8 @@ class ArchiveCommit {
     DirectoryEnd savedEnd_;                   // what the manager held before
     bool diskFull_ = false;                   // a write found the disk full and gave up
     std::optional<EZipException> abortedBy_;  // the failure whose decision was Abort
+    std::string copyName_;                    // the file committed into, if any
+    std::unique_ptr<platform::TFileStream> copy_;
 };
 
 }  // namespace archive

@@ -90,7 +90,7 @@ void ArchiveCommit::RunInPlace() {
     if (ending == Ending::Whole) {
         shift_.reset();
         DiscardTailCopy();
-        Finish();
+        Finish(archive_);
         return;
     }
     RollBackInPlace();
@@ -118,6 +118,20 @@ void ArchiveCommit::PlaceStagedRecords() {
     platform::TFileStream& stage = *tailCopy_;
     const std::int64_t stageLength = stage.Size() - stageStart_;
     const std::int64_t delta = cutPoint_ + stageLength - runStart_;
+    SetBlockOffsets(delta);
+    shift_ = std::make_unique<BlockShift>(archive_, runStart_, blockEnd_, delta);
+    shift_->Move();
+    stage.SetPosition(stageStart_);
+    archive_.SetPosition(cutPoint_);
+    archive_.CopyFrom(stage, stageLength);
+    const std::int64_t end = blockEnd_ + delta;
+    if (archive_.Size() != end && !archive_.SetSize(end)) {
+        throw platform::EWriteError(platform::GetLastError());
+    }
+    manager_.WriteDirectory(true);
+}
+
+void ArchiveCommit::SetBlockOffsets(std::int64_t delta) {
     TZipDirArray& directory = manager_.Directory;
     const TZipDirArray& saved = manager_.SavedDirectory;
     const int firstSaved = saved.Count() - (directory.Count() - runIndex_);
@@ -129,16 +143,6 @@ void ArchiveCommit::PlaceStagedRecords() {
         directory.ItemAt(i).SetLocalHeaderOffset(static_cast<std::uint64_t>(OffsetOf(old) + delta));
         ++archiver_.processedCount_;
     }
-    shift_ = std::make_unique<BlockShift>(archive_, runStart_, blockEnd_, delta);
-    shift_->Move();
-    stage.SetPosition(stageStart_);
-    archive_.SetPosition(cutPoint_);
-    archive_.CopyFrom(stage, stageLength);
-    const std::int64_t end = blockEnd_ + delta;
-    if (archive_.Size() != end && !archive_.SetSize(end)) {
-        throw platform::EWriteError(platform::GetLastError());
-    }
-    manager_.WriteDirectory(true);
 }
 
 void ArchiveCommit::RollBackInPlace() {

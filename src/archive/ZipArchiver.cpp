@@ -204,7 +204,7 @@ void TZipBaseArchiver::BeginTransaction() {
         if (!isOpen_) {
             Open();
         }
-        if (openMode_ == OpenModeReadOnly && dirManager_->OwnStream) {
+        if (openMode_ == OpenModeReadOnly && dirManager_->OwnStream && CommitCopyName.empty()) {
             throw EZipException(native::ReadOnlyArchive, this);
         }
         TZipDirArray& directory = dirManager_->Directory;

@@ -118,6 +118,14 @@ class TZipBaseArchiver : public TComponent {
     std::string FileName;
     std::string BaseDir;
     std::string TempDir;
+    // When not empty, the next commit writes the new archive into this file
+    // instead of changing the open one: the file must not exist, and gets
+    // the very bytes the commit in place would have given the open file,
+    // which is only read. Once the copy is whole and flushed, the archiver
+    // works on it (FileName names it); a failure, an abort or a cancel
+    // leaves no copy and the archiver on the open file. Every commit clears
+    // it; a read-only archive may be committed so.
+    std::string CommitCopyName;
     TZipSpanningMode SpanningMode = smNone;
     TZipSpanningOptions SpanningOptions;
     std::string SFXStub;

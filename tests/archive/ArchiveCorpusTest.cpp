@@ -187,13 +187,27 @@ TEST(CorpusTest, AnUpdateOfOneEntryKeepsEveryOtherEntry) {
             continue;
         }
         const std::string bytes = ReadBytes(copy);
+        const std::string base = scratch / ("base" + std::to_string(updated));
+        // The same update into a copy of the corpus file, which stays as it
+        // is: the copy gets the in-place result byte for byte, or nothing.
+        const std::string original = std::string(QUELLOR_CORPUS_DIR) + "/" + file;
+        const std::string intoCopy = scratch / ("into" + std::to_string(updated) + ".zip");
+        std::string copied;
         try {
-            zip_shapes::UpdateOne(copy, scratch / ("base" + std::to_string(updated)), target,
-                                  "new");
+            zip_shapes::UpdateOne(original, base, target, "new", intoCopy);
+            copied = ReadBytes(intoCopy);
+        } catch (const EZipException&) {
+            EXPECT_FALSE(std::filesystem::exists(intoCopy)) << "refused, but a copy was left";
+        }
+        EXPECT_TRUE(ReadBytes(original) == bytes) << "committed into a copy, but changed";
+        try {
+            zip_shapes::UpdateOne(copy, base, target, "new");
         } catch (const EZipException&) {
             EXPECT_TRUE(ReadBytes(copy) == bytes) << "refused, but changed";
+            EXPECT_TRUE(copied.empty()) << "refused in place, but made into a copy";
             continue;
         }
+        EXPECT_TRUE(copied == ReadBytes(copy)) << "the copy differs from the update in place";
         std::string expected;
         std::istringstream old(before);
         for (std::string line; std::getline(old, line);) {

@@ -1,7 +1,8 @@
 // A commit that fails: by the answer to the failure question, by a write,
 // truncation or open that fails at any point, or on a read-only archive.
 // The archive is always either the old one or the new one, byte for byte,
-// and no tail copy is left in the temporary folder. The failures at every
+// and no tail copy is left in the temporary folder. Committed into a copy,
+// the archive is never written and the copy is whole or absent. The failures at every
 // write run over archives whose records after the refreshed entry move up,
 // move down or are none, and over one whose records are out of order.
 #include <gtest/gtest.h>
@@ -99,6 +100,29 @@ class CommitFailure : public ::testing::Test {
 
     // Runs the refresh with each write, copy and truncation failing in turn.
     void FailEveryWriteAndTruncation();
+    // The same, committed into a copy of the archive opened read-only.
+    void FailEveryWriteIntoACopy();
+
+    // Refreshes into `copy`, with `fault` armed for its nth call; whether it
+    // raised, and the file the archiver worked on after it.
+    std::pair<bool, std::string> UpdateIntoCopy(FaultPoint fault = FaultPoint::Count, int nth = 0) {
+        auto zip = OpenArchive(jar, temp);
+        zip->OpenArchive(archive::OpenModeReadOnly);
+        zip->CommitCopyName = copy;
+        if (fault != FaultPoint::Count) {
+            platform::ArmFault(fault, nth);
+        }
+        bool raised = false;
+        try {
+            zip->UpdateByMask(mask, 10431, "");
+        } catch (const std::exception&) {
+            raised = true;
+        }
+        platform::DisarmAllFaults();
+        const std::string workedOn = zip->FileName;
+        zip->Close();
+        return {raised, workedOn};
+    }
 
     std::vector<std::string> LeftInTmp() const {
         std::vector<std::string> names;
@@ -111,6 +135,7 @@ class CommitFailure : public ::testing::Test {
     ScratchFolder scratch;
     const std::string tmp = scratch / "tmp";
     const std::string jar = scratch / "m.jar";
+    const std::string copy = scratch / "copy.jar";
     const std::string temp = scratch / "temp";
     std::string mask;
     std::string oldBytes;
@@ -200,6 +225,67 @@ void CommitFailure::FailEveryWriteAndTruncation() {
         EXPECT_GT(rolledBack, 0);
     }
     EXPECT_GT(writeErrors, 0);
+}
+
+TEST_F(CommitFailure, IntoACopyTheCopyIsWholeOrAbsentAndTheArchiveUnwritten) {
+    platform::ScriptedDialogs dialogs;
+    platform::DialogsGuard guard(dialogs);
+    for (const Shape& shape : kShapes) {
+        SCOPED_TRACE(testing::Message() << shape.kind << " " << shape.entry << " of "
+                                        << shape.bytes.size() << " bytes");
+        Prepare(shape);
+        FailEveryWriteIntoACopy();
+    }
+}
+
+void CommitFailure::FailEveryWriteIntoACopy() {
+    for (FaultPoint point : {FaultPoint::StreamWrite, FaultPoint::StreamTruncate}) {
+        int failed = 0;
+        for (int n = 1;; ++n) {
+            SCOPED_TRACE(testing::Message()
+                         << "point " << static_cast<int>(point) << " call " << n);
+            fs::remove(copy);
+            const auto [raised, workedOn] = UpdateIntoCopy(point, n);
+            EXPECT_EQ(ReadBytes(jar), oldBytes);
+            EXPECT_TRUE(LeftInTmp().empty());
+            if (raised) {
+                ++failed;
+                EXPECT_FALSE(fs::exists(copy));
+                EXPECT_EQ(workedOn, jar);
+                ASSERT_LT(n, 100);
+                continue;
+            }
+            EXPECT_EQ(workedOn, copy);
+            EXPECT_TRUE(ReadBytes(copy) == newBytes);
+            break;
+        }
+        EXPECT_GT(failed, 0);
+    }
+}
+
+// A copy that exists is refused and kept; a cancel leaves no copy; a
+// read-only archive may be committed into a copy.
+TEST_F(CommitFailure, IntoACopyRefusesAnExistingFileAndKeepsNothingOnCancel) {
+    WriteBytes(copy, "mine");
+    EXPECT_EQ(UpdateIntoCopy(), std::make_pair(true, jar));
+    EXPECT_EQ(ReadBytes(copy), "mine");
+    fs::remove(copy);
+
+    auto zip = OpenArchive(jar, temp);
+    zip->CommitCopyName = copy;
+    zip->OnFileProgress = [&](archive::TZipBaseArchiver&, const std::string&, double,
+                              archive::TZipProcessOperation, archive::TZipProgressPhase phase,
+                              bool& cancel) { cancel = phase == archive::ppProcess; };
+    zip->UpdateByMask(mask, 10431, "");
+    EXPECT_TRUE(zip->Cancelled());
+    EXPECT_EQ(zip->FileName, jar);
+    zip->Close();
+    EXPECT_FALSE(fs::exists(copy));
+
+    ASSERT_TRUE(platform::SetFileAttributes(jar, platform::faReadOnly));
+    EXPECT_EQ(UpdateIntoCopy(), std::make_pair(false, copy));
+    EXPECT_EQ(ReadBytes(jar), oldBytes);
+    EXPECT_TRUE(ReadBytes(copy) == newBytes);
 }
 
 TEST_F(CommitFailure, NoTailCopyIsLeftWhenItCannotBeMade) {

@@ -13,6 +13,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +22,7 @@
 #include <memory>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -433,19 +435,34 @@ inline std::string FileOf(const std::string& base, const std::string& name) {
 }
 
 // Writes new data for entry `index` of the listing below `base` and runs
-// the update as the program does.
+// the update as the program does: in place, or, given `copyName`, into that
+// copy of an archive opened read-only, which the archiver then works on.
 inline void UpdateOne(const std::string& archivePath, const std::string& base,
-                      const std::string& name, const std::string& data) {
+                      const std::string& name, const std::string& data,
+                      const std::string& copyName = {}) {
     const std::string file = FileOf(base, name);
     std::filesystem::create_directories(std::filesystem::path(file).parent_path());
     std::ofstream(file, std::ios::binary) << data;
+    // One time for every run, so that two updates with the same data give
+    // the same bytes whatever lies between them.
+    std::filesystem::last_write_time(
+        file, std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(1700000000))));
     archive::TZipArchiver zip("Zip");
     archive::ApplyFormValues(zip);
     zip.FileName = archivePath;
     zip.BaseDir = base;
-    zip.Open();
+    if (copyName.empty()) {
+        zip.Open();
+    } else {
+        zip.OpenArchive(archive::OpenModeReadOnly);
+        zip.CommitCopyName = copyName;
+    }
     zip.UpdateByMask("*.*", 10431, "");
+    const std::string workedOn = zip.FileName;
     zip.Close();
+    if (!copyName.empty() && workedOn != copyName) {
+        throw std::runtime_error("the archiver did not move to its copy");
+    }
 }
 
 }  // namespace zip_shapes

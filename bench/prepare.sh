@@ -44,6 +44,16 @@ with zipfile.ZipFile(os.path.join(work, "large", "large.jar"), "w", zipfile.ZIP_
     z.writestr("icon.png", rnd.randbytes(600))
     for e in range(19998):
         z.writestr("data/d%05d.bin" % e, rnd.randbytes(2600))
+# The same suite under a spaced-out name: its cleaned manifest is shorter,
+# so everything behind the manifest lands somewhere else in the new JAR.
+src = zipfile.ZipFile(os.path.join(work, "large", "large.jar"))
+os.makedirs(os.path.join(work, "moved"))
+with zipfile.ZipFile(os.path.join(work, "moved", "moved.jar"), "w", zipfile.ZIP_DEFLATED) as z:
+    for info in src.infolist():
+        data = src.read(info)
+        if info.filename == "META-INF/MANIFEST.MF":
+            data = data.replace(b"Large Suite", b"M o v e d  S u i t e  W i t h  A  L o n g  N a m e")
+        z.writestr(info, data)
 PY
 large_size=$(stat -c %s "$work/large/large.jar")
 large_entries=$(python3 -c 'import sys, zipfile; print(len(zipfile.ZipFile(sys.argv[1]).namelist()))' "$work/large/large.jar")
@@ -93,3 +103,4 @@ echo "prepare.sh: $(nproc) cores; large JAR: $large_size bytes, $large_entries e
 printf '%-34s %23s   %23s\n' "" "quellor-batch" "unzip -p + zip"
 run_case "200 small MIDlets" 200 "$work"/small/*.jar
 run_case "one 50 MB JAR, 20,000 entries" 1 "$work/large/large.jar"
+run_case "the same, manifest shorter" 1 "$work/moved/moved.jar"

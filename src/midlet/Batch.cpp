@@ -1,5 +1,5 @@
-// The batch run over the JAR list: each JAR is copied into the temp folder,
-// prepared there, and given its IDS file.
+// The batch run over the JAR list: each JAR is prepared into a working JAR
+// in the temp folder, and given its IDS file.
 #include "midlet/Batch.h"
 
 #include <cstddef>
@@ -16,16 +16,11 @@ namespace midlet {
 
 namespace {
 
-// The listed file becomes the working JAR, writable whatever the listed
-// file's attributes, so that its manifest can be put back.
-void MakeWorkingCopy(const std::string& listed, const std::string& workingJar) {
+// A listed file that has gone is told by its name.
+void CheckListedFileExists(const std::string& listed) {
     if (!platform::FileExists(listed)) {
         throw platform::Exception("File not found: \"" + listed + "\"");
     }
-    if (!platform::CopyFile(listed, workingJar, true)) {
-        throw platform::EInOutError(platform::GetLastError());
-    }
-    platform::SetFileAttributes(workingJar, 0);
 }
 
 // After a failure: the working JAR made for the entry goes, so the next run
@@ -68,8 +63,8 @@ BatchTally RunBatch(RunContext& run) {
         }
         bool made = false;
         try {
-            MakeWorkingCopy(listed, workingJar);
-            made = PrepareJar(run, workingJar);
+            CheckListedFileExists(listed);
+            made = PrepareJar(run, listed, workingJar);
         } catch (const std::exception& e) {
             CleanUpAfterFailure(workingJar, tempFolder);
             ++tally.failed;

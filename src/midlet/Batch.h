@@ -48,17 +48,19 @@ struct RunContext {
     std::function<void(const std::string&, const std::string&)> onJarPrepared = {};
 };
 
-// Walks options.list once, holding the workspace lock: copies each JAR into
-// the temp folder, prepares it, writes its IDS file when asked, advances the
+// Walks options.list once, holding the workspace lock: makes each JAR's
+// working JAR in the temp folder, prepares it, writes its IDS file when asked, advances the
 // progress by 2 and 1. A JAR that fails leaves no working JAR behind, so a
 // later run tries it again; its failure is raised as a JarFailure (or handed
 // to onJarFailure). Each JAR made into a new project is handed to
 // onJarPrepared.
 BatchTally RunBatch(RunContext& run);
 
-// Turns one working JAR in the temp folder into a finished project. Gives
-// false when it found the project already generated.
-bool PrepareJar(RunContext& run, const std::string& workingJar);
+// Turns a listed JAR into a finished project. The listed file is only read:
+// the working JAR (in the temp folder, which must not hold it) is made from
+// it with the manifest rewritten, and becomes the project's JAR. Gives false
+// when it found the project already generated.
+bool PrepareJar(RunContext& run, const std::string& listed, const std::string& workingJar);
 
 // Removes what the preparation of one JAR keeps in the temp folder: the
 // manifest copy and the extracted manifest's folder with all below it.

@@ -1,6 +1,6 @@
-// The per-JAR preparation: the manifest taken out of the working JAR, the
-// two text passes over it, the manifest put back, the project folder with
-// the JAD, the JAR and the icon, and the JAD tail.
+// The per-JAR preparation: the manifest taken out of the listed JAR, the
+// two text passes over it, the working JAR made with the manifest put back,
+// the project folder with the JAD, the JAR and the icon, and the JAD tail.
 #include <cstdint>
 #include <string>
 
@@ -62,6 +62,9 @@ struct ProjectPaths {
 class OpenArchive {
   public:
     explicit OpenArchive(archive::TZipArchiver& zip) : zip_(zip) { zip_.Open(); }
+    OpenArchive(archive::TZipArchiver& zip, std::uint32_t mode) : zip_(zip) {
+        zip_.OpenArchive(mode);
+    }
     ~OpenArchive() { zip_.Close(); }
     OpenArchive(const OpenArchive&) = delete;
     OpenArchive& operator=(const OpenArchive&) = delete;
@@ -122,21 +125,39 @@ std::string RunDescriptorPass(const TempPaths& temp, JadKind jadKind, const Prog
     return iconPath;
 }
 
-// Puts the rewritten manifest back into the same entry (of the open JAR)
-// it came from.
-void PutManifestBack(archive::TZipArchiver& zip, const TempPaths& temp) {
+// Makes the working JAR: the open JAR with the rewritten manifest in the
+// entry it came from, written whole into the working JAR's place. The open
+// JAR stays as it is. The working JAR is writable whatever the listed
+// file's attributes.
+void PutManifestBack(archive::TZipArchiver& zip, const TempPaths& temp,
+                     const std::string& workingJar) {
     zip.BaseDir = temp.folder;
     const int entry = FindManifestEntry(zip);
     if (entry >= 0) {
-        UpdateEntry(zip, entry);
+        zip.CommitCopyName = workingJar;
+        try {
+            UpdateEntry(zip, entry);
+        } catch (...) {
+            zip.CommitCopyName.clear();
+            throw;
+        }
+        zip.CommitCopyName.clear();
+    }
+    if (platform::FileExists(workingJar)) {
+        platform::SetFileAttributes(workingJar, 0);
     }
 }
 
-// Opens the JAR again and reads the manifest entry: a write-back that was
+// Opens the working JAR and reads the manifest entry: a write-back that was
 // abandoned (after a failure dialog) or that found nothing to refresh must
 // not pass for a prepared JAR, whose JAD would then disagree with it.
-void CheckManifestPutBack(archive::TZipArchiver& zip, const TempPaths& temp) {
+void CheckManifestPutBack(archive::TZipArchiver& zip, const TempPaths& temp,
+                          const std::string& workingJar) {
     const std::string wanted = ReadFileBytes(temp.extractedManifest);
+    if (!platform::FileExists(workingJar)) {
+        throw platform::Exception("The manifest could not be put back into the JAR");
+    }
+    zip.FileName = workingJar;
     OpenArchive open(zip);
     const int entry = FindManifestEntry(zip);
     if (entry < 0 || ReadEntryBytes(zip, entry) != wanted) {
@@ -190,21 +211,22 @@ void ClearManifestFiles(const std::string& tempFolder) {
     RemoveTree(temp.iconStaging);
 }
 
-bool PrepareJar(RunContext& run, const std::string& workingJar) {
+bool PrepareJar(RunContext& run, const std::string& listed, const std::string& workingJar) {
     const TempPaths temp(workingJar);
     archive::TZipArchiver& zip = run.zip;
 
     // Take the manifest out. Whatever an earlier JAR left in the temp
     // folder must not stand in for this one's.
     ClearManifestFiles(temp.folder);
-    zip.FileName = workingJar;
+    zip.FileName = listed;
     zip.BaseDir = temp.folder;
     const JadKind jadKind = run.options.jadKind;
     std::string iconPath;
     {
-        // One open of the working JAR serves taking the manifest out and
-        // putting it back; the passes between work on the files only.
-        OpenArchive open(zip);
+        // One open of the listed JAR, only read, serves taking the manifest
+        // out and making the working JAR; the passes between work on the
+        // files only.
+        OpenArchive open(zip, archive::OpenModeReadOnly);
         TakeManifestOut(zip, temp);
 
         RefreshManifestCopy(temp);
@@ -214,9 +236,9 @@ bool PrepareJar(RunContext& run, const std::string& workingJar) {
         RefreshManifestCopy(temp);
         iconPath = RunDescriptorPass(temp, jadKind, run.state);
 
-        PutManifestBack(zip, temp);
+        PutManifestBack(zip, temp, workingJar);
     }
-    CheckManifestPutBack(zip, temp);
+    CheckManifestPutBack(zip, temp, workingJar);
 
     run.state.projectName = ProjectNameOf(run.state.cleanedName);
     const std::string& projectName = run.state.projectName;

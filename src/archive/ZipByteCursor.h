@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstddef>
+#include <array>
 #include <cstdint>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -124,6 +126,39 @@ class ByteWriter {
         return out_->data() + at;
     }
     std::vector<std::uint8_t>* out_;
+};
+
+// The bytes of one fixed-size record, filled field by field in a buffer of
+// its own and appended whole: a directory of 100,000 entries writes nearly
+// two million fields, and growing the output for each of them cost more
+// than the rest of writing the directory.
+template <std::size_t Size>
+class RecordBytes {
+  public:
+    void U16(std::uint16_t v) { Put(v, 2); }
+    void U32(std::uint32_t v) { Put(v, 4); }
+
+    // Appends the record, which must be filled to its size.
+    void AppendTo(ByteWriter& out) const {
+        if (used_ != Size) {
+            throw std::logic_error("a record was not filled to its size");
+        }
+        out.Bytes(bytes_);
+    }
+
+  private:
+    void Put(std::uint32_t v, std::size_t count) {
+        if (count > Size - used_) {
+            throw std::logic_error("a record was filled past its size");
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            bytes_[used_ + i] = static_cast<std::uint8_t>(v >> (8 * i));
+        }
+        used_ += count;
+    }
+
+    std::array<std::uint8_t, Size> bytes_{};
+    std::size_t used_ = 0;
 };
 
 }  // namespace archive

@@ -62,23 +62,25 @@ CentralFileHeader CentralFileHeader::Decode(ByteCursor& in) {
 }
 
 void CentralFileHeader::Encode(ByteWriter& out) const {
-    out.U32(Signature);
-    out.U16(VersionMadeBy);
-    out.U16(VersionNeeded);
-    out.U16(Flags);
-    out.U16(Method);
-    out.U16(ModTime);
-    out.U16(ModDate);
-    out.U32(Crc32);
-    out.U32(CompressedSize);
-    out.U32(UncompressedSize);
-    out.U16(NameLength);
-    out.U16(ExtraLength);
-    out.U16(CommentLength);
-    out.U16(DiskNumberStart);
-    out.U16(InternalAttributes);
-    out.U32(ExternalAttributes);
-    out.U32(LocalHeaderOffset);
+    RecordBytes<CentralHeaderSize> record;
+    record.U32(Signature);
+    record.U16(VersionMadeBy);
+    record.U16(VersionNeeded);
+    record.U16(Flags);
+    record.U16(Method);
+    record.U16(ModTime);
+    record.U16(ModDate);
+    record.U32(Crc32);
+    record.U32(CompressedSize);
+    record.U32(UncompressedSize);
+    record.U16(NameLength);
+    record.U16(ExtraLength);
+    record.U16(CommentLength);
+    record.U16(DiskNumberStart);
+    record.U16(InternalAttributes);
+    record.U32(ExternalAttributes);
+    record.U32(LocalHeaderOffset);
+    record.AppendTo(out);
 }
 
 DataDescriptor DataDescriptor::Decode(ByteCursor& in) {

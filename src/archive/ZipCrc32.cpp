@@ -17,7 +17,8 @@
 #define QUELLOR_CARRYLESS_CRC 1
 #include <cpuid.h>
 #include <immintrin.h>
-#if __has_include(<sys/platform/x86.h>)
+// glibc's header spells its flags _Bool, which only GCC takes in C++.
+#if __has_include(<sys/platform/x86.h>) && !defined(__clang__)
 #include <sys/platform/x86.h>
 #endif
 #endif

@@ -4,8 +4,8 @@
 // record is checked once, after all its fields were read.
 #pragma once
 
-#include <cstddef>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <stdexcept>

@@ -446,7 +446,8 @@ inline void UpdateOne(const std::string& archivePath, const std::string& base,
     // One time for every run, so that two updates with the same data give
     // the same bytes whatever lies between them.
     std::filesystem::last_write_time(
-        file, std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(1700000000))));
+        file, std::chrono::file_clock::from_sys(
+                  std::chrono::sys_seconds(std::chrono::seconds(1700000000))));
     archive::TZipArchiver zip("Zip");
     archive::ApplyFormValues(zip);
     zip.FileName = archivePath;

@@ -95,6 +95,7 @@ ArchiveCommit::ArchiveCommit(TZipBaseArchiver& archiver)
 
 void ArchiveCommit::Run() {
     copyName_ = std::exchange(archiver_.CommitCopyName, std::string());
+    savedEnd_ = manager_.End;
     if (!Plan()) {
         if (!copyName_.empty()) {
             CopyUnchanged();
@@ -104,7 +105,6 @@ void ArchiveCommit::Run() {
     if (!AnnounceStart()) {
         return;
     }
-    savedEnd_ = manager_.End;
     cutPoint_ = CutPointFor(first_);
     runIndex_ = manager_.Directory.Count();
     if (!copyName_.empty()) {

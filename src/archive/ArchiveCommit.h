@@ -95,8 +95,8 @@ class ArchiveCommit {
     void CopyBlock();
     // The archiver works on the copy from now on; the open file is closed.
     void SwitchToCopy();
-    // After a failure, an abort or a cancel: the copy gone, the directory
-    // manager back on the open file.
+    // After a failure, an abort or a cancel: the copy gone, the entry list
+    // as it was and the directory manager back on the open file.
     void DropCopy();
 
     // --- write (ArchiveCommit.cpp, ArchiveCommitEntry.cpp) -----------------------------

@@ -28,24 +28,16 @@ void ArchiveCommit::RunIntoCopy() {
                 CopyBlock();
             }
             manager_.WriteDirectory(true, copy_.get());
+            Finish(*copy_);
         }
     } catch (...) {
-        RestoreDirectoryInMemory();
         DropCopy();
         throw;
     }
     if (ending != Ending::Whole) {
-        RestoreDirectoryInMemory();
         DropCopy();
         ReportUndone();
         return;
-    }
-    try {
-        Finish(*copy_);
-    } catch (...) {
-        RestoreDirectoryInMemory();
-        DropCopy();
-        throw;
     }
     SwitchToCopy();
 }
@@ -55,7 +47,6 @@ void ArchiveCommit::CopyUnchanged() {
     try {
         archive_.SetPosition(0);
         copy_->CopyFrom(archive_, archive_.Size());
-        manager_.ArchiveStream = copy_.get();
         if (archiver_.Options.FlushBuffers) {
             copy_->FlushData();
         }
@@ -90,8 +81,9 @@ void ArchiveCommit::SwitchToCopy() {
 }
 
 // The copy goes even when it cannot be closed cleanly: it was never the
-// archive.
+// archive. The entry list has not changed when nothing was written yet.
 void ArchiveCommit::DropCopy() {
+    RestoreDirectoryInMemory();
     manager_.ArchiveStream = &archive_;
     copy_.reset();
     platform::DeleteFile(copyName_);

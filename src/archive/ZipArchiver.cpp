@@ -236,6 +236,7 @@ void TZipBaseArchiver::Commit() {
 }
 
 void TZipBaseArchiver::AbandonTransaction() {
+    CommitCopyName.clear();
     if (transactionDepth_ <= 0) {
         return;
     }

@@ -123,8 +123,9 @@ class TZipBaseArchiver : public TComponent {
     // the very bytes the commit in place would have given the open file,
     // which is only read. Once the copy is whole and flushed, the archiver
     // works on it (FileName names it); a failure, an abort or a cancel
-    // leaves no copy and the archiver on the open file. Every commit clears
-    // it; a read-only archive may be committed so.
+    // leaves no copy and the archiver on the open file. A commit and an
+    // abandoned transaction clear it; a read-only archive may be committed
+    // so.
     std::string CommitCopyName;
     TZipSpanningMode SpanningMode = smNone;
     TZipSpanningOptions SpanningOptions;

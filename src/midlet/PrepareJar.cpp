@@ -135,13 +135,7 @@ void PutManifestBack(archive::TZipArchiver& zip, const TempPaths& temp,
     const int entry = FindManifestEntry(zip);
     if (entry >= 0) {
         zip.CommitCopyName = workingJar;
-        try {
-            UpdateEntry(zip, entry);
-        } catch (...) {
-            zip.CommitCopyName.clear();
-            throw;
-        }
-        zip.CommitCopyName.clear();
+        UpdateEntry(zip, entry);
     }
     if (platform::FileExists(workingJar)) {
         platform::SetFileAttributes(workingJar, 0);

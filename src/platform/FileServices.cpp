@@ -76,7 +76,9 @@ DWORD CopyFileData(const std::string& source, const std::string& target, bool fa
         close(from);
         return error;
     }
-    // The data, the last-write time, then the attributes.
+    // The data, the last-write time, then the attributes. An empty target
+    // is not truncated: the file system would take that for a rewrite and
+    // write the copy out as soon as it is closed.
     struct stat targetInfo;
     const bool targetIsFile = fstat(to, &targetInfo) == 0 && S_ISREG(targetInfo.st_mode);
     DWORD error = ERROR_SUCCESS;
@@ -84,7 +86,7 @@ DWORD CopyFileData(const std::string& source, const std::string& target, bool fa
     std::int64_t toOffset = 0;
     if (!targetIsFile) {
         error = ERROR_ACCESS_DENIED;
-    } else if (ftruncate(to, 0) != 0) {
+    } else if (targetInfo.st_size != 0 && ftruncate(to, 0) != 0) {
         error = ErrorFromErrno(errno);
     } else if (fault != FaultPoint::Count && FaultFires(fault)) {
         error = GetLastError();

@@ -74,7 +74,7 @@ class TFileStream {
   private:
     void Open(std::uint32_t mode, const ResolvedPath& target);
     // The sharing marks and the rest of an open once the file is open;
-    // `created` when this open made the file.
+    // `created` when the file was not there as the open looked for it.
     void Finish(std::uint32_t mode, bool created);
 
     std::string fileName_;

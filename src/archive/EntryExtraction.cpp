@@ -135,14 +135,19 @@ bool EntryExtraction::MayReplace(const TDirItem& entry, const std::string& name,
 }
 
 // A file that was there goes first, by name: the overwrite question may have
-// let others act on it since it was looked up.
+// let others act on it since it was looked up. Its read-only attribute,
+// which would keep it from being deleted, is cleared only when the look-up
+// saw it: changing the attributes of a file about to go costs the file
+// system a change of its own.
 std::unique_ptr<platform::TFileStream> EntryExtraction::CreateTarget(
     const platform::TargetPath& target, bool exists) {
     constexpr std::uint32_t mode =
         platform::fmCreate | platform::fmShareExclusive | platform::fmNoFollow;
     try {
         if (exists) {
-            platform::SetFileAttributes(target.Given(), 0);
+            if ((target.Attributes() & platform::faReadOnly) != 0) {
+                platform::SetFileAttributes(target.Given(), 0);
+            }
             platform::DeleteFile(target.Given());
             return std::make_unique<platform::TFileStream>(target.Given(), mode);
         }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "archive/ZipArchiver.h"
@@ -123,7 +124,18 @@ bool TZipDirManager::FindEndRecord(EndOfCentralDirectory& record, std::int64_t& 
 bool TZipDirManager::ProbeEndRecord() {
     std::int64_t position = -1;
     const bool found = FindEndRecord(End.EndRecord, position);
+    probedEnd_ = ProbedEnd{found, End.EndRecord, position};
     return RepairOnOpen() || found;
+}
+
+bool TZipDirManager::EndRecordForRead(EndOfCentralDirectory& record, std::int64_t& position) {
+    if (!probedEnd_) {
+        return FindEndRecord(record, position);
+    }
+    const ProbedEnd probed = *std::exchange(probedEnd_, std::nullopt);
+    record = probed.record;
+    position = probed.position;
+    return probed.found;
 }
 
 // --- reading the directory ----------------------------------------------------------
@@ -135,7 +147,7 @@ void TZipDirManager::ReadDirectory() {
     End.DirectoryOffset = 0;
     EndOfCentralDirectory found;
     std::int64_t endPosition = -1;
-    if (!FindEndRecord(found, endPosition)) {
+    if (!EndRecordForRead(found, endPosition)) {
         RebuildFromLocalHeaders();
         return;
     }

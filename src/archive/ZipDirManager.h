@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -94,6 +95,10 @@ class TZipDirManager {
     void EncodeZip64EndRecords(std::int64_t start, std::int64_t position,
                                std::uint64_t directorySize, ByteWriter& out);
 
+    // Searches the end record unless the probe of the open just did; the
+    // probe's result is taken once.
+    bool EndRecordForRead(EndOfCentralDirectory& record, std::int64_t& position);
+
     bool OemFileNames() const;
     bool RepairOnOpen() const;
     // Reads the central headers at `start`; false when they do not fit.
@@ -106,6 +111,15 @@ class TZipDirManager {
     void CorrectOffsets();
     void TakeZip64Sizes(LocalFileHeader& local, std::int64_t position);
     std::int64_t DeflatedEnd(TDirItem& item, std::int64_t dataAt);
+
+    // What ProbeEndRecord found, for the ReadDirectory of the same open:
+    // searching the end record reads the last 64 KiB of the file.
+    struct ProbedEnd {
+        bool found = false;
+        EndOfCentralDirectory record;
+        std::int64_t position = -1;
+    };
+    std::optional<ProbedEnd> probedEnd_;
 };
 
 }  // namespace archive

@@ -124,11 +124,7 @@ void ArchiveCommit::PlaceStagedRecords() {
     stage.SetPosition(stageStart_);
     archive_.SetPosition(cutPoint_);
     archive_.CopyFrom(stage, stageLength);
-    const std::int64_t end = blockEnd_ + delta;
-    if (archive_.Size() != end && !archive_.SetSize(end)) {
-        throw platform::EWriteError(platform::GetLastError());
-    }
-    manager_.WriteDirectory(true);
+    manager_.WriteDirectoryAt(blockEnd_ + delta);
 }
 
 void ArchiveCommit::SetBlockOffsets(std::int64_t delta) {

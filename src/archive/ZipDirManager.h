@@ -64,6 +64,9 @@ class TZipDirManager {
     // record and the archive comment. `stream`, when given, becomes
     // ArchiveStream.
     void WriteDirectory(bool append, platform::TFileStream* stream = nullptr);
+    // The same from `start` of ArchiveStream, which need not be its end:
+    // the file ends with the records written.
+    void WriteDirectoryAt(std::int64_t start);
 
     // Name bytes as stored -> the ANSI name (converted from OEM when
     // OEMFileNames is set).

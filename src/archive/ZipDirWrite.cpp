@@ -109,14 +109,22 @@ void TZipDirManager::WriteDirectory(bool append, platform::TFileStream* stream) 
     if (stream != nullptr) {
         ArchiveStream = stream;
     }
-    const std::int64_t start = DirectoryWritePosition(append);
-    if (!ArchiveStream->SetSize(start)) {
-        throw platform::EWriteError(platform::GetLastError());
-    }
+    WriteDirectoryAt(DirectoryWritePosition(append));
+}
+
+// What the file held past the new end is cut off once the directory is
+// written, not before: a file that ends about where it did is then not cut
+// short and lengthened again, two changes the file system would record
+// (and, on ext4, free and allocate a block for).
+void TZipDirManager::WriteDirectoryAt(std::int64_t start) {
     ArchiveStream->Seek(start, platform::SeekOrigin::soBeginning);
     End.DirectoryOffset = start;
     WriteCentralHeaders();
     WriteEndRecords(start, ArchiveStream->Position());
+    const std::int64_t end = ArchiveStream->Position();
+    if (ArchiveStream->Size() != end && !ArchiveStream->SetSize(end)) {
+        throw platform::EWriteError(platform::GetLastError());
+    }
 }
 
 // Over the old directory, or at the end. Looking for the old end record

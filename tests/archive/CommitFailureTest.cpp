@@ -99,7 +99,11 @@ class CommitFailure : public ::testing::Test {
     }
 
     // Runs the refresh with each write, copy and truncation failing in turn.
+    // A commit that leaves the archive at least as long as it was truncates
+    // nothing; the truncations that failed and were undone are counted over
+    // all shapes.
     void FailEveryWriteAndTruncation();
+    int truncationsUndone = 0;
     // The same, committed into a copy of the archive opened read-only.
     void FailEveryWriteIntoACopy();
 
@@ -187,6 +191,7 @@ TEST_F(CommitFailure, AFailedWriteOrTruncationLeavesTheOldOrTheNewArchive) {
         FailEveryWriteAndTruncation();
         FailEveryWriteIntoACopy();
     }
+    EXPECT_GT(truncationsUndone, 0);
     EXPECT_TRUE(dialogs.questions.empty());
 }
 
@@ -224,12 +229,18 @@ void CommitFailure::FailEveryWriteAndTruncation() {
             }
             ASSERT_LT(n, 100);
         }
-        EXPECT_GT(rolledBack, 0);
+        if (point == FaultPoint::StreamWrite) {
+            EXPECT_GT(rolledBack, 0);
+        } else {
+            truncationsUndone += rolledBack;
+        }
     }
     EXPECT_GT(writeErrors, 0);
 }
 
 // Into a copy: the archive is never written, and the copy is whole or absent.
+// A copy is written from its start to its end, so no truncation may be
+// needed at all.
 void CommitFailure::FailEveryWriteIntoACopy() {
     WriteBytes(jar, oldBytes);
     for (FaultPoint point : {FaultPoint::StreamWrite, FaultPoint::StreamTruncate}) {
@@ -252,7 +263,7 @@ void CommitFailure::FailEveryWriteIntoACopy() {
             EXPECT_TRUE(ReadBytes(copy) == newBytes);
             break;
         }
-        EXPECT_GT(failed, 0);
+        EXPECT_TRUE(failed > 0 || point == FaultPoint::StreamTruncate);
     }
 }
 

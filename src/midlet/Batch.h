@@ -49,11 +49,11 @@ struct RunContext {
 };
 
 // Walks options.list once, holding the workspace lock: makes each JAR's
-// working JAR in the temp folder, prepares it, writes its IDS file when asked, advances the
-// progress by 2 and 1. A JAR that fails leaves no working JAR behind, so a
-// later run tries it again; its failure is raised as a JarFailure (or handed
-// to onJarFailure). Each JAR made into a new project is handed to
-// onJarPrepared.
+// working JAR in the temp folder, prepares it, writes its IDS file when
+// asked, advances the progress by 2 and 1. A JAR that fails leaves no
+// working JAR behind, so a later run tries it again; its failure is raised
+// as a JarFailure (or handed to onJarFailure). Each JAR made into a new
+// project is handed to onJarPrepared.
 BatchTally RunBatch(RunContext& run);
 
 // Turns a listed JAR into a finished project. The listed file is only read:

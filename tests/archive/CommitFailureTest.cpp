@@ -2,9 +2,10 @@
 // truncation or open that fails at any point, or on a read-only archive.
 // The archive is always either the old one or the new one, byte for byte,
 // and no tail copy is left in the temporary folder. Committed into a copy,
-// the archive is never written and the copy is whole or absent. The failures at every
-// write run over archives whose records after the refreshed entry move up,
-// move down or are none, and over one whose records are out of order.
+// the archive is never written and the copy is whole or absent. The
+// failures at every write run over archives whose records after the
+// refreshed entry move up, move down or are none, and over one whose
+// records are out of order.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 

@@ -1,8 +1,8 @@
-# quellor_layer(NAME DIR DEPS...): a static library of every .cpp in DIR,
-# with src/ as its include root. A layer without sources is a configure error:
+# quellor_layer(NAME DIR DEPS...): a static library of every .cpp in DIR and
+# its sub-folders, with src/ as its include root. A layer without sources is a configure error:
 # a lost folder must not quietly drop a layer and the tests over it.
 function(quellor_layer name dir)
-  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${dir}/*.cpp)
   if(NOT sources)
     message(FATAL_ERROR "${name}: no sources in ${dir}")
   endif()

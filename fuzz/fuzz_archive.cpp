@@ -11,8 +11,8 @@
 
 #include "FuzzSupport.h"
 #include "archive/ZipArchiver.h"
-#include "archive/ZipDirManager.h"
-#include "archive/ZipSelect.h"
+#include "archive/directory/ZipDirManager.h"
+#include "archive/names/ZipSelect.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "archive/ZipMasks.h"
-#include "archive/ZipSelect.h"
+#include "archive/names/ZipMasks.h"
+#include "archive/names/ZipSelect.h"
 #include "platform/CodePage.h"
 
 namespace {

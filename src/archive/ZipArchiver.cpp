@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "archive/ArchiveCommit.h"
 #include "archive/ZipConst.h"
+#include "archive/commit/ArchiveCommit.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "archive/Component.h"
-#include "archive/EntryExtraction.h"
-#include "archive/ZipDirManager.h"
 #include "archive/ZipExcept.h"
 #include "archive/ZipTypes.h"
+#include "archive/directory/ZipDirManager.h"
+#include "archive/extract/EntryExtraction.h"
 
 namespace platform {
 class TFileStream;

@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "archive/ZipArchiver.h"
-#include "archive/ZipZlib.h"
+#include "archive/codec/ZipZlib.h"
 #include "platform/Files.h"
 
 namespace midlet {

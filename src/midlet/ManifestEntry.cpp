@@ -1,8 +1,8 @@
 #include "midlet/ManifestEntry.h"
 
 #include "archive/ZipArchiver.h"
-#include "archive/ZipDirManager.h"
-#include "archive/ZipZlib.h"
+#include "archive/codec/ZipZlib.h"
+#include "archive/directory/ZipDirManager.h"
 #include "platform/CodePage.h"
 
 namespace midlet {

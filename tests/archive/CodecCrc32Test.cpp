@@ -4,7 +4,7 @@
 #include <string>
 
 #include "CodecSupport.h"
-#include "archive/ZipCrc32.h"
+#include "archive/codec/ZipCrc32.h"
 
 namespace archive {
 namespace {

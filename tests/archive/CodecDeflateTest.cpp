@@ -8,8 +8,8 @@
 
 #include "CodecSupport.h"
 #include "archive/ZipExcept.h"
-#include "archive/ZipRecords.h"
-#include "archive/ZipZlib.h"
+#include "archive/codec/ZipZlib.h"
+#include "archive/records/ZipRecords.h"
 #include "platform/Faults.h"
 #include "platform/Stream.h"
 

@@ -7,8 +7,8 @@
 
 #include "CodecSupport.h"
 #include "TestCorpus.h"
-#include "archive/ZipRecords.h"
-#include "archive/ZipZlib.h"
+#include "archive/codec/ZipZlib.h"
+#include "archive/records/ZipRecords.h"
 #include "platform/Stream.h"
 
 namespace archive {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "EntrySupport.h"
-#include "archive/ArchiveCommitShift.h"
+#include "archive/commit/ArchiveCommitShift.h"
 #include "platform/Faults.h"
 #include "platform/Stream.h"
 

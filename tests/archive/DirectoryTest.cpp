@@ -7,7 +7,7 @@
 
 #include "ZipSupport.h"
 #include "archive/ZipArchiver.h"
-#include "archive/ZipDirManager.h"
+#include "archive/directory/ZipDirManager.h"
 #include "platform/CodePage.h"
 #include "platform/Faults.h"
 #include "platform/Stream.h"

@@ -12,9 +12,9 @@
 
 #include "EntrySupport.h"
 #include "TestCorpus.h"
-#include "archive/ZipDirManager.h"
-#include "archive/ZipItemSlots.h"
-#include "archive/ZipSelect.h"
+#include "archive/directory/ZipDirManager.h"
+#include "archive/directory/ZipItemSlots.h"
+#include "archive/names/ZipSelect.h"
 #include "platform/CodePage.h"
 #include "platform/Stream.h"
 

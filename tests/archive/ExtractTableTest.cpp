@@ -7,7 +7,7 @@
 #include "EntrySupport.h"
 #include "TestCorpus.h"
 #include "archive/ZipConst.h"
-#include "archive/ZipSelect.h"
+#include "archive/names/ZipSelect.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"

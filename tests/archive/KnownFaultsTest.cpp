@@ -10,7 +10,7 @@
 #include "ShapeJudge.h"
 #include "TestCorpus.h"
 #include "archive/ZipConst.h"
-#include "archive/ZipTimeBlocks.h"
+#include "archive/records/ZipTimeBlocks.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 

@@ -3,7 +3,7 @@
 // must not be taken where bytes and characters differ in number.
 #include <gtest/gtest.h>
 
-#include "archive/ZipMasks.h"
+#include "archive/names/ZipMasks.h"
 
 namespace {
 

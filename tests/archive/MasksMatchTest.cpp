@@ -4,7 +4,7 @@
 #include <chrono>
 #include <string>
 
-#include "archive/ZipMasks.h"
+#include "archive/names/ZipMasks.h"
 #include "platform/CodePage.h"
 
 namespace archive {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "CodecSupport.h"
-#include "archive/ZipDirManager.h"
-#include "archive/ZipMasks.h"
-#include "archive/ZipSelect.h"
+#include "archive/directory/ZipDirManager.h"
+#include "archive/names/ZipMasks.h"
+#include "archive/names/ZipSelect.h"
 #include "platform/CodePage.h"
 #include "platform/Stream.h"
 

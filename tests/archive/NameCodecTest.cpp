@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "archive/ZipNameCodec.h"
+#include "archive/names/ZipNameCodec.h"
 #include "platform/CodePage.h"
 
 namespace {

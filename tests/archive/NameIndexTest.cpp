@@ -2,7 +2,7 @@
 // after Delete, and the growth of the table past five names per bucket.
 #include <gtest/gtest.h>
 
-#include "archive/ZipHashList.h"
+#include "archive/directory/ZipHashList.h"
 #include "platform/CodePage.h"
 
 namespace archive {

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "ZipSupport.h"
-#include "archive/ZipRecords.h"
-#include "archive/ZipSignatureScan.h"
+#include "archive/records/ZipRecords.h"
+#include "archive/records/ZipSignatureScan.h"
 #include "platform/Stream.h"
 
 namespace archive {

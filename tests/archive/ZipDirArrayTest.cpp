@@ -2,8 +2,8 @@
 // kept in step with the items.
 #include <gtest/gtest.h>
 
-#include "archive/ZipDirArray.h"
 #include "archive/ZipExcept.h"
+#include "archive/directory/ZipDirArray.h"
 #include "platform/CodePage.h"
 
 namespace archive {

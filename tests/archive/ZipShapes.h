@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "archive/ZipArchiver.h"
-#include "archive/ZipZlib.h"
+#include "archive/codec/ZipZlib.h"
 
 namespace zip_shapes {
 

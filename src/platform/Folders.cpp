@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "platform/Faults.h"
 #include "platform/FileSystem.h"
 #include "platform/Files.h"
 
@@ -20,6 +21,9 @@ void CreateDirectory(const std::string& path) {
     if (!target.parentIsFolder) {
         RaiseInOutError(ERROR_PATH_NOT_FOUND);
     }
+    if (FaultFires(FaultPoint::FolderCreate)) {
+        RaiseInOutError(GetLastError());
+    }
     if (mkdir(target.path.c_str(), 0777) != 0) {
         RaiseInOutError(errno == EEXIST ? ERROR_ALREADY_EXISTS : CodeForErrno(errno, target));
     }
@@ -34,6 +38,9 @@ void RemoveDirectory(const std::string& path) {
     }
     if (!S_ISDIR(info.st_mode)) {
         RaiseInOutError(ERROR_DIRECTORY);
+    }
+    if (FaultFires(FaultPoint::FolderRemove)) {
+        RaiseInOutError(GetLastError());
     }
     if (rmdir(target.path.c_str()) != 0) {
         RaiseInOutError(errno == EEXIST ? ERROR_DIR_NOT_EMPTY : CodeForErrno(errno, target));
@@ -55,6 +62,9 @@ bool ForceDirectories(const std::string& path) {
     for (std::size_t i = 0; i < target.components.size(); ++i) {
         folder += target.components[i];
         if (i >= target.existing) {
+            if (FaultFires(FaultPoint::FolderCreate)) {
+                return false;
+            }
             if (mkdir(folder.c_str(), 0777) == 0) {
                 NoteNameCreated(folder);
             } else if (errno != EEXIST) {

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "platform/Faults.h"
 #include "platform/FileSystem.h"
 
 namespace platform {
@@ -66,6 +67,10 @@ std::int64_t CopyBytes(int from, std::int64_t& fromOffset, int to, std::int64_t&
         std::size_t want = kChunk;
         if (count >= 0 && static_cast<std::uint64_t>(count - done) < want) {
             want = static_cast<std::size_t>(count - done);
+        }
+        if (FaultFires(FaultPoint::KernelCopy)) {
+            errno = ENOSPC;
+            return -1;
         }
         loff_t in = fromOffset;
         loff_t out = toOffset;

@@ -193,7 +193,9 @@ bool ReplaceFile(const std::string& path, const std::string& folder, const std::
                 done += static_cast<std::size_t>(n);
             }
         }
-        if (error == ERROR_SUCCESS && ((mode && fchmod(fd, *mode) != 0) || fsync(fd) != 0)) {
+        if (error == ERROR_SUCCESS && FaultFires(FaultPoint::Flush)) {
+            error = GetLastError();
+        } else if (error == ERROR_SUCCESS && ((mode && fchmod(fd, *mode) != 0) || fsync(fd) != 0)) {
             error = ErrorFromErrno(errno);
         }
         if (close(fd) != 0 && error == ERROR_SUCCESS) {

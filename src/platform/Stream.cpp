@@ -294,6 +294,9 @@ bool TFileStream::SetSize(std::int64_t size) {
 }
 
 bool TFileStream::Flush() {
+    if (FaultFires(FaultPoint::Flush)) {
+        return false;
+    }
     if (fsync(fd_) != 0 && errno != EINVAL) {
         SetLastError(ErrorFromErrno(errno));
         return false;
@@ -302,6 +305,9 @@ bool TFileStream::Flush() {
 }
 
 bool TFileStream::FlushData() {
+    if (FaultFires(FaultPoint::Flush)) {
+        return false;
+    }
     if (fdatasync(fd_) != 0 && errno != EINVAL) {
         SetLastError(ErrorFromErrno(errno));
         return false;

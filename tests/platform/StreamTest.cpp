@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "FaultSweep.h"
 #include "FolderTest.h"
 #include "TestFiles.h"
 #include "platform/Faults.h"
@@ -352,4 +353,26 @@ TEST_F(Streams, AStaleTargetOpensAsTheNameWould) {
     }
     EXPECT_EQ(ReadBytes(outside), "precious");
     EXPECT_EQ(ReadBytes(folder / "T5.X"), "old");
+}
+
+// The sweep counts every modifying call across services, fails the chosen
+// one with the code of its kind, and stops a child process before it.
+TEST_F(Streams, TheSweepFailsOrStopsTheNthModifyingCall) {
+    const std::string path = folder / "s.bin";
+    auto work = [&] {
+        TFileStream out(path, fmCreate);
+        out.WriteBuffer("a", 1);
+        out.WriteBuffer("b", 1);
+        return out.FlushData() ? 0 : static_cast<int>(GetLastError());
+    };
+    const int calls = CountModifyingCalls([&] { work(); });
+    EXPECT_EQ(calls, 4);  // the open, two writes, the flush
+    EXPECT_EQ(RunFailingAt(4, work), static_cast<int>(ERROR_IO_DEVICE));
+    EXPECT_THROW(RunFailingAt(3, work), EWriteError);
+    EXPECT_EQ(ReadBytes(path), "a");
+    for (int nth = 1; nth <= calls; ++nth) {
+        EXPECT_EQ(RunStoppedAt(nth, work), kSweepStopStatus) << "call " << nth;
+    }
+    EXPECT_EQ(RunStoppedAt(calls + 1, work), 0);
+    EXPECT_EQ(ReadBytes(path), "ab");
 }

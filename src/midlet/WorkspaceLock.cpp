@@ -8,11 +8,13 @@ namespace midlet {
 WorkspaceLock::WorkspaceLock(const std::string& programFolder, const std::string& tempFolder) {
     // An exclusive open of the lock file holds write access and denies it to
     // every other open, so a second run's open fails with a sharing
-    // violation.
+    // violation. The file is never written: what is found at its name is
+    // opened as it is, not emptied (a link there to another file leaves that
+    // file whole), and a symbolic link is refused.
     try {
         file_ = std::make_unique<platform::TFileStream>(
-            tempFolder + kWorkspaceLockName,
-            platform::fmCreate | platform::fmShareExclusive | platform::fmNoFollow);
+            tempFolder + kWorkspaceLockName, platform::fmOpenReadWrite | platform::fmOpenAlways |
+                                                 platform::fmShareExclusive | platform::fmNoFollow);
     } catch (const platform::EStreamError& e) {
         if (e.ErrorCode == platform::ERROR_SHARING_VIOLATION) {
             throw platform::Exception("Another run is using the workspace in \"" + programFolder +

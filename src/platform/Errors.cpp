@@ -89,6 +89,8 @@ std::string SysErrorMessage(DWORD code) {
                    "file.";
         case ERROR_DIR_NOT_EMPTY:
             return "The directory is not empty.";
+        case ERROR_LOCK_FAILED:
+            return "Unable to lock a region of a file.";
         case ERROR_ALREADY_EXISTS:
             return "Cannot create a file when that file already exists.";
         case ERROR_FILENAME_EXCED_RANGE:
@@ -125,11 +127,26 @@ std::string InOutErrorMessage(DWORD code) {
 
 EInOutError::EInOutError(DWORD code) : Exception(InOutErrorMessage(code)), ErrorCode(code) {}
 
-EFOpenError::EFOpenError(const std::string& fileName, DWORD code)
-    : EStreamError("Cannot open file \"" + fileName + "\". " + SysErrorMessage(code), code) {}
+namespace {
 
-EFCreateError::EFCreateError(const std::string& fileName, DWORD code)
-    : EStreamError("Cannot create file \"" + fileName + "\". " + SysErrorMessage(code), code) {}
+std::string WithDetail(const std::string& message, const std::string& detail) {
+    if (detail.empty()) {
+        return message;
+    }
+    return message + " " + detail + (detail.back() == '.' ? "" : ".");
+}
+
+}  // namespace
+
+EFOpenError::EFOpenError(const std::string& fileName, DWORD code, const std::string& detail)
+    : EStreamError(
+          WithDetail("Cannot open file \"" + fileName + "\". " + SysErrorMessage(code), detail),
+          code) {}
+
+EFCreateError::EFCreateError(const std::string& fileName, DWORD code, const std::string& detail)
+    : EStreamError(
+          WithDetail("Cannot create file \"" + fileName + "\". " + SysErrorMessage(code), detail),
+          code) {}
 
 EReadError::EReadError(DWORD code) : EStreamError("Stream read error", code) {}
 

@@ -26,6 +26,7 @@ inline constexpr DWORD ERROR_DISK_FULL = 112;
 inline constexpr DWORD ERROR_INVALID_NAME = 123;
 inline constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
 inline constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
+inline constexpr DWORD ERROR_LOCK_FAILED = 167;
 inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr DWORD ERROR_DIRECTORY = 267;
@@ -88,13 +89,15 @@ class EStreamError : public Exception {
     EStreamError(const std::string& message, DWORD code) : Exception(message), ErrorCode(code) {}
     DWORD ErrorCode;
 };
+// A `detail`, when given, follows the system's message (what a lock that
+// failed met, for one).
 class EFOpenError : public EStreamError {
   public:
-    EFOpenError(const std::string& fileName, DWORD code);
+    EFOpenError(const std::string& fileName, DWORD code, const std::string& detail = "");
 };
 class EFCreateError : public EStreamError {
   public:
-    EFCreateError(const std::string& fileName, DWORD code);
+    EFCreateError(const std::string& fileName, DWORD code, const std::string& detail = "");
 };
 // A read or write on an open stream that failed ("Stream read error",
 // "Stream write error"); ErrorCode holds the system code.

@@ -11,16 +11,27 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
+
+#include "platform/PrivateFolder.h"
 
 namespace platform {
 
 namespace {
 
 std::mutex marksFileMutex;
-std::string marksFile = kShareMarksFile;
+
+// Where the marks file is: an open private folder and the name in it. Found
+// at the first open that needs it, and again after it was lost.
+struct MarksPlace {
+    std::string given;  // the file tests chose; "" for the default place
+    PrivateFolder folder;
+    std::string name;
+};
+MarksPlace place;
 
 // Every descriptor of the marks file this process holds, with the file it
 // was opened on and the process generation it belongs to (a forked child
@@ -67,15 +78,49 @@ void NewGenerationAfterFork() {
     (void)registered;
 }
 
-// A kept descriptor that still is the marks file at `path`; -1 when there
-// is none.
-int TakeSpare(const std::string& path) {
+// Under the mutex: finds the marks folder when it is not open; false with
+// `problem` set when it cannot be had.
+bool LocateMarks(std::string& problem) {
+    if (place.folder.fd >= 0) {
+        return true;
+    }
+    if (place.given.empty()) {
+        place.folder = FindPrivateFolder(problem);
+        place.name = kShareMarksName;
+    } else {
+        const std::size_t slash = place.given.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : place.given.substr(0, slash);
+        place.folder = OpenPrivateFolder(folder.empty() ? "/" : folder, false, problem);
+        place.name = place.given.substr(slash == std::string::npos ? 0 : slash + 1);
+        if (place.folder.fd < 0) {
+            problem = "The folder of the sharing marks \"" + folder + "\" cannot serve: " + problem;
+        }
+    }
+    return place.folder.fd >= 0;
+}
+
+// Under the mutex: forgets the marks folder, so that the next open looks
+// for it anew.
+void ForgetMarksFolder() {
+    CloseSpares();
+    if (place.folder.fd >= 0) {
+        close(place.folder.fd);
+    }
+    place.folder = PrivateFolder{};
+}
+
+std::string MarksPath() {
+    return place.folder.path + "/" + place.name;
+}
+
+// Under the mutex: a kept descriptor that still is the marks file; -1 when
+// there is none.
+int TakeSpare() {
     struct stat named;
-    std::lock_guard lock(marksFileMutex);
     if (spares.empty()) {
         return -1;
     }
-    if (lstat(path.c_str(), &named) != 0) {
+    if (fstatat(place.folder.fd, place.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
         CloseSpares();
         return -1;
     }
@@ -108,33 +153,47 @@ off_t FirstMarkByte(const struct stat& info) {
     return static_cast<off_t>((key >> 3) << 1);
 }
 
-// The marks file, opened anew so that its locks belong to this open alone;
-// -1 when it cannot be had. Anyone may take read locks on it.
-int OpenMarksFile() {
-    std::string path;
-    {
-        std::lock_guard lock(marksFileMutex);
-        path = marksFile;
-    }
-    if (const int spare = TakeSpare(path); spare >= 0) {
-        return spare;
-    }
-    int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+// Under the mutex: the marks file opened in its folder (made there when
+// missing, mode 0600), never through a link; -1 with `problem` set when it
+// is not a file of this user's.
+int OpenMarksIn(std::string& problem) {
+    const int fd = openat(place.folder.fd, place.name.c_str(),
+                          O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0) {
+        problem = "The sharing marks \"" + MarksPath() + "\" cannot be opened (" +
+                  std::strerror(errno) + ")";
         return -1;
     }
     struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid()) {
+        problem = "The sharing marks \"" + MarksPath() + "\" are not a file of this user's";
         close(fd);
         return -1;
     }
-    if (info.st_uid == geteuid() && (info.st_mode & 0777) != 0666) {
-        fchmod(fd, 0666);  // past the umask: the file serves every user
-    }
-    NewGenerationAfterFork();
-    std::lock_guard lock(marksFileMutex);
     handles[fd] = MarksHandle{info.st_dev, info.st_ino, generation};
     return fd;
+}
+
+// The marks file, opened anew so that its locks belong to this open alone;
+// -1 with `problem` set when it cannot be had. A folder that has gone away
+// since it was found (a session's runtime folder at logout) is looked for
+// once more.
+int OpenMarksFile(std::string& problem) {
+    NewGenerationAfterFork();
+    std::lock_guard lock(marksFileMutex);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!LocateMarks(problem)) {
+            return -1;
+        }
+        if (const int spare = TakeSpare(); spare >= 0) {
+            return spare;
+        }
+        if (const int fd = OpenMarksIn(problem); fd >= 0) {
+            return fd;
+        }
+        ForgetMarksFolder();
+    }
+    return -1;
 }
 
 struct flock MarkerLock(short type, off_t byte, off_t length) {
@@ -146,50 +205,65 @@ struct flock MarkerLock(short type, off_t byte, off_t length) {
     return lock;
 }
 
-enum class Sharing { Allowed, Refused, NoLocks };
+enum class Sharing { Allowed, Refused, Failed };
+
+// Why the kernel refused a lock on the marks file.
+std::string LockProblem(int err) {
+    std::lock_guard lock(marksFileMutex);
+    return "Locks on the sharing marks \"" + MarksPath() + "\" are refused (" + std::strerror(err) +
+           ")";
+}
 
 // Marks the bytes from `byte` on.
-Sharing Mark(int marks, off_t byte, off_t length) {
+Sharing Mark(int marks, off_t byte, off_t length, std::string& problem) {
     struct flock lock = MarkerLock(F_RDLCK, byte, length);
     if (fcntl(marks, F_OFD_SETLK, &lock) == 0) {
         return Sharing::Allowed;
     }
-    return errno == EAGAIN || errno == EACCES ? Sharing::Refused : Sharing::NoLocks;
+    if (errno == EAGAIN || errno == EACCES) {
+        return Sharing::Refused;
+    }
+    problem = LockProblem(errno);
+    return Sharing::Failed;
 }
 
-// True when another open holds a mark on one of the bytes from `byte` on.
-bool MarkedByOthers(int marks, off_t byte, off_t length) {
+// Whether another open holds a mark on one of the bytes from `byte` on.
+Sharing CheckOthers(int marks, off_t byte, off_t length, std::string& problem) {
     struct flock lock = MarkerLock(F_WRLCK, byte, length);
     if (fcntl(marks, F_OFD_GETLK, &lock) != 0) {
-        return false;
+        problem = LockProblem(errno);
+        return Sharing::Failed;
     }
-    return lock.l_type != F_UNLCK;
+    return lock.l_type != F_UNLCK ? Sharing::Refused : Sharing::Allowed;
 }
 
 // An open that both writes and denies writing marks and checks both bytes
 // in one call each.
-Sharing PlaceAndCheck(int marks, off_t writeByte, bool writeAccess, bool denyWrite) {
+Sharing PlaceAndCheck(int marks, off_t writeByte, bool writeAccess, bool denyWrite,
+                      std::string& problem) {
     const off_t denyWriteByte = writeByte + 1;
     const off_t first = writeAccess ? writeByte : denyWriteByte;
     const off_t length = writeAccess && denyWrite ? 2 : 1;
-    if (const Sharing placed = Mark(marks, first, length); placed != Sharing::Allowed) {
+    if (const Sharing placed = Mark(marks, first, length, problem); placed != Sharing::Allowed) {
         return placed;
     }
     // Whoever writes meets the deny-write marks of others, and whoever
     // denies writing meets their write marks.
     const off_t checked = denyWrite ? writeByte : denyWriteByte;
-    if (MarkedByOthers(marks, checked, length)) {
-        return Sharing::Refused;
-    }
-    return Sharing::Allowed;
+    return CheckOthers(marks, checked, length, problem);
 }
 
 }  // namespace
 
 void SetShareMarksFile(const std::string& path) {
     std::lock_guard lock(marksFileMutex);
-    marksFile = path.empty() ? kShareMarksFile : path;
-    CloseSpares();
+    ForgetMarksFolder();
+    place.given = path;
+}
+
+std::string ShareMarksFile(std::string& problem) {
+    std::lock_guard lock(marksFileMutex);
+    return LocateMarks(problem) ? MarksPath() : "";
 }
 
 void DropShareLocks(int marks) {
@@ -207,32 +281,33 @@ void DropShareLocks(int marks) {
     CloseHandle(marks);
 }
 
-DWORD TakeShareLocks(int fd, bool writeAccess, bool denyWrite, int& marks) {
+DWORD TakeShareLocks(int fd, bool writeAccess, bool denyWrite, int& marks, std::string& problem) {
     marks = -1;
+    if (!writeAccess && !denyWrite) {
+        return ERROR_SUCCESS;
+    }
     struct stat info;
-    if ((!writeAccess && !denyWrite) || fstat(fd, &info) != 0) {
-        return ERROR_SUCCESS;
+    if (fstat(fd, &info) != 0) {
+        problem = std::string("The file cannot be examined (") + std::strerror(errno) + ")";
+        return ERROR_LOCK_FAILED;
     }
-    const int held = OpenMarksFile();
+    const int held = OpenMarksFile(problem);
     if (held < 0) {
-        return ERROR_SUCCESS;
+        return ERROR_LOCK_FAILED;
     }
-    switch (PlaceAndCheck(held, FirstMarkByte(info), writeAccess, denyWrite)) {
+    switch (PlaceAndCheck(held, FirstMarkByte(info), writeAccess, denyWrite, problem)) {
         case Sharing::Allowed:
-            break;
+            marks = held;
+            return ERROR_SUCCESS;
         case Sharing::Refused:
             DropShareLocks(held);
             return ERROR_SHARING_VIOLATION;
-        case Sharing::NoLocks:
-            // Without locks on the marks file nothing is shared out.
-            {
-                std::lock_guard lock(marksFileMutex);
-                CloseHandle(held);
-            }
-            return ERROR_SUCCESS;
+        case Sharing::Failed:
+            break;
     }
-    marks = held;
-    return ERROR_SUCCESS;
+    std::lock_guard lock(marksFileMutex);
+    CloseHandle(held);
+    return ERROR_LOCK_FAILED;
 }
 
 }  // namespace platform

@@ -25,6 +25,7 @@ constexpr std::uint32_t kShareMask = 0x00F0;
 
 struct OpenRequest {
     bool create = false;
+    bool empty = false;  // a file that is there is emptied
     bool read = true;
     bool write = false;
     bool denyWrite = false;
@@ -39,6 +40,7 @@ OpenRequest DecodeMode(std::uint32_t mode) {
     std::uint32_t share = mode & kShareMask;
     if ((mode & kCreateMask) == kCreateMask) {
         request.create = true;
+        request.empty = true;
         request.write = true;
         if (share > fmShareDenyNone) {
             share = fmShareExclusive;
@@ -47,6 +49,7 @@ OpenRequest DecodeMode(std::uint32_t mode) {
         std::uint32_t access = mode & kAccessMask;
         request.read = access != fmOpenWrite;
         request.write = access == fmOpenWrite || access == fmOpenReadWrite;
+        request.create = (mode & fmOpenAlways) != 0;
     }
     request.noFollow = (mode & fmNoFollow) != 0;
     request.denyWrite =
@@ -72,11 +75,12 @@ bool NeedsEmptying(int fd, bool created) {
     return !created || fstat(fd, &info) != 0 || info.st_size != 0;
 }
 
-[[noreturn]] void Refuse(const OpenRequest& request, const std::string& fileName, DWORD code) {
+[[noreturn]] void Refuse(const OpenRequest& request, const std::string& fileName, DWORD code,
+                         const std::string& detail = "") {
     if (request.create) {
-        throw EFCreateError(fileName, code);
+        throw EFCreateError(fileName, code, detail);
     }
-    throw EFOpenError(fileName, code);
+    throw EFOpenError(fileName, code, detail);
 }
 
 // The code for a failed write: a handle without write access is 5.
@@ -153,13 +157,14 @@ void TFileStream::Open(std::uint32_t mode, const ResolvedPath& target) {
 void TFileStream::Finish(std::uint32_t mode, bool created) {
     const OpenRequest request = DecodeMode(mode);
     // The sharing marks come before a create empties the file.
-    if (DWORD error = TakeShareLocks(fd_, request.write, request.denyWrite, marks_);
+    std::string problem;
+    if (DWORD error = TakeShareLocks(fd_, request.write, request.denyWrite, marks_, problem);
         error != ERROR_SUCCESS) {
         close(fd_);
         fd_ = -1;
-        Refuse(request, fileName_, error);
+        Refuse(request, fileName_, error, problem);
     }
-    if (request.create && NeedsEmptying(fd_, created) && ftruncate(fd_, 0) != 0) {
+    if (request.create && request.empty && NeedsEmptying(fd_, created) && ftruncate(fd_, 0) != 0) {
         DWORD error = ErrorFromErrno(errno);
         close(fd_);
         fd_ = -1;

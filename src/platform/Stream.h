@@ -23,6 +23,9 @@ inline constexpr std::uint32_t fmShareDenyNone = 0x0040;
 // Added to a mode: a symbolic link as the file itself is refused (error 5)
 // instead of followed, so a write cannot be redirected elsewhere.
 inline constexpr std::uint32_t fmNoFollow = 0x10000;
+// Added to an open mode: a missing file is made, one that is there is opened
+// as it is (never emptied, unlike fmCreate).
+inline constexpr std::uint32_t fmOpenAlways = 0x20000;
 
 enum class SeekOrigin { soBeginning, soCurrent, soEnd };
 

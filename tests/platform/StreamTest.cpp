@@ -268,9 +268,22 @@ TEST_F(Streams, ARefusedMarkIsAViolation) {
         EXPECT_EQ(OpenCode(jar, fmOpenRead | fmShareDenyWrite), ERROR_SHARING_VIOLATION);
         EXPECT_EQ(OpenCode(jar, fmOpenRead | fmShareDenyNone), 0u);
     }
+    // Without its marks an open that asks for a sharing rule fails, saying
+    // why; one that asks for none goes on.
     const OwnMarksFile none(folder / "missing/marks");
-    TFileStream holder(jar, fmOpenReadWrite | fmShareDenyWrite);
-    EXPECT_EQ(OpenCode(jar, fmOpenReadWrite | fmShareDenyWrite), 0u);
+    try {
+        TFileStream holder(jar, fmOpenReadWrite | fmShareDenyWrite);
+        FAIL() << "opened without sharing marks";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.ErrorCode, ERROR_LOCK_FAILED);
+        EXPECT_EQ(e.Message(), "Cannot open file \"" + jar +
+                                   "\". Unable to lock a region of a file. The folder of the "
+                                   "sharing marks \"" +
+                                   (folder / "missing") +
+                                   "\" cannot serve: it cannot be opened (No such file or "
+                                   "directory).");
+    }
+    EXPECT_EQ(OpenCode(jar, fmOpenRead | fmShareDenyNone), 0u);
 }
 
 TEST_F(Streams, TheNthWriteFails) {

@@ -26,6 +26,8 @@ enum class FaultPoint {
     FolderCreate,
     FolderRemove,
     KernelCopy,  // a copy of bytes between two files in the kernel
+    FileCreate,  // an exclusive create of a new file (a temporary one)
+    FileMode,    // fchmod of a file made by the program
     Count
 };
 

@@ -89,8 +89,10 @@ std::vector<std::string> ListFolder(const std::string& folder);
 std::string GetTempPath();
 // Creates, exclusively, an empty file: folder + first three characters of
 // prefix + four upper-case hex digits + ".tmp", a number whose name exists in
-// no case. Returns "" and sets the last error on failure (123 for a prefix
-// with a separator).
+// no case, drawn so that no other process can guess it. The file is this
+// user's alone (mode 0600); nothing that is at a name already, a link
+// included, is opened. Returns "" and sets the last error on failure (123 for
+// a prefix with a separator; 80 when every number is taken).
 std::string GetTempFileName(const std::string& folder, const std::string& prefix);
 
 // --- memory, drives, the archive lock ----------------------------------------

@@ -3,19 +3,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string_view>
 #include <unordered_set>
 
 #include "platform/CodePage.h"
+#include "platform/Faults.h"
 #include "platform/FileSystem.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/RandomNumbers.h"
 
 namespace platform {
 
@@ -32,13 +32,23 @@ std::string PrefixPart(const std::string& prefix) {
     return prefix.substr(0, pos);
 }
 
-// Where the search for a free number starts: differs between processes and
-// between calls, so that names rarely collide.
-unsigned FirstNumber() {
-    static std::atomic<unsigned> calls{0};
-    unsigned seed = static_cast<unsigned>(std::time(nullptr)) ^
-                    static_cast<unsigned>(getpid()) * 2654435761u ^ calls.fetch_add(1) * 40503u;
-    return seed % kUniqueNumbers;
+// The order in which the numbers are tried: from an unguessable first one,
+// in unguessable odd steps, which visit every number once. Another user who
+// may write to the folder cannot tell which names to take first.
+struct NumberWalk {
+    unsigned first = 0;
+    unsigned step = 1;
+    unsigned At(unsigned i) const { return (first + i * step) % kUniqueNumbers; }
+};
+
+bool RandomWalk(NumberWalk& walk) {
+    std::uint64_t random = 0;
+    if (!UnguessableNumber(random)) {
+        return false;
+    }
+    walk.first = static_cast<unsigned>(random % kUniqueNumbers);
+    walk.step = static_cast<unsigned>((random >> 16) % kUniqueNumbers) | 1u;
+    return true;
 }
 
 // The folded names in `folder` that may fold to a name `length` bytes long:
@@ -108,19 +118,30 @@ std::string GetTempFileName(const std::string& folder, const std::string& prefix
         SetLastError(error);
         return "";
     }
+    NumberWalk walk;
+    if (!RandomWalk(walk) || FaultFires(FaultPoint::FileCreate)) {
+        return "";
+    }
+    // Made for this process alone (mode 0600); a name that is there, a link
+    // included, is never opened.
     std::string base = IncludeTrailingPathDelimiter(where.path) + start;
-    unsigned first = FirstNumber();
     for (unsigned i = 0; i < kUniqueNumbers; ++i) {
         char number[8];
-        std::snprintf(number, sizeof number, "%04X", (first + i) % kUniqueNumbers);
+        std::snprintf(number, sizeof number, "%04X", walk.At(i));
         std::string path = base + number + ".tmp";
         if (taken.count(FoldFileName(start + number + ".tmp")) != 0) {
             continue;
         }
-        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
-            close(fd);
+            const bool closed = close(fd) == 0;
+            const int err = errno;
             ForgetFolderOf(path);
+            if (!closed) {
+                unlink(path.c_str());
+                SetLastError(ErrorFromErrno(err));
+                return "";
+            }
             return path;
         }
         if (errno != EEXIST) {

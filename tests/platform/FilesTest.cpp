@@ -333,6 +333,7 @@ TEST_F(FileServices, TemporaryFiles) {
     EXPECT_TRUE(std::regex_match(fs::path(first).filename().string(), name)) << first;
     EXPECT_NE(first, second);
     EXPECT_EQ(fs::file_size(first), 0u);
+    EXPECT_EQ(fs::status(first).permissions(), fs::perms(0600));  // this user's alone
     EXPECT_EQ(fs::path(first).parent_path(), fs::path(folder / "x").parent_path());
     SetLastError(12345);
     EXPECT_EQ(GetTempFileName(folder / "missing", "FC"), "");

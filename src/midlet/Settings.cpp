@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "platform/Errors.h"
 #include "platform/Profile.h"
@@ -38,19 +39,12 @@ bool ReadBool(const std::string& file, const char* section, const char* key, boo
     return ReadInteger(file, section, key, defaultValue ? 1 : 0) != 0;
 }
 
-void WriteString(const std::string& file, const char* section, const char* key,
-                 const std::string& value) {
-    if (!platform::WritePrivateProfileString(section, key, value, file)) {
-        throw platform::Exception("Unable to write to " + file);
-    }
+std::string IntegerText(int value) {
+    return std::to_string(value);
 }
 
-void WriteInteger(const std::string& file, const char* section, const char* key, int value) {
-    WriteString(file, section, key, std::to_string(value));
-}
-
-void WriteBool(const std::string& file, const char* section, const char* key, bool value) {
-    WriteString(file, section, key, value ? "1" : "0");
+std::string BoolText(bool value) {
+    return value ? "1" : "0";
 }
 
 }  // namespace
@@ -106,13 +100,18 @@ Settings LoadSettings(const std::string& programFolder) {
 
 void SaveSettings(const Settings& settings, const std::string& programFolder) {
     const std::string file = SettingsFilePath(programFolder);
-    WriteInteger(file, "Main", "Language", settings.language);
-    WriteString(file, "Main", "Path", settings.path);
-    WriteString(file, "Java", "Apps", settings.apps);
-    WriteString(file, "Java", "Game", settings.game);
-    WriteInteger(file, "Java", "Type", settings.type);
-    WriteBool(file, "Java", "Ids", settings.ids);
-    WriteBool(file, "Java", "Icon", settings.icon);
+    const std::vector<platform::ProfileString> writes = {
+        {"Main", "Language", IntegerText(settings.language)},
+        {"Main", "Path", settings.path},
+        {"Java", "Apps", settings.apps},
+        {"Java", "Game", settings.game},
+        {"Java", "Type", IntegerText(settings.type)},
+        {"Java", "Ids", BoolText(settings.ids)},
+        {"Java", "Icon", BoolText(settings.icon)},
+    };
+    if (!platform::WritePrivateProfileStrings(writes, file)) {
+        throw platform::Exception("Unable to write to " + file);
+    }
 }
 
 }  // namespace midlet

@@ -33,10 +33,11 @@ std::string SettingsFilePath(const std::string& programFolder);
 // default; the Path default is the program folder).
 Settings LoadSettings(const std::string& programFolder);
 
-// Writes the seven keys, one write each, in the order Main/Language,
-// Main/Path, Java/Apps, Java/Game, Java/Type, Java/Ids, Java/Icon. A failed
-// write throws platform::Exception("Unable to write to " + file path) and
-// ends the save at that key.
+// Writes the seven keys, in the order Main/Language, Main/Path, Java/Apps,
+// Java/Game, Java/Type, Java/Ids, Java/Icon, in one replace of the file: a
+// kill or a failure leaves all old values or all new ones. A failed save
+// throws platform::Exception("Unable to write to " + file path) and changes
+// nothing.
 void SaveSettings(const Settings& settings, const std::string& programFolder);
 
 }  // namespace midlet

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "platform/CodePage.h"
-#include "platform/Faults.h"
 #include "platform/FileSystem.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/ProfileReplace.h"
 
 namespace platform {
 
@@ -165,57 +165,6 @@ std::string Truncate(std::string text, std::size_t size) {
     return text;
 }
 
-// Writes `content` to a new temporary file in `folder` (with the old file's
-// `mode` when there was one), then
-// renames it over `path`. False (last error set) on failure; no temporary
-// file is left behind.
-bool ReplaceFile(const std::string& path, const std::string& folder, const std::string& content,
-                 std::optional<mode_t> mode) {
-    std::string temporary = GetTempFileName(folder, "ini");
-    if (temporary.empty()) {
-        return false;
-    }
-    DWORD error = ERROR_SUCCESS;
-    int fd = open(temporary.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = ErrorFromErrno(errno);
-    } else {
-        std::size_t done = 0;
-        while (error == ERROR_SUCCESS && done < content.size()) {
-            if (FaultFires(FaultPoint::TextWrite)) {
-                error = GetLastError();
-                break;
-            }
-            ssize_t n = write(fd, content.data() + done, content.size() - done);
-            if (n < 0 && errno != EINTR) {
-                error = ErrorFromErrno(errno);
-            } else if (n > 0) {
-                done += static_cast<std::size_t>(n);
-            }
-        }
-        if (error == ERROR_SUCCESS && FaultFires(FaultPoint::Flush)) {
-            error = GetLastError();
-        } else if (error == ERROR_SUCCESS && ((mode && fchmod(fd, *mode) != 0) || fsync(fd) != 0)) {
-            error = ErrorFromErrno(errno);
-        }
-        if (close(fd) != 0 && error == ERROR_SUCCESS) {
-            error = ErrorFromErrno(errno);
-        }
-    }
-    if (error == ERROR_SUCCESS && FaultFires(FaultPoint::Rename)) {
-        error = GetLastError();
-    } else if (error == ERROR_SUCCESS && rename(temporary.c_str(), path.c_str()) != 0) {
-        error = ErrorFromErrno(errno);
-    }
-    ForgetFolderOf(temporary);
-    if (error != ERROR_SUCCESS) {
-        unlink(temporary.c_str());
-        SetLastError(error);
-        return false;
-    }
-    return true;
-}
-
 bool HasLineBreak(std::string_view text) {
     return text.find_first_of("\r\n") != std::string_view::npos;
 }
@@ -247,6 +196,26 @@ DWORD FollowLinks(std::string& path) {
     return ErrorFromErrno(ELOOP);
 }
 
+// The key replaced where it stands, or added to its section, or the section
+// added at the end.
+void SetValue(std::vector<IniLine>& lines, const ProfileString& write) {
+    const std::string trimmedKey = Trim(write.key);
+    const std::optional<std::size_t> header = FindSection(lines, write.section);
+    if (!header) {
+        // Built by appending: "[" + a temporary string makes GCC 12 see an
+        // overlapping copy that cannot happen (-Wrestrict at -O3).
+        std::string sectionLine = "[";
+        lines.push_back(ParseLine(sectionLine.append(Trim(write.section)).append("]")));
+        lines.push_back(ParseLine(trimmedKey + "=" + write.value));
+    } else if (std::optional<std::size_t> found = FindKey(lines, *header, write.key)) {
+        lines[*found] = ParseLine(*lines[*found].key + "=" + write.value);
+    } else {
+        const std::size_t after = LastFilledLine(lines, *header);
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(after + 1),
+                     ParseLine(trimmedKey + "=" + write.value));
+    }
+}
+
 }  // namespace
 
 std::string GetPrivateProfileString(const std::string& section, const std::string& key,
@@ -270,11 +239,18 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& fileName) {
+    return WritePrivateProfileStrings({{section, key, value}}, fileName);
+}
+
+bool WritePrivateProfileStrings(const std::vector<ProfileString>& writes,
+                                const std::string& fileName) {
     // A line break in a name or value would write lines of their own,
     // which later read as other keys.
-    if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return false;
+    for (const ProfileString& write : writes) {
+        if (HasLineBreak(write.section) || HasLineBreak(write.key) || HasLineBreak(write.value)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return false;
+        }
     }
     // The file that is written: a symbolic link is followed, so that the
     // link stays and what it points at gets the new content.
@@ -286,7 +262,6 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
             return false;
         }
     }
-    const std::string folder = FolderOf(path);
     // The old content, or none for a new file.
     std::string content;
     std::optional<mode_t> mode;  // a new file gets the mode of a new file
@@ -303,35 +278,26 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     } else if (DWORD error = CheckCreatable(target); error != ERROR_SUCCESS) {
         SetLastError(error);
         return false;
-    } else if (!StatPath(folder, info) || !S_ISDIR(info.st_mode)) {
+    } else if (const std::string folder = FolderOf(path);
+               !StatPath(folder.empty() ? "." : folder, info) || !S_ISDIR(info.st_mode)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return false;
     }
-    // The key replaced where it stands, or added to its section, or the
-    // section added at the end.
     std::vector<IniLine> lines = ParseText(content);
-    std::string trimmedKey = Trim(key);
-    std::optional<std::size_t> header = FindSection(lines, section);
-    if (!header) {
-        // Built by appending: "[" + a temporary string makes GCC 12 see an
-        // overlapping copy that cannot happen (-Wrestrict at -O3).
-        std::string sectionLine = "[";
-        lines.push_back(ParseLine(sectionLine.append(Trim(section)).append("]")));
-        lines.push_back(ParseLine(trimmedKey + "=" + value));
-    } else if (std::optional<std::size_t> found = FindKey(lines, *header, key)) {
-        lines[*found] = ParseLine(*lines[*found].key + "=" + value);
-    } else {
-        const std::size_t after = LastFilledLine(lines, *header);
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(after + 1),
-                     ParseLine(trimmedKey + "=" + value));
+    for (const ProfileString& write : writes) {
+        SetValue(lines, write);
     }
-    // Every line with CR LF, through a temporary file in the same folder.
+    // Every line with CR LF, in one replace of the whole file.
     std::string text;
     for (const IniLine& line : lines) {
         text += line.text;
         text += "\r\n";
     }
-    return ReplaceFile(path, folder.empty() ? "." : folder, text, mode);
+    if (DWORD error = ReplaceWholeFile(path, text, mode); error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -16,6 +17,13 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
                                     const std::string& defaultValue, std::size_t size,
                                     const std::string& fileName);
 
+// One key to write: a section, a key and its value.
+struct ProfileString {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
 // Writes one key: creates the file when missing, replaces a key's value where
 // it stands, adds a missing key after the last non-empty line of its section,
 // adds a missing section at the end (no empty line before it); CR LF line
@@ -26,5 +34,11 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 // written when the section, key or value holds a CR or LF.
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& fileName);
+
+// Writes several keys in one replace of the file: it ends byte for byte as
+// the writes one after the other would leave it, and a reader finds either
+// the old file or that one. Nothing is written when any write is refused.
+bool WritePrivateProfileStrings(const std::vector<ProfileString>& writes,
+                                const std::string& fileName);
 
 }  // namespace platform

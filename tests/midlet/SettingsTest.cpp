@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "FaultSweep.h"
 #include "midlet/ScratchFolder.h"
 #include "midlet/Settings.h"
 #include "platform/Errors.h"
@@ -149,18 +151,68 @@ TEST_F(SettingsFile, ReadOnlyFileCannotBeWritten) {
     EXPECT_EQ(folder.ReadBytes("Brannoc.cfg"), before);
 }
 
-TEST_F(SettingsFile, FailedWriteEndsTheSaveAtThatKey) {
-    // The third write (Java/Apps) fails: Language and Path are already saved.
-    platform::ArmFault(platform::FaultPoint::Rename, 3);
-    Settings s;
-    s.language = 1;
-    s.path = "/home/user/midlets/";
-    s.apps = "never written";
-    EXPECT_THROW(SaveSettings(s, folder.Path()), platform::Exception);
-    platform::DisarmAllFaults();
+// Every step of a save that changes the disk, failed and then stopped (as a
+// kill would) in turn: the file holds all the old values or all the new
+// ones, a failed step is reported, and once the next save is through no
+// temporary file is left in the folder.
+TEST_F(SettingsFile, ASaveFailedOrStoppedAtAnyStepIsAllOldOrAllNew) {
+    Settings old;
+    old.path = "C:\\Tools\\";
+    Settings changed;
+    changed.language = 2;
+    changed.path = "/home/user/midlets/";
+    changed.apps = "fs:/card1/Apps/";
+    changed.game = "fs:/card1/Games/";
+    changed.type = 1;
+    changed.ids = false;
+    changed.icon = false;
+    SaveSettings(changed, folder.Path());
+    const std::string newBytes = folder.ReadBytes("Brannoc.cfg");
+    SaveSettings(old, folder.Path());
+    const std::string oldBytes = folder.ReadBytes("Brannoc.cfg");
+    const int calls = CountModifyingCalls([&] { SaveSettings(changed, folder.Path()); });
+    ASSERT_GE(calls, 4);  // create, write, flush, rename at least
 
-    EXPECT_EQ(folder.ReadBytes("Brannoc.cfg"),
-              "[Main]\r\nLanguage=1\r\nPath=/home/user/midlets/\r\n");
+    const std::vector<std::string> alone = {"Brannoc.cfg"};
+    int mixed = 0;
+    int unreported = 0;
+    int leftBehind = 0;
+    for (int nth = 1; nth <= calls; ++nth) {
+        for (const platform::SweepAction action :
+             {platform::SweepAction::Fail, platform::SweepAction::Stop}) {
+            SCOPED_TRACE("call " + std::to_string(nth) +
+                         (action == platform::SweepAction::Fail ? " failed" : " stopped"));
+            SaveSettings(old, folder.Path());
+            bool reported = true;
+            if (action == platform::SweepAction::Fail) {
+                reported = RunFailingAt(nth, [&] {
+                    try {
+                        SaveSettings(changed, folder.Path());
+                        return false;
+                    } catch (const platform::Exception& e) {
+                        return e.Message() == "Unable to write to " + File();
+                    }
+                });
+                leftBehind += platform::ListFolder(folder.Path()) != alone;
+            } else {
+                EXPECT_EQ(RunStoppedAt(nth,
+                                       [&] {
+                                           SaveSettings(changed, folder.Path());
+                                           return 0;
+                                       }),
+                          platform::kSweepStopStatus);
+            }
+            const std::string bytes = folder.ReadBytes("Brannoc.cfg");
+            mixed += bytes != oldBytes && bytes != newBytes;
+            unreported += !reported;
+            SaveSettings(changed, folder.Path());
+            leftBehind += platform::ListFolder(folder.Path()) != alone;
+            EXPECT_EQ(folder.ReadBytes("Brannoc.cfg"), newBytes);
+        }
+    }
+    EXPECT_EQ(mixed, 0) << "of " << 2 * calls << " runs";
+    EXPECT_EQ(unreported, 0) << "of " << calls << " failed calls";
+    EXPECT_EQ(leftBehind, 0) << "of " << 3 * calls << " looks at the folder";
 }
 
 TEST_F(SettingsFile, MissingProgramFolderCannotBeWritten) {

@@ -1,11 +1,17 @@
 #include "platform/Profile.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <regex>
 
+#include "FaultSweep.h"
 #include "FolderTest.h"
 #include "TestFiles.h"
 #include "platform/CodePage.h"
@@ -247,4 +253,91 @@ TEST_F(ProfileStrings, ASymbolicLinkIsFollowed) {
     EXPECT_EQ(ReadBytes(folder / "real/settings.cfg"), "[Main]\r\nIds=0\r\nIcon=1\r\n");
     EXPECT_EQ(ListFolder(folder / "real"),
               (std::vector<std::string>{"absolute.cfg", "settings.cfg"}));
+}
+
+// Several keys in one write leave the file byte for byte as the same writes
+// one at a time do, whatever the file held before.
+TEST_F(ProfileStrings, SeveralKeysAtOnceEqualOneAtATime) {
+    const std::string starts[] = {
+        "",
+        "[Main]\r\nLanguage=0\r\nPath=C:\\Tools\\\r\n[Java]\r\nApps=x\r\n",
+        "; hand-made\n[main]\n Language = 1 \n\n  \n[JAVA]\r\nIds=1\r\ngarbage\n[Other]\nk=v",
+        "[Java]\rIcon=0\n\x1A\n[Main]\n",
+    };
+    const std::vector<ProfileString> writes = {
+        {"Main", "Language", "2"},  {"Main", "Path", ""},   {"Java", "Apps", "fs:/a/"},
+        {"Java", "Game", "fs:/g/"}, {"Java", "Type", "-1"}, {"Java", "Ids", "0"},
+        {"java", "ICON", "1"},      {"New", "Key", "v"},    {"Main", "Language", "1"},
+    };
+    const std::string single = folder / "single.cfg";
+    for (const std::string& start : starts) {
+        SCOPED_TRACE(start);
+        WriteBytes(file, start);
+        WriteBytes(single, start);
+        for (const ProfileString& write : writes) {
+            ASSERT_TRUE(WritePrivateProfileString(write.section, write.key, write.value, single));
+        }
+        ASSERT_TRUE(WritePrivateProfileStrings(writes, file));
+        EXPECT_EQ(ReadBytes(file), ReadBytes(single));
+    }
+    // One refused write refuses them all.
+    const std::string before = ReadBytes(file);
+    EXPECT_FALSE(
+        WritePrivateProfileStrings({{"Main", "Path", "a"}, {"Main", "Ids", "x\ny"}}, file));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(ReadBytes(file), before);
+}
+
+// A write killed before its rename leaves its temporary file: this user's
+// alone, named after the settings file and the process. A later write
+// removes it once that process is gone, and nothing else that is there.
+TEST_F(ProfileStrings, LeftoversOfKilledWritesAreRemovedLater) {
+    ASSERT_TRUE(Put("Main", "Language", "0"));
+    const int calls = CountModifyingCalls([&] { Put("Main", "Language", "1"); });
+    ASSERT_GE(calls, 3);
+    // Stopped right before the first write of the content.
+    ASSERT_EQ(RunStoppedAt(2, [&] { return Put("Main", "Language", "2") ? 0 : 1; }),
+              kSweepStopStatus);
+    std::vector<std::string> names = ListFolder(folder.Path());
+    ASSERT_EQ(names.size(), 2u);
+    const std::string leftover = names[0] == "Brannoc.cfg" ? names[1] : names[0];
+    EXPECT_TRUE(
+        std::regex_match(leftover, std::regex("Brannoc\\.cfg\\.[0-9]+\\.[0-9a-f]{16}\\.tmp")))
+        << leftover;
+    EXPECT_EQ(fs::status(folder / leftover).permissions(), fs::perms(0600));
+
+    // What a later write leaves alone: a live process's temporary file, names
+    // that only look like ours, and what is not a file.
+    const std::string live = "Brannoc.cfg." + std::to_string(getpid()) + ".0123456789abcdef.tmp";
+    const std::vector<std::string> kept = {
+        live,
+        "Brannoc.cfg.12x.0123456789abcdef.tmp",
+        "Brannoc.cfg.999999999.0123.tmp",
+        "Other.cfg.999999999.0123456789abcdef.tmp",
+        "iniA1B2.tmp",
+    };
+    for (const std::string& name : kept) {
+        WriteBytes(folder / name, "x");
+    }
+    const std::string folderLike = "Brannoc.cfg.999999999.fedcba9876543210.tmp";
+    fs::create_directory(folder / folderLike);
+    ASSERT_TRUE(Put("Main", "Language", "3"));
+    std::vector<std::string> expected = kept;
+    expected.push_back(folderLike);
+    expected.push_back("Brannoc.cfg");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(ListFolder(folder.Path()), expected);
+    EXPECT_EQ(Get("Main", "Language"), "3");
+}
+
+// A new file gets what the umask leaves of 0666, an old one keeps its mode.
+TEST_F(ProfileStrings, ANewFileFollowsTheUmask) {
+    const mode_t old = umask(027);
+    const bool written = Put("Main", "Language", "0");
+    umask(old);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640));
+    fs::permissions(file, fs::perms(0604));
+    ASSERT_TRUE(Put("Main", "Language", "1"));
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0604));
 }

@@ -48,8 +48,7 @@ class OpenFolderNames {
     // The names of the folder, read anew unless its times still hold;
     // nullptr when it cannot be read.
     Names* Current(int folder, DWORD& error);
-    static void AddName(std::unordered_map<std::string, Variants>& byFold,
-                        const std::string& name);
+    static void AddName(std::unordered_map<std::string, Variants>& byFold, const std::string& name);
 
     // At most this many folders are kept; past it the list starts afresh.
     static constexpr std::size_t kMaxFolders = 256;

@@ -80,18 +80,23 @@ TargetFolder::~TargetFolder() {
 }
 
 // The destination is the user's choice: found case-insensitively, links
-// followed, made with its parents when folders are made.
+// followed, made with its parents when folders are made. A path that opens
+// as spelled is its own exact match at every name.
 int TargetFolder::Root(bool make, DWORD& error) {
     if (root_ >= 0) {
         return root_;
     }
+    constexpr int flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
     const std::string path = NormalizeSeparators(given_);
-    if (make && !ForceDirectories(path)) {
-        error = GetLastError();
-        return -1;
+    root_ = open(path.empty() ? "." : path.c_str(), flags);
+    if (root_ < 0 && errno == ENOENT) {
+        if (make && !ForceDirectories(path)) {
+            error = GetLastError();
+            return -1;
+        }
+        const std::string onDisk = ResolvePath(path);
+        root_ = open(onDisk.empty() ? "." : onDisk.c_str(), flags);
     }
-    const std::string onDisk = ResolvePath(path);
-    root_ = open(onDisk.empty() ? "." : onDisk.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (root_ < 0) {
         error = ErrorFromErrno(errno, errno == ENOENT);
     }

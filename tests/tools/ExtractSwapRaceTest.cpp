@@ -101,10 +101,10 @@ TEST_P(ExtractSwapRace, NothingLandsOutsideAndASwappedEntryFailsTheRun) {
         long swaps = 0;
         {
             Swapper swapper(dest + "/sub", dest + "/link");
-            status = Shell(Quote(QUELLOR_BINARY_DIR "/tools/quellor-zip") + " --on-failure " +
-                           policy + " extract " + Quote(archive) + " '*' " + Quote(dest) + " 2>" +
-                           Quote(err))
-                         .status;
+            status =
+                Shell(Quote(QUELLOR_BINARY_DIR "/tools/quellor-zip") + " --on-failure " + policy +
+                      " extract " + Quote(archive) + " '*' " + Quote(dest) + " 2>" + Quote(err))
+                    .status;
             swaps = swapper.Stop();
         }
         const std::string messages = ReadBytes(err);

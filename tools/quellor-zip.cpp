@@ -10,6 +10,9 @@
 //   extract ARCHIVE MASK DESTDIR
 //                  writes the entries that match MASK into files under
 //                  DESTDIR (made when missing), re-creating their folders.
+//                  An entry that fails or is refused makes the exit status
+//                  1, whatever --on-failure answers ("error: N entries were
+//                  not extracted" last on standard error).
 //   update ARCHIVE MASK BASEDIR
 //                  refreshes the entries that match MASK from the files of
 //                  the same relative names under BASEDIR, in place.
@@ -20,7 +23,8 @@
 // version.
 //
 // Exit status: 0 when the command worked; 1 when an exception left it
-// ("error: " and its message on standard error); 2 for a wrong command line.
+// ("error: " and its message on standard error) or an entry was not
+// extracted; 2 for a wrong command line.
 #include <charconv>
 #include <exception>
 #include <functional>
@@ -65,7 +69,8 @@ const char* const kHelp =
     "  --help       print this text and exit\n"
     "  --version    print the version and exit\n"
     "\n"
-    "exit status: 0 when the command worked, 1 when it failed, 2 for a wrong command line\n";
+    "exit status: 0 when the command worked, 1 when it failed (extract: when any entry\n"
+    "failed or was refused, whatever --on-failure answered), 2 for a wrong command line\n";
 
 // The component as the window configures it.
 void Configure(archive::TZipArchiver& zip, const std::string& archivePath) {
@@ -147,11 +152,11 @@ int List(const Args& args) {
 // program calls them.
 constexpr std::uint32_t kAnyAttributes = 10431;
 
-// Opens an existing archive with BaseDir set, runs `operation`, closes.
-int OnMatches(const Args& args,
-              void (archive::TZipBaseArchiver::*operation)(const std::string&, std::uint32_t,
-                                                           const std::string&)) {
-    archive::TZipArchiver zip("Zip");
+// Opens an existing archive with BaseDir set, runs `operation`, closes;
+// the archiver as it was left, for its counts.
+void OnMatches(archive::TZipArchiver& zip, const Args& args,
+               void (archive::TZipBaseArchiver::*operation)(const std::string&, std::uint32_t,
+                                                            const std::string&)) {
     Configure(zip, args[0]);
     if (!platform::FileExists(zip.FileName)) {
         throw archive::EZipException(archive::native::ArchiveNotFound, &zip, {zip.FileName});
@@ -160,11 +165,29 @@ int OnMatches(const Args& args,
     zip.Open();
     (zip.*operation)(args[1], kAnyAttributes, "");
     zip.Close();
+}
+
+int OnMatches(const Args& args,
+              void (archive::TZipBaseArchiver::*operation)(const std::string&, std::uint32_t,
+                                                           const std::string&)) {
+    archive::TZipArchiver zip("Zip");
+    OnMatches(zip, args, operation);
     return 0;
 }
 
+// An entry that failed or was refused fails the command, whatever the
+// answer to its failure question was: Ignore goes on with the next entry,
+// and the command still exits 1.
 int Extract(const Args& args) {
-    return OnMatches(args, &archive::TZipBaseArchiver::ExtractByMask);
+    archive::TZipArchiver zip("Zip");
+    OnMatches(zip, args, &archive::TZipBaseArchiver::ExtractByMask);
+    const int failed = zip.FailedCount();
+    if (failed == 0) {
+        return 0;
+    }
+    std::cerr << "error: " << failed << (failed == 1 ? " entry was" : " entries were")
+              << " not extracted\n";
+    return 1;
 }
 
 int Update(const Args& args) {

@@ -4,6 +4,7 @@
 
 #include "archive/ZipConst.h"
 #include "archive/commit/ArchiveCommit.h"
+#include "archive/extract/FailureDecision.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -356,7 +357,7 @@ void TZipBaseArchiver::DoProcessFileFailure(const std::string& fileName,
                                       static_cast<MsgDlgBtn>(0));
     } else {
         answer =
-            Dialogs().MessageDlg(errorMessage + ". File processing error, possibly disk is full",
+            Dialogs().MessageDlg(FailureQuestion(errorMessage, failureReason_),
                                  MsgDlgType::mtConfirmation, mbAbort | mbRetry | mbIgnore, mbRetry);
     }
     if (answer == mrRetry) {

@@ -202,6 +202,9 @@ class TZipBaseArchiver : public TComponent {
     std::uint32_t OpenMode() const { return openMode_; }
     int TransactionDepth() const { return transactionDepth_; }
     bool Cancelled() const { return cancelled_; }
+    // Entries of the last entry loop that failed in the end (ignored or
+    // aborted after their failure decision).
+    int FailedCount() const { return failedCount_; }
     int CompressionMethod() const { return compressionMethod_; }
     bool RepairOnOpen = true;
     platform::TFileStream* ArchiveStream() const { return archiveStream_.get(); }
@@ -231,6 +234,10 @@ class TZipBaseArchiver : public TComponent {
     virtual void DoProcessFileFailure(const std::string& fileName, TZipProcessOperation operation,
                                       int nativeError, int errorCode,
                                       const std::string& errorMessage, TZipAction& action);
+    // DoProcessFileFailure on the failure of one entry; its default question
+    // says why the entry failed when the failure tells (FailureDecision.cpp).
+    void DecideFailure(const std::string& fileName, TZipProcessOperation operation,
+                       const EZipException& failure, TZipAction& action);
     virtual void DoRequestBlankVolume(int volumeNumber, std::string& volumeFileName, bool& cancel);
     virtual void DoRequestFirstVolume(std::string& volumeFileName, bool& cancel);
     virtual void DoRequestLastVolume(std::string& volumeFileName, bool& cancel);
@@ -269,6 +276,9 @@ class TZipBaseArchiver : public TComponent {
     // Progress bookkeeping of the entry loops and the commit.
     int processedCount_ = 0;
     int selectedCount_ = 0;
+    int failedCount_ = 0;
+    // Why the failure being decided happened, for the default question.
+    std::string failureReason_;
 
   private:
     // The entry loop's steps (ZipProcess.cpp).

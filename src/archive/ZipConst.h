@@ -30,6 +30,7 @@ inline constexpr int CannotCreateFolder = 20;  // "%s" = folder
 inline constexpr int UpdateIndex = 24;         // RefreshEntry
 inline constexpr int UpdateNotStarted = 25;    // RefreshEntry without transaction
 inline constexpr int UpdateNotEnded = 26;      // ExtractByMask inside a transaction
+inline constexpr int CannotDeleteFile = 27;    // "%s" = file
 inline constexpr int InMemoryCreateOnly = 28;
 inline constexpr int ReadOnlyArchive = 32;        // BeginTransaction
 inline constexpr int CannotOpenSource = 33;       // "%s" = source path

@@ -26,6 +26,9 @@ class EZipException : public platform::Exception {
 
     int ErrorCode;    // index of the message text, 0 to 37
     int NativeError;  // the number given at the raise site
+    // Why it failed, when the raise site knows (a full disk, an unsafe
+    // name): the failure question tells it; empty otherwise.
+    std::string Reason;
 };
 
 // The message an EZipException of this number would carry.

@@ -29,10 +29,6 @@ struct ResolvedPath {
 };
 
 ResolvedPath Resolve(std::string_view path);
-// `rest` resolved below `folder`, a resolution made before of a folder
-// that existed (`exists`, at least one component): the folder's own
-// components are not looked at again.
-ResolvedPath ResolveBelow(const ResolvedPath& folder, std::string_view rest);
 
 // The code for a path that is missing: 2 when its folder exists, else 3
 // (the path's own error first).

@@ -202,15 +202,6 @@ ResolvedPath Resolve(std::string_view path) {
     return Walk(ResolvedPath{}, !path.empty() && IsPathDelimiter(path.front()), path);
 }
 
-ResolvedPath ResolveBelow(const ResolvedPath& folder, std::string_view rest) {
-    ResolvedPath start;
-    start.path = folder.path;
-    start.components = folder.components;
-    start.existing = folder.existing;
-    start.lastLink = folder.lastLink;
-    return Walk(std::move(start), !folder.path.empty() && folder.path.front() == '/', rest);
-}
-
 std::string ResolvePath(std::string_view path) {
     std::string resolved = Resolve(path).path;
     if (!path.empty() && IsPathDelimiter(path.back()) && resolved != "/") {

@@ -122,23 +122,12 @@ TFileStream::TFileStream(const std::string& fileName, std::uint32_t mode) : file
 
 TFileStream::TFileStream(const TargetPath& target, std::uint32_t mode) : fileName_(target.Given()) {
     const OpenRequest request = DecodeMode(mode);
-    const ResolvedPath& resolved = *target.resolved_;
-    // A name that was missing when the caller looked is made exclusively,
-    // without walking the path again; one that has come into being since is
-    // opened as any name is.
-    if (request.create && !resolved.exists) {
-        CheckOpenAllowed(request, fileName_, resolved);
-        fd_ = open(resolved.path.c_str(), OpenFlags(request) | O_EXCL, 0666);
-        if (fd_ >= 0) {
-            NoteNameCreated(resolved.path);
-            Finish(mode, true);
-            return;
-        }
-        if (errno != EEXIST) {
-            Refuse(request, fileName_, CodeForErrno(errno, resolved));
-        }
+    DWORD error = ERROR_SUCCESS;
+    fd_ = target.OpenNew(OpenFlags(request), error);
+    if (fd_ < 0) {
+        Refuse(request, fileName_, error);
     }
-    Open(mode, Resolve(fileName_));
+    Finish(mode, true);
 }
 
 void TFileStream::Open(std::uint32_t mode, const ResolvedPath& target) {
@@ -181,6 +170,25 @@ TFileStream::~TFileStream() {
         close(fd_);
     }
     DropShareLocks(marks_);
+}
+
+bool TFileStream::Close() {
+    if (fd_ < 0) {
+        return true;
+    }
+    const int result = close(fd_);
+    const int err = errno;
+    fd_ = -1;
+    canRead_ = false;
+    canWrite_ = false;
+    DropShareLocks(marks_);
+    marks_ = -1;
+    // After EINTR the descriptor is gone all the same.
+    if (result != 0 && err != EINTR) {
+        SetLastError(ErrorFromErrno(err));
+        return false;
+    }
+    return true;
 }
 
 std::size_t TFileStream::Read(void* buffer, std::size_t count) {

@@ -39,9 +39,13 @@ struct ResolvedPath;
 class TFileStream {
   public:
     TFileStream(const std::string& fileName, std::uint32_t mode);
-    // Opens the path as the caller resolved it a moment ago; the same
-    // refusals as by name.
+    // Makes the target's file anew, exclusively, in the folder it was
+    // resolved in: a name that is there by now, a link included, is
+    // refused (80), never opened. `mode` must create.
     TFileStream(const TargetPath& target, std::uint32_t mode);
+    // Closes the file now; false when the system reports a failure (a write
+    // that did not reach the disk), with the last error set.
+    bool Close();
     ~TFileStream();
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;

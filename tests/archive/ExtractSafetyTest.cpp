@@ -9,6 +9,7 @@
 #include "EntrySupport.h"
 #include "TestCorpus.h"
 #include "archive/ZipConst.h"
+#include "platform/Dialogs.h"
 
 namespace archive_test {
 namespace {
@@ -145,6 +146,34 @@ TEST(ExtractSafety, ADestinationRenamedMidCallIsFollowed) {
                                                    {"Out/a.txt", "a.txt"},
                                                    {"Out/sub/b.txt", "sub/b.txt"},
                                                    {"Out/c.txt", "c.txt"}}));
+}
+
+// Names on the way down, resolved from each folder's descriptor: an
+// existing case variant of a folder or a file is used, trailing dots and
+// spaces of a new name are dropped, and a name a memory card cannot hold is
+// refused, saying why.
+TEST(ExtractSafety, CaseVariantsAreUsedAndUnfitNamesRefusedWithTheirReason) {
+    ScratchFolder scratch;
+    const std::string out = scratch / "out";
+    fs::create_directories(out + "/Img");
+    WriteBytes(out + "/IMG2/B.PNG", "old");
+    WriteNamedEntries(scratch / "n.zip",
+                      "['img/a.png','img2/b.png','trail. /x.txt','bad?name.txt','dir|x/c.txt']");
+    platform::ScriptedDialogs dialogs;
+    platform::DialogsGuard guard(dialogs);
+    dialogs.fallback = platform::mrIgnore;
+    auto zip = OpenArchive(scratch / "n.zip", out);
+    zip->ExtractByMask("*", 10431, "");
+    EXPECT_EQ(zip->FailedCount(), 2);
+    EXPECT_EQ(FilesUnder(out), (FileMap{{"Img/a.png", "img/a.png"},
+                                        {"IMG2/b.png", "img2/b.png"},
+                                        {"trail/x.txt", "trail. /x.txt"}}));
+    const std::string unfit = ". File processing error: invalid name, a memory card cannot hold it";
+    ASSERT_EQ(dialogs.questions.size(), 2u);
+    EXPECT_EQ(dialogs.questions[0].text,
+              "Zip: Cannot create file \"" + out + "/bad?name.txt\" - Native error: 00019" + unfit);
+    EXPECT_EQ(dialogs.questions[1].text,
+              "Zip: Cannot create directory \"" + out + "/dir|x/\" - Native error: 00020" + unfit);
 }
 
 struct Bomb {

@@ -176,7 +176,7 @@ TEST_P(ExtractCorrupt, TheDialogDecidesAndNoBrokenFileStays) {
     ASSERT_EQ(dialogs.questions.size(), GetParam().questions);
     EXPECT_EQ(dialogs.questions[0].text,
               "Zip: Invalid size or check sum of file or unsupported compression format - "
-              "Native error: 00008. File processing error, possibly disk is full");
+              "Native error: 00008. File processing error: the entry's data are damaged");
     EXPECT_EQ(dialogs.questions[0].flags,
               platform::mbAbort | platform::mbRetry | platform::mbIgnore);
     EXPECT_EQ(FilesUnder(scratch / "out"), GetParam().written);

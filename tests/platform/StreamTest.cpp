@@ -321,11 +321,11 @@ TEST_F(Streams, AFullDiskShortensTheWrite) {
 }
 
 // A name looked up while it was missing, and then made by someone else
-// before the open: the open answers as one by name would, and never follows
-// a link or writes through a read-only file. A case variant made meanwhile
-// is not seen: the new file gets its own name beside it, nothing is
-// overwritten.
-TEST_F(Streams, AStaleTargetOpensAsTheNameWould) {
+// before the open: the target's file is made exclusively, so whatever is
+// there by then (a link included) is refused and left as it is. A case
+// variant made meanwhile is not seen: the new file gets its own name beside
+// it, nothing is overwritten.
+TEST_F(Streams, AStaleTargetIsMadeExclusivelyOrNotAtAll) {
     const std::string outside = folder / "outside.txt";
     WriteBytes(outside, "precious");
     struct Case {
@@ -336,36 +336,32 @@ TEST_F(Streams, AStaleTargetOpensAsTheNameWould) {
     };
     const std::vector<Case> cases = {
         {"nothing", [](const std::string&) {}, 0, "new"},
-        {"a file", [](const std::string& p) { WriteBytes(p, "old"); }, 0, "new"},
-        {"a read-only file",
-         [](const std::string& p) {
-             WriteBytes(p, "old");
-             chmod(p.c_str(), 0444);
-         },
-         ERROR_ACCESS_DENIED, "old"},
-        {"a folder", [](const std::string& p) { fs::create_directory(p); }, ERROR_ACCESS_DENIED,
+        {"a file", [](const std::string& p) { WriteBytes(p, "old"); }, ERROR_FILE_EXISTS, "old"},
+        {"a folder", [](const std::string& p) { fs::create_directory(p); }, ERROR_FILE_EXISTS,
          "folder"},
-        {"a link", [&](const std::string& p) { fs::create_symlink(outside, p); },
-         ERROR_ACCESS_DENIED, "link"},
+        {"a link", [&](const std::string& p) { fs::create_symlink(outside, p); }, ERROR_FILE_EXISTS,
+         "link"},
         {"a case variant",
          [](const std::string& p) {
              const fs::path path(p);
-             WriteBytes((path.parent_path() / "T5.X").string(), "old");
+             WriteBytes((path.parent_path() / "T4.X").string(), "old");
          },
          0, "new"},
     };
-    constexpr std::uint32_t mode = fmCreate | fmShareExclusive | fmNoFollow;
+    constexpr std::uint32_t mode = fmCreate | fmShareExclusive;
+    TargetFolder destination(folder.Path());
     for (std::size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(cases[i].what);
         const std::string name = "t" + std::to_string(i) + ".x";
-        const TargetPath target(folder.Path(), name);
+        const TargetPath target(destination, name, false, false);
+        ASSERT_EQ(target.Error(), ERROR_SUCCESS);
         ASSERT_FALSE(target.IsFile());
         cases[i].meanwhile(folder / name);
         EXPECT_EQ(OpenCode(target, mode), cases[i].code);
         EXPECT_EQ(WhatIsAt(folder / name), cases[i].after);
     }
     EXPECT_EQ(ReadBytes(outside), "precious");
-    EXPECT_EQ(ReadBytes(folder / "T5.X"), "old");
+    EXPECT_EQ(ReadBytes(folder / "T4.X"), "old");
 }
 
 // The sweep counts every modifying call across services, fails the chosen

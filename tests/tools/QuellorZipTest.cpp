@@ -5,6 +5,9 @@
 // ("$DATA" in an argument or an expected line stands for that folder).
 // Further lines, with paths relative to that folder and "\r" "\n" in texts:
 //   setup PATH TEXT   a file written before the run
+//   link PATH TARGET  a symbolic link made before the run
+//   fault POINT N     the run's Nth call of a service fails as on a full
+//                     disk (the tool built with the fault seam)
 //   file PATH TEXT    a file that must hold exactly TEXT afterwards
 //   size PATH N       a file that must hold N bytes afterwards
 //   absent PATH       nothing of that name afterwards
@@ -36,6 +39,8 @@ struct Case {
     std::string out;
     std::string err;
     std::vector<std::pair<std::string, std::string>> setup;
+    std::vector<std::pair<std::string, std::string>> links;
+    std::string fault;
     std::vector<std::pair<std::string, std::string>> files;
     std::vector<std::pair<std::string, std::uintmax_t>> sizes;
     std::vector<std::string> absent;
@@ -84,6 +89,10 @@ Case ReadCase(const fs::path& file) {
             c.err += rest + "\n";
         } else if (key == "setup") {
             c.setup.push_back(PathAndText(rest));
+        } else if (key == "link") {
+            c.links.push_back(PathAndText(rest));
+        } else if (key == "fault") {
+            c.fault = rest;
         } else if (key == "file") {
             c.files.push_back(PathAndText(rest));
         } else if (key == "size") {
@@ -140,9 +149,13 @@ struct ToolRun {
 };
 
 // quellor-zip with these arguments; archive names stand for the copies in
-// `data`, "$DATA" for `data` itself.
-ToolRun RunTool(const std::vector<std::string>& args, const fs::path& data) {
-    std::string command = Quote(QUELLOR_BINARY_DIR "/tools/quellor-zip");
+// `data`, "$DATA" for `data` itself. With a `fault`, the tool built with the
+// fault seam, armed with it.
+ToolRun RunTool(const std::vector<std::string>& args, const fs::path& data,
+                const std::string& fault = {}) {
+    std::string command = fault.empty() ? Quote(QUELLOR_BINARY_DIR "/tools/quellor-zip")
+                                        : "QUELLOR_FAULT=" + Quote(fault) + " " +
+                                              Quote(QUELLOR_BINARY_DIR "/tests/quellor-zip-faults");
     for (const std::string& arg : args) {
         const auto ext = fs::path(arg).extension();
         command.append(" ").append(Quote(ext == ".zip" || ext == ".jar"
@@ -161,7 +174,11 @@ TEST_P(QuellorZipCase, Runs) {
     for (const auto& [path, text] : c.setup) {
         WriteBytes((data / path).string(), text);
     }
-    const ToolRun run = RunTool(c.args, data);
+    for (const auto& [path, target] : c.links) {
+        fs::create_directories((data / path).parent_path());
+        fs::create_symlink(Replace(target, "$DATA", data.string()), data / path);
+    }
+    const ToolRun run = RunTool(c.args, data, c.fault);
     EXPECT_EQ(run.status, c.status);
     EXPECT_EQ(run.out, c.out);
     if (c.status != 2) {  // a usage text is not compared

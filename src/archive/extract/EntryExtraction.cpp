@@ -1,5 +1,7 @@
 #include "archive/extract/EntryExtraction.h"
 
+#include "archive/extract/FailureDecision.h"
+
 #include "archive/ZipArchiver.h"
 #include "archive/ZipConst.h"
 #include "archive/codec/ZipZlib.h"
@@ -15,7 +17,8 @@ namespace archive {
 namespace {
 
 // A file sink that takes no more than what is left of the call's budget: a
-// write past it comes back short, so decoding fails there.
+// write past it comes back short, so decoding fails there. A write the file
+// refused is told apart from the budget by its code.
 class BudgetSink : public EntrySink {
   public:
     BudgetSink(platform::TFileStream& file, std::uint64_t budget) : file_(file), budget_(budget) {}
@@ -24,15 +27,21 @@ class BudgetSink : public EntrySink {
         const std::size_t allowed =
             static_cast<std::size_t>(std::min<std::uint64_t>(count, budget_ - written_));
         const std::size_t taken = file_.Write(buffer, allowed);
+        if (taken < allowed && writeError_ == platform::ERROR_SUCCESS) {
+            writeError_ = platform::GetLastError();
+        }
         written_ += taken;
         return taken;
     }
     std::uint64_t Written() const { return written_; }
+    // The code of the first write the file refused; 0 when none was.
+    platform::DWORD WriteError() const { return writeError_; }
 
   private:
     platform::TFileStream& file_;
     std::uint64_t budget_;
     std::uint64_t written_ = 0;
+    platform::DWORD writeError_ = platform::ERROR_SUCCESS;
 };
 
 // DOS date-times compare as signed 32-bit numbers, date in the high half.
@@ -42,6 +51,21 @@ std::int32_t DosStamp(std::uint32_t dosDateTime) {
 
 bool IsFolderEntry(const TDirItem& entry) {
     return entry.IsFolder() || (!entry.Name.empty() && entry.Name.back() == '/');
+}
+
+// Why an entry fails, where no system code tells.
+const char* const kUnsafeName = "unsafe name, it leads out of the destination folder";
+const char* const kDamaged = "the entry's data are damaged";
+const char* const kUndecodable = "the entry's compression method is not supported";
+const char* const kOverBudget = "the entries are larger than one extraction may write";
+
+// The failure of one entry, with why it failed for the question to the user.
+EZipException Failure(int nativeError, const TComponent* archiver, const std::string& path,
+                      std::string reason) {
+    EZipException failure = path.empty() ? EZipException(nativeError, archiver)
+                                         : EZipException(nativeError, archiver, {path});
+    failure.Reason = std::move(reason);
+    return failure;
 }
 
 }  // namespace
@@ -56,6 +80,10 @@ void EntryExtraction::StartCall() {
     destination_.reset();
 }
 
+void EntryExtraction::EndCall() {
+    destination_.reset();
+}
+
 void EntryExtraction::ToFile(int index, const std::string& entryName,
                              const std::string& destinationFolder) {
     const TDirItem& entry = archiver_.dirManager_->Directory.ItemAt(index);
@@ -64,7 +92,7 @@ void EntryExtraction::ToFile(int index, const std::string& entryName,
     archiver_.DoExtractFile(name, attributes, entry.Comment());
     const std::unique_ptr<platform::TargetPath> target =
         ContainedTarget(name, destinationFolder, IsFolderEntry(entry));
-    if (IsFolderEntry(entry)) {
+    if (!target || IsFolderEntry(entry)) {
         return;
     }
     const bool exists = target->IsFile();
@@ -74,52 +102,62 @@ void EntryExtraction::ToFile(int index, const std::string& entryName,
     // Entries that together would write more than the call may are refused
     // before anything is written.
     if (entry.UncompressedSize() > budget_) {
-        throw EZipException(native::CorruptedEntry, &archiver_);
+        throw Failure(native::CorruptedEntry, &archiver_, {}, kOverBudget);
     }
-    std::unique_ptr<platform::TFileStream> file = CreateTarget(*target, exists);
+    // A file that was there goes first, from its folder: the overwrite
+    // question may have let others act on it since it was looked up.
+    if (exists && !target->DeleteExisting()) {
+        throw Failure(native::CannotCreateFile, &archiver_, target->Given(),
+                      FailureReasonOf(platform::GetLastError()));
+    }
+    std::unique_ptr<platform::TFileStream> file = CreateTarget(*target);
     const std::exception_ptr failure = WriteWithinBudget(index, *file);
-    CloseTarget(entry, target->Given(), std::move(file), attributes, failure != nullptr);
+    const std::exception_ptr closing =
+        CloseTarget(entry, *target, std::move(file), attributes, failure != nullptr);
     if (failure) {
         std::rethrow_exception(failure);
+    }
+    if (closing) {
+        std::rethrow_exception(closing);
     }
 }
 
 // Every output stays below the destination folder: a name that is absolute,
 // has a drive or server, or climbs out with "..", is refused, and so is a
 // symbolic link on the way. Without CreateDirs the entry's folders are
-// dropped from the name. The target is looked up once, below the
-// destination as resolved for the call; only when folders had to be made
-// is it looked up again, from the start.
+// dropped from the name, and a folder entry makes nothing.
 std::unique_ptr<platform::TargetPath> EntryExtraction::ContainedTarget(
     std::string name, const std::string& destinationFolder, bool folderEntry) {
     const TZipOptions& options = archiver_.Options;
     const std::string shownTarget = platform::NormalizeSeparators(destinationFolder + name);
     if (!IsContainedEntryName(name)) {
-        throw EZipException(native::CannotCreateFile, &archiver_, {shownTarget});
+        throw Failure(native::CannotCreateFile, &archiver_, shownTarget, kUnsafeName);
     }
     if (!options.CreateDirs) {
+        if (folderEntry) {
+            return nullptr;
+        }
         name = LastNameComponent(name);
     }
     if (!destination_ || destination_->Given() != destinationFolder) {
         destination_ = std::make_unique<platform::TargetFolder>(destinationFolder);
     }
-    auto target = std::make_unique<platform::TargetPath>(*destination_, name);
-    if (target->LinkBelowFolder()) {
-        throw EZipException(native::CannotCreateFile, &archiver_, {shownTarget});
+    auto target = std::make_unique<platform::TargetPath>(*destination_, name, options.CreateDirs,
+                                                         folderEntry);
+    const platform::DWORD error = target->Error();
+    if (error == platform::ERROR_SUCCESS) {
+        return target;
     }
-    // A file whose folder is there as a folder needs none made.
-    if (options.CreateDirs && (folderEntry || !target->FoldersReady())) {
+    // Folders that could not be made are named as the whole folder of the
+    // entry; a link on the way refuses the file itself.
+    if (target->InFolder() && options.CreateDirs &&
+        error != platform::ERROR_CANT_RESOLVE_FILENAME) {
         const std::string folder = platform::NormalizeSeparators(
-            destinationFolder + ExtractFolderPart(ReplaceChar(name, '/', '\\')));
-        destination_.reset();
-        if (!platform::ForceDirectories(folder)) {
-            throw EZipException(native::CannotCreateFolder, &archiver_, {folder});
-        }
-        if (!folderEntry) {
-            target = std::make_unique<platform::TargetPath>(destinationFolder, name);
-        }
+            destinationFolder +
+            (folderEntry ? name : ExtractFolderPart(ReplaceChar(name, '/', '\\'))));
+        throw Failure(native::CannotCreateFolder, &archiver_, folder, FailureReasonOf(error));
     }
-    return target;
+    throw Failure(native::CannotCreateFile, &archiver_, shownTarget, FailureReasonOf(error));
 }
 
 // A read-only file stays unless ReplaceReadOnly; any other file as the
@@ -134,26 +172,14 @@ bool EntryExtraction::MayReplace(const TDirItem& entry, const std::string& name,
     return archiver_.OverwriteAllowed(name, target.Given(), entryStamp, fileStamp);
 }
 
-// A file that was there goes first, by name: the overwrite question may have
-// let others act on it since it was looked up. Its read-only attribute,
-// which would keep it from being deleted, is cleared only when the look-up
-// saw it: changing the attributes of a file about to go costs the file
-// system a change of its own.
-std::unique_ptr<platform::TFileStream> EntryExtraction::CreateTarget(
-    const platform::TargetPath& target, bool exists) {
-    constexpr std::uint32_t mode =
-        platform::fmCreate | platform::fmShareExclusive | platform::fmNoFollow;
+// The file is made anew, exclusively, in the folder it was resolved in.
+std::unique_ptr<platform::TFileStream> EntryExtraction::CreateTarget(platform::TargetPath& target) {
     try {
-        if (exists) {
-            if ((target.Attributes() & platform::faReadOnly) != 0) {
-                platform::SetFileAttributes(target.Given(), 0);
-            }
-            platform::DeleteFile(target.Given());
-            return std::make_unique<platform::TFileStream>(target.Given(), mode);
-        }
-        return std::make_unique<platform::TFileStream>(target, mode);
-    } catch (const platform::EStreamError&) {
-        throw EZipException(native::CannotCreateFile, &archiver_, {target.Given()});
+        return std::make_unique<platform::TFileStream>(
+            target, platform::fmCreate | platform::fmShareExclusive);
+    } catch (const platform::EStreamError& e) {
+        throw Failure(native::CannotCreateFile, &archiver_, target.Given(),
+                      FailureReasonOf(e.ErrorCode));
     }
 }
 
@@ -166,24 +192,47 @@ std::exception_ptr EntryExtraction::WriteWithinBudget(int index, platform::TFile
         failure = std::current_exception();
     }
     budget_ -= sink.Written();
+    // A write the file refused is what failed, whatever decoding made of it.
+    if (sink.WriteError() != platform::ERROR_SUCCESS) {
+        failure = std::make_exception_ptr(
+            Failure(native::StreamWrite, &archiver_, {}, FailureReasonOf(sink.WriteError())));
+    }
     return failure;
 }
 
-void EntryExtraction::CloseTarget(const TDirItem& entry, const std::string& target,
-                                  std::unique_ptr<platform::TFileStream> file,
-                                  std::uint32_t attributes, bool failed) {
-    file->SetLastWriteTime(FileTimeOf(entry.Header.DosDateTime()));
-    if (archiver_.Options.FlushBuffers && IsRemovablePath(target)) {
-        file->Flush();
+std::exception_ptr EntryExtraction::CloseTarget(const TDirItem& entry, platform::TargetPath& target,
+                                                std::unique_ptr<platform::TFileStream> file,
+                                                std::uint32_t attributes, bool failed) {
+    const bool drop = failed || archiver_.cancelled_;
+    platform::DWORD error = platform::ERROR_SUCCESS;
+    const auto check = [&error](bool done) {
+        if (!done && error == platform::ERROR_SUCCESS) {
+            error = platform::GetLastError();
+        }
+    };
+    if (!drop) {
+        check(file->SetLastWriteTime(FileTimeOf(entry.Header.DosDateTime())));
+        if (archiver_.Options.FlushBuffers && IsRemovablePath(target.Given())) {
+            check(file->Flush());
+        }
+        if (archiver_.Options.SetAttributes) {
+            check(file->SetAttributes(attributes));
+        }
     }
-    if (archiver_.cancelled_ || failed) {
-        file.reset();
-        platform::DeleteFile(target);
-        return;
+    check(file->Close());
+    if (!drop && error == platform::ERROR_SUCCESS) {
+        return nullptr;
     }
-    if (archiver_.Options.SetAttributes) {
-        file->SetAttributes(attributes);
+    // A file that is not whole does not stay.
+    if (!target.DeleteMade() && !failed && error == platform::ERROR_SUCCESS) {
+        return std::make_exception_ptr(Failure(native::CannotDeleteFile, &archiver_, target.Given(),
+                                               FailureReasonOf(platform::GetLastError())));
     }
+    if (failed || error == platform::ERROR_SUCCESS) {
+        return nullptr;
+    }
+    return std::make_exception_ptr(
+        Failure(native::StreamWrite, &archiver_, {}, FailureReasonOf(error)));
 }
 
 void EntryExtraction::ToSink(int index, EntrySink& target) {
@@ -196,7 +245,7 @@ void EntryExtraction::ToSink(int index, EntrySink& target) {
     const std::int64_t dataStart = DataStart(entry);
     const std::uint16_t method = entry.Header.Method;
     if (method == MethodDeflate64) {
-        throw EZipException(native::Deflate64, nullptr);
+        throw Failure(native::Deflate64, nullptr, {}, kUndecodable);
     }
     DecodeResult decoded;
     if (dataStart >= 0 && (method == MethodStored || method == MethodDeflate)) {
@@ -208,7 +257,8 @@ void EntryExtraction::ToSink(int index, EntrySink& target) {
     const bool passed = decoded.Ok && decoded.Written == entry.UncompressedSize() &&
                         decoded.Crc32 == entry.Header.Crc32;
     if (!passed && !archiver_.cancelled_ && !archiver_.ExtractCorruptedFiles) {
-        throw EZipException(native::CorruptedEntry, &archiver_);
+        throw Failure(native::CorruptedEntry, &archiver_, {},
+                      method == MethodStored || method == MethodDeflate ? kDamaged : kUndecodable);
     }
 }
 

@@ -38,6 +38,8 @@ class EntryExtraction {
 
     // A new ExtractByMask call starts with the whole budget.
     void StartCall();
+    // The folders the call held open are closed.
+    void EndCall();
     // `name` uses "\" separators; `destinationFolder` ends with a delimiter.
     void ToFile(int index, const std::string& name, const std::string& destinationFolder);
     // Decodes the entry into `target` and checks its size and CRC-32.
@@ -45,21 +47,22 @@ class EntryExtraction {
 
   private:
     // The path below the folder that the entry is written to, its folders
-    // made; refuses a name that leads out of the folder.
+    // made; refuses a name that leads out of the folder, and a link on the
+    // way.
     std::unique_ptr<platform::TargetPath> ContainedTarget(std::string name,
                                                           const std::string& destinationFolder,
                                                           bool folderEntry);
     bool MayReplace(const TDirItem& entry, const std::string& name,
                     const platform::TargetPath& target);
-    std::unique_ptr<platform::TFileStream> CreateTarget(const platform::TargetPath& target,
-                                                        bool exists);
+    std::unique_ptr<platform::TFileStream> CreateTarget(platform::TargetPath& target);
     // Decodes the entry into the file; the failure, when there was one.
     std::exception_ptr WriteWithinBudget(int index, platform::TFileStream& file);
-    // Dates and closes the file; drops it when the entry failed or was
-    // cancelled, else gives it the entry's attributes.
-    void CloseTarget(const TDirItem& entry, const std::string& target,
-                     std::unique_ptr<platform::TFileStream> file, std::uint32_t attributes,
-                     bool failed);
+    // Dates, gives attributes to and closes the file, each step checked;
+    // drops it when the entry failed or was cancelled. The failure of a
+    // step, when the entry had none before.
+    std::exception_ptr CloseTarget(const TDirItem& entry, platform::TargetPath& target,
+                                   std::unique_ptr<platform::TFileStream> file,
+                                   std::uint32_t attributes, bool failed);
     // Where the entry's data start, by its local header; -1 when the header
     // cannot be read.
     std::int64_t DataStart(const TDirItem& entry);
@@ -75,8 +78,8 @@ class EntryExtraction {
     // share their dates, and every conversion has the C library look at
     // the time zone file again.
     std::optional<std::pair<std::uint32_t, platform::FileTime>> lastDate_;
-    // The destination folder as resolved in this call; dropped whenever
-    // folders are made, so that it is resolved again as it is then.
+    // The destination folder of this call, with the folders below it that
+    // the call opened.
     std::unique_ptr<platform::TargetFolder> destination_;
 };
 

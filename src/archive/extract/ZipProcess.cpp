@@ -61,6 +61,21 @@ void TZipBaseArchiver::ExtractByMask(const std::string& mask, std::uint32_t sear
     ProcessSelectedEntries(poExtract);
 }
 
+namespace {
+
+// The folders an extraction loop opened are closed when it ends, however.
+struct ExtractionCallEnd {
+    EntryExtraction& extraction;
+    bool extracting;
+    ~ExtractionCallEnd() {
+        if (extracting) {
+            extraction.EndCall();
+        }
+    }
+};
+
+}  // namespace
+
 void TZipBaseArchiver::ExtractEntry(int index, const std::string& name,
                                     const std::string& destinationFolder) {
     extraction_.ToFile(index, name, destinationFolder);
@@ -72,6 +87,7 @@ void TZipBaseArchiver::ExtractToStream(int index, EntrySink& target) {
 
 void TZipBaseArchiver::ProcessSelectedEntries(TZipProcessOperation operation) {
     std::lock_guard lock(platform::ArchiveLock());
+    const ExtractionCallEnd callEnd{extraction_, operation == poExtract};
     StartEntryLoop(operation);
     TZipDirArray& directory = dirManager_->Directory;
     bool leave = cancelled_;
@@ -102,6 +118,7 @@ void TZipBaseArchiver::StartEntryLoop(TZipProcessOperation operation) {
     TZipDirArray& directory = dirManager_->Directory;
     processedCount_ = 0;
     selectedCount_ = 0;
+    failedCount_ = 0;
     cancelled_ = false;
     for (int i = 0; i < directory.Count(); ++i) {
         selectedCount_ += directory.IsSelected(i) ? 1 : 0;
@@ -159,6 +176,7 @@ TZipBaseArchiver::EntryPass TZipBaseArchiver::ProcessEntry(int index,
         ++processedCount_;
         return true;
     });
+    failedCount_ += outcome.Failure ? 1 : 0;
     pass.Aborted = outcome.Aborted();
     pass.Leave = pass.Leave || pass.Aborted;
     return pass;

@@ -205,6 +205,11 @@ class TZipBaseArchiver : public TComponent {
     int CompressionMethod() const { return compressionMethod_; }
     bool RepairOnOpen = true;
     platform::TFileStream* ArchiveStream() const { return archiveStream_.get(); }
+    // How the last entry loop went: the entries it selected, those it took
+    // through to the end, and the message of the last entry that failed.
+    int SelectedCount() const { return selectedCount_; }
+    int ProcessedCount() const { return processedCount_; }
+    const std::string& LastEntryFailure() const { return lastEntryFailure_; }
     // The directory manager of the open archive (null when closed).
     TZipDirManager* DirManager() const { return dirManager_.get(); }
     // Zip64Mode of the component; the base class never writes Zip64 records.
@@ -269,6 +274,7 @@ class TZipBaseArchiver : public TComponent {
     // Progress bookkeeping of the entry loops and the commit.
     int processedCount_ = 0;
     int selectedCount_ = 0;
+    std::string lastEntryFailure_;
 
   private:
     // The entry loop's steps (ZipProcess.cpp).

@@ -102,6 +102,7 @@ void TZipBaseArchiver::StartEntryLoop(TZipProcessOperation operation) {
     TZipDirArray& directory = dirManager_->Directory;
     processedCount_ = 0;
     selectedCount_ = 0;
+    lastEntryFailure_.clear();
     cancelled_ = false;
     for (int i = 0; i < directory.Count(); ++i) {
         selectedCount_ += directory.IsSelected(i) ? 1 : 0;
@@ -159,6 +160,9 @@ TZipBaseArchiver::EntryPass TZipBaseArchiver::ProcessEntry(int index,
         ++processedCount_;
         return true;
     });
+    if (outcome.Failure) {
+        lastEntryFailure_ = outcome.Failure->Message();
+    }
     pass.Aborted = outcome.Aborted();
     pass.Leave = pass.Leave || pass.Aborted;
     return pass;

@@ -154,8 +154,8 @@ class PrepareFaultSweep : public ::testing::Test {
         fs::copy_file(kSuite, listed);
         fs::permissions(listed, fs::perms::owner_write, fs::perm_options::add);
         harm(program, listed);
-        const RunResult next = RunOnce(program, listed);
-        next_ = next;
+        next_ = RunOnce(program, listed);
+        tempAfterNext_ = FolderNames(program + "temp");
         return ProjectsTree(program + "projects");
     }
 
@@ -193,11 +193,19 @@ class PrepareFaultSweep : public ::testing::Test {
                           << (after == clean_ ? "" : "the project differs; ") << next_.message
                           << ::testing::PrintToString(next_.log);
         }
+        // What the stopped or failed run staged is gone; a working JAR stays
+        // only beside a project found already generated.
+        std::vector<std::string> leftovers = {".workspace-lock"};
+        if (!next_.log.empty() && next_.log[0] == kProject + ".jad is already generated!") {
+            leftovers.push_back("hello.jar");
+        }
+        EXPECT_EQ(tempAfterNext_, leftovers);
     }
 
     Tree clean_;
     Tree withoutIds_;
     RunResult next_;
+    std::vector<std::string> tempAfterNext_;
     Tally tally_;
 };
 

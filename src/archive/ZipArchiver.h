@@ -208,6 +208,11 @@ class TZipBaseArchiver : public TComponent {
     int CompressionMethod() const { return compressionMethod_; }
     bool RepairOnOpen = true;
     platform::TFileStream* ArchiveStream() const { return archiveStream_.get(); }
+    // How the last entry loop went: the entries it selected, those it took
+    // through to the end, and the message of the last entry that failed.
+    int SelectedCount() const { return selectedCount_; }
+    int ProcessedCount() const { return processedCount_; }
+    const std::string& LastEntryFailure() const { return lastEntryFailure_; }
     // The directory manager of the open archive (null when closed).
     TZipDirManager* DirManager() const { return dirManager_.get(); }
     // Zip64Mode of the component; the base class never writes Zip64 records.
@@ -279,6 +284,7 @@ class TZipBaseArchiver : public TComponent {
     int failedCount_ = 0;
     // Why the failure being decided happened, for the default question.
     std::string failureReason_;
+    std::string lastEntryFailure_;
 
   private:
     // The entry loop's steps (ZipProcess.cpp).

@@ -1,5 +1,5 @@
-// The batch run over the JAR list: each JAR is prepared into a working JAR
-// in the temp folder, and given its IDS file.
+// The batch run over the JAR list: each JAR is prepared into its project,
+// and given its IDS file.
 #include "midlet/Batch.h"
 
 #include <cstddef>
@@ -7,6 +7,8 @@
 #include <string>
 
 #include "midlet/IdsWriter.h"
+#include "midlet/Staging.h"
+#include "midlet/StepFailure.h"
 #include "midlet/WorkspaceFiles.h"
 #include "midlet/WorkspaceLock.h"
 #include "platform/Files.h"
@@ -23,13 +25,43 @@ void CheckListedFileExists(const std::string& listed) {
     }
 }
 
-// After a failure: the working JAR made for the entry goes, so the next run
-// tries it again, and so do the manifest files. Never raises: the failure
-// itself is what the user must see.
-void CleanUpAfterFailure(const std::string& workingJar, const std::string& tempFolder) {
+// The folders of the workspace, made when missing (a first run on a fresh
+// install finds neither).
+void MakeWorkspaceFolder(const std::string& folder) {
+    if (!platform::ForceDirectories(folder)) {
+        throw platform::Exception("Could not make the folder \"" + folder +
+                                  "\": " + ReasonForCode(platform::GetLastError()));
+    }
+}
+
+// What runs that ended left in staging goes before this run stages anything.
+void RemoveWhatEndedRunsLeft(const std::string& tempFolder) {
+    try {
+        RemoveStaleStaging(tempFolder);
+    } catch (const std::exception& e) {
+        throw platform::Exception("Could not remove what an earlier run left in \"" + tempFolder +
+                                  "\": " + ReasonOf(e));
+    }
+}
+
+// The IDS file of the project in hand, when asked for; a failure is the
+// JAR's.
+void WriteIdsOf(RunContext& run, const std::string& listed) {
+    if (!run.options.writeIds) {
+        return;
+    }
+    std::string failure;
+    if (!WriteIds(run.options, run.state, run.output, run.programFolder, failure)) {
+        throw StepFailure("write the IDS file " + run.state.projectName + ".ids", listed, failure);
+    }
+}
+
+// After a failure: a working JAR kept for the entry goes, so the next run
+// tries it again. Never raises: the failure itself is what the user must
+// see, and a staging place left behind goes with the next run.
+void CleanUpAfterFailure(const std::string& workingJar) {
     try {
         DiscardFile(workingJar);
-        ClearManifestFiles(tempFolder);
     } catch (const std::exception&) {
     }
 }
@@ -43,11 +75,10 @@ BatchTally RunBatch(RunContext& run) {
 
     // Show the log; lines of earlier runs stay.
     run.output.ShowLog();
-    // A first run on a fresh install finds neither folder of the workspace.
-    // A folder that cannot be made shows up as the failure of the first JAR.
-    platform::ForceDirectories(tempFolder);
-    platform::ForceDirectories(projectsFolder);
+    MakeWorkspaceFolder(tempFolder);
+    MakeWorkspaceFolder(projectsFolder);
     const WorkspaceLock lock(run.programFolder, tempFolder);
+    RemoveWhatEndedRunsLeft(tempFolder);
 
     // The run covers the entries listed now, in list order.
     const std::size_t count = run.options.list.size();
@@ -55,7 +86,7 @@ BatchTally RunBatch(RunContext& run) {
         const std::string& listed = run.options.list[i];
         // The working JAR keeps the listed file's name.
         const std::string workingJar = tempFolder + platform::ExtractFileName(listed);
-        // A working JAR left by an earlier run is never overwritten.
+        // A working JAR kept by an earlier run is never overwritten.
         if (platform::FileExists(workingJar)) {
             run.output.AppendLog(workingJar + " already exists!");
             ++tally.skipped;
@@ -65,8 +96,10 @@ BatchTally RunBatch(RunContext& run) {
         try {
             CheckListedFileExists(listed);
             made = PrepareJar(run, listed, workingJar);
+            run.output.AdvanceProgress(2);
+            WriteIdsOf(run, listed);
         } catch (const std::exception& e) {
-            CleanUpAfterFailure(workingJar, tempFolder);
+            CleanUpAfterFailure(workingJar);
             ++tally.failed;
             const JarFailure failure(listed, e.what());
             if (!run.onJarFailure) {
@@ -76,10 +109,6 @@ BatchTally RunBatch(RunContext& run) {
             continue;
         }
         ++tally.prepared;
-        run.output.AdvanceProgress(2);
-        if (run.options.writeIds) {
-            WriteIds(run.options, run.state, run.output, run.programFolder);
-        }
         run.output.AdvanceProgress(1);
         if (made && run.onJarPrepared) {
             run.onJarPrepared(listed, run.state.projectName);

@@ -48,22 +48,22 @@ struct RunContext {
     std::function<void(const std::string&, const std::string&)> onJarPrepared = {};
 };
 
-// Walks options.list once, holding the workspace lock: makes each JAR's
-// working JAR in the temp folder, prepares it, writes its IDS file when
-// asked, advances the progress by 2 and 1. A JAR that fails leaves no
-// working JAR behind, so a later run tries it again; its failure is raised
-// as a JarFailure (or handed to onJarFailure). Each JAR made into a new
-// project is handed to onJarPrepared.
+// Walks options.list once, holding the workspace lock: removes what runs
+// that ended left in staging, then prepares each JAR, writes its IDS file
+// when asked, and advances the progress by 2 and 1. A JAR whose working JAR
+// is found in the temp folder is skipped. A JAR that fails, its IDS file
+// included, leaves no working JAR behind, so a later run tries it again;
+// its failure is raised as a JarFailure (or handed to onJarFailure). Each
+// JAR made into a new project is handed to onJarPrepared.
 BatchTally RunBatch(RunContext& run);
 
 // Turns a listed JAR into a finished project. The listed file is only read:
-// the working JAR (in the temp folder, which must not hold it) is made from
-// it with the manifest rewritten, and becomes the project's JAR. Gives false
-// when it found the project already generated.
+// the working JAR is made from it, with the manifest rewritten, in a
+// staging folder, and becomes the project's JAR; the project appears in the
+// projects folder whole or not at all. Gives false when it found the
+// project already generated: the working JAR is then kept at `workingJar`
+// (in the temp folder, which must not hold it). A step that fails raises a
+// StepFailure naming the listed JAR and the step.
 bool PrepareJar(RunContext& run, const std::string& listed, const std::string& workingJar);
-
-// Removes what the preparation of one JAR keeps in the temp folder: the
-// manifest copy and the extracted manifest's folder with all below it.
-void ClearManifestFiles(const std::string& tempFolder);
 
 }  // namespace midlet

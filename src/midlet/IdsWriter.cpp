@@ -2,9 +2,10 @@
 
 #include <exception>
 
+#include "midlet/StepFailure.h"
+#include "midlet/WorkspaceFiles.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
-#include "platform/TextFile.h"
 
 namespace midlet {
 
@@ -51,25 +52,23 @@ std::string IdsFilePath(const std::string& programFolder, const std::string& pro
     return programFolder + "projects" + platform::PathDelim + projectName + ".ids";
 }
 
-void WriteIds(const RunOptions& options, ProgramState& state, IRunOutput& output,
-              const std::string& programFolder) {
+bool WriteIds(const RunOptions& options, ProgramState& state, IRunOutput& output,
+              const std::string& programFolder, std::string& failure) {
     const std::string idsName = state.projectName + ".ids";
     try {
-        platform::TextFile ids;
-        ids.Rewrite(IdsFilePath(programFolder, state.projectName));
-        for (const std::string& line : IdsLines(options, state)) {
-            ids.WriteLn(line);
-        }
-        ids.Close();
-    } catch (const std::exception&) {  // platform::Exception included
+        ReplaceTextFile(IdsFilePath(programFolder, state.projectName), IdsLines(options, state),
+                        programFolder + "temp" + platform::PathDelim);
+    } catch (const std::exception& e) {  // platform::Exception included
+        failure = ReasonOf(e);
         platform::Dialogs().MessageBox(kFailureText, kFailureCaption,
                                        platform::MB_OK | platform::MB_ICONERROR);
         output.AppendLog(idsName + " generation failed!");
-        return;
+        return false;
     }
     // Only a file written whole is reported and counted.
     output.AppendLog(idsName + " generated!");
     ++state.idsCount;
+    return true;
 }
 
 }  // namespace midlet

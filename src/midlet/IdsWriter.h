@@ -16,10 +16,13 @@ std::vector<std::string> IdsLines(const RunOptions& options, const ProgramState&
 // programFolder + "projects/" + project name + ".ids".
 std::string IdsFilePath(const std::string& programFolder, const std::string& projectName);
 
-// Writes the IDS file anew and logs "<project>.ids generated!", adding 1 to
-// the IDS count. A failure is shown in a message box and logged as
-// "<project>.ids generation failed!"; it never leaves this function.
-void WriteIds(const RunOptions& options, ProgramState& state, IRunOutput& output,
-              const std::string& programFolder);
+// Writes the IDS file anew, replacing an old one in one step (its new
+// content is staged in programFolder + "temp/"), logs "<project>.ids
+// generated!" and adds 1 to the IDS count. A failure is shown in a message
+// box and logged as "<project>.ids generation failed!"; the old file, if
+// any, stays as it was. Gives false with the failure's reason in `failure`
+// then; it never raises.
+bool WriteIds(const RunOptions& options, ProgramState& state, IRunOutput& output,
+              const std::string& programFolder, std::string& failure);
 
 }  // namespace midlet

@@ -1,16 +1,20 @@
 // The per-JAR preparation: the manifest taken out of the listed JAR, the
 // two text passes over it, the working JAR made with the manifest put back,
-// the project folder with the JAD, the JAR and the icon, and the JAD tail.
+// the project with the JAD, the JAR, the icon and the JAD tail made in a
+// staging folder and moved into the projects folder whole.
 #include <cstdint>
-#include <string>
-
 #include <exception>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "archive/ZipArchiver.h"
 #include "midlet/Batch.h"
 #include "midlet/ManifestEntry.h"
 #include "midlet/ManifestText.h"
+#include "midlet/StagedProject.h"
+#include "midlet/Staging.h"
+#include "midlet/StepFailure.h"
 #include "midlet/WorkspaceFiles.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -28,40 +32,27 @@ constexpr char kDelim = platform::PathDelim;
 constexpr std::uint32_t kAnyAttributes = 10431;
 constexpr const char* kNoExclusion = "";
 
-// The fixed paths in the folder of the working JAR (the temp folder), which
-// serve every JAR of a run.
-struct TempPaths {
-    explicit TempPaths(const std::string& workingJar)
-        : folder(platform::ExtractFilePath(workingJar)),
+// The files of one JAR's work, in a staging folder of its own: no other
+// JAR's and no earlier run's files are ever found there.
+struct WorkPaths {
+    WorkPaths(const std::string& workFolder, const std::string& jarName)
+        : folder(workFolder),
+          workingJar(folder + jarName),
           manifestCopy(folder + "Manifest.mf"),
           extractedManifest(folder + "Meta-inf" + kDelim + "Manifest.mf"),
-          extractedManifestFolder(folder + "Meta-inf" + kDelim),
           iconStaging(folder + "Icon.staging" + kDelim) {}
 
     std::string folder;
+    std::string workingJar;
     std::string manifestCopy;
     std::string extractedManifest;
-    std::string extractedManifestFolder;
     std::string iconStaging;
-};
-
-// The project's place in the projects folder.
-struct ProjectPaths {
-    ProjectPaths(const std::string& programFolder, const std::string& projectName)
-        : folder(programFolder + "projects" + kDelim + projectName),
-          jad(folder + kDelim + projectName + ".jad"),
-          jar(folder + kDelim + projectName + ".jar") {}
-
-    std::string folder;  // no trailing delimiter
-    std::string jad;
-    std::string jar;
 };
 
 // One Open ... Close bracket of the archive component. Close never raises,
 // so the archive is closed on every path out of the bracket.
 class OpenArchive {
   public:
-    explicit OpenArchive(archive::TZipArchiver& zip) : zip_(zip) { zip_.Open(); }
     OpenArchive(archive::TZipArchiver& zip, std::uint32_t mode) : zip_(zip) {
         zip_.OpenArchive(mode);
     }
@@ -73,32 +64,31 @@ class OpenArchive {
     archive::TZipArchiver& zip_;
 };
 
-// The manifest copy is made anew from the extracted manifest; a copy that
-// cannot be made leaves the pass that follows to fail on it.
-void RefreshManifestCopy(const TempPaths& temp) {
-    platform::DeleteFile(temp.manifestCopy);
-    platform::CopyFile(temp.extractedManifest, temp.manifestCopy, true);
+// The manifest copy is made anew from the extracted manifest.
+void RefreshManifestCopy(const WorkPaths& work) {
+    DiscardFile(work.manifestCopy);
+    CheckResult(platform::CopyFile(work.extractedManifest, work.manifestCopy, true));
 }
 
-// The manifest entry's bytes (of the open JAR) in the extracted manifest's
-// place. A JAR without one fails as a missing file does.
-void TakeManifestOut(archive::TZipArchiver& zip, const TempPaths& temp) {
+// The index of the open JAR's manifest entry. A JAR without one fails as a
+// missing file does.
+int ManifestEntryOf(archive::TZipArchiver& zip) {
     const int entry = FindManifestEntry(zip);
     if (entry < 0) {
         throw platform::EInOutError(platform::ERROR_FILE_NOT_FOUND);
     }
-    WriteFileBytes(temp.extractedManifest, ReadEntryBytes(zip, entry));
+    return entry;
 }
 
-// Name pass from the manifest copy into the extracted manifest. A manifest
-// without a MIDlet-Name line fails: no other JAR's name may stand in.
-void RunNamePass(const TempPaths& temp, ProgramState& state) {
+// Name pass from the manifest copy into the extracted manifest. True when
+// the manifest has a MIDlet-Name line.
+bool RunNamePass(const WorkPaths& work, ProgramState& state) {
     state.cleanedName.clear();
     bool named = false;
     platform::TextFile in;
-    in.Reset(temp.manifestCopy);
+    in.Reset(work.manifestCopy);
     platform::TextFile out;
-    out.Rewrite(temp.extractedManifest);
+    out.Rewrite(work.extractedManifest);
     while (!in.Eof()) {
         const std::string line = in.ReadLn();
         named = named || IsNameLine(line);
@@ -106,18 +96,16 @@ void RunNamePass(const TempPaths& temp, ProgramState& state) {
     }
     in.Close();
     out.Close();
-    if (!named) {
-        throw platform::Exception("MIDlet-Name not found in the manifest");
-    }
+    return named;
 }
 
 // Descriptor pass from the manifest copy into the extracted manifest; gives
 // the icon path.
-std::string RunDescriptorPass(const TempPaths& temp, JadKind jadKind, const ProgramState& state) {
+std::string RunDescriptorPass(const WorkPaths& work, JadKind jadKind, const ProgramState& state) {
     std::string iconPath;
-    const std::vector<std::string> lines = platform::ReadAllLines(temp.manifestCopy);
+    const std::vector<std::string> lines = platform::ReadAllLines(work.manifestCopy);
     platform::TextFile out;
-    out.Rewrite(temp.extractedManifest);
+    out.Rewrite(work.extractedManifest);
     for (const std::string& line : DescriptorPass(lines, jadKind, state.cleanedName, iconPath)) {
         out.WriteLn(line);
     }
@@ -129,142 +117,156 @@ std::string RunDescriptorPass(const TempPaths& temp, JadKind jadKind, const Prog
 // entry it came from, written whole into the working JAR's place. The open
 // JAR stays as it is. The working JAR is writable whatever the listed
 // file's attributes.
-void PutManifestBack(archive::TZipArchiver& zip, const TempPaths& temp,
-                     const std::string& workingJar) {
-    zip.BaseDir = temp.folder;
+void PutManifestBack(archive::TZipArchiver& zip, const WorkPaths& work) {
+    zip.BaseDir = work.folder;
     const int entry = FindManifestEntry(zip);
     if (entry >= 0) {
-        zip.CommitCopyName = workingJar;
+        zip.CommitCopyName = work.workingJar;
         UpdateEntry(zip, entry);
     }
-    if (platform::FileExists(workingJar)) {
-        platform::SetFileAttributes(workingJar, 0);
+    if (platform::FileExists(work.workingJar)) {
+        CheckResult(platform::SetFileAttributes(work.workingJar, 0));
     }
 }
 
-// Opens the working JAR and reads the manifest entry: a write-back that was
-// abandoned (after a failure dialog) or that found nothing to refresh must
-// not pass for a prepared JAR, whose JAD would then disagree with it.
-void CheckManifestPutBack(archive::TZipArchiver& zip, const TempPaths& temp,
-                          const std::string& workingJar) {
-    const std::string wanted = ReadFileBytes(temp.extractedManifest);
-    if (!platform::FileExists(workingJar)) {
-        throw platform::Exception("The manifest could not be put back into the JAR");
+// Reads the manifest entry of the working JAR: true when it holds the
+// rewritten manifest. A write-back that was abandoned (after a failure
+// dialog) or that found nothing to refresh must not pass for a prepared
+// JAR, whose JAD would then disagree with it.
+bool ManifestIsPutBack(archive::TZipArchiver& zip, const WorkPaths& work) {
+    const std::string wanted = ReadFileBytes(work.extractedManifest);
+    if (!platform::FileExists(work.workingJar)) {
+        return false;
     }
-    zip.FileName = workingJar;
-    OpenArchive open(zip);
+    zip.FileName = work.workingJar;
+    OpenArchive open(zip, archive::OpenModeReadOnly);
     const int entry = FindManifestEntry(zip);
-    if (entry < 0 || ReadEntryBytes(zip, entry) != wanted) {
-        throw platform::Exception("The manifest could not be put back into the JAR");
-    }
+    return entry >= 0 && ReadEntryBytes(zip, entry) == wanted;
 }
 
-// Extracts the icon into a folder of its own, then moves it into the
-// project folder without overwriting anything there: an icon path that
-// names the project's JAR or JAD (or a mask that selects them) must not
-// replace them.
-void ExtractIcon(archive::TZipArchiver& zip, const ProjectPaths& project,
+// Extracts the icon from the staged project's JAR (only read, never made)
+// into a folder of its own, then moves it into the project folder without
+// overwriting anything there: an icon path that names the project's JAR or
+// JAD (or a mask that selects them) must not replace them. Every entry the
+// icon path selects must come out.
+void ExtractIcon(archive::TZipArchiver& zip, const StagedProject& project,
                  const std::string& iconPath, const std::string& stagingFolder) {
-    RemoveTree(stagingFolder);
-    platform::ForceDirectories(stagingFolder);
-    struct Staging {
-        const std::string& folder;
-        ~Staging() {
-            try {
-                RemoveTree(folder);
-            } catch (const std::exception&) {
-            }
-        }
-    } staging{stagingFolder};
-    zip.FileName = project.jar;
+    CheckResult(platform::ForceDirectories(stagingFolder));
+    zip.FileName = project.Jar();
     {
-        OpenArchive open(zip);
+        OpenArchive open(zip, archive::OpenModeReadOnly);
         zip.BaseDir = stagingFolder;
         zip.ExtractByMask(iconPath, kAnyAttributes, kNoExclusion);
+        if (zip.ProcessedCount() < zip.SelectedCount()) {
+            const std::string& why = zip.LastEntryFailure();
+            throw platform::Exception(why.empty() ? "the extraction was cancelled" : why);
+        }
     }
-    MoveTreeWithoutOverwriting(stagingFolder, project.folder);
+    MoveTreeWithoutOverwriting(stagingFolder, project.Folder());
 }
 
-void AppendJadTail(const ProjectPaths& project, const std::string& projectName) {
-    platform::TextFile jad;
-    jad.Append(project.jad);
+void AppendJadTail(const StagedProject& project, const std::string& projectName) {
     std::uint64_t size = 0;
-    platform::FindFileSize(project.jar, size);  // 0 when it cannot be found
+    CheckResult(platform::FindFileSize(project.Jar(), size));
+    platform::TextFile jad;
+    jad.Append(project.Jad());
     for (const std::string& line : JadTail(static_cast<std::uint32_t>(size), projectName)) {
         jad.WriteLn(line);
     }
     jad.Close();
 }
 
-}  // namespace
-
-void ClearManifestFiles(const std::string& tempFolder) {
-    const TempPaths temp(tempFolder);
-    DiscardFile(temp.manifestCopy);
-    RemoveTree(temp.extractedManifestFolder);
-    RemoveTree(temp.iconStaging);
-}
-
-bool PrepareJar(RunContext& run, const std::string& listed, const std::string& workingJar) {
-    const TempPaths temp(workingJar);
+// Makes the working JAR of the listed JAR in the work folder: the manifest
+// taken out, rewritten by both passes, and put back. Gives the icon path.
+std::string MakeWorkingJar(RunContext& run, const std::string& listed, const WorkPaths& work) {
     archive::TZipArchiver& zip = run.zip;
-
-    // Take the manifest out. Whatever an earlier JAR left in the temp
-    // folder must not stand in for this one's.
-    ClearManifestFiles(temp.folder);
     zip.FileName = listed;
-    zip.BaseDir = temp.folder;
-    const JadKind jadKind = run.options.jadKind;
+    zip.BaseDir = work.folder;
     std::string iconPath;
     {
         // One open of the listed JAR, only read, serves taking the manifest
         // out and making the working JAR; the passes between work on the
         // files only.
         OpenArchive open(zip, archive::OpenModeReadOnly);
-        TakeManifestOut(zip, temp);
-
-        RefreshManifestCopy(temp);
-        RunNamePass(temp, run.state);
-
-        // The descriptor pass sets the icon path.
-        RefreshManifestCopy(temp);
-        iconPath = RunDescriptorPass(temp, jadKind, run.state);
-
-        PutManifestBack(zip, temp, workingJar);
+        const std::string manifest = ReadEntryBytes(zip, ManifestEntryOf(zip));
+        RunStep("take the manifest out", listed, [&] {
+            WriteFileBytes(work.extractedManifest, manifest);
+            RefreshManifestCopy(work);
+        });
+        const bool named =
+            RunStep("rewrite the manifest", listed, [&] { return RunNamePass(work, run.state); });
+        if (!named) {
+            // No other JAR's name may stand in.
+            throw platform::Exception("MIDlet-Name not found in the manifest");
+        }
+        iconPath = RunStep("rewrite the manifest", listed, [&] {
+            RefreshManifestCopy(work);
+            return RunDescriptorPass(work, run.options.jadKind, run.state);
+        });
+        RunStep("put the manifest back into the JAR", listed, [&] { PutManifestBack(zip, work); });
     }
-    CheckManifestPutBack(zip, temp, workingJar);
+    if (!RunStep("read the JAR back", listed, [&] { return ManifestIsPutBack(zip, work); })) {
+        throw platform::Exception("The manifest could not be put back into the JAR");
+    }
+    return iconPath;
+}
 
+// Builds the project in its staging folder and moves it in: the JAD and the
+// JAR, the icon, the JAD tail.
+void MakeProject(RunContext& run, const std::string& listed, const std::string& iconPath,
+                 const WorkPaths& work, std::optional<StagingFolder>& workFolder,
+                 const std::string& tempFolder) {
+    const std::string& projectName = run.state.projectName;
+    const std::string projectsFolder = run.programFolder + "projects" + kDelim;
+
+    // A place in the projects folder that is taken, or a name a card cannot
+    // hold, fails before anything is staged.
+    CheckProjectPlace(projectsFolder, projectName);
+    std::optional<StagedProject> project;
+    RunStep("make the project's staging folder", listed,
+            [&] { project.emplace(tempFolder, projectsFolder, projectName); });
+    RunStep("move the JAD and the JAR into the project", listed, [&] {
+        CheckResult(platform::MoveFile(work.extractedManifest, project->Jad()));
+        CheckResult(platform::MoveFile(work.workingJar, project->Jar()));
+    });
+    if (run.options.extractIcon) {
+        RunStep("extract the icon", listed,
+                [&] { ExtractIcon(run.zip, *project, iconPath, work.iconStaging); });
+    }
+    // A full JAD names the final JAR's size and place.
+    if (run.options.jadKind == JadKind::Full) {
+        RunStep("write the JAD tail", listed, [&] { AppendJadTail(*project, projectName); });
+    }
+    RunStep("clear the temp folder", listed, [&] { workFolder->Remove(); });
+    RunStep("move the project into the projects folder", listed, [&] { project->Commit(); });
+}
+
+}  // namespace
+
+bool PrepareJar(RunContext& run, const std::string& listed, const std::string& workingJar) {
+    const std::string tempFolder = platform::ExtractFilePath(workingJar);
+    std::optional<StagingFolder> workFolder;
+    RunStep("make a staging folder", listed, [&] { workFolder.emplace(tempFolder); });
+    const WorkPaths work(workFolder->Path(), platform::ExtractFileName(workingJar));
+
+    const std::string iconPath = MakeWorkingJar(run, listed, work);
     run.state.projectName = ProjectNameOf(run.state.cleanedName);
     const std::string& projectName = run.state.projectName;
-    const ProjectPaths project(run.programFolder, projectName);
+    const std::string projectFolder = run.programFolder + "projects" + kDelim + projectName;
 
-    // A project made before is left as it is; this JAR's files stay in
-    // the temp folder.
-    if (platform::FileExists(project.jad) && platform::FileExists(project.jar)) {
+    // A project made before is left as it is; this JAR's working JAR stays
+    // in the temp folder, where later runs find it and skip the JAR.
+    if (platform::FileExists(projectFolder + kDelim + projectName + ".jad") &&
+        platform::FileExists(projectFolder + kDelim + projectName + ".jar")) {
+        RunStep("keep the working JAR in the temp folder", listed, [&] {
+            CheckResult(platform::MoveFile(work.workingJar, workingJar));
+            workFolder->Remove();
+        });
         run.output.AppendLog(projectName + ".jad" + " is already generated!");
         return false;
     }
 
-    // The project folder; an existing one is a failure.
-    platform::CreateDirectory(project.folder);
-
-    // Move the JAD and the JAR into it and clear the temp folder.
-    platform::DeleteFile(temp.manifestCopy);
-    platform::MoveFile(temp.extractedManifest, project.jad);
-    platform::MoveFile(workingJar, project.jar);
-    platform::DeleteFile(temp.extractedManifest);
-    platform::RemoveDirectory(temp.extractedManifestFolder);
-
-    // The icon, under its stored path in the project folder.
-    if (run.options.extractIcon) {
-        ExtractIcon(zip, project, iconPath, temp.iconStaging);
-    }
-
-    // A full JAD names the final JAR's size and place.
-    if (jadKind == JadKind::Full) {
-        AppendJadTail(project, projectName);
-    }
-
+    MakeProject(run, listed, iconPath, work, workFolder, tempFolder);
     run.output.AppendLog(projectName + ".jad" + " generated!");
     ++run.state.jadCount;
     return true;

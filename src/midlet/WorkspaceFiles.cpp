@@ -1,11 +1,15 @@
 #include "midlet/WorkspaceFiles.h"
 
 #include <cstdint>
-#include <vector>
+#include <exception>
 
+#include "midlet/Staging.h"
+#include "midlet/StepFailure.h"
+#include "platform/Durable.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Stream.h"
+#include "platform/TextFile.h"
 
 namespace midlet {
 
@@ -13,6 +17,10 @@ namespace {
 
 bool IsFolder(const std::string& path) {
     return !platform::IsSymbolicLink(path) && platform::DirectoryExists(path);
+}
+
+bool Exists(const std::string& path) {
+    return platform::GetFileAttributes(path) != platform::INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace
@@ -25,14 +33,19 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    platform::ForceDirectories(platform::ExtractFilePath(path));
+    CheckResult(platform::ForceDirectories(platform::ExtractFilePath(path)));
     platform::TFileStream file(path, platform::fmCreate | platform::fmNoFollow);
     file.WriteBuffer(bytes.data(), bytes.size());
 }
 
 void DiscardFile(const std::string& path) {
-    platform::SetFileAttributes(path, 0);
-    platform::DeleteFile(path);
+    if (!Exists(path) && !platform::IsSymbolicLink(path)) {
+        return;
+    }
+    if (!platform::IsSymbolicLink(path)) {
+        CheckResult(platform::SetFileAttributes(path, 0));
+    }
+    CheckResult(platform::DeleteFile(path));
 }
 
 void RemoveTree(const std::string& folder) {
@@ -56,14 +69,50 @@ void MoveTreeWithoutOverwriting(const std::string& from, const std::string& to) 
     const std::string target = platform::IncludeTrailingPathDelimiter(to);
     for (const std::string& name : platform::ListFolder(source)) {
         if (IsFolder(source + name)) {
-            if (!platform::FileExists(target + name) && platform::ForceDirectories(target + name)) {
+            if (!platform::FileExists(target + name)) {
+                CheckResult(platform::ForceDirectories(target + name));
                 MoveTreeWithoutOverwriting(source + name, target + name);
             }
-        } else if (!platform::FileExists(target + name) &&
-                   !platform::DirectoryExists(target + name)) {
-            platform::MoveFile(source + name, target + name);
+        } else if (!Exists(target + name)) {
+            CheckResult(platform::MoveFile(source + name, target + name));
         }
     }
+}
+
+void FlushTree(const std::string& folder) {
+    const std::string base = platform::IncludeTrailingPathDelimiter(folder);
+    for (const std::string& name : platform::ListFolder(base)) {
+        if (IsFolder(base + name)) {
+            FlushTree(base + name);
+        } else {
+            CheckResult(platform::FlushFile(base + name));
+        }
+    }
+    CheckResult(platform::FlushFolder(base));
+}
+
+void ReplaceTextFile(const std::string& path, const std::vector<std::string>& lines,
+                     const std::string& tempFolder) {
+    const std::string staged = NewStagingPath(tempFolder);
+    try {
+        platform::TextFile file;
+        file.Rewrite(staged);
+        for (const std::string& line : lines) {
+            file.WriteLn(line);
+        }
+        file.Close();
+        CheckResult(platform::FlushFile(staged));
+        CheckResult(platform::MoveFileEx(staged, path, platform::MOVEFILE_REPLACE_EXISTING));
+    } catch (const std::exception&) {
+        // The failure raised is what the caller reports; a staged file that
+        // cannot be removed now goes with the next run's stale staging.
+        try {
+            DiscardFile(staged);
+        } catch (const std::exception&) {
+        }
+        throw;
+    }
+    CheckResult(platform::FlushFolder(platform::ExtractFilePath(path)));
 }
 
 }  // namespace midlet

@@ -1,8 +1,11 @@
 // File helpers of the workspace: whole files as bytes, folders removed with
-// everything below them, and trees moved without overwriting anything.
+// everything below them, trees moved without overwriting anything, trees
+// flushed to the disk, and a text file replaced in one step. Every helper
+// raises when a call it makes fails.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace midlet {
 
@@ -21,7 +24,19 @@ void RemoveTree(const std::string& folder);
 
 // Moves every file below `from` to the same place below `to`, making the
 // folders on the way; a file or folder that already exists there is left
-// as it is, and what could not be moved stays below `from`.
+// as it is (and what would have replaced it stays below `from`).
 void MoveTreeWithoutOverwriting(const std::string& from, const std::string& to);
+
+// Flushes every file and folder below `folder`, and the folder itself, to
+// the disk.
+void FlushTree(const std::string& folder);
+
+// Replaces the text file at `path` by one of these lines in one step: the
+// new file is written in a staging place of `tempFolder` (on the same file
+// system), flushed and moved over the old one, and the folder flushed. A
+// reader finds the old file or the new one, never a part. What is left of
+// the new file after a failure is removed.
+void ReplaceTextFile(const std::string& path, const std::vector<std::string>& lines,
+                     const std::string& tempFolder);
 
 }  // namespace midlet

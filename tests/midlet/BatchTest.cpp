@@ -98,15 +98,39 @@ TEST_F(Batch, NoManifestNeverBorrowsTheManifestLeftBehind) {
     EXPECT_EQ(output.log[2], "Alpha.jad is already generated!");
 }
 
-TEST_F(Batch, AnIdsFileThatCannotBeWrittenIsReportedAndTheRunGoesOn) {
+// An IDS file that cannot be written fails its JAR, after the box and the
+// log line: a run that goes on prepares the next; the next run over the
+// same JAR finds the project and writes the IDS file.
+TEST_F(Batch, AnIdsFileThatCannotBeWrittenFailsItsJar) {
     fs::create_directories(Projects("Alpha.ids"));  // a folder where the file goes
-    Run({Listed("a.jar", "Alpha"), Listed("b.jar", "Beta")});
+    const std::string alpha = Listed("a.jar", "Alpha");
+    options.list = {alpha, Listed("b.jar", "Beta")};
+    std::vector<midlet::JarFailure> failures;
+    midlet::RunContext run{options, state, output, zip, Program()};
+    run.onJarFailure = [&](const midlet::JarFailure& failure) { failures.push_back(failure); };
+    const midlet::BatchTally tally = midlet::RunBatch(run);
     EXPECT_EQ(output.log, (Lines{"Alpha.jad generated!", "Alpha.ids generation failed!",
                                  "Beta.jad generated!", "Beta.ids generated!"}));
-    EXPECT_EQ(output.progress, 6);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].Jar, alpha);
+    EXPECT_EQ(failures[0].what(),
+              "Could not write the IDS file Alpha.ids for \"" + alpha + "\": Access is denied.");
+    EXPECT_EQ(tally.failed, 1);
+    EXPECT_EQ(output.progress, 5);
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_EQ(dialogs.questions[0].caption, "ids generate error!");
     EXPECT_EQ(state.idsCount, 1);
+    EXPECT_TRUE(TempLeftovers().empty());
+
+    // Without a run that goes on, the failure ends the run.
+    fs::remove_all(Projects("Beta"));
+    EXPECT_TRUE(Contains(RunFailing({alpha, In("b.jar")}), "Alpha.ids"));
+    EXPECT_FALSE(fs::exists(Projects("Beta")));
+
+    fs::remove(Projects("Alpha.ids"));
+    output.log.clear();
+    Run({alpha});
+    EXPECT_EQ(output.log, (Lines{"Alpha.jad is already generated!", "Alpha.ids generated!"}));
 }
 
 // The failures that real input reaches, each in a fresh workspace.

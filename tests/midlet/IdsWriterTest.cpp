@@ -1,6 +1,7 @@
 // The IDS descriptor, written into a real projects folder.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "midlet/IdsWriter.h"
@@ -21,15 +22,17 @@ class IdsWriter : public ::testing::Test {
   protected:
     IdsWriter() : guard(dialogs) {
         folder.MakeFolder("projects");
+        folder.MakeFolder("temp");
         state.cleanedName = "RallyNightStage";
         state.projectName = "RallyNigh";
     }
     void TearDown() override { platform::DisarmAllFaults(); }
 
-    void Write() { WriteIds(options, state, output, folder.Path()); }
+    bool Write() { return WriteIds(options, state, output, folder.Path(), failure); }
     std::string Written() const { return folder.ReadBytes("projects/RallyNigh.ids"); }
 
     void ExpectFailureReported(const std::string& project = "RallyNigh") {
+        EXPECT_FALSE(failure.empty());
         ASSERT_EQ(dialogs.questions.size(), 1u);
         const auto& box = dialogs.questions[0];
         EXPECT_EQ(box.kind, platform::ScriptedDialogs::Question::Kind::MessageBox);
@@ -46,6 +49,7 @@ class IdsWriter : public ::testing::Test {
     RunOptions options;
     ProgramState state;
     RecordingOutput output;
+    std::string failure;
 };
 
 TEST_F(IdsWriter, Application) {
@@ -94,25 +98,51 @@ TEST_F(IdsWriter, AnExistingFileIsReplacedAndCountedAgain) {
     EXPECT_EQ(state.idsCount, 2);
 }
 
-TEST_F(IdsWriter, ReadOnlyFileIsReportedAndLeftAlone) {
-    folder.WriteBytes("projects/RallyNigh.ids", "old");
-    ASSERT_TRUE(platform::SetFileAttributes(folder.Path() + "projects/RallyNigh.ids",
-                                            platform::faReadOnly));
-    Write();
-    ExpectFailureReported();
-    EXPECT_EQ(Written(), "old");
+// A failure at any step of the replacement is reported with its reason and
+// leaves the old file as it was, and nothing staged in the temp folder.
+TEST_F(IdsWriter, FailureLeavesTheOldFileAndSaysWhy) {
+    using platform::FaultPoint;
+    struct Case {
+        const char* what;
+        FaultPoint point;  // FaultPoint::Count: no fault
+        platform::DWORD code;
+        bool readOnly;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"a line", FaultPoint::TextWrite, platform::ERROR_DISK_FULL, false,
+         "There is not enough space on the disk."},
+        {"the flush", FaultPoint::Flush, platform::ERROR_IO_DEVICE, false,
+         "The request could not be performed because of an I/O device error."},
+        {"the move", FaultPoint::MoveFile, platform::ERROR_DISK_FULL, false,
+         "There is not enough space on the disk."},
+        {"a read-only file", FaultPoint::Count, 0, true, "Access is denied."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = folder.Path() + "projects/RallyNigh.ids";
+        platform::SetFileAttributes(path, 0);
+        folder.WriteBytes("projects/RallyNigh.ids", "old");
+        ASSERT_TRUE(platform::SetFileAttributes(path, c.readOnly ? platform::faReadOnly : 0));
+        if (c.point != FaultPoint::Count) {
+            platform::ArmFault(c.point, c.point == FaultPoint::TextWrite ? 4 : 1, c.code);
+        }
+        dialogs.questions.clear();
+        output.log.clear();
+        failure.clear();
+        EXPECT_FALSE(Write());
+        platform::DisarmAllFaults();
+        ExpectFailureReported();
+        EXPECT_EQ(failure, c.reason);
+        EXPECT_EQ(Written(), "old");
+        EXPECT_TRUE(std::filesystem::is_empty(folder.Path() + "temp"));
+    }
 }
 
 TEST_F(IdsWriter, MissingProjectsFolderIsReported) {
     state.projectName = "Other";
-    WriteIds(options, state, output, folder.Path() + "nowhere/");
+    EXPECT_FALSE(WriteIds(options, state, output, folder.Path() + "nowhere/", failure));
     ExpectFailureReported("Other");
-}
-
-TEST_F(IdsWriter, FailedWriteIsReported) {
-    platform::ArmFault(platform::FaultPoint::TextWrite, 4);
-    Write();
-    ExpectFailureReported();
 }
 
 }  // namespace

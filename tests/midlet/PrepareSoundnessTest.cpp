@@ -218,6 +218,34 @@ TEST_F(PrepareSoundness, IconNeverOverwritesTheProjectsFiles) {
     EXPECT_EQ(ReadBytes(Projects("Icon/a.png")), TinyPng());
 }
 
+// An icon whose entry cannot be extracted (its data fails the check) fails
+// the JAR whatever the answer to the engine's question: no "generated!",
+// nothing in the projects folder, nothing staged left behind.
+TEST_F(PrepareSoundness, IconThatCannotBeExtractedFailsTheJar) {
+    const std::string jar = In("icon.jar");
+    WriteBytes(In("stage/META-INF/MANIFEST.MF"), SimpleManifest("Broken", "/i.png"));
+    WriteBytes(In("stage/i.png"), TinyPng());
+    ASSERT_EQ(Shell("cd " + Quote(In("stage")) + " && zip -q -X -0 " + Quote(jar) +
+                    " META-INF/MANIFEST.MF i.png")
+                  .status,
+              0);
+    std::string bytes = ReadBytes(jar);
+    const auto at = bytes.rfind("IEND");
+    ASSERT_NE(at, std::string::npos);
+    bytes[at] = 'X';
+    WriteBytes(jar, bytes);
+    for (const int answer : {platform::mrAbort, platform::mrIgnore}) {
+        SCOPED_TRACE(answer);
+        dialogs.answers = {answer};
+        output.log.clear();
+        const std::string message = RunFailing({jar});
+        EXPECT_TRUE(Contains(message, "Could not extract the icon for \"" + jar + "\": Zip: "));
+        EXPECT_TRUE(output.log.empty());
+        EXPECT_TRUE(FolderNames(Projects()).empty());
+        EXPECT_TRUE(TempLeftovers().empty());
+    }
+}
+
 // A manifest that states the JAR's size and place already: the full JAD
 // states them once, in its tail, with the final JAR's values.
 TEST_F(PrepareSoundness, StaleJarLinesGiveWayToTheTail) {

@@ -137,6 +137,24 @@ TEST_F(QuellorBatch, FailuresNameTheirJar) {
     EXPECT_EQ(result.err, "2 prepared, 0 skipped, 0 failed\n");
 }
 
+// An IDS file that cannot be written is a failure of its JAR: the box's
+// question and the log line, then the error line, and exit 1; once it can
+// be written, the next run finishes with exit 0.
+TEST_F(QuellorBatch, IdsFileThatCannotBeWrittenExitsOne) {
+    Listed("a.jar", "Alpha");
+    fs::create_directories(Projects("Alpha.ids/in-the-way"));
+    Result result = Prepare({"--ids", "a.jar"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "Alpha.jad generated!\nAlpha.ids generation failed!\n");
+    EXPECT_TRUE(Contains(result.err, "error: " + In("a.jar") +
+                                         ": Could not write the IDS file Alpha.ids for \"" +
+                                         In("a.jar") + "\": Access is denied.\n"));
+    fs::remove_all(Projects("Alpha.ids"));
+    result = Prepare({"--ids", "a.jar"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "Alpha.jad is already generated!\nAlpha.ids generated!\n");
+}
+
 // Two runs at once on one program folder: the second stops at once, exit 1,
 // and the first prepares every JAR with its own manifest.
 TEST_F(QuellorBatch, SecondRunOnTheSameWorkspaceStops) {

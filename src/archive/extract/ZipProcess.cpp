@@ -119,6 +119,7 @@ void TZipBaseArchiver::StartEntryLoop(TZipProcessOperation operation) {
     processedCount_ = 0;
     selectedCount_ = 0;
     failedCount_ = 0;
+    lastEntryFailure_.clear();
     cancelled_ = false;
     for (int i = 0; i < directory.Count(); ++i) {
         selectedCount_ += directory.IsSelected(i) ? 1 : 0;
@@ -177,6 +178,9 @@ TZipBaseArchiver::EntryPass TZipBaseArchiver::ProcessEntry(int index,
         return true;
     });
     failedCount_ += outcome.Failure ? 1 : 0;
+    if (outcome.Failure) {
+        lastEntryFailure_ = outcome.Failure->Message();
+    }
     pass.Aborted = outcome.Aborted();
     pass.Leave = pass.Leave || pass.Aborted;
     return pass;

@@ -1,0 +1,47 @@
+// The staging places of the workspace: folders and files under the temp
+// folder, with names no other run and no earlier run uses, where a project
+// is built before it is moved into the projects folder whole. A run that
+// is killed leaves only staging places, which the next run removes.
+#pragma once
+
+#include <string>
+
+namespace midlet {
+
+// Every staging place's name starts so; nothing else in the temp folder
+// does.
+inline constexpr const char* kStagingPrefix = ".stage-";
+
+// A path in the temp folder that names nothing yet: the prefix and 16
+// random hexadecimal digits. Not created.
+std::string NewStagingPath(const std::string& tempFolder);
+
+// A folder of its own in the temp folder: made when constructed, removed
+// with all it holds when destroyed unless it was moved away.
+class StagingFolder {
+  public:
+    // Raises EInOutError when the folder cannot be made.
+    explicit StagingFolder(const std::string& tempFolder);
+    // Removes what is left; never raises (a run that holds the workspace
+    // later removes what stayed).
+    ~StagingFolder();
+    StagingFolder(const StagingFolder&) = delete;
+    StagingFolder& operator=(const StagingFolder&) = delete;
+
+    // With its trailing delimiter.
+    const std::string& Path() const { return path_; }
+    // Removes the folder with all it holds now; raises when it cannot.
+    void Remove();
+    // The folder was moved elsewhere: nothing is left to remove.
+    void MovedAway() { path_.clear(); }
+
+  private:
+    std::string path_;
+};
+
+// Removes every staging place in the temp folder. Only a run that holds the
+// workspace lock calls it, so every one found was left by a run that has
+// ended. Raises when one cannot be removed.
+void RemoveStaleStaging(const std::string& tempFolder);
+
+}  // namespace midlet

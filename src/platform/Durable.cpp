@@ -1,0 +1,93 @@
+// Flushing files and folders to the disk, and moving a file over another.
+#include "platform/Durable.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/Faults.h"
+#include "platform/FileSystem.h"
+#include "platform/Files.h"
+
+namespace platform {
+
+namespace {
+
+bool Fail(DWORD code) {
+    SetLastError(code);
+    return false;
+}
+
+// fsync of what `path` names, opened for reading only (`folderFlags` adds
+// O_DIRECTORY for a folder). A file system that cannot flush (EINVAL) has
+// nothing to flush.
+bool FlushPath(const std::string& path, int folderFlags) {
+    ResolvedPath target = Resolve(path);
+    if (!target.exists) {
+        return Fail(MissingCode(target));
+    }
+    if (FaultFires(FaultPoint::Flush)) {
+        return false;
+    }
+    const int fd = open(target.path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | folderFlags);
+    if (fd < 0) {
+        return Fail(CodeForErrno(errno, target));
+    }
+    DWORD error = ERROR_SUCCESS;
+    if (fsync(fd) != 0 && errno != EINVAL) {
+        error = ErrorFromErrno(errno);
+    }
+    close(fd);
+    return error == ERROR_SUCCESS ? true : Fail(error);
+}
+
+}  // namespace
+
+bool FlushFile(const std::string& path) {
+    return FlushPath(path, 0);
+}
+
+bool FlushFolder(const std::string& folder) {
+    return FlushPath(folder, O_DIRECTORY);
+}
+
+bool MoveFileEx(const std::string& source, const std::string& target, DWORD flags) {
+    if ((flags & MOVEFILE_REPLACE_EXISTING) == 0) {
+        return MoveFile(source, target);
+    }
+    ResolvedPath from = Resolve(source);
+    struct stat fromInfo;
+    if (!from.exists || lstat(from.path.c_str(), &fromInfo) != 0) {
+        return Fail(MissingCode(from));
+    }
+    if (!S_ISREG(fromInfo.st_mode)) {
+        return Fail(ERROR_ACCESS_DENIED);
+    }
+    ResolvedPath to = Resolve(target);
+    struct stat toInfo;
+    if (!to.exists) {
+        return MoveFile(source, target);
+    }
+    // The file in the target's place keeps its spelling; a folder, a link or
+    // a read-only file is never replaced.
+    if (lstat(to.path.c_str(), &toInfo) != 0) {
+        return Fail(CodeForErrno(errno, to));
+    }
+    if (!S_ISREG(toInfo.st_mode) || IsReadOnlyMode(toInfo.st_mode)) {
+        return Fail(ERROR_ACCESS_DENIED);
+    }
+    if (FaultFires(FaultPoint::MoveFile)) {
+        return false;
+    }
+    ForgetFolderOf(from.path);
+    ForgetFolderOf(to.path);
+    if (std::rename(from.path.c_str(), to.path.c_str()) != 0) {
+        return Fail(CodeForErrno(errno, to));
+    }
+    return true;
+}
+
+}  // namespace platform

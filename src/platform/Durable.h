@@ -1,0 +1,28 @@
+// What makes a change survive a power loss, and replace a file in one step:
+// flushing a file or a folder to the disk, and moving a file over another.
+#pragma once
+
+#include <string>
+
+#include "platform/Errors.h"
+
+namespace platform {
+
+// MoveFileEx flags.
+inline constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
+
+// FlushFileBuffers of a file given by name: its data and size reach the
+// disk. False on failure (last error set).
+bool FlushFile(const std::string& path);
+
+// The folder's names reach the disk: what was made, moved or removed in it
+// stays so after a power loss. False on failure (last error set).
+bool FlushFolder(const std::string& folder);
+
+// MoveFile, and with MOVEFILE_REPLACE_EXISTING a file in the target's place
+// is replaced in one step: a reader finds the old file or the new one,
+// never neither. Only a regular file that is not read-only is replaced (5
+// otherwise); both must lie on one file system.
+bool MoveFileEx(const std::string& source, const std::string& target, DWORD flags);
+
+}  // namespace platform

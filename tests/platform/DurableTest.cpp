@@ -1,0 +1,89 @@
+// Moving a file over another in one step, and flushing files and folders:
+// what is replaced, what is refused and left as it was, and the codes.
+#include "platform/Durable.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "FolderTest.h"
+#include "TestFiles.h"
+#include "platform/Files.h"
+
+namespace fs = std::filesystem;
+using namespace platform;
+
+namespace {
+
+class Durable : public FolderTest {};
+
+TEST_F(Durable, MoveOverAnotherFile) {
+    struct Case {
+        const char* what;
+        const char* target;  // the name given for the target
+        const char* onDisk;  // what is already there under that name ("" none)
+        bool readOnly;
+        bool folder;
+        DWORD code;            // 0: moved
+        const char* resultAt;  // where the new bytes end up, when moved
+    };
+    const Case cases[] = {
+        {"nothing there", "a.ids", "", false, false, 0, "a.ids"},
+        {"a file", "a.ids", "a.ids", false, false, 0, "a.ids"},
+        {"a file in another case", "A.IDS", "a.ids", false, false, 0, "a.ids"},
+        {"a read-only file", "a.ids", "a.ids", true, false, ERROR_ACCESS_DENIED, ""},
+        {"a folder", "a.ids", "a.ids", false, true, ERROR_ACCESS_DENIED, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(folder / "t");
+        fs::create_directories(folder / "t");
+        WriteBytes(folder / "t/new", "new");
+        const std::string old = folder / ("t/" + std::string(c.onDisk));
+        if (c.folder) {
+            fs::create_directories(old);
+        } else if (*c.onDisk != '\0') {
+            WriteBytes(old, "old");
+            ASSERT_TRUE(SetFileAttributes(old, c.readOnly ? faReadOnly : 0));
+        }
+        const bool moved = MoveFileEx(folder / "t/new", folder / ("t/" + std::string(c.target)),
+                                      MOVEFILE_REPLACE_EXISTING);
+        EXPECT_EQ(moved, c.code == 0);
+        if (c.code != 0) {
+            EXPECT_EQ(GetLastError(), c.code);
+            EXPECT_EQ(ReadBytes(folder / "t/new"), "new");
+            if (!c.folder) {
+                EXPECT_EQ(ReadBytes(old), "old");
+            }
+            continue;
+        }
+        EXPECT_FALSE(fs::exists(folder / "t/new"));
+        EXPECT_EQ(ReadBytes(folder / ("t/" + std::string(c.resultAt))), "new");
+        EXPECT_EQ(ListFolder(folder / "t").size(), 1u);
+    }
+}
+
+TEST_F(Durable, WithoutReplacingItIsAMove) {
+    WriteBytes(folder / "new", "new");
+    WriteBytes(folder / "old", "old");
+    EXPECT_FALSE(MoveFileEx(folder / "new", folder / "old", 0));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(ReadBytes(folder / "old"), "old");
+}
+
+TEST_F(Durable, FlushesWhatIsThereAndSaysWhatIsNot) {
+    WriteBytes(folder / "sub/file", "bytes");
+    EXPECT_TRUE(FlushFile(folder / "sub/file"));
+    EXPECT_TRUE(FlushFolder(folder / "sub"));
+    EXPECT_TRUE(FlushFolder(folder / "SUB/"));
+    EXPECT_FALSE(FlushFile(folder / "sub/gone"));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(FlushFolder(folder / "gone/deeper"));
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+    // A failure of the disk is the flush's result.
+    ArmFault(FaultPoint::Flush, 1, ERROR_IO_DEVICE);
+    EXPECT_FALSE(FlushFolder(folder / "sub"));
+    EXPECT_EQ(GetLastError(), ERROR_IO_DEVICE);
+}
+
+}  // namespace

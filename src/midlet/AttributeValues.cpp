@@ -98,7 +98,8 @@ PlatformMatch MatchPlatform(std::string_view wanted, const std::vector<std::stri
     const std::string_view base = wanted.substr(0, dash);
     for (const std::string& name : offered) {
         const std::size_t offeredDash = name.find('-');
-        if (offeredDash == std::string::npos || std::string_view(name).substr(0, offeredDash) != base) {
+        if (offeredDash == std::string::npos ||
+            std::string_view(name).substr(0, offeredDash) != base) {
             continue;
         }
         const auto want = LevelParts(wanted.substr(dash + 1));

@@ -16,8 +16,13 @@ SuiteReport CheckOne(const std::string& jar, const std::string& jad, const Check
         report.device = options.device->name;
         report.verdict = {false,
                           0,
-                          {jar, Severity::Error, 0, {}, "could not be checked: out of memory",
-                           "check the suite alone", InstallStep::ReadJar}};
+                          {jar,
+                           Severity::Error,
+                           0,
+                           {},
+                           "could not be checked: out of memory",
+                           "check the suite alone",
+                           InstallStep::ReadJar}};
         return report;
     }
 }
@@ -71,8 +76,8 @@ bool ParseDate(const std::string& text, std::time_t& time) {
     int day = 0;
     char end = 0;
     if (text.size() != 10 ||
-        std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &end) != 3 ||
-        month < 1 || month > 12 || day < 1 || day > 31 || year < 1970) {
+        std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &end) != 3 || month < 1 ||
+        month > 12 || day < 1 || day > 31 || year < 1970) {
         return false;
     }
     tm.tm_year = year - 1900;

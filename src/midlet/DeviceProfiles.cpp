@@ -152,7 +152,8 @@ class ProfileReader {
             return true;
         }
         if (!Fact(key, value, problem)) {
-            problem = problem.empty() ? key + ": \"" + value + "\" is not a value it takes" : problem;
+            problem =
+                problem.empty() ? key + ": \"" + value + "\" is not a value it takes" : problem;
             return false;
         }
         keys_.insert(key);
@@ -261,9 +262,8 @@ class ProfileReader {
             problem = "[" + pending_.name + "] names no configuration or no profiles";
             return false;
         }
-        const auto same = std::find_if(profiles_.begin(), profiles_.end(), [&](const auto& p) {
-            return p.name == pending_.name;
-        });
+        const auto same = std::find_if(profiles_.begin(), profiles_.end(),
+                                       [&](const auto& p) { return p.name == pending_.name; });
         if (same != profiles_.end()) {
             *same = pending_;
         } else {

@@ -601,8 +601,11 @@ class SuiteCheck {
         const auto warn = [&](const AttributeList& list, bool fromJad) {
             std::set<std::string> reported;
             for (const Attribute& item : list.items) {
+                if (!StartsWith(item.name, "MIDlet-")) {
+                    continue;
+                }
                 const std::string_view rest = std::string_view(item.name).substr(7);
-                if (StartsWith(item.name, "MIDlet-") && !rest.empty() && rest.size() < 9 &&
+                if (!rest.empty() && rest.size() < 9 &&
                     std::all_of(rest.begin(), rest.end(),
                                 [](char c) { return c >= '0' && c <= '9'; }) &&
                     rest.front() != '0' && std::stoi(std::string(rest)) > gap &&

@@ -387,9 +387,8 @@ SuiteSignature CheckSuiteSignature(const std::string& jarPath, const AttributeLi
     SuiteSignature failure;
     SuiteSignature unknownRoot;
     bool chainPassed = false;
-    int chains = 0;
     for (int number = 1; number <= kMaxChains && jad.Find(CertificateKey(number, 1)) != nullptr;
-         ++number, ++chains) {
+         ++number) {
         std::vector<Certificate> chain;
         SuiteSignature outcome;
         if (DecodeChain(jad, number, chain, outcome)) {
@@ -404,7 +403,7 @@ SuiteSignature CheckSuiteSignature(const std::string& jarPath, const AttributeLi
             slot = outcome;
         }
     }
-    if (chains == 0) {
+    if (jad.Find(CertificateKey(1, 1)) == nullptr) {
         result.reason = "MISSING_PROVIDER_CERT";
         result.attribute = CertificateKey(1, 1);
         result.problem = "signed, but the JAD has no signer's certificate";

@@ -59,13 +59,15 @@ bool IsPort(std::string_view text) {
 }
 
 // socket:// and datagram:// take no host; socket needs a port.
-bool CheckServerAddress(std::string_view connection, std::string_view scheme, PushProblem& problem) {
+bool CheckServerAddress(std::string_view connection, std::string_view scheme,
+                        PushProblem& problem) {
     const std::string example = scheme == "socket" ? "socket://:5000" : "datagram://:5000";
     const std::string formatFix = "write the connection as " + example;
     std::string_view rest = connection.substr(scheme.size() + 1);
     if (connection.find(' ') != std::string_view::npos || rest.substr(0, 2) != "//") {
-        return Fail(problem, kPushFailure, "\"" + std::string(connection) + "\" is no " +
-                                               std::string(scheme) + " connection the phone reads",
+        return Fail(problem, kPushFailure,
+                    "\"" + std::string(connection) + "\" is no " + std::string(scheme) +
+                        " connection the phone reads",
                     formatFix);
     }
     rest.remove_prefix(2);
@@ -88,8 +90,7 @@ bool CheckPushEntry(std::string_view value, const std::vector<std::string>& midl
                     const std::vector<std::string>& schemes, std::vector<std::string>& registered,
                     PushProblem& problem) {
     const std::size_t first = value.find(',');
-    const std::size_t second =
-        first == std::string_view::npos ? first : value.find(',', first + 1);
+    const std::size_t second = first == std::string_view::npos ? first : value.find(',', first + 1);
     if (second == std::string_view::npos) {
         return Fail(problem, 0,
                     "fewer than three comma-separated fields; the installer stops with an "
@@ -115,14 +116,15 @@ bool CheckPushEntry(std::string_view value, const std::vector<std::string>& midl
     const std::string scheme = Lower(std::string_view(connection).substr(0, colon));
     if (std::none_of(schemes.begin(), schemes.end(),
                      [&](const std::string& s) { return Lower(s) == scheme; })) {
-        return Fail(problem, kPushFailure,
-                    "the device registers no " + scheme + " push connections (it takes " +
-                        Joined(schemes) + ")",
-                    "use a scheme the phone takes, or choose a device profile that takes " +
-                        scheme);
+        return Fail(
+            problem, kPushFailure,
+            "the device registers no " + scheme + " push connections (it takes " + Joined(schemes) +
+                ")",
+            "use a scheme the phone takes, or choose a device profile that takes " + scheme);
     }
     if ((scheme == "socket" || scheme == "datagram") && !IsAddressFilter(filter)) {
-        return Fail(problem, kPushFailure, "the allowed sender \"" + filter + "\" is no address filter",
+        return Fail(problem, kPushFailure,
+                    "the allowed sender \"" + filter + "\" is no address filter",
                     "give the allowed sender as * or four dot-separated groups such as "
                     "192.168.*.*");
     }

@@ -342,9 +342,8 @@ DeviceProfiles ShippedDeviceProfiles(const std::string& executableFolder) {
 }
 
 std::string DescribeDevice(const DeviceProfile& d) {
-    std::string text = d.name + (d.name == kDefaultDevice ? " (default)" : "") + ": " + d.title +
-                       "\n  runs " + d.configuration + " with " + Joined(d.profiles) +
-                       "; push: " + Joined(d.pushSchemes) + "\n";
+    std::string text =
+        d.name + (d.name == kDefaultDevice ? " (default)" : "") + ": " + d.title + "\n";
     const auto fact = [&](const std::string& key, const std::string& what) {
         text += "  " + what;
         const auto source = d.sources.find(key);
@@ -375,7 +374,9 @@ std::string DescribeDevice(const DeviceProfile& d) {
         fact("icon-required", "refuses a suite whose icon is not in the JAR");
     }
     fact("push-schemes", "push schemes " + Joined(d.pushSchemes));
-    fact("trusted-roots", std::to_string(d.trustedRoots.size()) + " trusted root(s)");
+    fact("trusted-roots", d.trustedRoots.empty()
+                              ? std::string("no trusted roots: a signed suite is refused (909)")
+                              : std::to_string(d.trustedRoots.size()) + " trusted root(s)");
     return text;
 }
 

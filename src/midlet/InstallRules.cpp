@@ -38,6 +38,10 @@ constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 
 // The per-MIDlet keys of the installer that a trusted suite's manifest must
 // repeat when its JAD gives them.
+// A file with more bad lines than this is likely no JAD at all; the rest
+// are counted, not listed.
+constexpr std::size_t kListedLineProblems = 10;
+
 const char* const kPerMidletKeys[] = {"MIDlet-Heap-Size-", "MIDlet-Background-Pause-",
                                       "MIDlet-No-Exit-", "MIDlet-Launch-Background-",
                                       "MIDlet-Launch-Power-On-"};
@@ -205,18 +209,37 @@ class SuiteCheck {
 
     void ReadJadFile() {
         std::string text;
+        std::uint64_t size = 0;
         if (!ReadSmallFile(jadPath_, text)) {
+            const bool large = platform::FindFileSize(jadPath_, size) && size > kMaxJadBytes;
             Error(jadPath_, 0, InstallStep::ReadJad, {},
                   platform::DirectoryExists(jadPath_) ? "is a folder, not a JAD file"
+                  : !platform::FileExists(jadPath_)   ? "no such file"
+                  : large                             ? "is larger than 1 MiB, too large for a JAD"
                                                       : "cannot be read",
                   "give the suite's JAD file, or none to install the JAR alone");
             return;
         }
         jad_ = ParseJad(text);
         jadRead_ = true;
-        for (const SyntaxProblem& problem : jad_.problems) {
+        if (text.find('\0') != std::string::npos) {
+            // A JAR or other binary file: its lines say nothing useful.
+            Error(jadPath_, kInvalidJad, InstallStep::ReadJad, {},
+                  text.rfind("PK\x03\x04", 0) == 0 ? "is a ZIP archive, not a JAD"
+                                                   : "holds binary data, not a JAD's text",
+                  "give the suite's JAD, a text file of name: value lines");
+            return;
+        }
+        for (std::size_t i = 0; i < jad_.problems.size() && i < kListedLineProblems; ++i) {
+            const SyntaxProblem& problem = jad_.problems[i];
             Error(jadPath_, kInvalidJad, InstallStep::ReadJad, problem.attribute,
                   "line " + std::to_string(problem.line) + ": " + problem.message, problem.fix);
+        }
+        if (jad_.problems.size() > kListedLineProblems) {
+            Error(jadPath_, kInvalidJad, InstallStep::ReadJad, {},
+                  std::to_string(jad_.problems.size() - kListedLineProblems) +
+                      " more lines the phone refuses",
+                  "check that the file is the suite's JAD");
         }
         if (jad_.notUtf8) {
             Warning(jadPath_, InstallStep::ReadJad, {},
@@ -406,10 +429,17 @@ class SuiteCheck {
             return false;
         }
         manifest_ = ParseManifest(contents_.manifest);
-        for (const SyntaxProblem& problem : manifest_.problems) {
+        for (std::size_t i = 0; i < manifest_.problems.size() && i < kListedLineProblems; ++i) {
+            const SyntaxProblem& problem = manifest_.problems[i];
             Error(jarPath_, kInvalidJar, InstallStep::ManifestSyntax, problem.attribute,
                   "manifest line " + std::to_string(problem.line) + ": " + problem.message,
                   problem.fix);
+        }
+        if (manifest_.problems.size() > kListedLineProblems) {
+            Error(jarPath_, kInvalidJar, InstallStep::ManifestSyntax, {},
+                  std::to_string(manifest_.problems.size() - kListedLineProblems) +
+                      " more manifest lines the phone refuses",
+                  "write the manifest again as name: value lines");
         }
         for (const SyntaxProblem& note : manifest_.notes) {
             Warning(jarPath_, InstallStep::ManifestSyntax, note.attribute,
@@ -422,6 +452,10 @@ class SuiteCheck {
                     "save the manifest as UTF-8");
         }
         for (const std::string& name : manifest_.duplicates) {
+            // Per-entry sections repeat these by design.
+            if (name == "Name" || (name.size() > 7 && name.find("-Digest") != std::string::npos)) {
+                continue;
+            }
             Warning(jarPath_, InstallStep::ManifestSyntax, name,
                     "given more than once in the manifest; the phone takes the last",
                     "keep one " + name + " line");

@@ -23,17 +23,19 @@ const ProfileText kTexts[] = {
     {"FactBeforeSection", "configuration = CLDC-1.0\n", "line 1: a fact before the first [name]"},
     {"UnknownFact", "[p]\nconfiguration = CLDC-1.0\nspeed = fast\n",
      "line 3: \"speed\" is no fact of a device profile"},
-    {"NoConfiguration", "[p]\nprofiles = MIDP-2.0\n",
-     "[p] names no configuration or no profiles"},
+    {"NoConfiguration", "[p]\nprofiles = MIDP-2.0\n", "[p] names no configuration or no profiles"},
     {"TwoConfigurations", "[p]\nconfiguration = CLDC-1.0 CLDC-1.1\n",
      "line 2: configuration: \"CLDC-1.0 CLDC-1.1\" is not a value it takes"},
     {"SizeNotANumber", "[p]\nbase = midp20-cldc11\njar-size-limit = 200K\n",
      "line 3: jar-size-limit: \"200K\" is not a value it takes"},
     {"BaseNotFirst", "[p]\ntitle = x\nbase = midp20-cldc11\n",
      "line 3: base must come first in its section"},
-    {"BaseUnknown", "[p]\nbase = nokia-9999\n", "line 2: base: no profile \"nokia-9999\" before this one"},
-    {"SectionWithBlank", "[my phone]\n", "line 1: a section is \"[name]\", the name without blanks"},
-    {"RootsMissing", "[p]\nbase = midp20-cldc11\ntrusted-roots = none.pem\n", "none.pem cannot be read"},
+    {"BaseUnknown", "[p]\nbase = nokia-9999\n",
+     "line 2: base: no profile \"nokia-9999\" before this one"},
+    {"SectionWithBlank", "[my phone]\n",
+     "line 1: a section is \"[name]\", the name without blanks"},
+    {"RootsMissing", "[p]\nbase = midp20-cldc11\ntrusted-roots = none.pem\n",
+     "none.pem cannot be read"},
 };
 
 class DeviceProfileText : public ::testing::TestWithParam<ProfileText> {};
@@ -103,11 +105,11 @@ TEST(DeviceProfiles, TheInstalledFileComesFirst) {
 // Trusted roots come from PEM files beside the profile file.
 TEST(DeviceProfiles, ReadsTrustedRootsBesideTheFile) {
     TestFolder folder;
-    ASSERT_EQ(Shell("openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=root -days 2 -keyout " +
-                    Quote(folder / "root.key") + " -out " + Quote(folder / "root.pem") +
-                    " 2>/dev/null")
-                  .status,
-              0);
+    ASSERT_EQ(
+        Shell("openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=root -days 2 -keyout " +
+              Quote(folder / "root.key") + " -out " + Quote(folder / "root.pem") + " 2>/dev/null")
+            .status,
+        0);
     WriteBytes(folder / "mine.ini", "[mine]\nbase = midp20-cldc11\ntrusted-roots = root.pem\n");
     midlet::DeviceProfiles profiles;
     std::string problem;

@@ -488,11 +488,6 @@ class SuiteCheck {
                 case JarFault::Zip64:
                     return {kInvalidJar, "is a ZIP64 archive, which phones do not read",
                             "build the JAR again without ZIP64"};
-                case JarFault::Prefixed:
-                    return {kInvalidJar,
-                            "has bytes before its ZIP archive that the archive's offsets do not "
-                            "count",
-                            "build the JAR again without anything in front"};
                 default:
                     return {kInvalidJar, "is not a ZIP archive, so no JAR",
                             "give the suite's JAR; a JAR is a ZIP archive"};

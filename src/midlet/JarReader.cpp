@@ -112,8 +112,9 @@ void ReadManifest(archive::TZipArchiver& zip, JarContents& jar) {
     }
 }
 
-// The end record must end the file, as a phone looks for it there; offsets
-// that need the engine's correction for bytes in front mislead a phone.
+// The end record must end the file, as a phone looks for it there. Bytes in
+// front of the archive are no fault: a phone, like the engine, counts the
+// offsets from where the archive starts.
 JarFault ShapeFault(archive::TZipDirManager& directory, std::uint64_t size) {
     archive::EndOfCentralDirectory end;
     std::int64_t position = -1;
@@ -125,9 +126,6 @@ JarFault ShapeFault(archive::TZipDirManager& directory, std::uint64_t size) {
     }
     if (directory.End.IsZip64) {
         return JarFault::Zip64;
-    }
-    if (directory.PrefixSize > 0) {
-        return JarFault::Prefixed;
     }
     return JarFault::None;
 }

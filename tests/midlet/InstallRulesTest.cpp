@@ -146,6 +146,8 @@ const Row kRows[] = {
      "MIDlet-Jar-URL", "jad"},
     {"JadByteOrderMark", [](Suite& s) { s.jadStart = "\xEF\xBB\xBF"; }, 906, "MIDlet-Name",
      "jad"},
+    {"JadIsAZipArchive", [](Suite& s) { s.jadStart = std::string("PK\x03\x04\0\0", 6); }, 906,
+     "", "jad"},
     {"JadLatin1InBoth", [](Suite& s) { SetBoth(s, "MIDlet-Name", "MIDlet-Name: Caf\xE9"); }, kOk},
     {"JadLatin1ManifestUtf8",
      [](Suite& s) {

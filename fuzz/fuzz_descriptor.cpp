@@ -1,9 +1,10 @@
 // The attribute readers of the installability report, and the report over
-// them. The first byte picks the reader (even: JAD, odd: manifest main
-// section) for the rest of the input; every attribute read must have a valid
-// name and a one-line value. The input then stands as the JAD beside a JAR
-// that is missing: each finding must print as one line, and the list as JSON
-// with one finding per line and no raw control character.
+// them. The first byte picks the reader (even: JAD, odd: manifest) for the
+// rest of the input; every attribute read must have a valid name and a
+// one-line value. The input then stands as the JAD beside a JAR that is
+// missing: the verdict and each finding must print as one line, and the
+// report as JSON with one finding per line and no raw control character.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,9 +16,9 @@
 
 namespace {
 
-void CheckAttributes(const midlet::AttributeList& list) {
+void CheckAttributes(const midlet::AttributeList& list, bool jad) {
     for (const midlet::Attribute& item : list.items) {
-        if (!midlet::IsAttributeName(item.name)) {
+        if (!(jad ? midlet::IsJadKey(item.name) : midlet::IsManifestKey(item.name))) {
             fuzz::Fail("an attribute with an invalid name was read: " + item.name);
         }
         if (item.value.find_first_of("\r\n") != std::string::npos) {
@@ -29,15 +30,18 @@ void CheckAttributes(const midlet::AttributeList& list) {
     }
 }
 
-void CheckReport(const std::vector<midlet::Finding>& findings) {
-    for (const midlet::Finding& finding : findings) {
-        if (midlet::FindingLine(finding).find_first_of("\r\n") != std::string::npos) {
-            fuzz::Fail("a finding prints over more than one line");
-        }
+void CheckReport(const midlet::SuiteReport& report) {
+    const std::string lines = midlet::ReportLines(report);
+    if (static_cast<std::size_t>(std::count(lines.begin(), lines.end(), '\n')) !=
+        report.findings.size() + 1) {
+        fuzz::Fail("the verdict or a finding prints over more than one line");
     }
-    // The JSON report holds one finding per line between the brackets' lines,
-    // so a line end inside a string shows as a line too many.
-    const std::string json = midlet::FindingsJson(findings);
+    if (report.verdict.ok) {
+        fuzz::Fail("a suite without a JAR was found installable");
+    }
+    // The JSON report holds one finding per line and five lines around
+    // them, so a line end inside a string shows as a line too many.
+    const std::string json = midlet::ReportsJson({report}, report.device);
     std::size_t lineEnds = 0;
     for (const char c : json) {
         lineEnds += c == '\n' ? 1 : 0;
@@ -45,7 +49,8 @@ void CheckReport(const std::vector<midlet::Finding>& findings) {
             fuzz::Fail("the JSON report holds a raw control character");
         }
     }
-    if (lineEnds != (findings.empty() ? 1 : findings.size() + 2)) {
+    const std::size_t findings = report.findings.size();
+    if (lineEnds != 5 + findings + (findings > 0 ? 1 : 0)) {
         fuzz::Fail("the JSON report holds a line end inside a string");
     }
 }
@@ -57,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const std::string_view text = fuzz::AsText(data + 1, size - 1);
-    CheckAttributes((data[0] & 1) != 0 ? midlet::ParseManifest(text) : midlet::ParseJad(text));
+    const bool asJad = (data[0] & 1) == 0;
+    CheckAttributes(asJad ? midlet::ParseJad(text) : midlet::ParseManifest(text), asJad);
 
     static const fuzz::ScratchFolder folder;
     const std::string jad = folder.Path() + "suite.jad";

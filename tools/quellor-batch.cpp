@@ -3,7 +3,7 @@
 //   quellor-batch [--program-folder DIR] [--jad full|simple] [--ids | --no-ids]
 //                 [--icon | --no-icon] [--type app|game|none] [--app-path TEXT]
 //                 [--game-path TEXT] [--on-failure abort|ignore|retry-once]
-//                 [--keep-going] [--check] JAR...
+//                 [--keep-going] [--check] [--device NAME] [--devices-file FILE] JAR...
 //
 // The program folder (default: the folder of this executable) holds the
 // workspace: temp/ and projects/, made when missing. Options not given take
@@ -15,9 +15,10 @@
 // the --on-failure policy (default abort).
 //
 // With --check, each JAR made into a new project is followed on standard
-// output by the installability findings for the project's JAR and JAD and
-// for what preparing the listed JAR lost, one line each:
-// "FILE: SEVERITY CODE ATTRIBUTE: message".
+// output by the installability report for the project's JAR and JAD on the
+// chosen device (--device, --devices-file as quellor-check takes them): its
+// verdict line, then every other finding and what preparing the listed JAR
+// lost, one line each.
 //
 // A JAR that fails is named on standard error: "error: ", its path, ": "
 // and the text of the window's exception box. The failure ends the run,
@@ -27,10 +28,10 @@
 //
 // --help describes the options, --version names the version.
 //
-// Exit status: 0 when the run went through the list, no JAR failed and no
-// error finding was printed; 1 when a JAR failed, --check printed an error
-// finding or the run could not start ("error: " and the text on standard
-// error); 2 for a wrong command line.
+// Exit status: 0 when the run went through the list, no JAR failed and every
+// verdict --check printed was ok; 1 when a JAR failed, a verdict was not ok
+// or the run could not start ("error: " and the text on standard error); 2
+// for a wrong command line or device profile.
 #include <algorithm>
 #include <exception>
 #include <iostream>
@@ -41,6 +42,7 @@
 #include "HeadlessDialogs.h"
 #include "archive/ZipArchiver.h"
 #include "midlet/Batch.h"
+#include "midlet/CheckRun.h"
 #include "midlet/ExceptionText.h"
 #include "midlet/IdsWriter.h"
 #include "midlet/InstallCheck.h"
@@ -56,7 +58,8 @@ const char* const kUsage =
     "usage: quellor-batch [--program-folder DIR] [--jad full|simple] [--ids | --no-ids]\n"
     "                     [--icon | --no-icon] [--type app|game|none] [--app-path TEXT]\n"
     "                     [--game-path TEXT] [--on-failure abort|ignore|retry-once]\n"
-    "                     [--keep-going] [--check] JAR...\n";
+    "                     [--keep-going] [--check] [--device NAME] [--devices-file FILE]\n"
+    "                     JAR...\n";
 
 // The options with their defaults; those not given come from the settings
 // file in the program folder.
@@ -98,14 +101,20 @@ std::string Help() {
            "  --keep-going after a JAR that fails, go on with the next and count them at\n"
            "               the end (default: the first failure ends the run)\n"
            "  --check      after each JAR made into a new project, print the\n"
-           "               installability findings of the project and what preparing the\n"
-           "               listed JAR lost, as FILE: SEVERITY CODE ATTRIBUTE: message\n"
-           "               (default: no findings)\n"
+           "               installability report of the project (its verdict line, then\n"
+           "               each finding) and what preparing the listed JAR lost\n"
+           "               (default: no report)\n"
+           "  --device NAME\n"
+           "               the phone --check assumes, as quellor-check --devices lists\n"
+           "               them (default: midp20-cldc11)\n"
+           "  --devices-file FILE\n"
+           "               more device profiles for --device; may be given again\n"
+           "               (default: only the profiles installed with the program)\n"
            "  --help       print this text and exit\n"
            "  --version    print the version and exit\n"
            "\n"
-           "exit status: 0 when every JAR went through without an error finding, 1 when a\n"
-           "JAR failed or --check printed an error, 2 for a wrong command line\n";
+           "exit status: 0 when every JAR went through and every verdict was ok, 1 when a\n"
+           "JAR failed or a verdict was not, 2 for a wrong command line or device profile\n";
 }
 
 // What the command line says; options not given stay empty.
@@ -120,6 +129,8 @@ struct CommandLine {
     tools::FailurePolicy policy = tools::FailurePolicy::Abort;
     bool keepGoing = false;
     bool check = false;
+    std::string device;
+    std::vector<std::string> deviceFiles;
     std::vector<std::string> jars;
 };
 
@@ -182,6 +193,11 @@ bool Parse(const std::vector<std::string>& args, CommandLine& line) {
             line.keepGoing = true;
         } else if (option == "--check") {
             line.check = true;
+        } else if (option == "--device") {
+            ok = value(line.device) && !line.device.empty();
+        } else if (option == "--devices-file") {
+            ok = value(text) && !text.empty();
+            line.deviceFiles.push_back(text);
         } else if (option == "--on-failure") {
             ok = value(text) && tools::ParseFailurePolicy(text, line.policy);
         } else {
@@ -308,27 +324,35 @@ void PrintError(ConsoleOutput& output, const std::string& jar, const std::string
     output.Draw();
 }
 
-// The findings for one project made from a listed JAR, below its log lines.
-// Gives true when one of them is an error. A check that cannot be made is
-// an error finding on the listed JAR.
-bool PrintFindings(ConsoleOutput& output, const std::string& programFolder,
-                   const std::string& listed, const std::string& projectName) {
+// The report for one project made from a listed JAR, below its log lines.
+// Gives true when its verdict is not ok. A check that cannot be made is a
+// verdict without a code on the listed JAR.
+bool PrintReport(ConsoleOutput& output, const std::string& programFolder,
+                 const midlet::DeviceProfile& device, const std::string& listed,
+                 const std::string& projectName) {
     const std::string project = programFolder + "projects" + platform::PathDelim + projectName +
                                 platform::PathDelim + projectName;
-    std::vector<midlet::Finding> findings;
+    midlet::SuiteReport report;
     try {
-        findings = midlet::CheckPrepared(listed, project + ".jar", project + ".jad");
+        report = midlet::CheckPrepared(listed, project + ".jar", project + ".jad", {&device, 0});
     } catch (const std::exception& e) {
-        findings = {{listed,
-                     midlet::Severity::Error,
-                     0,
-                     {},
-                     std::string("cannot be checked: ") + e.what()}};
+        report.jar = listed;
+        report.device = device.name;
+        report.verdict = {false,
+                          0,
+                          {listed,
+                           midlet::Severity::Error,
+                           0,
+                           {},
+                           std::string("cannot be checked: ") + e.what(),
+                           "check it alone with "
+                           "quellor-check",
+                           midlet::InstallStep::ReadJar}};
     }
-    for (const midlet::Finding& finding : findings) {
-        output.Print(midlet::FindingLine(finding));
-    }
-    return midlet::HasErrors(findings);
+    std::string lines = midlet::ReportLines(report);
+    lines.pop_back();
+    output.Print(lines);
+    return !report.verdict.ok;
 }
 
 int Usage() {
@@ -357,6 +381,13 @@ int main(int argc, char** argv) {
     }
     const std::string programFolder = platform::ProgramFolder();
     const midlet::RunOptions options = OptionsFor(line, midlet::LoadSettings(programFolder));
+    midlet::DeviceChoice devices;
+    std::string problem;
+    if (line.check && !midlet::ChooseDevice(platform::ExecutableFolder(), line.deviceFiles,
+                                            line.device, devices, problem)) {
+        std::cerr << "quellor-batch: " << problem << '\n';
+        return 2;
+    }
 
     midlet::ProgramState state;
     state.jarCount = static_cast<int>(options.list.size());
@@ -372,11 +403,11 @@ int main(int argc, char** argv) {
             PrintError(output, failure.Jar, failure.what());
         };
     }
-    bool errorFindings = false;
+    bool refused = false;
     if (line.check) {
         run.onJarPrepared = [&](const std::string& listed, const std::string& projectName) {
-            errorFindings =
-                PrintFindings(output, programFolder, listed, projectName) || errorFindings;
+            refused =
+                PrintReport(output, programFolder, *devices.device, listed, projectName) || refused;
         };
     }
     midlet::BatchTally tally;
@@ -400,5 +431,5 @@ int main(int argc, char** argv) {
         std::cerr << tally.prepared << " prepared, " << tally.skipped << " skipped, "
                   << tally.failed << " failed\n";
     }
-    return tally.failed > 0 || errorFindings ? 1 : 0;
+    return tally.failed > 0 || refused ? 1 : 0;
 }

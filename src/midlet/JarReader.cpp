@@ -4,6 +4,7 @@
 
 #include "archive/ZipArchiver.h"
 #include "archive/codec/ZipZlib.h"
+#include "archive/records/ZipRecords.h"
 #include "platform/Files.h"
 
 namespace midlet {
@@ -29,12 +30,18 @@ class LimitedStringSink : public archive::EntrySink {
     std::uint64_t limit_;
 };
 
+// Takes the bytes and keeps none: extraction then only checks them.
+class DiscardingSink : public archive::EntrySink {
+  public:
+    std::size_t Write(const void*, std::size_t count) override { return count; }
+};
+
 bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) {
         return false;
     }
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
     for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
         if (lower(a[i]) != lower(b[i])) {
             return false;
         }
@@ -42,84 +49,171 @@ bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
     return true;
 }
 
-// The manifest entry: the exact name, else one that differs only in case.
-int FindManifest(const archive::TZipDirManager& directory, const std::vector<std::string>& names) {
-    int nearly = -1;
-    for (int i = 0; i < static_cast<int>(names.size()); ++i) {
-        if (directory.Directory.ItemAt(i).IsFolder()) {
-            continue;
-        }
-        if (names[static_cast<std::size_t>(i)] == kManifestEntry) {
-            return i;
-        }
-        if (nearly < 0 &&
-            SameIgnoringAsciiCase(names[static_cast<std::size_t>(i)], kManifestEntry)) {
-            nearly = i;
-        }
+// What a phone's reader refuses of an entry before its data: another
+// method, encryption, stored data whose sizes differ, no data at all.
+EntryState StateOfHeader(const archive::TDirItem& item) {
+    const archive::CentralFileHeader& header = item.Header;
+    if (item.UncompressedSize() == 0) {
+        return EntryState::Empty;
     }
-    return nearly;
+    if ((header.Flags & archive::FlagEncrypted) != 0 ||
+        (header.Method != archive::MethodStored && header.Method != archive::MethodDeflate) ||
+        (header.Method == archive::MethodStored &&
+         item.CompressedSize() != item.UncompressedSize())) {
+        return EntryState::Unreadable;
+    }
+    return EntryState::Readable;
+}
+
+// The state of entry `index`, its data checked against its CRC-32.
+EntryState StateOf(archive::TZipArchiver& zip, int index) {
+    const EntryState header = StateOfHeader(zip.DirManager()->Directory.ItemAt(index));
+    if (header != EntryState::Readable) {
+        return header;
+    }
+    DiscardingSink sink;
+    try {
+        zip.ExtractToStream(index, sink);
+        return EntryState::Readable;
+    } catch (const std::exception&) {
+        return EntryState::Unreadable;
+    }
 }
 
 void ReadManifest(archive::TZipArchiver& zip, JarContents& jar) {
-    const int index = FindManifest(*zip.DirManager(), jar.entries);
-    if (index < 0) {
+    const auto exact = jar.firstIndex.find(kManifestEntry);
+    if (exact == jar.firstIndex.end()) {
+        for (const std::string& name : jar.entries) {
+            if (SameIgnoringAsciiCase(name, kManifestEntry)) {
+                jar.manifestOtherCase = name;
+                break;
+            }
+        }
         return;
     }
-    jar.hasManifest = true;
-    jar.manifestName = jar.entries[static_cast<std::size_t>(index)];
-    if (zip.DirManager()->Directory.ItemAt(index).UncompressedSize() > kMaxManifestBytes) {
-        jar.manifestFailure =
+    const archive::TDirItem& item = zip.DirManager()->Directory.ItemAt(exact->second);
+    jar.manifestState = StateOfHeader(item);
+    if (jar.manifestState != EntryState::Readable) {
+        return;
+    }
+    if (item.UncompressedSize() > kMaxManifestBytes) {
+        jar.manifestState = EntryState::Unreadable;
+        jar.manifestProblem =
             "the manifest is larger than " + std::to_string(kMaxManifestBytes >> 20) + " MiB";
         return;
     }
     LimitedStringSink sink(jar.manifest, kMaxManifestBytes);
     try {
-        zip.ExtractToStream(index, sink);
-    } catch (const std::exception& e) {
+        zip.ExtractToStream(exact->second, sink);
+    } catch (const std::exception&) {
         jar.manifest.clear();
-        jar.manifestFailure = e.what();
+        jar.manifestState = EntryState::Unreadable;
+        jar.manifestProblem = "its data do not match their checksum";
     }
+}
+
+// The end record must end the file, as a phone looks for it there. Bytes in
+// front of the archive are no fault: a phone, like the engine, counts the
+// offsets from where the archive starts.
+JarFault ShapeFault(archive::TZipDirManager& directory, std::uint64_t size) {
+    archive::EndOfCentralDirectory end;
+    std::int64_t position = -1;
+    if (!directory.FindEndRecord(end, position)) {
+        return JarFault::NotZip;
+    }
+    if (static_cast<std::uint64_t>(position) + archive::EndRecordSize + end.CommentLength != size) {
+        return JarFault::TrailingBytes;
+    }
+    if (directory.End.IsZip64) {
+        return JarFault::Zip64;
+    }
+    return JarFault::None;
 }
 
 void ReadDirectory(archive::TZipArchiver& zip, JarContents& jar) {
     archive::TZipDirManager& directory = *zip.DirManager();
-    // A file without an end record is rebuilt from its local headers by the
-    // engine; an installer takes it for no ZIP archive at all.
-    archive::EndOfCentralDirectory end;
-    std::int64_t position = -1;
-    if (!directory.FindEndRecord(end, position)) {
-        jar.failure = "not a ZIP archive: no end of central directory record";
-        jar.failureCode = 907;
+    jar.fault = ShapeFault(directory, jar.size);
+    if (jar.fault != JarFault::None) {
         return;
     }
     for (int i = 0; i < directory.Directory.Count(); ++i) {
         jar.entries.push_back(directory.StoredNameOf(directory.Directory.ItemAt(i)));
+        jar.firstIndex.emplace(jar.entries.back(), i);
     }
-    jar.entrySet.insert(jar.entries.begin(), jar.entries.end());
     ReadManifest(zip, jar);
+}
+
+// Opens the archive read-only; false, with the fault set, when it is none.
+bool Open(archive::TZipArchiver& zip, const std::string& path, JarContents& jar) {
+    zip.FileName = path;
+    try {
+        zip.OpenArchive(archive::OpenModeReadOnly);
+        return true;
+    } catch (const archive::EZipException&) {
+        jar.fault = JarFault::NotZip;
+    } catch (const std::exception&) {
+        jar.fault = JarFault::Unreadable;
+    }
+    return false;
 }
 
 }  // namespace
 
 JarContents ReadJar(const std::string& path) {
     JarContents jar;
-    if (!platform::FileExists(path) || !platform::FindFileSize(path, jar.size)) {
-        jar.failure = "cannot be read: no such file";
+    if (platform::DirectoryExists(path)) {
+        jar.fault = JarFault::Folder;
+        return jar;
+    }
+    if (!platform::FileExists(path)) {
+        jar.fault = JarFault::Missing;
+        return jar;
+    }
+    if (!platform::FindFileSize(path, jar.size)) {
+        jar.fault = JarFault::Unreadable;
+        return jar;
+    }
+    if (jar.size == 0) {
+        jar.fault = JarFault::Empty;
         return jar;
     }
     archive::TZipArchiver zip("Zip");
-    zip.FileName = path;
-    try {
-        zip.OpenArchive(archive::OpenModeReadOnly);
-        ReadDirectory(zip, jar);
-    } catch (const archive::EZipException& e) {
-        jar.failure = std::string("not a ZIP archive: ") + e.what();
-        jar.failureCode = 907;
-    } catch (const std::exception& e) {
-        jar.failure = std::string("cannot be read: ") + e.what();
+    if (Open(zip, path, jar)) {
+        try {
+            ReadDirectory(zip, jar);
+        } catch (const archive::EZipException&) {
+            jar.fault = JarFault::NotZip;
+        } catch (const std::exception&) {
+            jar.fault = JarFault::Unreadable;
+        }
     }
     zip.Close();
     return jar;
+}
+
+std::map<std::string, EntryState> CheckEntries(const std::string& path, const JarContents& jar,
+                                               const std::vector<std::string>& names) {
+    std::map<std::string, EntryState> states;
+    for (const std::string& name : names) {
+        states[name] = EntryState::Missing;
+    }
+    archive::TZipArchiver zip("Zip");
+    JarContents opened;
+    if (!jar.Readable() || !Open(zip, path, opened)) {
+        return states;
+    }
+    try {
+        for (auto& [name, state] : states) {
+            const auto at = jar.firstIndex.find(name);
+            state = at == jar.firstIndex.end() ? EntryState::Missing : StateOf(zip, at->second);
+        }
+    } catch (const std::exception&) {
+        for (auto& entry : states) {
+            entry.second = EntryState::Unreadable;
+        }
+    }
+    zip.Close();
+    return states;
 }
 
 }  // namespace midlet

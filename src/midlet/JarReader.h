@@ -1,31 +1,45 @@
 // What the installation rules need of a JAR: its size, the names of its
-// entries as stored, and its manifest, read through the archive engine
-// without changing the file.
+// entries as stored, its manifest and whether the entries it names can be
+// read, taken through the archive engine the way a phone reads a JAR (exact
+// names, the first of two equal names, stored or deflated data only).
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 namespace midlet {
 
-struct JarContents {
-    // Set when the file could not be read as a whole; `failureCode` is 907
-    // when it is no ZIP archive a phone could read, 0 when it could not be
-    // read at all.
-    std::string failure;
-    int failureCode = 0;
-    std::uint64_t size = 0;
-    std::vector<std::string> entries;  // stored name bytes, in directory order
-    std::unordered_set<std::string> entrySet;
-    bool hasManifest = false;
-    std::string manifestName;     // as stored; may differ in case from the usual name
-    std::string manifest;         // the manifest's bytes
-    std::string manifestFailure;  // why the manifest entry could not be read
+// What the path named turned out to be when it is no readable JAR.
+enum class JarFault {
+    None,
+    Missing,        // no such file
+    Folder,         // a folder, not a file
+    Unreadable,     // the file cannot be read
+    Empty,          // a file of 0 bytes
+    NotZip,         // no ZIP archive at all
+    TrailingBytes,  // bytes after the archive's end record
+    Zip64,          // a ZIP64 archive, which phones do not read
+    Prefixed,       // bytes before the archive that its offsets do not count
+};
 
-    bool Readable() const { return failure.empty(); }
-    bool HasEntry(const std::string& name) const { return entrySet.count(name) != 0; }
+// Whether an entry can be read as a phone reads it.
+enum class EntryState { Readable, Missing, Empty, Unreadable };
+
+struct JarContents {
+    JarFault fault = JarFault::None;
+    std::uint64_t size = 0;
+    std::vector<std::string> entries;                 // stored name bytes, in directory order
+    std::unordered_map<std::string, int> firstIndex;  // name -> its first entry
+    EntryState manifestState = EntryState::Missing;
+    std::string manifestOtherCase;  // an entry that differs from the manifest's name in case only
+    std::string manifest;           // the manifest's bytes
+    std::string manifestProblem;    // why a manifest entry could not be read
+
+    bool Readable() const { return fault == JarFault::None; }
+    bool HasEntry(const std::string& name) const { return firstIndex.count(name) != 0; }
 };
 
 inline constexpr const char* kManifestEntry = "META-INF/MANIFEST.MF";
@@ -34,5 +48,10 @@ inline constexpr const char* kManifestEntry = "META-INF/MANIFEST.MF";
 inline constexpr std::uint64_t kMaxManifestBytes = 4u << 20;
 
 JarContents ReadJar(const std::string& path);
+
+// Whether each named entry can be read: present, not empty, stored or
+// deflated, not encrypted, and its data matching its CRC-32.
+std::map<std::string, EntryState> CheckEntries(const std::string& path, const JarContents& jar,
+                                               const std::vector<std::string>& names);
 
 }  // namespace midlet

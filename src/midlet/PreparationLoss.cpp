@@ -33,8 +33,8 @@ AttributeList ReadJadAttributes(const std::string& path) {
 
 AttributeList ReadManifestAttributes(const std::string& jarPath) {
     const JarContents jar = ReadJar(jarPath);
-    return jar.Readable() && jar.manifestFailure.empty() ? ParseManifest(jar.manifest)
-                                                         : AttributeList{};
+    return jar.Readable() && jar.manifestState == EntryState::Readable ? ParseManifest(jar.manifest)
+                                                                       : AttributeList{};
 }
 
 // True when the prepared JAD carries a signature that still verifies.
@@ -63,7 +63,9 @@ std::vector<Finding> CheckPreparationLoss(const std::string& listedJar,
                             "the listed suite is signed; the prepared " +
                                 (preparedJad.empty() ? preparedJar : preparedJad) +
                                 " carries no valid signature, so a phone installs it untrusted, "
-                                "without the permissions the signature granted, or refuses it"});
+                                "without the permissions the signature granted",
+                            "sign the prepared JAR again if the suite needs its permissions",
+                            InstallStep::Advice});
     }
     const AttributeList manifest = ReadManifestAttributes(listedJar);
     std::set<std::string> reported;
@@ -75,18 +77,20 @@ std::vector<Finding> CheckPreparationLoss(const std::string& listedJar,
         findings.push_back({listedJad, Severity::Warning, 0, item.name,
                             "only in the listed JAD; the prepared " +
                                 (preparedJad.empty() ? std::string("suite has no JAD")
-                                                     : preparedJad + " lacks it")});
+                                                     : preparedJad + " lacks it"),
+                            "add " + item.name + " to the prepared JAD if the suite reads it",
+                            InstallStep::Advice});
     }
     return findings;
 }
 
-std::vector<Finding> CheckPrepared(const std::string& listedJar, const std::string& preparedJar,
-                                   const std::string& preparedJad) {
-    std::vector<Finding> findings = CheckSuite(preparedJar, preparedJad);
+SuiteReport CheckPrepared(const std::string& listedJar, const std::string& preparedJar,
+                          const std::string& preparedJad, const CheckOptions& options) {
+    SuiteReport report = CheckSuite(preparedJar, preparedJad, options);
     const std::vector<Finding> lost =
         CheckPreparationLoss(listedJar, JadBeside(listedJar), preparedJar, preparedJad);
-    findings.insert(findings.end(), lost.begin(), lost.end());
-    return findings;
+    report.findings.insert(report.findings.end(), lost.begin(), lost.end());
+    return report;
 }
 
 }  // namespace midlet

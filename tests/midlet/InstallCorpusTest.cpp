@@ -1,12 +1,18 @@
-// The report on real suites: the two signed ones of the corpus verify as
-// they were published and fail once a byte changes; after preparation their
-// projects have no size or attribute mismatch, and what preparing lost (the
-// signature, the keys only the listed JAD had) is reported.
+// The report on real suites: the two signed ones of the corpus install as
+// trusted suites on a phone that holds their root, on a day their signer's
+// certificate was valid; a changed byte, a phone without the root and
+// today's date (both certificates have expired) each refuse them with 909.
+// After preparation their projects have no size or attribute mismatch, and
+// what preparing lost (the signature, the keys only the listed JAD had) is
+// reported.
 #include <gtest/gtest.h>
 
 #include <set>
 
+#include "midlet/CheckRun.h"
+#include "midlet/DescriptorAttributes.h"
 #include "midlet/InstallCheck.h"
+#include "midlet/JarSignature.h"
 #include "midlet/PrepareSupport.h"
 #include "platform/Files.h"
 
@@ -18,16 +24,37 @@ const std::string kMidlets = QUELLOR_CORPUS_DIR "/midlets/";
 struct Signed {
     const char* jar;
     std::set<std::string> jadOnlyKeys;
+    const char* signedOn;  // a day the signer's certificate was valid
+    const char* device;    // the profile the trusting phone starts from
+    int trustedVerdict;    // the verdict on that phone
+    const char* trustedAttribute;
 };
 
 const Signed kSigned[] = {
-    {"BombusMod_BombusMod/BombusMod.jar", {"Background", "Bombus-Version", "FlipInsensitive"}},
-    {"vipaoL_j2me_compiler_WTK252/JBricks.jar", {"Pay-Adapters"}},
+    // Its permissions are all known ones, and both files agree.
+    {"BombusMod_BombusMod/BombusMod.jar",
+     {"Background", "Bombus-Version", "FlipInsensitive"},
+     "2020-01-01",
+     "midp20-cldc11",
+     900,
+     ""},
+    // It asks for javax.microedition.payment.process, which the phone's
+    // table lacks.
+    {"vipaoL_j2me_compiler_WTK252/JBricks.jar",
+     {"Pay-Adapters"},
+     "2010-01-01",
+     "midp21-cldc11",
+     910,
+     "MIDlet-Permissions"},
 };
 
-std::vector<midlet::Finding> WithCode(const std::vector<midlet::Finding>& findings, int code) {
+std::vector<midlet::Finding> WithCode(const midlet::SuiteReport& report, int code) {
     std::vector<midlet::Finding> found;
-    for (const midlet::Finding& f : findings) {
+    std::vector<midlet::Finding> all = report.findings;
+    if (!report.verdict.ok) {
+        all.push_back(report.verdict.decisive);
+    }
+    for (const midlet::Finding& f : all) {
         if (f.code == code) {
             found.push_back(f);
         }
@@ -48,36 +75,69 @@ class SignedSuite : public Workspace, public ::testing::WithParamInterface<Signe
         fs::copy_file(source, listedJar);
         fs::copy_file(fs::path(source).replace_extension(".jad"), listedJad);
         platform::SetFileAttributes(listedJar, 0);
+        std::string problem;
+        ASSERT_TRUE(profiles.Read(midlet::BuiltInDeviceProfileText(), ".", problem)) << problem;
+        ASSERT_TRUE(midlet::ParseDate(GetParam().signedOn, signedOn));
+        // The phone trusts the last certificate of the JAD's first chain.
+        trusting = *profiles.Find(GetParam().device);
+        trusting.name = "trusting";
+        const midlet::AttributeList jad = midlet::ParseJad(ReadBytes(listedJad));
+        std::string last;
+        for (int m = 1; jad.Find("MIDlet-Certificate-1-" + std::to_string(m)) != nullptr; ++m) {
+            last = *jad.Find("MIDlet-Certificate-1-" + std::to_string(m));
+        }
+        std::string der;
+        ASSERT_TRUE(midlet::DecodeBase64(last, der));
+        trusting.trustedRoots = {der};
+    }
+
+    midlet::SuiteReport Check(const midlet::DeviceProfile& device, std::time_t now) {
+        return midlet::CheckSuite(listedJar, listedJad, {&device, now});
     }
 
     std::string source, listedJar, listedJad;
+    midlet::DeviceProfiles profiles;
+    midlet::DeviceProfile trusting;
+    std::time_t signedOn = 0;
 };
 
-TEST_P(SignedSuite, VerifiesAsPublishedAndFailsOnAChangedByte) {
-    const auto published = WithCode(midlet::CheckSuite(listedJar, listedJad), 909);
-    ASSERT_EQ(published.size(), 1u);
-    EXPECT_EQ(published[0].severity, midlet::Severity::Warning);
-    EXPECT_EQ(published[0].attribute, "MIDlet-Jar-RSA-SHA1");
+TEST_P(SignedSuite, InstallsTrustedWhereTheRootIsKnown) {
+    const midlet::SuiteReport report = Check(trusting, signedOn);
+    EXPECT_EQ(report.verdict.code, GetParam().trustedVerdict) << ReportLines(report);
+    EXPECT_EQ(report.verdict.decisive.attribute, GetParam().trustedAttribute);
+    const auto signature = WithCode(report, 909);
+    EXPECT_TRUE(signature.empty()) << ReportLines(report);
+}
+
+TEST_P(SignedSuite, IsRefusedWithAChangedByteAnUnknownRootOrTodaysDate) {
+    const midlet::DeviceProfile& plain = *profiles.Find(GetParam().device);
+    const midlet::SuiteReport unknown = Check(plain, signedOn);
+    EXPECT_EQ(unknown.verdict.code, 909) << ReportLines(unknown);
+    EXPECT_NE(unknown.verdict.decisive.message.find("UNKNOWN_CA"), std::string::npos);
+
+    const midlet::SuiteReport today = Check(trusting, 0);
+    EXPECT_EQ(today.verdict.code, 909) << ReportLines(today);
+    EXPECT_NE(today.verdict.decisive.message.find("expired"), std::string::npos);
 
     std::string bytes = ReadBytes(listedJar);
     bytes[bytes.size() / 2] ^= 0x01;
     WriteBytes(listedJar, bytes);
-    const auto changed = WithCode(midlet::CheckSuite(listedJar, listedJad), 909);
-    ASSERT_EQ(changed.size(), 1u);
-    EXPECT_EQ(changed[0].severity, midlet::Severity::Error);
+    const midlet::SuiteReport changed = Check(trusting, signedOn);
+    EXPECT_EQ(changed.verdict.code, 909) << ReportLines(changed);
+    EXPECT_EQ(changed.verdict.decisive.attribute, "MIDlet-Jar-RSA-SHA1");
 }
 
 TEST_P(SignedSuite, PreparationKeepsSizeAndIdentityAndReportsWhatItLost) {
     options.writeIds = false;
     Run({listedJar});
     const std::string project = Projects(state.projectName + "/" + state.projectName);
-    const auto findings = midlet::CheckPrepared(listedJar, project + ".jar", project + ".jad");
-    EXPECT_TRUE(WithCode(findings, 904).empty());
-    EXPECT_TRUE(WithCode(findings, 905).empty());
+    const auto report = midlet::CheckPrepared(listedJar, project + ".jar", project + ".jad");
+    EXPECT_TRUE(WithCode(report, 904).empty());
+    EXPECT_TRUE(WithCode(report, 905).empty());
 
     std::set<std::string> keys;
     int signatures = 0;
-    for (const midlet::Finding& f : findings) {
+    for (const midlet::Finding& f : report.findings) {
         if (f.file == listedJar) {
             ++signatures;
             EXPECT_EQ(f.severity, midlet::Severity::Warning);

@@ -229,9 +229,10 @@ TEST_F(QuellorBatch, DamagedManifestEndsTheJarWithTheEnginesMessage) {
     }
 }
 
-// --check: the findings of each new project follow its log lines, in the
-// order of the list; a project found already generated gets none. The run
-// ends with 1 when an error finding was printed, after the whole list.
+// --check: the report of each new project (its verdict line, then its
+// findings and what preparing lost) follows its log lines, in the order of
+// the list; a project found already generated gets none. The run ends with
+// 1 when a verdict was not ok, after the whole list.
 struct CheckCase {
     const char* name;
     std::vector<std::string> corpus;  // signed suites copied with their JADs
@@ -247,17 +248,22 @@ const CheckCase kCheckCases[] = {
     {"SignedCorpusSuites",
      {"BombusMod_BombusMod/BombusMod.jar", "vipaoL_j2me_compiler_WTK252/JBricks.jar"},
      {},
-     {"BombusMod.jad generated!", "{in}BombusMod.jar: warning 909 MIDlet-Jar-RSA-SHA1: ",
+     // The JAD made from BombusMod's manifest keeps its continuation lines,
+     // which a JAD cannot have.
+     {"BombusMod.jad generated!", "{projects}BombusMod/BombusMod.jar: verdict 906 -: line ",
+      "{in}BombusMod.jar: warning 909 MIDlet-Jar-RSA-SHA1: ",
       "{in}BombusMod.jad: warning - Background: ", "{in}BombusMod.jad: warning - Bombus-Version: ",
       "{in}BombusMod.jad: warning - FlipInsensitive: ", "JBricks.jad generated!",
+      "{projects}JBricks/JBricks.jar: verdict 906 -: line ",
       "{in}JBricks.jar: warning 909 MIDlet-Jar-RSA-SHA1: ",
       "{in}JBricks.jad: warning - Pay-Adapters: "},
-     0},
+     1},
     {"MissingMidletClass",
      {},
      {{"broken.jar", "Broken", false}, {"good.jar", "Good", true}, {"again.jar", "Good", true}},
-     {"Broken.jad generated!", "{projects}Broken/Broken.jad: error 906 MIDlet-1: ",
-      "Good.jad generated!", "Good.jad is already generated!"},
+     {"Broken.jad generated!", "{projects}Broken/Broken.jar: verdict 907 MIDlet-1: ",
+      "Good.jad generated!", "{projects}Good/Good.jar: verdict ok (device midp20-cldc11)",
+      "Good.jad is already generated!"},
      1},
 };
 
@@ -306,7 +312,8 @@ TEST_P(QuellorBatchCheck, PrintsTheFindingsOfEachNewProject) {
     for (std::string line; std::getline(out, line);) {
         printed.push_back(line);
         // The preparation keeps the JAR's size and identity in its JAD.
-        EXPECT_FALSE(std::regex_search(line, std::regex(" (error|warning) 90[45] "))) << line;
+        EXPECT_FALSE(std::regex_search(line, std::regex(" (error|warning|verdict) 90[45] ")))
+            << line;
     }
     auto next = printed.begin();
     for (std::string want : c.lines) {

@@ -12,6 +12,7 @@
 #include "midlet/ManifestEntry.h"
 #include "midlet/ManifestText.h"
 #include "midlet/WorkspaceFiles.h"
+#include "midlet/suite/SuitePreparation.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
@@ -185,9 +186,14 @@ void ExtractIcon(archive::TZipArchiver& zip, const ProjectPaths& project,
     MoveTreeWithoutOverwriting(stagingFolder, project.folder);
 }
 
-void AppendJadTail(const ProjectPaths& project, const std::string& projectName) {
+// The JAD tail, after the lines carried over from the original JAD.
+void AppendJadTail(const ProjectPaths& project, const std::string& projectName,
+                   const std::vector<std::string>& carried) {
     platform::TextFile jad;
     jad.Append(project.jad);
+    for (const std::string& line : carried) {
+        jad.WriteLn(line);
+    }
     std::uint64_t size = 0;
     platform::FindFileSize(project.jar, size);  // 0 when it cannot be found
     for (const std::string& line : JadTail(static_cast<std::uint32_t>(size), projectName)) {
@@ -221,6 +227,7 @@ bool PrepareJar(RunContext& run, const std::string& listed, const std::string& w
         // out and making the working JAR; the passes between work on the
         // files only.
         OpenArchive open(zip, archive::OpenModeReadOnly);
+        RefuseOtherPlatforms(zip, listed, OriginalJadOf(run.options, listed));
         TakeManifestOut(zip, temp);
 
         RefreshManifestCopy(temp);
@@ -260,9 +267,14 @@ bool PrepareJar(RunContext& run, const std::string& listed, const std::string& w
         ExtractIcon(zip, project, iconPath, temp.iconStaging);
     }
 
-    // A full JAD names the final JAR's size and place.
+    // A full JAD carries the keys only the original JAD had, and names the
+    // final JAR's size and place.
+    run.state.originalJadKeys = 0;
     if (jadKind == JadKind::Full) {
-        AppendJadTail(project, projectName);
+        const std::vector<std::string> carried =
+            OriginalJadLines(OriginalJadOf(run.options, listed), ReadFileBytes(project.jad));
+        run.state.originalJadKeys = static_cast<int>(carried.size());
+        AppendJadTail(project, projectName, carried);
     }
 
     run.output.AppendLog(projectName + ".jad" + " generated!");

@@ -67,8 +67,11 @@ TEST_P(SignedSuite, VerifiesAsPublishedAndFailsOnAChangedByte) {
     EXPECT_EQ(changed[0].severity, midlet::Severity::Error);
 }
 
+// A simple JAD leaves out the keys only the listed JAD had (a full JAD
+// keeps them).
 TEST_P(SignedSuite, PreparationKeepsSizeAndIdentityAndReportsWhatItLost) {
     options.writeIds = false;
+    options.jadKind = midlet::JadKind::Simple;
     Run({listedJar});
     const std::string project = Projects(state.projectName + "/" + state.projectName);
     const auto findings = midlet::CheckPrepared(listedJar, project + ".jar", project + ".jad");

@@ -3,7 +3,7 @@
 //   quellor-batch [--program-folder DIR] [--jad full|simple] [--ids | --no-ids]
 //                 [--icon | --no-icon] [--type app|game|none] [--app-path TEXT]
 //                 [--game-path TEXT] [--on-failure abort|ignore|retry-once]
-//                 [--keep-going] [--check] JAR...
+//                 [--keep-going] [--check] [--original-jad FILE] JAR...
 //
 // The program folder (default: the folder of this executable) holds the
 // workspace: temp/ and projects/, made when missing. Options not given take
@@ -24,6 +24,11 @@
 // unless --keep-going is given: then the run goes on with the next JAR and
 // ends with a line on standard error counting the JARs prepared (made or
 // found already generated), skipped (working JAR left in temp/) and failed.
+//
+// A full JAD carries the keys that only the listed JAR's original JAD had
+// (the one beside it, or the one --original-jad names for the one JAR
+// given); a JAR whose JAD took some is followed by the line
+// "NAME.jad: N keys from the original JAD".
 //
 // --help describes the options, --version names the version.
 //
@@ -56,7 +61,7 @@ const char* const kUsage =
     "usage: quellor-batch [--program-folder DIR] [--jad full|simple] [--ids | --no-ids]\n"
     "                     [--icon | --no-icon] [--type app|game|none] [--app-path TEXT]\n"
     "                     [--game-path TEXT] [--on-failure abort|ignore|retry-once]\n"
-    "                     [--keep-going] [--check] JAR...\n";
+    "                     [--keep-going] [--check] [--original-jad FILE] JAR...\n";
 
 // The options with their defaults; those not given come from the settings
 // file in the program folder.
@@ -101,6 +106,10 @@ std::string Help() {
            "               installability findings of the project and what preparing the\n"
            "               listed JAR lost, as FILE: SEVERITY CODE ATTRIBUTE: message\n"
            "               (default: no findings)\n"
+           "  --original-jad FILE\n"
+           "               the original JAD of the one JAR given: a full JAD carries the\n"
+           "               keys only it has (default: the JAR's name with .jad, when that\n"
+           "               file exists)\n"
            "  --help       print this text and exit\n"
            "  --version    print the version and exit\n"
            "\n"
@@ -120,6 +129,7 @@ struct CommandLine {
     tools::FailurePolicy policy = tools::FailurePolicy::Abort;
     bool keepGoing = false;
     bool check = false;
+    std::string originalJad;
     std::vector<std::string> jars;
 };
 
@@ -182,6 +192,8 @@ bool Parse(const std::vector<std::string>& args, CommandLine& line) {
             line.keepGoing = true;
         } else if (option == "--check") {
             line.check = true;
+        } else if (option == "--original-jad") {
+            ok = value(line.originalJad) && !line.originalJad.empty();
         } else if (option == "--on-failure") {
             ok = value(text) && tools::ParseFailurePolicy(text, line.policy);
         } else {
@@ -192,7 +204,7 @@ bool Parse(const std::vector<std::string>& args, CommandLine& line) {
         }
     }
     line.jars.assign(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());
-    return !line.jars.empty();
+    return !line.jars.empty() && (line.originalJad.empty() || line.jars.size() == 1);
 }
 
 // The window's options as a run would find them: the settings file's
@@ -208,6 +220,9 @@ midlet::RunOptions OptionsFor(const CommandLine& line, const midlet::Settings& s
     options.gamePath = line.gamePath.value_or(settings.game);
     for (const std::string& jar : line.jars) {
         options.list.push_back(platform::ExpandFileName(jar));
+    }
+    if (!line.originalJad.empty()) {
+        options.originalJad = platform::ExpandFileName(line.originalJad);
     }
     return options;
 }
@@ -373,12 +388,17 @@ int main(int argc, char** argv) {
         };
     }
     bool errorFindings = false;
-    if (line.check) {
-        run.onJarPrepared = [&](const std::string& listed, const std::string& projectName) {
+    run.onJarPrepared = [&](const std::string& listed, const std::string& projectName) {
+        if (state.originalJadKeys > 0) {
+            output.Print(projectName + ".jad: " + std::to_string(state.originalJadKeys) +
+                         (state.originalJadKeys == 1 ? " key" : " keys") +
+                         " from the original JAD");
+        }
+        if (line.check) {
             errorFindings =
                 PrintFindings(output, programFolder, listed, projectName) || errorFindings;
-        };
-    }
+        }
+    };
     midlet::BatchTally tally;
     try {
         tally = midlet::RunBatch(run);

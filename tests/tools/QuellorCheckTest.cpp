@@ -134,7 +134,10 @@ TEST(QuellorCheck, ReportsEveryCorpusMidletInItsFormat) {
     const std::string count =
         Shell("python3 -c " +
               Quote("import json, sys\n"
-                    "a = json.load(open(sys.argv[1]))\n"
+                    "suites = json.load(open(sys.argv[1]))['suites']\n"
+                    "assert all(s['facts']['kind'] == 'midlet-suite' for s in suites)\n"
+                    "assert all(s['facts']['apis'][:2] == ['CLDC', 'MIDP'] for s in suites)\n"
+                    "a = [f for s in suites for f in s['findings']]\n"
                     "keys = {'file', 'severity', 'code', 'attribute', 'message'}\n"
                     "assert all(set(o) == keys for o in a)\n"
                     "assert all(o['code'] is None or isinstance(o['code'], int) for o in a)\n"
@@ -159,10 +162,28 @@ TEST(QuellorCheck, AFileThatCannotBeReadIsAnErrorFinding) {
     const CommandResult parsed =
         Shell("python3 -c " +
               Quote("import json, sys\n"
-                    "o = json.load(open(sys.argv[1], encoding='utf-8'))[0]\n"
+                    "s = json.load(open(sys.argv[1], encoding='utf-8'))['suites'][0]\n"
+                    "o = s['findings'][0]\n"
                     "print(o['file'][-9:], o['code'], o['attribute'], o['severity'])") +
               " " + Quote(scratch / "report.json"));
     EXPECT_EQ(parsed.out, "a\"b\x01\ufffd.jar None None error\n");
+}
+
+// --info follows a suite's findings with its facts.
+TEST(QuellorCheck, InfoPrintsTheFactsOfEachSuite) {
+    const std::string jar = kMidlets + "/vipaoL_j2me_compiler_WTK252/MobileMediaAPI.jar";
+    if (!fs::exists(jar)) {
+        GTEST_SKIP() << "no corpus at " << kMidlets;
+    }
+    const ToolRun run = RunTool("quellor-check", {"--info", jar});
+    const std::string facts = run.out.substr(run.out.find("facts of " + jar + "\n"));
+    for (const char* line :
+         {"  kind: MIDlet suite\n", "  classes: 29, version 47.0 (Java 1.3), preverified\n",
+          "  APIs: CLDC, MIDP, Mobile Media API (JSR 135)\n", "  keys read: PauseAudioURL\n",
+          "  MIDlet-1: example.mmademo.SimpleTones, a MIDlet\n", "  icons: icons/App.png 12x12\n",
+          "  screen: 176x208 (the image images/dinosaur.png fits it)\n"}) {
+        EXPECT_NE(facts.find(line), std::string::npos) << line << facts;
+    }
 }
 
 }  // namespace

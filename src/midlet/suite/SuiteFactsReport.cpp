@@ -149,7 +149,8 @@ std::vector<Finding> SuiteFactFindings(const SuiteFacts& facts, const std::strin
     const auto warn = [&](const std::string& attribute, const std::string& message) {
         findings.push_back({jar, Severity::Warning, 0, attribute, message});
     };
-    if (facts.kind != SuiteKind::MidletSuite) {
+    // A file that is no archive is the installation rules' error already.
+    if (facts.kind != SuiteKind::MidletSuite && facts.kind != SuiteKind::NotArchive) {
         warn({}, std::string("the file is ") +
                      (facts.kind == SuiteKind::OtherArchive ? "an " : "a ") +
                      SuiteKindText(facts.kind) + ", not a MIDlet suite");

@@ -4,6 +4,11 @@
 // and the keys passed to getAppProperty.
 #include <gtest/gtest.h>
 
+#include <regex>
+
+#include "TestCommands.h"
+#include "TestFiles.h"
+#include "TestFolder.h"
 #include "midlet/ClassBuilder.h"
 #include "midlet/classfile/Bytecode.h"
 #include "midlet/classfile/ClassFile.h"
@@ -220,6 +225,60 @@ TEST(Bytecode, KeysAreConstantsLoadedRightBeforeGetAppProperty) {
     ASSERT_TRUE(Read(b.Bytes(), file, problem)) << problem;
     EXPECT_EQ(midlet::AppPropertyKeys(file, *file.methods[0].code),
               (std::vector<std::string>{"Glu-Idle-Threshold", "Wide-Key"}));
+}
+
+// A class javac writes reads as javap shows it: the same constant count,
+// superclass and methods; its switches and handler decode, and the key it
+// passes to getAppProperty is found. Java 8 code carries StackMapTable,
+// not the CLDC StackMap, so a branching method lacks its stack maps.
+TEST(ClassFile, ReadsWhatJavacWritesAsJavapShowsIt) {
+    TestFolder folder;
+    WriteBytes(folder / "t/Seed.java",
+               "package t;\n"
+               "public class Seed extends java.util.Random implements Runnable {\n"
+               "    long big = 0x0102030405060708L;\n"
+               "    double half = 0.5;\n"
+               "    String getAppProperty(String key) { return key; }\n"
+               "    public void run() {}\n"
+               "    int pick(int n) {\n"
+               "        switch (n) { case 1: return 10; case 2: return 20; default: break; }\n"
+               "        switch (n) { case 100: return 1; case 5000: return 2; default: break; }\n"
+               "        try { return Integer.parseInt(getAppProperty(\"Seed-Key\")); }\n"
+               "        catch (RuntimeException e) { return -1; }\n"
+               "    }\n"
+               "}\n");
+    ASSERT_EQ(Shell("cd " + Quote(folder.Path()) + " && javac --release 8 t/Seed.java").status, 0);
+    const std::string bytes = ReadBytes(folder / "t/Seed.class");
+    ClassFile file;
+    std::string problem;
+    ASSERT_TRUE(Read(bytes, file, problem)) << problem;
+
+    const std::string javap = Shell("javap -v -p " + Quote(folder / "t/Seed.class")).out;
+    std::size_t highest = 0;
+    const std::regex constant(R"(\n +#(\d+) = )");
+    for (auto it = std::sregex_iterator(javap.begin(), javap.end(), constant);
+         it != std::sregex_iterator(); ++it) {
+        highest = std::max<std::size_t>(highest, std::stoul((*it)[1]));
+    }
+    // A long or double in the last place would take one slot more.
+    EXPECT_GE(file.pool.size(), highest + 1);
+    EXPECT_LE(file.pool.size(), highest + 2);
+    EXPECT_EQ(file.major, 52);
+    EXPECT_EQ(file.superClass, "java/util/Random");
+    EXPECT_EQ(file.interfaces, std::vector<std::string>{"java/lang/Runnable"});
+    std::vector<std::string> methods;
+    for (const midlet::Member& m : file.methods) {
+        methods.push_back(m.name + m.descriptor);
+        if (m.name == "pick") {
+            EXPECT_EQ(midlet::AppPropertyKeys(file, *m.code), std::vector<std::string>{"Seed-Key"});
+            EXPECT_EQ(midlet::StackMapStateOf(file, *m.code), midlet::StackMapState::Missing);
+            EXPECT_EQ(m.code->handlers, 1);
+        }
+    }
+    EXPECT_EQ(methods, (std::vector<std::string>{"<init>()V",
+                                                 "getAppProperty(Ljava/lang/String;)"
+                                                 "Ljava/lang/String;",
+                                                 "run()V", "pick(I)I"}));
 }
 
 }  // namespace

@@ -39,8 +39,9 @@ TEST_F(QuellorBatchSuite, AFullJadKeepsTheKeysOnlyTheOriginalJadHad) {
     EXPECT_EQ(run.out, "Alpha.jad generated!\nAlpha.jad: 2 keys from the original JAD\n");
     const std::string jad = ReadBytes(Projects("Alpha/Alpha.jad"));
     // The installer reads the last of a repeated key; the signature stays.
-    EXPECT_TRUE(Contains(jad, "\r\nGlu-Idle-Threshold: 45\r\nFull-Version: yes\r\n"
-                              "MIDlet-Jar-Size: "));
+    EXPECT_TRUE(Contains(jad,
+                         "\r\nGlu-Idle-Threshold: 45\r\nFull-Version: yes\r\n"
+                         "MIDlet-Jar-Size: "));
     EXPECT_FALSE(Contains(jad, "RSA"));
     EXPECT_FALSE(Contains(jad, "Certificate"));
 
@@ -73,15 +74,21 @@ TEST_F(QuellorBatchSuite, ArchivesOfOtherPlatformsAreRefusedByName) {
     MakeZipJar(In("wipi.jar"), std::nullopt,
                {{"w/App.class", ClassExtending("w/App", "org/kwis/msp/lcdui/Jlet")}});
     MakeZipJar(In("bb.jar"), std::nullopt, {{"app.cod", "not a module"}});
-    const CommandResult run = Prepare({"--keep-going", In("doja.jar"), In("jam.jar"),
-                                       In("wipi.jar"), In("bb.jar")});
+    const CommandResult run =
+        Prepare({"--keep-going", In("doja.jar"), In("jam.jar"), In("wipi.jar"), In("bb.jar")});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out,
-              "error: " + In("doja.jar") + ": This is an i-mode/DoJa application, not a MIDlet "
-              "suite.\nerror: " + In("jam.jar") + ": This is an i-mode/DoJa application, not a "
-              "MIDlet suite.\nerror: " + In("wipi.jar") + ": This is a WIPI application, not a "
-              "MIDlet suite.\nerror: " + In("bb.jar") + ": This is a BlackBerry module, not a "
-              "MIDlet suite.\n0 prepared, 0 skipped, 4 failed\n");
+    EXPECT_EQ(run.out, "error: " + In("doja.jar") +
+                           ": This is an i-mode/DoJa application, not a MIDlet "
+                           "suite.\nerror: " +
+                           In("jam.jar") +
+                           ": This is an i-mode/DoJa application, not a "
+                           "MIDlet suite.\nerror: " +
+                           In("wipi.jar") +
+                           ": This is a WIPI application, not a "
+                           "MIDlet suite.\nerror: " +
+                           In("bb.jar") +
+                           ": This is a BlackBerry module, not a "
+                           "MIDlet suite.\n0 prepared, 0 skipped, 4 failed\n");
 }
 
 }  // namespace

@@ -35,8 +35,12 @@ AttributeList JadOf(const std::string& path) {
 
 void RefuseOtherPlatforms(archive::TZipBaseArchiver& zip, const std::string& listed,
                           const std::string& originalJad) {
-    JarEntries entries(zip);
+    // A MIDlet suite's manifest says so, and ends the check at once.
     const AttributeList manifest = ManifestOf(zip);
+    if (KindFromDescriptors({}, manifest, {}, false) == SuiteKind::MidletSuite) {
+        return;
+    }
+    JarEntries entries(zip);
     const AttributeList jad = JadOf(originalJad);
     const bool jam = !JamBeside(listed).empty();
     std::optional<SuiteKind> kind = KindFromDescriptors(entries.Names(), manifest, jad, jam);

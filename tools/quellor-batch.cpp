@@ -34,8 +34,8 @@
 //
 // Exit status: 0 when the run went through the list, no JAR failed and no
 // error finding was printed; 1 when a JAR failed, --check printed an error
-// finding or the run could not start ("error: " and the text on standard
-// error); 2 for a wrong command line.
+// finding, the run could not start or the --original-jad cannot be read
+// ("error: " and the text on standard error); 2 for a wrong command line.
 #include <algorithm>
 #include <exception>
 #include <iostream>
@@ -51,6 +51,7 @@
 #include "midlet/InstallCheck.h"
 #include "midlet/ManifestText.h"
 #include "midlet/Settings.h"
+#include "midlet/SuiteFiles.h"
 #include "platform/CommandLine.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
@@ -372,6 +373,12 @@ int main(int argc, char** argv) {
     }
     const std::string programFolder = platform::ProgramFolder();
     const midlet::RunOptions options = OptionsFor(line, midlet::LoadSettings(programFolder));
+    // An original JAD that was named must be there to be carried over.
+    std::string jadText;
+    if (!options.originalJad.empty() && !midlet::ReadSmallFile(options.originalJad, jadText)) {
+        std::cerr << "error: " << options.originalJad << ": the original JAD cannot be read\n";
+        return 1;
+    }
 
     midlet::ProgramState state;
     state.jarCount = static_cast<int>(options.list.size());

@@ -58,6 +58,9 @@ TEST_F(QuellorBatchSuite, AFullJadKeepsTheKeysOnlyTheOriginalJadHad) {
     run = Prepare({"--original-jad", Program() + "elsewhere.jad", jar});
     EXPECT_EQ(run.out, "Alpha.jad generated!\nAlpha.jad: 2 keys from the original JAD\n");
     EXPECT_EQ(Prepare({"--original-jad", Program() + "elsewhere.jad", jar, jar}).status, 2);
+    run = Prepare({"--original-jad", Program() + "gone.jad", jar});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "error: " + Program() + "gone.jad: the original JAD cannot be read\n");
 }
 
 std::string ClassExtending(const std::string& name, const std::string& super) {

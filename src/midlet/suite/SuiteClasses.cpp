@@ -66,8 +66,11 @@ void AddReferences(const ClassFile& file, std::set<std::string>& packages) {
 // True when every method whose code branches carries its stack maps.
 bool CarriesStackMaps(const ClassFile& file) {
     for (const Member& method : file.methods) {
-        if (method.code && StackMapStateOf(file, *method.code) != StackMapState::NotNeeded &&
-            StackMapStateOf(file, *method.code) != StackMapState::Present) {
+        if (!method.code) {
+            continue;
+        }
+        const StackMapState state = StackMapStateOf(file, *method.code);
+        if (state != StackMapState::NotNeeded && state != StackMapState::Present) {
             return false;
         }
     }

@@ -28,7 +28,7 @@ const char* const kHelp =
     "Predicts what a phone's MIDP installer will say about each JAR and its JAD.\n"
     "\n"
     "options:\n"
-    "  --json       print one JSON object: {\"suites\": [...]}, each suite with its jar,\n"
+    "  --json       print one JSON object whose \"suites\" give each suite's jar,\n"
     "               jad, findings (objects with the keys file, severity, code,\n"
     "               attribute and message) and facts\n"
     "               (default: one line each, FILE: SEVERITY CODE ATTRIBUTE: message)\n"

@@ -3,7 +3,8 @@
 //   quellor-batch [--program-folder DIR] [--jad full|simple] [--ids | --no-ids]
 //                 [--icon | --no-icon] [--type app|game|none] [--app-path TEXT]
 //                 [--game-path TEXT] [--on-failure abort|ignore|retry-once]
-//                 [--keep-going] [--check] [--device NAME] [--devices-file FILE] JAR...
+//                 [--keep-going] [--check] [--device NAME] [--devices-file FILE]
+//                 [--original-jad FILE] JAR...
 //
 // The program folder (default: the folder of this executable) holds the
 // workspace: temp/ and projects/, made when missing. Options not given take
@@ -26,11 +27,16 @@
 // ends with a line on standard error counting the JARs prepared (made or
 // found already generated), skipped (working JAR left in temp/) and failed.
 //
+// A full JAD carries the keys that only the listed JAR's original JAD had
+// (the one beside it, or the one --original-jad names for the one JAR
+// given); a JAR whose JAD took some is followed by the line
+// "NAME.jad: N keys from the original JAD".
+//
 // --help describes the options, --version names the version.
 //
 // Exit status: 0 when the run went through the list, no JAR failed and every
-// verdict --check printed was ok; 1 when a JAR failed, a verdict was not ok
-// or the run could not start ("error: " and the text on standard error); 2
+// verdict --check printed was ok; 1 when a JAR failed, a verdict was not ok,
+// the run could not start or the --original-jad cannot be read ("error: " and the text on standard error); 2
 // for a wrong command line or device profile.
 #include <algorithm>
 #include <exception>
@@ -48,6 +54,7 @@
 #include "midlet/InstallCheck.h"
 #include "midlet/ManifestText.h"
 #include "midlet/Settings.h"
+#include "midlet/SuiteFiles.h"
 #include "platform/CommandLine.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
@@ -59,7 +66,7 @@ const char* const kUsage =
     "                     [--icon | --no-icon] [--type app|game|none] [--app-path TEXT]\n"
     "                     [--game-path TEXT] [--on-failure abort|ignore|retry-once]\n"
     "                     [--keep-going] [--check] [--device NAME] [--devices-file FILE]\n"
-    "                     JAR...\n";
+    "                     [--original-jad FILE] JAR...\n";
 
 // The options with their defaults; those not given come from the settings
 // file in the program folder.
@@ -110,6 +117,10 @@ std::string Help() {
            "  --devices-file FILE\n"
            "               more device profiles for --device; may be given again\n"
            "               (default: only the profiles installed with the program)\n"
+           "  --original-jad FILE\n"
+           "               the original JAD of the one JAR given: a full JAD carries the\n"
+           "               keys only it has (default: the JAR's name with .jad, when that\n"
+           "               file exists)\n"
            "  --help       print this text and exit\n"
            "  --version    print the version and exit\n"
            "\n"
@@ -131,6 +142,7 @@ struct CommandLine {
     bool check = false;
     std::string device;
     std::vector<std::string> deviceFiles;
+    std::string originalJad;
     std::vector<std::string> jars;
 };
 
@@ -198,6 +210,8 @@ bool Parse(const std::vector<std::string>& args, CommandLine& line) {
         } else if (option == "--devices-file") {
             ok = value(text) && !text.empty();
             line.deviceFiles.push_back(text);
+        } else if (option == "--original-jad") {
+            ok = value(line.originalJad) && !line.originalJad.empty();
         } else if (option == "--on-failure") {
             ok = value(text) && tools::ParseFailurePolicy(text, line.policy);
         } else {
@@ -208,7 +222,7 @@ bool Parse(const std::vector<std::string>& args, CommandLine& line) {
         }
     }
     line.jars.assign(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());
-    return !line.jars.empty();
+    return !line.jars.empty() && (line.originalJad.empty() || line.jars.size() == 1);
 }
 
 // The window's options as a run would find them: the settings file's
@@ -224,6 +238,9 @@ midlet::RunOptions OptionsFor(const CommandLine& line, const midlet::Settings& s
     options.gamePath = line.gamePath.value_or(settings.game);
     for (const std::string& jar : line.jars) {
         options.list.push_back(platform::ExpandFileName(jar));
+    }
+    if (!line.originalJad.empty()) {
+        options.originalJad = platform::ExpandFileName(line.originalJad);
     }
     return options;
 }
@@ -388,6 +405,12 @@ int main(int argc, char** argv) {
         std::cerr << "quellor-batch: " << problem << '\n';
         return 2;
     }
+    // An original JAD that was named must be there to be carried over.
+    std::string jadText;
+    if (!options.originalJad.empty() && !midlet::ReadSmallFile(options.originalJad, jadText)) {
+        std::cerr << "error: " << options.originalJad << ": the original JAD cannot be read\n";
+        return 1;
+    }
 
     midlet::ProgramState state;
     state.jarCount = static_cast<int>(options.list.size());
@@ -404,12 +427,17 @@ int main(int argc, char** argv) {
         };
     }
     bool refused = false;
-    if (line.check) {
-        run.onJarPrepared = [&](const std::string& listed, const std::string& projectName) {
+    run.onJarPrepared = [&](const std::string& listed, const std::string& projectName) {
+        if (state.originalJadKeys > 0) {
+            output.Print(projectName + ".jad: " + std::to_string(state.originalJadKeys) +
+                         (state.originalJadKeys == 1 ? " key" : " keys") +
+                         " from the original JAD");
+        }
+        if (line.check) {
             refused =
                 PrintReport(output, programFolder, *devices.device, listed, projectName) || refused;
-        };
-    }
+        }
+    };
     midlet::BatchTally tally;
     try {
         tally = midlet::RunBatch(run);

@@ -21,7 +21,7 @@
 namespace {
 
 const char* const kUsage =
-    "usage: quellor-check [--json] [--jad FILE] [--device NAME] [--devices-file FILE]\n"
+    "usage: quellor-check [--json] [--info] [--jad FILE] [--device NAME] [--devices-file FILE]\n"
     "                     [--date YYYY-MM-DD] JAR...\n"
     "       quellor-check [--devices-file FILE] --devices\n";
 
@@ -31,6 +31,9 @@ const char* const kHelp =
     "options:\n"
     "  --json       print one JSON object: the device, each suite with its verdict\n"
     "               and findings, and the summary (default: lines, see below)\n"
+    "  --info       after each suite's report, print its facts: what the archive\n"
+    "               is, its class files, APIs, the keys it reads, its MIDlet classes\n"
+    "               and the screen it was made for\n"
     "  --jad FILE   the JAD to check with the one JAR given\n"
     "               (default: the JAR's name with .jad, when that file exists)\n"
     "  --device NAME\n"
@@ -82,6 +85,8 @@ bool Parse(const std::vector<std::string>& args, CommandLine& line) {
             break;
         } else if (option == "--json") {
             line.request.json = true;
+        } else if (option == "--info") {
+            line.request.info = true;
         } else if (option == "--jad") {
             ok = value(line.request.jad);
         } else if (option == "--device") {

@@ -2,6 +2,9 @@
 
 #include <exception>
 
+#include "midlet/suite/SuiteFacts.h"
+#include "midlet/suite/SuiteFactsReport.h"
+
 namespace midlet {
 
 namespace {
@@ -25,6 +28,16 @@ SuiteReport CheckOne(const std::string& jar, const std::string& jad, const Check
                            InstallStep::ReadJar}};
         return report;
     }
+}
+
+// The suite's facts: their warnings join its findings, and the JSON object
+// goes with the report.
+SuiteFacts AddSuiteFacts(SuiteReport& report, const std::string& jad) {
+    SuiteFacts facts = ComputeSuiteFacts(report.jar, jad.empty() ? JadBeside(report.jar) : jad);
+    const std::vector<Finding> warnings = SuiteFactFindings(facts, report.jar);
+    report.findings.insert(report.findings.end(), warnings.begin(), warnings.end());
+    report.factsJson = SuiteFactsJson(facts);
+    return facts;
 }
 
 }  // namespace
@@ -51,8 +64,13 @@ int RunCheck(const CheckRequest& request, const DeviceProfile& device, std::ostr
     std::vector<SuiteReport> reports;
     for (const std::string& jar : request.jars) {
         reports.push_back(CheckOne(jar, request.jad, options));
+        const SuiteFacts facts = AddSuiteFacts(reports.back(), request.jad);
         if (!request.json) {
-            out << ReportLines(reports.back()) << std::flush;
+            out << ReportLines(reports.back());
+            if (request.info) {
+                out << SuiteFactsText(facts, jar);
+            }
+            out.flush();
         }
     }
     if (request.json) {

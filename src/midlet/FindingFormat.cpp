@@ -170,7 +170,8 @@ std::string ReportsJson(const std::vector<SuiteReport>& reports, const std::stri
         for (std::size_t k = 0; k < r.findings.size(); ++k) {
             out += (k == 0 ? "\n    " : ",\n    ") + FindingJson(r.findings[k]);
         }
-        out += r.findings.empty() ? "]}" : "\n   ]}";
+        out += r.findings.empty() ? "]" : "\n   ]";
+        out += r.factsJson.empty() ? "}" : ",\n   \"facts\": " + r.factsJson + "}";
     }
     const Counts counts = CountOf(reports);
     out += std::string(reports.empty() ? "" : "\n") +

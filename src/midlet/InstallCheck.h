@@ -75,6 +75,7 @@ struct SuiteReport {
     std::string device;  // the profile assumed
     Verdict verdict;
     std::vector<Finding> findings;  // every other finding, in the installer's order
+    std::string factsJson;          // what the suite needs beyond its JAR; empty: not computed
 
     bool HasWarnings() const;
 };

@@ -16,6 +16,7 @@
 #include "midlet/Staging.h"
 #include "midlet/StepFailure.h"
 #include "midlet/WorkspaceFiles.h"
+#include "midlet/suite/SuitePreparation.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
@@ -165,11 +166,16 @@ void ExtractIcon(archive::TZipArchiver& zip, const StagedProject& project,
     MoveTreeWithoutOverwriting(stagingFolder, project.Folder());
 }
 
-void AppendJadTail(const StagedProject& project, const std::string& projectName) {
+// The JAD tail, after the lines carried over from the original JAD.
+void AppendJadTail(const StagedProject& project, const std::string& projectName,
+                   const std::vector<std::string>& carried) {
     std::uint64_t size = 0;
     CheckResult(platform::FindFileSize(project.Jar(), size));
     platform::TextFile jad;
     jad.Append(project.Jad());
+    for (const std::string& line : carried) {
+        jad.WriteLn(line);
+    }
     for (const std::string& line : JadTail(static_cast<std::uint32_t>(size), projectName)) {
         jad.WriteLn(line);
     }
@@ -188,6 +194,7 @@ std::string MakeWorkingJar(RunContext& run, const std::string& listed, const Wor
         // out and making the working JAR; the passes between work on the
         // files only.
         OpenArchive open(zip, archive::OpenModeReadOnly);
+        RefuseOtherPlatforms(zip, listed, OriginalJadOf(run.options, listed));
         const std::string manifest = ReadEntryBytes(zip, ManifestEntryOf(zip));
         RunStep("take the manifest out", listed, [&] {
             WriteFileBytes(work.extractedManifest, manifest);
@@ -233,9 +240,16 @@ void MakeProject(RunContext& run, const std::string& listed, const std::string& 
         RunStep("extract the icon", listed,
                 [&] { ExtractIcon(run.zip, *project, iconPath, work.iconStaging); });
     }
-    // A full JAD names the final JAR's size and place.
+    // A full JAD carries the keys only the original JAD had, and names the
+    // final JAR's size and place.
+    run.state.originalJadKeys = 0;
     if (run.options.jadKind == JadKind::Full) {
-        RunStep("write the JAD tail", listed, [&] { AppendJadTail(*project, projectName); });
+        RunStep("write the JAD tail", listed, [&] {
+            const std::vector<std::string> carried = OriginalJadLines(
+                OriginalJadOf(run.options, listed), ReadFileBytes(project->Jad()));
+            run.state.originalJadKeys = static_cast<int>(carried.size());
+            AppendJadTail(*project, projectName, carried);
+        });
     }
     RunStep("clear the temp folder", listed, [&] { workFolder->Remove(); });
     RunStep("move the project into the projects folder", listed, [&] { project->Commit(); });

@@ -20,6 +20,8 @@ struct RunOptions {
     MidletType midletType = MidletType::Application;  // jtype
     std::string appPath = "fs:/card0/Applications/";  // app_path
     std::string gamePath = "fs:/card0/Games/";        // game_path
+    // The original JAD of the one listed JAR; empty: the JAD beside each.
+    std::string originalJad;
 };
 
 // Where a run writes: the output log `out` and the progress bar `pro`.
@@ -40,6 +42,8 @@ struct ProgramState {
     int jarCount = 0;
     int jadCount = 0;
     int idsCount = 0;
+    // The keys the last full JAD made took from its original JAD.
+    int originalJadKeys = 0;
 };
 
 }  // namespace midlet

@@ -250,10 +250,11 @@ const CheckCase kCheckCases[] = {
      {},
      // The JAD made from BombusMod's manifest keeps its continuation lines,
      // which a JAD cannot have.
-     {"BombusMod.jad generated!", "{projects}BombusMod/BombusMod.jar: verdict 906 -: line ",
+     {"BombusMod.jad generated!", "BombusMod.jad: 3 keys from the original JAD",
+      "{projects}BombusMod/BombusMod.jar: verdict 906 -: line ",
       "{in}BombusMod.jar: warning 909 MIDlet-Jar-RSA-SHA1: ",
       "{in}BombusMod.jad: warning - Background: ", "{in}BombusMod.jad: warning - Bombus-Version: ",
-      "{in}BombusMod.jad: warning - FlipInsensitive: ", "JBricks.jad generated!",
+      "{in}BombusMod.jad: warning - FlipInsensitive: ", "JBricks.jad generated!", "JBricks.jad: 1 key from the original JAD",
       "{projects}JBricks/JBricks.jar: verdict 906 -: line ",
       "{in}JBricks.jar: warning 909 MIDlet-Jar-RSA-SHA1: ",
       "{in}JBricks.jad: warning - Pay-Adapters: "},

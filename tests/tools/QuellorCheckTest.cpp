@@ -163,6 +163,8 @@ TEST(QuellorCheck, ReportsEveryCorpusMidletInItsFormat) {
                     "assert all(o['code'] is None or isinstance(o['code'], int) for o in f)\n"
                     "assert all(isinstance(s['verdict']['ok'], bool) for s in r['suites'])\n"
                     "assert r['summary']['suites'] == len(r['suites'])\n"
+                    "assert all(s['facts']['kind'] == 'midlet-suite' for s in r['suites'])\n"
+                    "assert all(s['facts']['apis'][:2] == ['CLDC', 'MIDP'] for s in r['suites'])\n"
                     "print(len(r['suites']), len(f), r['device'])") +
               " " + Quote(scratch / "report.json"))
             .out;
@@ -327,6 +329,23 @@ TEST(QuellorCheck, RefusesADeviceItCannotUse) {
     EXPECT_EQ(bad.err, "quellor-check: " + scratch / "bad.ini" +
                            ": line 3: \"speed\" is no fact of a device profile\n");
     EXPECT_TRUE(bad.out.empty());
+}
+
+// --info follows a suite's findings with its facts.
+TEST(QuellorCheck, InfoPrintsTheFactsOfEachSuite) {
+    const std::string jar = kMidlets + "/vipaoL_j2me_compiler_WTK252/MobileMediaAPI.jar";
+    if (!fs::exists(jar)) {
+        GTEST_SKIP() << "no corpus at " << kMidlets;
+    }
+    const ToolRun run = RunTool("quellor-check", {"--info", jar});
+    const std::string facts = run.out.substr(run.out.find("facts of " + jar + "\n"));
+    for (const char* line :
+         {"  kind: MIDlet suite\n", "  classes: 29, version 47.0 (Java 1.3), preverified\n",
+          "  APIs: CLDC, MIDP, Mobile Media API (JSR 135)\n", "  keys read: PauseAudioURL\n",
+          "  MIDlet-1: example.mmademo.SimpleTones, a MIDlet\n", "  icons: icons/App.png 12x12\n",
+          "  screen: 176x208 (the image images/dinosaur.png fits it)\n"}) {
+        EXPECT_NE(facts.find(line), std::string::npos) << line << facts;
+    }
 }
 
 }  // namespace

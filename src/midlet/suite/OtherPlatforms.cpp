@@ -1,0 +1,62 @@
+// The preparation refuses an application of another Java platform, which
+// collections often label as a MIDlet suite, with a message naming it.
+#include <exception>
+
+#include "midlet/DescriptorAttributes.h"
+#include "midlet/ManifestEntry.h"
+#include "midlet/SuiteFiles.h"
+#include "midlet/suite/JarEntries.h"
+#include "midlet/suite/SuiteFacts.h"
+#include "midlet/suite/SuitePreparation.h"
+#include "platform/Errors.h"
+
+namespace midlet {
+
+namespace {
+
+AttributeList ManifestOf(archive::TZipBaseArchiver& zip) {
+    const int entry = FindManifestEntry(zip);
+    if (entry < 0) {
+        return {};
+    }
+    try {
+        return ParseManifest(ReadEntryBytes(zip, entry));
+    } catch (const std::exception&) {
+        return {};  // the preparation reports a manifest it cannot read
+    }
+}
+
+AttributeList JadOf(const std::string& path) {
+    std::string text;
+    return !path.empty() && ReadSmallFile(path, text) ? ParseJad(text) : AttributeList{};
+}
+
+}  // namespace
+
+void RefuseOtherPlatforms(archive::TZipBaseArchiver& zip, const std::string& listed,
+                          const std::string& originalJad) {
+    // A MIDlet suite's manifest says so, and ends the check at once.
+    const AttributeList manifest = ManifestOf(zip);
+    if (KindFromDescriptors({}, manifest, {}, false) == SuiteKind::MidletSuite) {
+        return;
+    }
+    JarEntries entries(zip);
+    const AttributeList jad = JadOf(originalJad);
+    const bool jam = !JamBeside(listed).empty();
+    std::optional<SuiteKind> kind = KindFromDescriptors(entries.Names(), manifest, jad, jam);
+    if (kind == SuiteKind::MidletSuite) {
+        return;
+    }
+    // Only the classes can tell now; reading them costs only JARs that fail.
+    if (!kind) {
+        kind = ComputeSuiteFacts(entries, manifest, jad, jam).kind;
+    }
+    if (*kind == SuiteKind::DoJa || *kind == SuiteKind::Wipi ||
+        *kind == SuiteKind::BlackBerryModule) {
+        throw platform::Exception(std::string("This is a") +
+                                  (*kind == SuiteKind::DoJa ? "n " : " ") + SuiteKindText(*kind) +
+                                  ", not a MIDlet suite");
+    }
+}
+
+}  // namespace midlet

@@ -1,0 +1,239 @@
+#include "midlet/suite/SuiteFactsReport.h"
+
+#include <cstdio>
+
+namespace midlet {
+
+namespace {
+
+constexpr std::uint16_t kJava5Major = 49;
+constexpr std::uint16_t kJava1Major = 44;  // 45 is Java 1.1, 49 Java 5
+
+std::string JavaRelease(std::uint16_t major) {
+    if (major < kJava5Major) {
+        return "Java 1." + std::to_string(major > kJava1Major ? major - kJava1Major : 0);
+    }
+    return "Java " + std::to_string(major - kJava1Major);
+}
+
+std::string SizeText(ScreenSize size) {
+    return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
+std::string Joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) {
+        text += (text.empty() ? "" : ", ") + item;
+    }
+    return text.empty() ? "none" : text;
+}
+
+std::string ImagesText(const std::vector<ImageFact>& images) {
+    std::vector<std::string> items;
+    for (const ImageFact& image : images) {
+        items.push_back(image.entry + " " + SizeText(image.size));
+    }
+    return Joined(items);
+}
+
+// Text that is no UTF-8 has its bytes above ASCII shown as U+FFFD, so the
+// output stays valid JSON.
+std::string JsonText(const std::string& text) {
+    const bool utf8 = IsValidUtf8(text);
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char escaped[7];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(byte));
+            out += escaped;
+        } else if (byte >= 0x80 && !utf8) {
+            out += "\\ufffd";
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonTextOrNull(const std::string& text) {
+    return text.empty() ? "null" : JsonText(text);
+}
+
+std::string JsonList(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (const std::string& item : items) {
+        out += (out.size() > 1 ? ", " : "") + JsonText(item);
+    }
+    return out + "]";
+}
+
+std::string JsonSize(ScreenSize size) {
+    return "\"width\": " + std::to_string(size.width) +
+           ", \"height\": " + std::to_string(size.height);
+}
+
+std::string JsonImages(const std::vector<ImageFact>& images) {
+    std::string out = "[";
+    for (const ImageFact& image : images) {
+        out += (out.size() > 1 ? ", " : "") + std::string("{\"entry\": ") + JsonText(image.entry) +
+               ", " + JsonSize(image.size) + "}";
+    }
+    return out + "]";
+}
+
+std::string JsonMidlets(const std::vector<MidletClassFact>& midlets) {
+    std::string out = "[";
+    for (const MidletClassFact& m : midlets) {
+        out += (out.size() > 1 ? ", " : "") + std::string("{\"attribute\": ") +
+               JsonText(m.attribute) + ", \"class\": " + JsonText(m.className) +
+               ", \"isMidlet\": " + (m.problem.empty() ? "true" : "false") +
+               ", \"problem\": " + JsonTextOrNull(m.problem) + "}";
+    }
+    return out + "]";
+}
+
+std::string JsonScreenAttributes(const std::vector<ScreenAttributeFact>& attributes) {
+    std::string out = "[";
+    for (const ScreenAttributeFact& a : attributes) {
+        out += (out.size() > 1 ? ", " : "") + std::string("{\"attribute\": ") + JsonText(a.name) +
+               ", \"role\": " + JsonText(a.role) + ", \"value\": " + JsonText(a.value) +
+               (a.size ? ", " + JsonSize(*a.size)
+                       : std::string(", \"width\": null, \"height\": null")) +
+               "}";
+    }
+    return out + "]";
+}
+
+std::string JsonScreen(const std::optional<ScreenGuess>& screen) {
+    if (!screen) {
+        return "null";
+    }
+    return "{" + JsonSize(screen->size) + ", \"basis\": " + JsonText(screen->basis) + "}";
+}
+
+// "N class files ... (first: ENTRY)".
+std::string CountedClasses(const std::vector<std::string>& entries, const std::string& what) {
+    return std::to_string(entries.size()) +
+           (entries.size() == 1 ? " class file " : " class files ") + what +
+           " (the first: " + entries.front() + ")";
+}
+
+std::string PreverificationText(const SuiteFacts& facts) {
+    if (facts.classCount == 0) {
+        return "no class";
+    }
+    return facts.Preverified() ? "preverified"
+                               : CountedClasses(facts.classesWithoutMaps, "lack stack maps");
+}
+
+}  // namespace
+
+std::string JsonValue(const std::string& text) {
+    return JsonText(text);
+}
+
+std::string ClassVersionText(const SuiteFacts& facts) {
+    if (facts.classCount == 0) {
+        return {};
+    }
+    return std::to_string(facts.highestMajor) + "." + std::to_string(facts.highestMinor) + " (" +
+           JavaRelease(facts.highestMajor) + ")";
+}
+
+std::vector<Finding> SuiteFactFindings(const SuiteFacts& facts, const std::string& jar) {
+    std::vector<Finding> findings;
+    const auto warn = [&](const std::string& attribute, const std::string& message) {
+        findings.push_back({jar, Severity::Warning, 0, attribute, message});
+    };
+    // A file that is no archive is the installation rules' error already.
+    if (facts.kind != SuiteKind::MidletSuite && facts.kind != SuiteKind::NotArchive) {
+        warn({}, std::string("the file is ") +
+                     (facts.kind == SuiteKind::OtherArchive ? "an " : "a ") +
+                     SuiteKindText(facts.kind) + ", not a MIDlet suite");
+    }
+    for (const std::string& key : facts.unprovidedKeys) {
+        warn(key, "the suite reads \"" + key +
+                      "\", which no JAD or manifest provides: it may need its original JAD");
+    }
+    for (const MidletClassFact& m : facts.midlets) {
+        if (!m.problem.empty()) {
+            warn(m.attribute, m.className + " is no MIDlet: " + m.problem);
+        }
+    }
+    if (!facts.classesTooNew.empty()) {
+        warn({}, CountedClasses(facts.classesTooNew, "are newer than Java 1.4") +
+                     ": a phone's VM refuses them");
+    }
+    if (!facts.classesWithoutMaps.empty()) {
+        warn({}, CountedClasses(facts.classesWithoutMaps,
+                                "lack the stack maps of CLDC preverification") +
+                     ": a phone refuses them as an invalid application");
+    }
+    if (!facts.unreadableClasses.empty()) {
+        warn({}, CountedClasses(facts.unreadableClasses, "cannot be read"));
+    }
+    return findings;
+}
+
+std::string SuiteFactsText(const SuiteFacts& facts, const std::string& jar) {
+    std::string text = "facts of " + jar + "\n";
+    const auto line = [&](const std::string& name, const std::string& value) {
+        text += "  " + name + ": " + value + "\n";
+    };
+    line("kind", SuiteKindText(facts.kind));
+    if (!facts.failure.empty()) {
+        line("failure", facts.failure);
+        return text;
+    }
+    line("classes", std::to_string(facts.classCount) +
+                        (facts.classCount > 0 ? ", version " + ClassVersionText(facts) : "") +
+                        ", " + PreverificationText(facts));
+    line("APIs", Joined(facts.apis));
+    if (!facts.otherPackages.empty()) {
+        line("other packages", Joined(facts.otherPackages));
+    }
+    line("keys read", Joined(facts.readKeys));
+    if (!facts.unprovidedKeys.empty()) {
+        line("keys nothing provides", Joined(facts.unprovidedKeys));
+    }
+    for (const MidletClassFact& m : facts.midlets) {
+        line(m.attribute,
+             m.className + (m.problem.empty() ? ", a MIDlet" : ", no MIDlet: " + m.problem));
+    }
+    for (const ScreenAttributeFact& a : facts.screenAttributes) {
+        line(a.name, a.value + " (" + a.role + ")");
+    }
+    line("icons", ImagesText(facts.icons));
+    line("largest images", ImagesText(facts.largestImages));
+    line("screen", facts.screen ? SizeText(facts.screen->size) + " (" + facts.screen->basis + ")"
+                                : std::string("unknown"));
+    return text;
+}
+
+std::string SuiteFactsJson(const SuiteFacts& facts) {
+    return std::string("{\"kind\": \"") + SuiteKindKey(facts.kind) +
+           "\", \"failure\": " + JsonTextOrNull(facts.failure) +
+           ", \"classes\": " + std::to_string(facts.classCount) + ", \"classFileVersion\": " +
+           (facts.classCount > 0 ? "\"" + std::to_string(facts.highestMajor) + "." +
+                                       std::to_string(facts.highestMinor) + "\""
+                                 : std::string("null")) +
+           ", \"preverified\": " + (facts.Preverified() ? "true" : "false") +
+           ", \"classesWithoutStackMaps\": " + JsonList(facts.classesWithoutMaps) +
+           ", \"classesTooNew\": " + JsonList(facts.classesTooNew) +
+           ", \"unreadableClasses\": " + JsonList(facts.unreadableClasses) +
+           ", \"apis\": " + JsonList(facts.apis) +
+           ", \"otherPackages\": " + JsonList(facts.otherPackages) +
+           ", \"keysRead\": " + JsonList(facts.readKeys) +
+           ", \"keysNotProvided\": " + JsonList(facts.unprovidedKeys) +
+           ", \"midlets\": " + JsonMidlets(facts.midlets) +
+           ", \"displaySizes\": " + JsonScreenAttributes(facts.screenAttributes) +
+           ", \"icons\": " + JsonImages(facts.icons) +
+           ", \"largestImages\": " + JsonImages(facts.largestImages) +
+           ", \"screen\": " + JsonScreen(facts.screen) + "}";
+}
+
+}  // namespace midlet

@@ -3,10 +3,11 @@
 //   quellor-batch [--program-folder DIR] [--jad full|simple] [--ids | --no-ids]
 //                 [--icon | --no-icon] [--type app|game|none] [--app-path TEXT]
 //                 [--game-path TEXT] [--on-failure abort|ignore|retry-once]
-//                 [--keep-going] [--check] JAR...
+//                 [--keep-going] [--check] [--quiet] JAR...
 //
-// The program folder (default: the folder of this executable) holds the
-// workspace: temp/ and projects/, made when missing. Options not given take
+// The program folder holds the workspace: temp/ and projects/, made when
+// missing. By default it is the folder of this executable for a portable
+// copy (quellor.portable beside it), else the user's data folder. Options not given take
 // the values of the settings file there, except the JAD kind, which is full
 // unless --jad says otherwise; the settings file is never written. The JARs
 // are prepared in the order given. Every log line is printed on standard
@@ -25,7 +26,8 @@
 // ends with a line on standard error counting the JARs prepared (made or
 // found already generated), skipped (working JAR left in temp/) and failed.
 //
-// --help describes the options, --version names the version.
+// --quiet leaves out the log lines and the bar. --help describes the
+// options, --version names the version; options may stand anywhere.
 //
 // Exit status: 0 when the run went through the list, no JAR failed and no
 // error finding was printed; 1 when a JAR failed, --check printed an error
@@ -40,11 +42,12 @@
 
 #include "HeadlessDialogs.h"
 #include "archive/ZipArchiver.h"
+#include "cli/ProgramOptions.h"
 #include "midlet/Batch.h"
-#include "midlet/ExceptionText.h"
 #include "midlet/IdsWriter.h"
 #include "midlet/InstallCheck.h"
 #include "midlet/ManifestText.h"
+#include "midlet/PlainMessages.h"
 #include "midlet/Settings.h"
 #include "platform/CommandLine.h"
 #include "platform/Dialogs.h"
@@ -52,11 +55,7 @@
 
 namespace {
 
-const char* const kUsage =
-    "usage: quellor-batch [--program-folder DIR] [--jad full|simple] [--ids | --no-ids]\n"
-    "                     [--icon | --no-icon] [--type app|game|none] [--app-path TEXT]\n"
-    "                     [--game-path TEXT] [--on-failure abort|ignore|retry-once]\n"
-    "                     [--keep-going] [--check] JAR...\n";
+const char* const kUsage = "Usage: quellor-batch [OPTION]... JAR...\n";
 
 // The options with their defaults; those not given come from the settings
 // file in the program folder.
@@ -67,14 +66,17 @@ std::string Help() {
            "Options not given take their values from " +
            file +
            " in the program folder,\n"
-           "and from the defaults below where that file lacks them.\n"
+           "and from the defaults below where that file lacks them. Options may stand\n"
+           "anywhere among the JARs; after -- every argument is a JAR.\n"
            "\n"
            "options:\n"
            "  --program-folder DIR\n"
            "               the folder of the workspace (temp/, projects/) and of " +
            file +
            "\n"
-           "               (default: the folder of this program)\n"
+           "               (default: the folder of this program when a file named\n"
+           "               quellor.portable is there, as in a build or a portable copy;\n"
+           "               else $XDG_DATA_HOME/quellor, by default ~/.local/share/quellor)\n"
            "  --jad full|simple\n"
            "               the kind of JAD written; not taken from the settings file\n"
            "               (default: full)\n"
@@ -101,8 +103,11 @@ std::string Help() {
            "               installability findings of the project and what preparing the\n"
            "               listed JAR lost, as FILE: SEVERITY CODE ATTRIBUTE: message\n"
            "               (default: no findings)\n"
-           "  --help       print this text and exit\n"
-           "  --version    print the version and exit\n"
+           "  -q, --quiet  print no log lines and no progress bar, only errors, findings\n"
+           "               and the count of --keep-going (default: print them)\n"
+           "  -h, --help   print this text and exit\n"
+           "  -V, --version\n"
+           "               print the version and exit\n"
            "\n"
            "exit status: 0 when every JAR went through without an error finding, 1 when a\n"
            "JAR failed or --check printed an error, 2 for a wrong command line\n";
@@ -120,79 +125,85 @@ struct CommandLine {
     tools::FailurePolicy policy = tools::FailurePolicy::Abort;
     bool keepGoing = false;
     bool check = false;
+    bool quiet = false;
     std::vector<std::string> jars;
 };
 
-bool ParseJadKind(const std::string& text, midlet::JadKind& kind) {
-    if (text == "full" || text == "simple") {
-        kind = text == "full" ? midlet::JadKind::Full : midlet::JadKind::Simple;
-        return true;
-    }
-    return false;
+// The words of the options that take one, as the command line spells them.
+struct OptionWords {
+    std::string jad;
+    std::string type;
+    std::string policy;
+    std::string appPath;
+    std::string gamePath;
+};
+
+// Every option of the program, in the order of the help.
+void DefineOptions(CLI::App& app, CommandLine& line, OptionWords& words) {
+    app.add_option("--program-folder", line.programFolder)->check(cli::NotEmpty());
+    app.add_option("--jad", words.jad)->check(cli::OneOf({"full", "simple"}));
+    app.add_flag("--ids,!--no-ids");
+    app.add_flag("--icon,!--no-icon");
+    app.add_option("--type", words.type)->check(cli::OneOf({"app", "game", "none"}));
+    app.add_option("--app-path", words.appPath);
+    app.add_option("--game-path", words.gamePath);
+    app.add_option("--on-failure", words.policy)
+        ->check(cli::OneOf({"abort", "ignore", "retry-once"}));
+    app.add_flag("--keep-going", line.keepGoing);
+    app.add_flag("--check", line.check);
+    app.add_flag("-q,--quiet", line.quiet);
+    app.add_option("JAR", line.jars);
 }
 
-bool ParseMidletType(const std::string& text, std::optional<midlet::MidletType>& type) {
-    if (text == "app") {
-        type = midlet::MidletType::Application;
-    } else if (text == "game") {
-        type = midlet::MidletType::Game;
-    } else if (text == "none") {
-        type = midlet::MidletType::None;
-    } else {
-        return false;
+// A flag given as --NAME or --no-NAME: the last one given, nothing when
+// neither is.
+std::optional<bool> EitherFlag(const CLI::App& app, const std::string& name) {
+    const CLI::Option* option = app.get_option(name);
+    if (option->count() == 0) {
+        return std::nullopt;
     }
-    return true;
+    return option->as<bool>();
 }
 
-// Options first; "--" ends them. At least one JAR.
-bool Parse(const std::vector<std::string>& args, CommandLine& line) {
-    std::size_t next = 0;
-    const auto value = [&](std::string& text) {
-        if (next + 1 >= args.size()) {
-            return false;
-        }
-        text = args[next + 1];
-        ++next;
-        return true;
-    };
-    for (; next < args.size() && args[next].rfind("--", 0) == 0; ++next) {
-        const std::string& option = args[next];
-        std::string text;
-        bool ok = true;
-        if (option == "--") {
-            ++next;
-            break;
-        } else if (option == "--program-folder") {
-            ok = value(line.programFolder) && !line.programFolder.empty();
-        } else if (option == "--jad") {
-            ok = value(text) && ParseJadKind(text, line.jadKind);
-        } else if (option == "--ids" || option == "--no-ids") {
-            line.writeIds = option == "--ids";
-        } else if (option == "--icon" || option == "--no-icon") {
-            line.extractIcon = option == "--icon";
-        } else if (option == "--type") {
-            ok = value(text) && ParseMidletType(text, line.midletType);
-        } else if (option == "--app-path") {
-            ok = value(text);
-            line.appPath = text;
-        } else if (option == "--game-path") {
-            ok = value(text);
-            line.gamePath = text;
-        } else if (option == "--keep-going") {
-            line.keepGoing = true;
-        } else if (option == "--check") {
-            line.check = true;
-        } else if (option == "--on-failure") {
-            ok = value(text) && tools::ParseFailurePolicy(text, line.policy);
-        } else {
-            ok = false;
-        }
-        if (!ok) {
-            return false;
-        }
+midlet::MidletType MidletTypeNamed(const std::string& word) {
+    return word == "game"   ? midlet::MidletType::Game
+           : word == "none" ? midlet::MidletType::None
+                            : midlet::MidletType::Application;
+}
+
+// Reads the command line into `line`; the status to end with when the
+// program should not go on.
+std::optional<int> Parse(int argc, char** argv, CommandLine& line) {
+    cli::ProgramOptions options({"quellor-batch", kUsage, Help()},
+                                std::string("quellor-batch ") + QUELLOR_VERSION);
+    CLI::App& app = options.App();
+    OptionWords words;
+    DefineOptions(app, line, words);
+    if (const auto status = options.Parse(argc, argv, std::cout, std::cerr)) {
+        return status;
     }
-    line.jars.assign(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());
-    return !line.jars.empty();
+    if (line.jars.empty()) {
+        std::cerr << options.ErrorLine("no JAR given") << '\n';
+        return cli::kUsageStatus;
+    }
+    line.writeIds = EitherFlag(app, "--ids");
+    line.extractIcon = EitherFlag(app, "--icon");
+    if (!words.jad.empty()) {
+        line.jadKind = words.jad == "simple" ? midlet::JadKind::Simple : midlet::JadKind::Full;
+    }
+    if (!words.type.empty()) {
+        line.midletType = MidletTypeNamed(words.type);
+    }
+    if (app.count("--app-path") > 0) {
+        line.appPath = words.appPath;
+    }
+    if (app.count("--game-path") > 0) {
+        line.gamePath = words.gamePath;
+    }
+    if (!words.policy.empty()) {
+        tools::ParseFailurePolicy(words.policy, line.policy);
+    }
+    return std::nullopt;
 }
 
 // The window's options as a run would find them: the settings file's
@@ -217,11 +228,18 @@ midlet::RunOptions OptionsFor(const CommandLine& line, const midlet::Settings& s
 // the maximum, as the window's does.
 class ConsoleOutput : public midlet::IRunOutput {
   public:
-    ConsoleOutput(int maximum, bool drawBar) : maximum_(maximum), drawBar_(drawBar) { Draw(); }
+    ConsoleOutput(int maximum, bool drawBar, bool quiet)
+        : maximum_(maximum), drawBar_(drawBar && !quiet), quiet_(quiet) {
+        Draw();
+    }
 
     void ShowLog() override {}
 
-    void AppendLog(const std::string& line) override { Print(line); }
+    void AppendLog(const std::string& line) override {
+        if (!quiet_) {
+            Print(line);
+        }
+    }
 
     // A line of standard output, above the bar.
     void Print(const std::string& line) {
@@ -267,6 +285,7 @@ class ConsoleOutput : public midlet::IRunOutput {
     int maximum_;
     int position_ = 0;
     bool drawBar_;
+    bool quiet_;
 };
 
 // The questions of a run get lines of their own, not the end of the bar's.
@@ -299,10 +318,11 @@ class QuestionsBesideTheBar : public platform::IDialogs {
     ConsoleOutput& output_;
 };
 
-// The error line of a failure: the JAR it belongs to, when it belongs to one.
-void PrintError(ConsoleOutput& output, const std::string& jar, const std::string& message) {
+// The error line of a failure, in the user's words: the JAR it belongs to,
+// when it belongs to one, and what is wrong.
+void PrintError(ConsoleOutput& output, const std::string& jar, std::exception_ptr failure) {
     output.Erase();
-    std::cerr << "error: " << (jar.empty() ? "" : jar + ": ") << midlet::ExceptionBoxText(message)
+    std::cerr << "error: " << (jar.empty() ? "" : jar + ": ") << midlet::PlainFailureText(failure)
               << '\n'
               << std::flush;
     output.Draw();
@@ -331,26 +351,12 @@ bool PrintFindings(ConsoleOutput& output, const std::string& programFolder,
     return midlet::HasErrors(findings);
 }
 
-int Usage() {
-    std::cerr << kUsage;
-    return 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << kUsage << '\n' << Help();
-        return 0;
-    }
-    if (args.size() == 1 && args[0] == "--version") {
-        std::cout << "quellor-batch " << QUELLOR_VERSION << '\n';
-        return 0;
-    }
     CommandLine line;
-    if (!Parse(args, line)) {
-        return Usage();
+    if (const auto status = Parse(argc, argv, line)) {
+        return *status;
     }
     if (!line.programFolder.empty()) {
         platform::SetProgramFolder(platform::ExpandFileName(line.programFolder));
@@ -360,7 +366,7 @@ int main(int argc, char** argv) {
 
     midlet::ProgramState state;
     state.jarCount = static_cast<int>(options.list.size());
-    ConsoleOutput output(3 * state.jarCount, platform::StdErrIsTerminal());
+    ConsoleOutput output(3 * state.jarCount, platform::StdErrIsTerminal(), line.quiet);
     tools::HeadlessDialogs headless(line.policy);
     QuestionsBesideTheBar dialogs(headless, output);
     platform::DialogsGuard guard(dialogs);
@@ -369,7 +375,7 @@ int main(int argc, char** argv) {
     midlet::RunContext run{options, state, output, zip, programFolder};
     if (line.keepGoing) {
         run.onJarFailure = [&](const midlet::JarFailure& failure) {
-            PrintError(output, failure.Jar, failure.what());
+            PrintError(output, failure.Jar, std::make_exception_ptr(failure));
         };
     }
     bool errorFindings = false;
@@ -383,15 +389,11 @@ int main(int argc, char** argv) {
     try {
         tally = midlet::RunBatch(run);
     } catch (const midlet::JarFailure& failure) {
-        PrintError(output, failure.Jar, failure.what());
-        output.Finish();
-        return 1;
-    } catch (const std::exception& e) {
-        PrintError(output, {}, e.what());
+        PrintError(output, failure.Jar, std::current_exception());
         output.Finish();
         return 1;
     } catch (...) {
-        PrintError(output, {}, "Unknown exception");
+        PrintError(output, {}, std::current_exception());
         output.Finish();
         return 1;
     }

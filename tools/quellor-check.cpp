@@ -11,14 +11,16 @@
 // line.
 #include <exception>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/ProgramOptions.h"
 #include "midlet/InstallCheck.h"
 
 namespace {
 
-const char* const kUsage = "usage: quellor-check [--json] [--jad FILE] JAR...\n";
+const char* const kUsage = "Usage: quellor-check [OPTION]... JAR...\n";
 
 const char* const kHelp =
     "Predicts what a phone's MIDP installer will say about each JAR and its JAD.\n"
@@ -29,8 +31,9 @@ const char* const kHelp =
     "               (default: one line each, FILE: SEVERITY CODE ATTRIBUTE: message)\n"
     "  --jad FILE   the JAD to check with the one JAR given\n"
     "               (default: the JAR's name with .jad, when that file exists)\n"
-    "  --help       print this text and exit\n"
-    "  --version    print the version and exit\n"
+    "  -h, --help   print this text and exit\n"
+    "  -V, --version\n"
+    "               print the version and exit\n"
     "\n"
     "CODE is the installer's status code (904 JAR size, 905 attribute mismatch,\n"
     "906 invalid JAD, 907 invalid JAR, 909 signature, 911 push registration) or -.\n"
@@ -42,23 +45,33 @@ struct CommandLine {
     std::vector<std::string> jars;
 };
 
-// Options first; "--" ends them. At least one JAR; --jad only with one.
-bool Parse(const std::vector<std::string>& args, CommandLine& line) {
-    std::size_t next = 0;
-    for (; next < args.size() && args[next].rfind("--", 0) == 0; ++next) {
-        if (args[next] == "--") {
-            ++next;
-            break;
-        } else if (args[next] == "--json") {
-            line.json = true;
-        } else if (args[next] == "--jad" && next + 1 < args.size() && !args[next + 1].empty()) {
-            line.jad = args[++next];
-        } else {
-            return false;
-        }
+// Every option of the program.
+void DefineOptions(CLI::App& app, CommandLine& line) {
+    app.add_flag("--json", line.json);
+    app.add_option("--jad", line.jad)->check(cli::NotEmpty());
+    app.add_option("JAR", line.jars);
+}
+
+// Reads the command line into `line`; the status to end with when the
+// program should not go on. At least one JAR; --jad only with one.
+std::optional<int> Parse(int argc, char** argv, CommandLine& line) {
+    cli::ProgramOptions options({"quellor-check", kUsage, kHelp},
+                                std::string("quellor-check ") + QUELLOR_VERSION);
+    DefineOptions(options.App(), line);
+    if (const auto status = options.Parse(argc, argv, std::cout, std::cerr)) {
+        return status;
     }
-    line.jars.assign(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());
-    return !line.jars.empty() && (line.jad.empty() || line.jars.size() == 1);
+    std::string wrong;
+    if (line.jars.empty()) {
+        wrong = "no JAR given";
+    } else if (!line.jad.empty() && line.jars.size() > 1) {
+        wrong = "--jad goes with one JAR, not " + std::to_string(line.jars.size());
+    }
+    if (!wrong.empty()) {
+        std::cerr << options.ErrorLine(wrong) << '\n';
+        return cli::kUsageStatus;
+    }
+    return std::nullopt;
 }
 
 std::vector<midlet::Finding> Check(const std::string& jar, const std::string& jad) {
@@ -73,19 +86,9 @@ std::vector<midlet::Finding> Check(const std::string& jar, const std::string& ja
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << kUsage << '\n' << kHelp;
-        return 0;
-    }
-    if (args.size() == 1 && args[0] == "--version") {
-        std::cout << "quellor-check " << QUELLOR_VERSION << '\n';
-        return 0;
-    }
     CommandLine line;
-    if (!Parse(args, line)) {
-        std::cerr << kUsage;
-        return 2;
+    if (const auto status = Parse(argc, argv, line)) {
+        return *status;
     }
     std::vector<midlet::Finding> all;
     for (const std::string& jar : line.jars) {

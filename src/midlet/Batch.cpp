@@ -68,7 +68,7 @@ BatchTally RunBatch(RunContext& run) {
         } catch (const std::exception& e) {
             CleanUpAfterFailure(workingJar, tempFolder);
             ++tally.failed;
-            const JarFailure failure(listed, e.what());
+            const JarFailure failure(listed, e.what(), std::current_exception());
             if (!run.onJarFailure) {
                 throw failure;
             }

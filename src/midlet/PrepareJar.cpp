@@ -11,6 +11,7 @@
 #include "midlet/Batch.h"
 #include "midlet/ManifestEntry.h"
 #include "midlet/ManifestText.h"
+#include "midlet/PlainMessages.h"
 #include "midlet/WorkspaceFiles.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -85,7 +86,7 @@ void RefreshManifestCopy(const TempPaths& temp) {
 void TakeManifestOut(archive::TZipArchiver& zip, const TempPaths& temp) {
     const int entry = FindManifestEntry(zip);
     if (entry < 0) {
-        throw platform::EInOutError(platform::ERROR_FILE_NOT_FOUND);
+        throw NoManifestError();
     }
     WriteFileBytes(temp.extractedManifest, ReadEntryBytes(zip, entry));
 }

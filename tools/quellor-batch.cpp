@@ -338,12 +338,12 @@ bool PrintFindings(ConsoleOutput& output, const std::string& programFolder,
     std::vector<midlet::Finding> findings;
     try {
         findings = midlet::CheckPrepared(listed, project + ".jar", project + ".jad");
-    } catch (const std::exception& e) {
+    } catch (...) {
         findings = {{listed,
                      midlet::Severity::Error,
                      0,
                      {},
-                     std::string("cannot be checked: ") + e.what()}};
+                     "cannot be checked: " + midlet::PlainFailureText(std::current_exception())}};
     }
     for (const midlet::Finding& finding : findings) {
         output.Print(midlet::FindingLine(finding));

@@ -16,9 +16,10 @@ namespace {
 constexpr const char* kInternal =
     "the archive engine met an internal fault; please report it with the file";
 constexpr const char* kNotFound = "file%s not found";
-constexpr const char* kCannotCreate = "cannot create the file%s (the disk may be full, the "
-                                      "name may not fit a memory card, or it may lead out of "
-                                      "its folder)";
+constexpr const char* kCannotCreate =
+    "cannot create the file%s (the disk may be full, the "
+    "name may not fit a memory card, or it may lead out of "
+    "its folder)";
 constexpr const char* kCannotOpen = "cannot open the archive: it is damaged or no ZIP archive";
 constexpr const char* kDamaged = "the archive is damaged";
 constexpr const char* kUnsupported = "the archive uses a feature this program does not support";
@@ -37,14 +38,14 @@ constexpr std::array<const char*, 63> kArchiveSentences = {
     "by a method other than stored or deflated",
     "no archive file name was given",
     "no archive file name was given",
-    kNotFound,  // 11
+    kNotFound,       // 11
     "no such file",  // 12: the archive itself, which the caller names
-    kInternal,  // 13 archive not open
-    kInternal,  // 14
-    kNotFound,  // 15
-    kInternal,  // 16 entry index
-    kUnsupported,  // 17 self-extracting stub
-    kNotFound,     // 18
+    kInternal,       // 13 archive not open
+    kInternal,       // 14
+    kNotFound,       // 15
+    kInternal,       // 16 entry index
+    kUnsupported,    // 17 self-extracting stub
+    kNotFound,       // 18
     kCannotCreate,
     "cannot create the folder%s",
     kInternal,  // 21
@@ -96,8 +97,7 @@ constexpr std::array<const char*, 63> kArchiveSentences = {
 std::string QuotedPath(std::string_view message) {
     for (const char quote : {'"', '\''}) {
         const auto open = message.find(quote);
-        const auto close =
-            open == std::string_view::npos ? open : message.find(quote, open + 1);
+        const auto close = open == std::string_view::npos ? open : message.find(quote, open + 1);
         if (close != std::string_view::npos) {
             return std::string(message.substr(open + 1, close - open - 1));
         }
@@ -176,34 +176,34 @@ const char* ArchiveErrorSentence(int nativeError) {
 
 std::string SystemErrorSentence(unsigned code) {
     switch (code) {
-    case platform::ERROR_FILE_NOT_FOUND:
-        return "a file is missing";
-    case platform::ERROR_PATH_NOT_FOUND:
-        return "a folder is missing";
-    case platform::ERROR_TOO_MANY_OPEN_FILES:
-        return "too many files are open";
-    case platform::ERROR_ACCESS_DENIED:
-        return "access denied (the file or its folder may be read-only)";
-    case platform::ERROR_SHARING_VIOLATION:
-        return "another program is using the file";
-    case platform::ERROR_FILE_EXISTS:
-    case platform::ERROR_ALREADY_EXISTS:
-        return "a file or folder of that name exists already";
-    case 100:
-        return "a file ends before its data does";
-    case 101:
-    case platform::ERROR_DISK_FULL:
-        return "the disk is full";
-    case platform::ERROR_INVALID_NAME:
-        return "a name holds a character a memory card cannot hold";
-    case platform::ERROR_DIR_NOT_EMPTY:
-        return "a folder is not empty";
-    case platform::ERROR_FILENAME_EXCED_RANGE:
-        return "a name or path is too long";
-    case platform::ERROR_DIRECTORY:
-        return "a file stands where a folder is wanted";
-    default:
-        return "the system reported error " + std::to_string(code);
+        case platform::ERROR_FILE_NOT_FOUND:
+            return "a file is missing";
+        case platform::ERROR_PATH_NOT_FOUND:
+            return "a folder is missing";
+        case platform::ERROR_TOO_MANY_OPEN_FILES:
+            return "too many files are open";
+        case platform::ERROR_ACCESS_DENIED:
+            return "access denied (the file or its folder may be read-only)";
+        case platform::ERROR_SHARING_VIOLATION:
+            return "another program is using the file";
+        case platform::ERROR_FILE_EXISTS:
+        case platform::ERROR_ALREADY_EXISTS:
+            return "a file or folder of that name exists already";
+        case 100:
+            return "a file ends before its data does";
+        case 101:
+        case platform::ERROR_DISK_FULL:
+            return "the disk is full";
+        case platform::ERROR_INVALID_NAME:
+            return "a name holds a character a memory card cannot hold";
+        case platform::ERROR_DIR_NOT_EMPTY:
+            return "a folder is not empty";
+        case platform::ERROR_FILENAME_EXCED_RANGE:
+            return "a name or path is too long";
+        case platform::ERROR_DIRECTORY:
+            return "a file stands where a folder is wanted";
+        default:
+            return "the system reported error " + std::to_string(code);
     }
 }
 

@@ -16,8 +16,8 @@ namespace {
 using midlet::PlainFailureText;
 
 bool Leaks(const std::string& text) {
-    return text.find("Native error") != std::string::npos ||
-           text.find("%s") != std::string::npos || text.find("%d") != std::string::npos;
+    return text.find("Native error") != std::string::npos || text.find("%s") != std::string::npos ||
+           text.find("%d") != std::string::npos;
 }
 
 // A new native error fails here until it is given a sentence.

@@ -39,9 +39,9 @@ class ScopedVariable {
 
 struct FolderCase {
     const char* name;
-    bool marker;                   // quellor.portable beside the executable
-    const char* xdgDataHome;       // relative to the test folder; null: unset
-    const char* expected;          // relative to the test folder
+    bool marker;              // quellor.portable beside the executable
+    const char* xdgDataHome;  // relative to the test folder; null: unset
+    const char* expected;     // relative to the test folder
 };
 
 const FolderCase kCases[] = {

@@ -72,8 +72,7 @@ void Expect(const Convention& c) {
     }
     TestFolder scratch;
     std::string command = "cd " + Quote(scratch.Path()) +
-                          " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
-                          Quote(path);
+                          " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + Quote(path);
     for (const std::string& arg : c.args) {
         command += " " + Quote(arg);
     }
@@ -93,8 +92,8 @@ void Expect(const Convention& c) {
     const std::string program = c.program;
     EXPECT_EQ(err.rfind(program + ": " + (c.err != nullptr ? c.err : ""), 0), 0u) << err;
     const std::string tail = "; try '" + program + " --help'\n";
-    EXPECT_TRUE(err.size() > tail.size() && err.compare(err.size() - tail.size(), tail.size(),
-                                                        tail) == 0)
+    EXPECT_TRUE(err.size() > tail.size() &&
+                err.compare(err.size() - tail.size(), tail.size(), tail) == 0)
         << err;
 }
 

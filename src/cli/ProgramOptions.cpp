@@ -31,8 +31,7 @@ std::string Reworded(const CLI::ParseError& error) {
             return "option '" + option + "' needs a value";
         }
     }
-    if (const auto* required = dynamic_cast<const CLI::RequiredError*>(&error)) {
-        (void)required;
+    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {
         const auto end = message.find(" is required");
         if (end != std::string::npos && !LooksLikeOption(message.substr(0, end))) {
             return "no " + message.substr(0, end) + " given";
@@ -74,10 +73,10 @@ std::optional<int> ProgramOptions::Parse(const std::vector<std::string>& args, s
         err << ErrorLine(Reworded(error)) << '\n';
         return kUsageStatus;
     }
-    return Finish(out, err);
+    return RefuseExtras(err);
 }
 
-std::optional<int> ProgramOptions::Finish(std::ostream&, std::ostream& err) {
+std::optional<int> ProgramOptions::RefuseExtras(std::ostream& err) {
     // CLI11 keeps the "--" that ended the options among the extras.
     std::vector<std::string> extras = app_.remaining();
     extras.erase(std::remove(extras.begin(), extras.end(), "--"), extras.end());

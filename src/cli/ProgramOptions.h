@@ -44,7 +44,9 @@ class ProgramOptions {
     std::string ErrorLine(const std::string& message) const;
 
   private:
-    std::optional<int> Finish(std::ostream& out, std::ostream& err);
+    // The first unknown option or stray argument CLI11 left over, told on
+    // `err`; nullopt when there is none.
+    std::optional<int> RefuseExtras(std::ostream& err);
 
     ProgramText text_;
     std::string version_;

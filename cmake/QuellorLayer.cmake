@@ -57,3 +57,10 @@ function(quellor_test_settings name)
     QUELLOR_BINARY_DIR="${CMAKE_BINARY_DIR}"
     QUELLOR_CORPUS_DIR="${QUELLOR_CORPUS_DIR}")
 endfunction()
+
+# quellor_portable_marker(): the programs built into the current binary
+# folder are a portable copy: they keep their data beside themselves (see
+# platform::ProgramFolderFor). The marker is never installed.
+function(quellor_portable_marker)
+  file(TOUCH ${CMAKE_CURRENT_BINARY_DIR}/quellor.portable)
+endfunction()

@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include "midlet/PlainMessages.h"
+
 namespace tools {
 
 using namespace platform;
@@ -45,7 +47,7 @@ int HeadlessDialogs::MessageBox(const std::string& text, const std::string& capt
 
 int HeadlessDialogs::MessageDlg(const std::string& text, MsgDlgType, MsgDlgButtons buttons,
                                 MsgDlgBtn defaultButton) {
-    err_ << "failure: " << text << '\n';
+    err_ << "failure: " << midlet::PlainQuestionText(text) << '\n';
     // The same question right after the last one is never retried again.
     const bool repeated = asked_ && text == lastQuestion_;
     lastQuestion_ = text;

@@ -4,10 +4,11 @@
 //                 [--icon | --no-icon] [--type app|game|none] [--app-path TEXT]
 //                 [--game-path TEXT] [--on-failure abort|ignore|retry-once]
 //                 [--keep-going] [--check] [--device NAME] [--devices-file FILE]
-//                 [--original-jad FILE] JAR...
+//                 [--original-jad FILE] [--quiet] JAR...
 //
-// The program folder (default: the folder of this executable) holds the
-// workspace: temp/ and projects/, made when missing. Options not given take
+// The program folder holds the workspace: temp/ and projects/, made when
+// missing. By default it is the folder of this executable for a portable
+// copy (quellor.portable beside it), else the user's data folder. Options not given take
 // the values of the settings file there, except the JAD kind, which is full
 // unless --jad says otherwise; the settings file is never written. The JARs
 // are prepared in the order given. Every log line is printed on standard
@@ -21,23 +22,25 @@
 // verdict line, then every other finding and what preparing the listed JAR
 // lost, one line each.
 //
+// A full JAD carries the keys that only the listed JAR's original JAD had
+// (the one beside it, or the one --original-jad names for the one JAR
+// given); a JAR whose JAD took some is followed by the line
+// "NAME.jad: N keys from the original JAD".
+//
 // A JAR that fails is named on standard error: "error: ", its path, ": "
 // and the text of the window's exception box. The failure ends the run,
 // unless --keep-going is given: then the run goes on with the next JAR and
 // ends with a line on standard error counting the JARs prepared (made or
 // found already generated), skipped (working JAR left in temp/) and failed.
 //
-// A full JAD carries the keys that only the listed JAR's original JAD had
-// (the one beside it, or the one --original-jad names for the one JAR
-// given); a JAR whose JAD took some is followed by the line
-// "NAME.jad: N keys from the original JAD".
-//
-// --help describes the options, --version names the version.
+// --quiet leaves out the log lines and the bar. --help describes the
+// options, --version names the version; options may stand anywhere.
 //
 // Exit status: 0 when the run went through the list, no JAR failed and every
 // verdict --check printed was ok; 1 when a JAR failed, a verdict was not ok,
-// the run could not start or the --original-jad cannot be read ("error: " and the text on standard error); 2
-// for a wrong command line or device profile.
+// the run could not start or the --original-jad cannot be read ("error: "
+// and the text on standard error); 2 for a wrong command line or device
+// profile.
 #include <algorithm>
 #include <exception>
 #include <iostream>
@@ -47,12 +50,13 @@
 
 #include "HeadlessDialogs.h"
 #include "archive/ZipArchiver.h"
+#include "cli/ProgramOptions.h"
 #include "midlet/Batch.h"
 #include "midlet/CheckRun.h"
-#include "midlet/ExceptionText.h"
 #include "midlet/IdsWriter.h"
 #include "midlet/InstallCheck.h"
 #include "midlet/ManifestText.h"
+#include "midlet/PlainMessages.h"
 #include "midlet/Settings.h"
 #include "midlet/SuiteFiles.h"
 #include "platform/CommandLine.h"
@@ -61,12 +65,7 @@
 
 namespace {
 
-const char* const kUsage =
-    "usage: quellor-batch [--program-folder DIR] [--jad full|simple] [--ids | --no-ids]\n"
-    "                     [--icon | --no-icon] [--type app|game|none] [--app-path TEXT]\n"
-    "                     [--game-path TEXT] [--on-failure abort|ignore|retry-once]\n"
-    "                     [--keep-going] [--check] [--device NAME] [--devices-file FILE]\n"
-    "                     [--original-jad FILE] JAR...\n";
+const char* const kUsage = "Usage: quellor-batch [OPTION]... JAR...\n";
 
 // The options with their defaults; those not given come from the settings
 // file in the program folder.
@@ -77,14 +76,17 @@ std::string Help() {
            "Options not given take their values from " +
            file +
            " in the program folder,\n"
-           "and from the defaults below where that file lacks them.\n"
+           "and from the defaults below where that file lacks them. Options may stand\n"
+           "anywhere among the JARs; after -- every argument is a JAR.\n"
            "\n"
            "options:\n"
            "  --program-folder DIR\n"
            "               the folder of the workspace (temp/, projects/) and of " +
            file +
            "\n"
-           "               (default: the folder of this program)\n"
+           "               (default: the folder of this program when a file named\n"
+           "               quellor.portable is there, as in a build or a portable copy;\n"
+           "               else $XDG_DATA_HOME/quellor, by default ~/.local/share/quellor)\n"
            "  --jad full|simple\n"
            "               the kind of JAD written; not taken from the settings file\n"
            "               (default: full)\n"
@@ -121,8 +123,11 @@ std::string Help() {
            "               the original JAD of the one JAR given: a full JAD carries the\n"
            "               keys only it has (default: the JAR's name with .jad, when that\n"
            "               file exists)\n"
-           "  --help       print this text and exit\n"
-           "  --version    print the version and exit\n"
+           "  -q, --quiet  print no log lines and no progress bar, only errors, findings\n"
+           "               and the count of --keep-going (default: print them)\n"
+           "  -h, --help   print this text and exit\n"
+           "  -V, --version\n"
+           "               print the version and exit\n"
            "\n"
            "exit status: 0 when every JAR went through and every verdict was ok, 1 when a\n"
            "JAR failed or a verdict was not, 2 for a wrong command line or device profile\n";
@@ -140,89 +145,97 @@ struct CommandLine {
     tools::FailurePolicy policy = tools::FailurePolicy::Abort;
     bool keepGoing = false;
     bool check = false;
+    bool quiet = false;
     std::string device;
     std::vector<std::string> deviceFiles;
     std::string originalJad;
     std::vector<std::string> jars;
 };
 
-bool ParseJadKind(const std::string& text, midlet::JadKind& kind) {
-    if (text == "full" || text == "simple") {
-        kind = text == "full" ? midlet::JadKind::Full : midlet::JadKind::Simple;
-        return true;
-    }
-    return false;
+// The words of the options that take one, as the command line spells them.
+struct OptionWords {
+    std::string jad;
+    std::string type;
+    std::string policy;
+    std::string appPath;
+    std::string gamePath;
+};
+
+// Every option of the program, in the order of the help.
+void DefineOptions(CLI::App& app, CommandLine& line, OptionWords& words) {
+    app.add_option("--program-folder", line.programFolder)->check(cli::NotEmpty());
+    app.add_option("--jad", words.jad)->check(cli::OneOf({"full", "simple"}));
+    app.add_flag("--ids,!--no-ids");
+    app.add_flag("--icon,!--no-icon");
+    app.add_option("--type", words.type)->check(cli::OneOf({"app", "game", "none"}));
+    app.add_option("--app-path", words.appPath);
+    app.add_option("--game-path", words.gamePath);
+    app.add_option("--on-failure", words.policy)
+        ->check(cli::OneOf({"abort", "ignore", "retry-once"}));
+    app.add_flag("--keep-going", line.keepGoing);
+    app.add_flag("--check", line.check);
+    app.add_option("--device", line.device)->check(cli::NotEmpty());
+    app.add_option("--devices-file", line.deviceFiles)->check(cli::NotEmpty());
+    app.add_option("--original-jad", line.originalJad)->check(cli::NotEmpty());
+    app.add_flag("-q,--quiet", line.quiet);
+    app.add_option("JAR", line.jars);
 }
 
-bool ParseMidletType(const std::string& text, std::optional<midlet::MidletType>& type) {
-    if (text == "app") {
-        type = midlet::MidletType::Application;
-    } else if (text == "game") {
-        type = midlet::MidletType::Game;
-    } else if (text == "none") {
-        type = midlet::MidletType::None;
-    } else {
-        return false;
+// A flag given as --NAME or --no-NAME: the last one given, nothing when
+// neither is.
+std::optional<bool> EitherFlag(const CLI::App& app, const std::string& name) {
+    const CLI::Option* option = app.get_option(name);
+    if (option->count() == 0) {
+        return std::nullopt;
     }
-    return true;
+    return option->as<bool>();
 }
 
-// Options first; "--" ends them. At least one JAR.
-bool Parse(const std::vector<std::string>& args, CommandLine& line) {
-    std::size_t next = 0;
-    const auto value = [&](std::string& text) {
-        if (next + 1 >= args.size()) {
-            return false;
-        }
-        text = args[next + 1];
-        ++next;
-        return true;
-    };
-    for (; next < args.size() && args[next].rfind("--", 0) == 0; ++next) {
-        const std::string& option = args[next];
-        std::string text;
-        bool ok = true;
-        if (option == "--") {
-            ++next;
-            break;
-        } else if (option == "--program-folder") {
-            ok = value(line.programFolder) && !line.programFolder.empty();
-        } else if (option == "--jad") {
-            ok = value(text) && ParseJadKind(text, line.jadKind);
-        } else if (option == "--ids" || option == "--no-ids") {
-            line.writeIds = option == "--ids";
-        } else if (option == "--icon" || option == "--no-icon") {
-            line.extractIcon = option == "--icon";
-        } else if (option == "--type") {
-            ok = value(text) && ParseMidletType(text, line.midletType);
-        } else if (option == "--app-path") {
-            ok = value(text);
-            line.appPath = text;
-        } else if (option == "--game-path") {
-            ok = value(text);
-            line.gamePath = text;
-        } else if (option == "--keep-going") {
-            line.keepGoing = true;
-        } else if (option == "--check") {
-            line.check = true;
-        } else if (option == "--device") {
-            ok = value(line.device) && !line.device.empty();
-        } else if (option == "--devices-file") {
-            ok = value(text) && !text.empty();
-            line.deviceFiles.push_back(text);
-        } else if (option == "--original-jad") {
-            ok = value(line.originalJad) && !line.originalJad.empty();
-        } else if (option == "--on-failure") {
-            ok = value(text) && tools::ParseFailurePolicy(text, line.policy);
-        } else {
-            ok = false;
-        }
-        if (!ok) {
-            return false;
-        }
+midlet::MidletType MidletTypeNamed(const std::string& word) {
+    return word == "game"   ? midlet::MidletType::Game
+           : word == "none" ? midlet::MidletType::None
+                            : midlet::MidletType::Application;
+}
+
+// Reads the command line into `line`; the status to end with when the
+// program should not go on.
+std::optional<int> Parse(int argc, char** argv, CommandLine& line) {
+    cli::ProgramOptions options({"quellor-batch", kUsage, Help()},
+                                std::string("quellor-batch ") + QUELLOR_VERSION);
+    CLI::App& app = options.App();
+    OptionWords words;
+    DefineOptions(app, line, words);
+    if (const auto status = options.Parse(argc, argv, std::cout, std::cerr)) {
+        return status;
     }
-    line.jars.assign(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());
-    return !line.jars.empty() && (line.originalJad.empty() || line.jars.size() == 1);
+    if (line.jars.empty()) {
+        std::cerr << options.ErrorLine("no JAR given") << '\n';
+        return cli::kUsageStatus;
+    }
+    if (!line.originalJad.empty() && line.jars.size() > 1) {
+        std::cerr << options.ErrorLine("--original-jad goes with one JAR, not " +
+                                       std::to_string(line.jars.size()))
+                  << '\n';
+        return cli::kUsageStatus;
+    }
+    line.writeIds = EitherFlag(app, "--ids");
+    line.extractIcon = EitherFlag(app, "--icon");
+    if (!words.jad.empty()) {
+        line.jadKind = words.jad == "simple" ? midlet::JadKind::Simple : midlet::JadKind::Full;
+    }
+    if (!words.type.empty()) {
+        line.midletType = MidletTypeNamed(words.type);
+    }
+    if (app.count("--app-path") > 0) {
+        line.appPath = words.appPath;
+    }
+    if (app.count("--game-path") > 0) {
+        line.gamePath = words.gamePath;
+    }
+    if (!words.policy.empty()) {
+        tools::ParseFailurePolicy(words.policy, line.policy);
+    }
+    return std::nullopt;
 }
 
 // The window's options as a run would find them: the settings file's
@@ -250,11 +263,18 @@ midlet::RunOptions OptionsFor(const CommandLine& line, const midlet::Settings& s
 // the maximum, as the window's does.
 class ConsoleOutput : public midlet::IRunOutput {
   public:
-    ConsoleOutput(int maximum, bool drawBar) : maximum_(maximum), drawBar_(drawBar) { Draw(); }
+    ConsoleOutput(int maximum, bool drawBar, bool quiet)
+        : maximum_(maximum), drawBar_(drawBar && !quiet), quiet_(quiet) {
+        Draw();
+    }
 
     void ShowLog() override {}
 
-    void AppendLog(const std::string& line) override { Print(line); }
+    void AppendLog(const std::string& line) override {
+        if (!quiet_) {
+            Print(line);
+        }
+    }
 
     // A line of standard output, above the bar.
     void Print(const std::string& line) {
@@ -300,6 +320,7 @@ class ConsoleOutput : public midlet::IRunOutput {
     int maximum_;
     int position_ = 0;
     bool drawBar_;
+    bool quiet_;
 };
 
 // The questions of a run get lines of their own, not the end of the bar's.
@@ -332,10 +353,11 @@ class QuestionsBesideTheBar : public platform::IDialogs {
     ConsoleOutput& output_;
 };
 
-// The error line of a failure: the JAR it belongs to, when it belongs to one.
-void PrintError(ConsoleOutput& output, const std::string& jar, const std::string& message) {
+// The error line of a failure, in the user's words: the JAR it belongs to,
+// when it belongs to one, and what is wrong.
+void PrintError(ConsoleOutput& output, const std::string& jar, std::exception_ptr failure) {
     output.Erase();
-    std::cerr << "error: " << (jar.empty() ? "" : jar + ": ") << midlet::ExceptionBoxText(message)
+    std::cerr << "error: " << (jar.empty() ? "" : jar + ": ") << midlet::PlainFailureText(failure)
               << '\n'
               << std::flush;
     output.Draw();
@@ -352,7 +374,7 @@ bool PrintReport(ConsoleOutput& output, const std::string& programFolder,
     midlet::SuiteReport report;
     try {
         report = midlet::CheckPrepared(listed, project + ".jar", project + ".jad", {&device, 0});
-    } catch (const std::exception& e) {
+    } catch (...) {
         report.jar = listed;
         report.device = device.name;
         report.verdict = {false,
@@ -361,9 +383,9 @@ bool PrintReport(ConsoleOutput& output, const std::string& programFolder,
                            midlet::Severity::Error,
                            0,
                            {},
-                           std::string("cannot be checked: ") + e.what(),
-                           "check it alone with "
-                           "quellor-check",
+                           "cannot be checked: " +
+                               midlet::PlainFailureText(std::current_exception()),
+                           "check it alone with quellor-check",
                            midlet::InstallStep::ReadJar}};
     }
     std::string lines = midlet::ReportLines(report);
@@ -372,26 +394,12 @@ bool PrintReport(ConsoleOutput& output, const std::string& programFolder,
     return !report.verdict.ok;
 }
 
-int Usage() {
-    std::cerr << kUsage;
-    return 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << kUsage << '\n' << Help();
-        return 0;
-    }
-    if (args.size() == 1 && args[0] == "--version") {
-        std::cout << "quellor-batch " << QUELLOR_VERSION << '\n';
-        return 0;
-    }
     CommandLine line;
-    if (!Parse(args, line)) {
-        return Usage();
+    if (const auto status = Parse(argc, argv, line)) {
+        return *status;
     }
     if (!line.programFolder.empty()) {
         platform::SetProgramFolder(platform::ExpandFileName(line.programFolder));
@@ -414,7 +422,7 @@ int main(int argc, char** argv) {
 
     midlet::ProgramState state;
     state.jarCount = static_cast<int>(options.list.size());
-    ConsoleOutput output(3 * state.jarCount, platform::StdErrIsTerminal());
+    ConsoleOutput output(3 * state.jarCount, platform::StdErrIsTerminal(), line.quiet);
     tools::HeadlessDialogs headless(line.policy);
     QuestionsBesideTheBar dialogs(headless, output);
     platform::DialogsGuard guard(dialogs);
@@ -423,7 +431,7 @@ int main(int argc, char** argv) {
     midlet::RunContext run{options, state, output, zip, programFolder};
     if (line.keepGoing) {
         run.onJarFailure = [&](const midlet::JarFailure& failure) {
-            PrintError(output, failure.Jar, failure.what());
+            PrintError(output, failure.Jar, std::make_exception_ptr(failure));
         };
     }
     bool refused = false;
@@ -442,15 +450,11 @@ int main(int argc, char** argv) {
     try {
         tally = midlet::RunBatch(run);
     } catch (const midlet::JarFailure& failure) {
-        PrintError(output, failure.Jar, failure.what());
-        output.Finish();
-        return 1;
-    } catch (const std::exception& e) {
-        PrintError(output, {}, e.what());
+        PrintError(output, failure.Jar, std::current_exception());
         output.Finish();
         return 1;
     } catch (...) {
-        PrintError(output, {}, "Unknown exception");
+        PrintError(output, {}, std::current_exception());
         output.Finish();
         return 1;
     }

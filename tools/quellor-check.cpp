@@ -12,18 +12,19 @@
 // Exit status: 0 when every suite installs; 1 when any does not; 2 for a
 // wrong command line or a device profile that cannot be used.
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/ProgramOptions.h"
 #include "midlet/CheckRun.h"
 #include "platform/Paths.h"
 
 namespace {
 
 const char* const kUsage =
-    "usage: quellor-check [--json] [--info] [--jad FILE] [--device NAME] [--devices-file FILE]\n"
-    "                     [--date YYYY-MM-DD] JAR...\n"
-    "       quellor-check [--devices-file FILE] --devices\n";
+    "Usage: quellor-check [OPTION]... JAR...\n"
+    "  or:  quellor-check [--devices-file FILE] --devices\n";
 
 const char* const kHelp =
     "Predicts what a phone's MIDP installer will say about each JAR and its JAD.\n"
@@ -46,8 +47,9 @@ const char* const kHelp =
     "               the phone's date, against which certificates are checked\n"
     "               (default: today)\n"
     "  --devices    list the device profiles and exit\n"
-    "  --help       print this text and exit\n"
-    "  --version    print the version and exit\n"
+    "  -h, --help   print this text and exit\n"
+    "  -V, --version\n"
+    "               print the version and exit\n"
     "\n"
     "Each suite gets a verdict line, FILE: verdict ok or FILE: verdict CODE\n"
     "ATTRIBUTE: message; fix, then one line per other finding, FILE: SEVERITY CODE\n"
@@ -62,73 +64,56 @@ struct CommandLine {
     midlet::CheckRequest request;
     std::string device;
     std::vector<std::string> deviceFiles;
+    std::string date;
     bool listDevices = false;
 };
 
-// Options first; "--" ends them. At least one JAR, --jad only with one;
+// Every option of the program.
+void DefineOptions(CLI::App& app, CommandLine& line) {
+    app.add_flag("--json", line.request.json);
+    app.add_flag("--info", line.request.info);
+    app.add_option("--jad", line.request.jad)->check(cli::NotEmpty());
+    app.add_option("--device", line.device)->check(cli::NotEmpty());
+    app.add_option("--devices-file", line.deviceFiles)->check(cli::NotEmpty());
+    app.add_option("--date", line.date)->check(cli::NotEmpty());
+    app.add_flag("--devices", line.listDevices);
+    app.add_option("JAR", line.request.jars);
+}
+
+// Reads the command line into `line`; the status to end with when the
+// program should not go on. At least one JAR, --jad only with one;
 // --devices without JARs.
-bool Parse(const std::vector<std::string>& args, CommandLine& line) {
-    std::size_t next = 0;
-    const auto value = [&](std::string& text) {
-        if (next + 1 >= args.size() || args[next + 1].empty()) {
-            return false;
-        }
-        text = args[++next];
-        return true;
-    };
-    for (; next < args.size() && args[next].rfind("--", 0) == 0; ++next) {
-        const std::string& option = args[next];
-        std::string text;
-        bool ok = true;
-        if (option == "--") {
-            ++next;
-            break;
-        } else if (option == "--json") {
-            line.request.json = true;
-        } else if (option == "--info") {
-            line.request.info = true;
-        } else if (option == "--jad") {
-            ok = value(line.request.jad);
-        } else if (option == "--device") {
-            ok = value(line.device);
-        } else if (option == "--devices-file") {
-            ok = value(text);
-            line.deviceFiles.push_back(text);
-        } else if (option == "--date") {
-            ok = value(text) && midlet::ParseDate(text, line.request.now);
-        } else if (option == "--devices") {
-            line.listDevices = true;
-        } else {
-            ok = false;
-        }
-        if (!ok) {
-            return false;
-        }
+std::optional<int> Parse(int argc, char** argv, CommandLine& line) {
+    cli::ProgramOptions options({"quellor-check", kUsage, kHelp},
+                                std::string("quellor-check ") + QUELLOR_VERSION);
+    DefineOptions(options.App(), line);
+    if (const auto status = options.Parse(argc, argv, std::cout, std::cerr)) {
+        return status;
     }
-    line.request.jars.assign(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());
-    if (line.listDevices) {
-        return line.request.jars.empty();
+    const std::size_t jars = line.request.jars.size();
+    std::string wrong;
+    if (line.listDevices && jars > 0) {
+        wrong = "--devices takes no JAR";
+    } else if (!line.listDevices && jars == 0) {
+        wrong = "no JAR given";
+    } else if (!line.request.jad.empty() && jars > 1) {
+        wrong = "--jad goes with one JAR, not " + std::to_string(jars);
+    } else if (!line.date.empty() && !midlet::ParseDate(line.date, line.request.now)) {
+        wrong = "--date wants a date as YYYY-MM-DD, not '" + line.date + "'";
     }
-    return !line.request.jars.empty() &&
-           (line.request.jad.empty() || line.request.jars.size() == 1);
+    if (!wrong.empty()) {
+        std::cerr << options.ErrorLine(wrong) << '\n';
+        return cli::kUsageStatus;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << kUsage << '\n' << kHelp;
-        return 0;
-    }
-    if (args.size() == 1 && args[0] == "--version") {
-        std::cout << "quellor-check " << QUELLOR_VERSION << '\n';
-        return 0;
-    }
     CommandLine line;
-    if (!Parse(args, line)) {
-        std::cerr << kUsage;
-        return 2;
+    if (const auto status = Parse(argc, argv, line)) {
+        return *status;
     }
     midlet::DeviceChoice choice;
     std::string problem;

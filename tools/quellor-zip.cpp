@@ -20,7 +20,7 @@
 // --on-failure answers every failure question of the engine (default
 // abort); each question is printed as "failure: " and its text on standard
 // error. --help describes the commands and options, --version names the
-// version.
+// version. Options may stand anywhere; after -- every argument is an operand.
 //
 // Exit status: 0 when the command worked; 1 when an exception left it
 // ("error: " and its message on standard error) or an entry was not
@@ -30,6 +30,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,8 @@
 #include "HeadlessDialogs.h"
 #include "archive/ZipArchiver.h"
 #include "archive/ZipConst.h"
+#include "cli/ProgramOptions.h"
+#include "midlet/PlainMessages.h"
 #include "platform/Files.h"
 
 namespace {
@@ -50,7 +53,9 @@ struct Command {
 };
 
 const char* const kUsage =
-    "usage: quellor-zip [--on-failure abort|ignore|retry-once] COMMAND ARGS...\n";
+    "Usage: quellor-zip [OPTION]... list ARCHIVE\n"
+    "  or:  quellor-zip [OPTION]... extract ARCHIVE MASK DESTDIR\n"
+    "  or:  quellor-zip [OPTION]... update ARCHIVE MASK BASEDIR\n";
 
 const char* const kHelp =
     "Drives the archive engine on its own.\n"
@@ -66,8 +71,10 @@ const char* const kHelp =
     "options:\n"
     "  --on-failure abort|ignore|retry-once\n"
     "               the answer to every failure question of the engine (default: abort)\n"
-    "  --help       print this text and exit\n"
-    "  --version    print the version and exit\n"
+    "  -h, --help   print this text and exit\n"
+    "  -V, --version\n"
+    "               print the version and exit\n"
+    "Options may stand anywhere; after -- every argument is an operand.\n"
     "\n"
     "exit status: 0 when the command worked, 1 when it failed (extract: when any entry\n"
     "failed or was refused, whatever --on-failure answered), 2 for a wrong command line\n";
@@ -203,52 +210,67 @@ const std::map<std::string, Command>& Commands() {
     return commands;
 }
 
-int Usage() {
-    std::cerr << kUsage << "commands:\n";
-    for (const auto& [name, command] : Commands()) {
-        std::cerr << "  " << command.usage << '\n';
+// What the command line says.
+struct CommandLine {
+    std::string policy;
+    Args operands;  // the command and its arguments
+};
+
+// Every option of the program.
+void DefineOptions(CLI::App& app, CommandLine& line) {
+    app.add_option("--on-failure", line.policy)
+        ->check(cli::OneOf({"abort", "ignore", "retry-once"}));
+    app.add_option("COMMAND", line.operands);
+}
+
+// The command named on the command line with its arguments, or the status
+// to end with.
+std::optional<int> CheckCommand(const cli::ProgramOptions& options, const Args& operands) {
+    if (operands.empty()) {
+        std::cerr << options.ErrorLine("no command given") << '\n';
+        return cli::kUsageStatus;
     }
-    return 2;
+    const auto found = Commands().find(operands.front());
+    if (found == Commands().end()) {
+        std::cerr << options.ErrorLine("unknown command '" + operands.front() + "'") << '\n';
+        return cli::kUsageStatus;
+    }
+    if (operands.size() - 1 != found->second.argCount) {
+        std::cerr << options.ErrorLine("wrong number of arguments for " + operands.front() +
+                                       "; it takes " + found->second.usage)
+                  << '\n';
+        return cli::kUsageStatus;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    Args args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << kUsage << '\n' << kHelp;
-        return 0;
+    cli::ProgramOptions options({"quellor-zip", kUsage, kHelp},
+                                std::string("quellor-zip ") + QUELLOR_VERSION);
+    CommandLine line;
+    DefineOptions(options.App(), line);
+    if (const auto status = options.Parse(argc, argv, std::cout, std::cerr)) {
+        return *status;
     }
-    if (args.size() == 1 && args[0] == "--version") {
-        std::cout << "quellor-zip " << QUELLOR_VERSION << '\n';
-        return 0;
+    if (const auto status = CheckCommand(options, line.operands)) {
+        return *status;
     }
-    // Options come before the command.
     tools::FailurePolicy policy = tools::FailurePolicy::Abort;
-    std::size_t next = 0;
-    while (next < args.size() && args[next].rfind("--", 0) == 0) {
-        if (args[next] == "--on-failure" && next + 1 < args.size() &&
-            tools::ParseFailurePolicy(args[next + 1], policy)) {
-            next += 2;
-        } else {
-            return Usage();
-        }
+    if (!line.policy.empty()) {
+        tools::ParseFailurePolicy(line.policy, policy);
     }
-    if (next >= args.size()) {
-        return Usage();
-    }
-    const auto found = Commands().find(args[next]);
-    const Args commandArgs(args.begin() + static_cast<std::ptrdiff_t>(next) + 1, args.end());
-    if (found == Commands().end() || commandArgs.size() != found->second.argCount) {
-        return Usage();
-    }
+    const auto found = Commands().find(line.operands.front());
+    const Args commandArgs(line.operands.begin() + 1, line.operands.end());
     tools::HeadlessDialogs dialogs(policy);
     platform::DialogsGuard guard(dialogs);
     try {
         return found->second.run(commandArgs);
-    } catch (const std::exception& e) {
+    } catch (...) {
         std::cout.flush();
-        std::cerr << "error: " << e.what() << '\n';
+        std::cerr << "error: " << commandArgs.front() << ": "
+                  << midlet::PlainFailureText(std::current_exception()) << '\n';
         return 1;
     }
 }

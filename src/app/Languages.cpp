@@ -1,5 +1,8 @@
 #include "app/Languages.h"
 
+#include <cstdlib>
+#include <string_view>
+
 namespace app {
 
 namespace {
@@ -80,6 +83,27 @@ const LanguageTexts* TextsOf(int language) {
         return nullptr;
     }
     return &kTexts[language];
+}
+
+int LanguageOfLocale(const char* lcAll, const char* lcMessages, const char* lang) {
+    for (const char* value : {lcAll, lcMessages, lang}) {
+        if (value == nullptr || *value == '\0') {
+            continue;
+        }
+        const std::string_view name(value);
+        if (name.substr(0, 2) == "ru") {
+            return 0;
+        }
+        if (name.substr(0, 2) == "uk") {
+            return 2;
+        }
+        return 1;
+    }
+    return 1;
+}
+
+int LanguageOfEnvironment() {
+    return LanguageOfLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
 }
 
 }  // namespace app

@@ -34,6 +34,14 @@ struct LanguageTexts {
 // Texts of a language index; nullptr for an index other than 0, 1 or 2.
 const LanguageTexts* TextsOf(int language);
 
+// The language of a first start (no settings file yet) for the locale the
+// user runs in: the first of LC_ALL, LC_MESSAGES and LANG that is set and
+// not empty decides, as for every program's messages; "ru..." gives
+// Russian, "uk..." Ukrainian, anything else (none set too) English.
+int LanguageOfLocale(const char* lcAll, const char* lcMessages, const char* lang);
+// The same for this process's environment.
+int LanguageOfEnvironment();
+
 // The items of the language chooser, in index order.
 inline constexpr const char* kLanguageNames[kLanguageCount] = {"Русский", "English", "Українська"};
 

@@ -101,7 +101,7 @@ BatchTally RunBatch(RunContext& run) {
         } catch (const std::exception& e) {
             CleanUpAfterFailure(workingJar);
             ++tally.failed;
-            const JarFailure failure(listed, e.what());
+            const JarFailure failure(listed, e.what(), std::current_exception());
             if (!run.onJarFailure) {
                 throw failure;
             }

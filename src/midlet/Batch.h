@@ -1,6 +1,7 @@
 // The batch run over the JAR list and the per-JAR preparation.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <string>
 #include <utility>
@@ -18,9 +19,10 @@ namespace midlet {
 // (so the window shows what it always showed) and the listed path.
 class JarFailure : public platform::Exception {
   public:
-    JarFailure(std::string jar, const std::string& message)
-        : platform::Exception(message), Jar(std::move(jar)) {}
+    JarFailure(std::string jar, const std::string& message, std::exception_ptr cause = {})
+        : platform::Exception(message), Jar(std::move(jar)), Cause(std::move(cause)) {}
     std::string Jar;
+    std::exception_ptr Cause;  // what failed, for a text in the user's words
 };
 
 // How a run over the list went.

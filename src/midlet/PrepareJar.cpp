@@ -12,6 +12,7 @@
 #include "midlet/Batch.h"
 #include "midlet/ManifestEntry.h"
 #include "midlet/ManifestText.h"
+#include "midlet/PlainMessages.h"
 #include "midlet/StagedProject.h"
 #include "midlet/Staging.h"
 #include "midlet/StepFailure.h"
@@ -76,7 +77,7 @@ void RefreshManifestCopy(const WorkPaths& work) {
 int ManifestEntryOf(archive::TZipArchiver& zip) {
     const int entry = FindManifestEntry(zip);
     if (entry < 0) {
-        throw platform::EInOutError(platform::ERROR_FILE_NOT_FOUND);
+        throw NoManifestError();
     }
     return entry;
 }

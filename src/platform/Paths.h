@@ -19,9 +19,14 @@ inline constexpr char PathDelim = '/';
 // ends, tests); an empty string goes back to the rule.
 std::string ProgramFolder();
 void SetProgramFolder(const std::string& folder);
-// The executable's folder when the program may write there (a portable copy
-// keeps everything beside itself); else, for an installed copy, the user's
-// UserDataProgramFolder, made when missing.
+// The file that makes a copy portable: an executable whose folder holds it
+// keeps its data beside itself. The build writes one beside every program it
+// makes; an installation has none.
+inline constexpr const char* kPortableMarker = "quellor.portable";
+bool IsPortableCopy(const std::string& executableFolder);
+// The executable's folder for a portable copy that may write there; else
+// (an installed copy, root's included, or a portable copy on a read-only
+// medium) the user's UserDataProgramFolder, made when missing.
 std::string ProgramFolderFor(const std::string& executableFolder);
 // The running executable's folder, with a trailing delimiter.
 std::string ExecutableFolder();

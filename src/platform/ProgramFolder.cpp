@@ -1,5 +1,5 @@
 // Where the program keeps its settings file, temp/ and projects/: beside the
-// executable when it may write there, else in the user's data folder.
+// executable for a portable copy, else in the user's data folder.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -34,9 +34,16 @@ std::string UserDataProgramFolder() {
     return IncludeTrailingPathDelimiter(data) + "quellor/";
 }
 
+bool IsPortableCopy(const std::string& executableFolder) {
+    return FileExists(IncludeTrailingPathDelimiter(executableFolder) + kPortableMarker);
+}
+
 std::string ProgramFolderFor(const std::string& executableFolder) {
-    // access() asks the file system: a read-only mount refuses even root.
-    if (access(executableFolder.c_str(), W_OK) == 0) {
+    // Whether the folder is writable never decides alone: root may write
+    // /usr/bin, and an installed program must not fill it. access() asks the
+    // file system, so a portable copy on a read-only mount counts as not
+    // writable even for root.
+    if (IsPortableCopy(executableFolder) && access(executableFolder.c_str(), W_OK) == 0) {
         return executableFolder;
     }
     const std::string data = UserDataProgramFolder();

@@ -19,7 +19,8 @@ TEST_F(WindowTest, DialogAddsEveryChosenFileInOrder) {
     const std::string b = MakeFile("games/b.jar");
     const std::string a = MakeFile("games/a.jar");
     const std::string txt = MakeFile("other/readme.txt");
-    EXPECT_EQ(Opa().InitialDir, Folder());  // no settings file yet
+    // No settings file yet: the home folder, not the program's data folder.
+    EXPECT_EQ(Opa().InitialDir, QDir::homePath().toStdString() + "/");
     AddThroughDialog({b, a});
     EXPECT_EQ(Listed(f), (std::vector<std::string>{b, a}));
     EXPECT_EQ(f.f_count->Caption(), Q("Files added \r2"));
@@ -33,6 +34,22 @@ TEST_F(WindowTest, DialogAddsEveryChosenFileInOrder) {
     // The dialog opens where the last choice was made.
     AddThroughDialog({});
     EXPECT_EQ(Opa().folderAtLastShow, Folder() + "games/");
+}
+
+// The files a file manager hands over on the command line: each JAR, and
+// for a JAD the JAR beside it; anything else is passed over.
+TEST_F(WindowTest, CommandLineFilesAreListed) {
+    app::TForm1& f = Form();
+    const std::string a = MakeFile("a.jar");
+    const std::string b = MakeFile("b.JAR");
+    MakeFile("c.jad");
+    const std::string d = MakeFile("d.jar");
+    MakeFile("d.jad");
+    const std::string txt = MakeFile("readme.txt");
+    f.ListFiles({a, b, Folder() + "c.jad", Folder() + "d.jad", txt, Folder() + "missing.jar"});
+    EXPECT_EQ(Listed(f), (std::vector<std::string>{a, b, d}));
+    EXPECT_EQ(f.State.jarCount, 3);
+    EXPECT_TRUE(f.step2->isEnabled());
 }
 
 TEST_F(WindowTest, CancelledDialogChangesNothing) {

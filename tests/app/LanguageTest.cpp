@@ -1,6 +1,9 @@
 // The interface languages: every caption, the radio groups that keep their
 // choice, the count label that waits for the next change of the list, and
 // the window without a language.
+#include <cstdlib>
+
+#include "app/Languages.h"
 #include "app/WindowFixture.h"
 
 namespace apptest {
@@ -37,8 +40,37 @@ std::vector<QString> Expected(std::initializer_list<const char*> texts) {
     return out;
 }
 
+// The language of a first start follows the locale's message language.
+TEST(FirstStartLanguage, FollowsTheLocale) {
+    const struct {
+        const char* lcAll;
+        const char* lcMessages;
+        const char* lang;
+        int language;
+    } cases[] = {
+        {nullptr, nullptr, nullptr, 1},
+        {nullptr, nullptr, "ru_RU.UTF-8", 0},
+        {nullptr, nullptr, "uk_UA.UTF-8", 2},
+        {nullptr, nullptr, "en_US.UTF-8", 1},
+        {nullptr, nullptr, "C", 1},
+        {"", "uk_UA", "ru_RU", 2},             // an empty variable counts as unset
+        {"en_GB.UTF-8", "ru_RU", "ru_RU", 1},  // LC_ALL wins
+        {nullptr, "ru_RU.KOI8-R", "uk_UA", 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(app::LanguageOfLocale(c.lcAll, c.lcMessages, c.lang), c.language)
+            << (c.lcAll ? c.lcAll : "-") << " " << (c.lcMessages ? c.lcMessages : "-") << " "
+            << (c.lang ? c.lang : "-");
+    }
+}
+
+// Without a settings file a Russian locale gives the Russian window.
 TEST_F(WindowTest, FirstStartSpeaksRussian) {
+    const char* old = std::getenv("LC_ALL");
+    const std::string saved = old != nullptr ? old : "";
+    setenv("LC_ALL", "ru_RU.UTF-8", 1);
     app::TForm1& f = Form();
+    old != nullptr ? setenv("LC_ALL", saved.c_str(), 1) : unsetenv("LC_ALL");
     EXPECT_EQ(f.lang->currentIndex(), 0);
     EXPECT_EQ(f.lang->count(), 3);
     EXPECT_EQ(f.lang->itemText(2), Q("Українська"));

@@ -15,6 +15,7 @@ namespace preptest {
 namespace {
 
 const std::string kTool = QUELLOR_BINARY_DIR "/tools/quellor-batch";
+const std::string kNoManifest = "no META-INF/MANIFEST.MF in it, so it is no MIDlet suite.";
 
 struct Result {
     int status = -1;
@@ -117,16 +118,16 @@ TEST_F(QuellorBatch, FailuresNameTheirJar) {
     Result result = Prepare(args);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "One.jad generated!\nTwo.jad generated!\n");
-    EXPECT_EQ(result.err, "error: " + In("3.jar") + ": File not found.\n");
+    EXPECT_EQ(result.err, "error: " + In("3.jar") + ": " + kNoManifest + "\n");
 
     args.insert(args.begin(), "--keep-going");
     fs::remove_all(Projects());
     result = Prepare(args);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "One.jad generated!\nTwo.jad generated!\nFive.jad generated!\n");
-    EXPECT_EQ(result.err, "error: " + In("3.jar") + ": File not found.\n" +
+    EXPECT_EQ(result.err, "error: " + In("3.jar") + ": " + kNoManifest + "\n" +
                               "error: " + In("missing.jar") + ": File not found: \"" +
-                              In("missing.jar") + "\"\n" + "error: " + In("4.jar") +
+                              In("missing.jar") + "\".\n" + "error: " + In("4.jar") +
                               ": MIDlet-Name not found in the manifest.\n" +
                               "3 prepared, 0 skipped, 3 failed\n");
 
@@ -223,8 +224,9 @@ TEST_F(QuellorBatch, DamagedManifestEndsTheJarWithTheEnginesMessage) {
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err, "error: " + jar +
-                                  ": Zip: Invalid size or check sum of file or unsupported "
-                                  "compression format - Native error: 00008.\n");
+                                  ": an entry is damaged: its data does not match its size or "
+                                  "CRC-32, or it is compressed by a method other than stored "
+                                  "or deflated.\n");
         EXPECT_EQ(FolderNames(Temp()), (std::vector<std::string>{".workspace-lock"}));
     }
 }
@@ -346,26 +348,60 @@ TEST_F(QuellorBatch, WrongCommandLines) {
                                                {"--ids"}}) {
         const Result result = RunTool(args);
         EXPECT_EQ(result.status, 2);
-        EXPECT_TRUE(Contains(result.err, "usage: quellor-batch"));
+        EXPECT_TRUE(Contains(result.err, "; try 'quellor-batch --help'"));
     }
     EXPECT_FALSE(fs::exists(Projects()));
 }
 
-// Without --program-folder the workspace is beside the executable when the
-// program may write there: a portable copy keeps everything beside itself.
-TEST_F(QuellorBatch, ProgramFolderIsTheExecutablesFolder) {
+// Options stand anywhere among the JARs, take their value after "=", and
+// "--" ends them; --quiet leaves out the log lines but not the errors.
+TEST_F(QuellorBatch, OptionsAnywhereAndAfterTheEndOfOptions) {
+    Listed("a.jar", "Alpha");
+    Listed("-b.jar", "Beta");
+    Result result = Prepare({"a.jar", "--jad=simple", "--no-ids", "--", "-b.jar"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "Alpha.jad generated!\nBeta.jad generated!\n");
+    EXPECT_FALSE(Contains(ReadBytes(Projects("Alpha/Alpha.jad")), "MIDlet-Vendor"));
+
+    fs::remove_all(Projects());
+    MakeZipJar(In("c.jar"), std::nullopt, {{"x.class", "x"}});
+    result = Prepare({"-q", "a.jar", "c.jar", "--keep-going"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err,
+              "error: " + In("c.jar") + ": " + kNoManifest + "\n1 prepared, 0 skipped, 1 failed\n");
+    EXPECT_TRUE(fs::exists(Projects("Alpha/Alpha.jar")));
+}
+
+// Without --program-folder a portable copy (quellor.portable beside it) keeps
+// everything beside itself; an installed copy works in the user's data
+// folder, even when it runs as root and could write its own folder.
+TEST_F(QuellorBatch, ProgramFolderFollowsThePortableMarker) {
     const std::string copy = Program() + "bin/quellor-batch";
     fs::create_directories(Program() + "bin");
     fs::copy_file(kTool, copy);
     Listed("a.jar", "Alpha");
-    const Result result = RunTool({"a.jar"}, copy);
+    const std::vector<std::string> args = {"HOME=" + Program() + "home",
+                                           "XDG_DATA_HOME=" + Program() + "xdg", copy, "a.jar"};
+
+    WriteBytes(Program() + "bin/quellor.portable", "");
+    Result result = RunTool(args, "env");
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_TRUE(fs::exists(Program() + "bin/projects/Alpha/Alpha.jar"));
     EXPECT_EQ(FolderNames(Program() + "bin/temp"), (std::vector<std::string>{".workspace-lock"}));
+    EXPECT_FALSE(fs::exists(Program() + "xdg"));
+
+    fs::remove_all(Program() + "bin/projects");
+    fs::remove_all(Program() + "bin/temp");
+    fs::remove(Program() + "bin/quellor.portable");
+    result = RunTool(args, "env");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(fs::exists(Program() + "xdg/quellor/projects/Alpha/Alpha.jar"));
+    EXPECT_EQ(FolderNames(Program() + "bin"), (std::vector<std::string>{"quellor-batch"}));
 }
 
-// An installed copy, in a folder it cannot write (a read-only mount refuses
-// even root), works in $XDG_DATA_HOME/quellor/, by default
+// A portable copy in a folder it cannot write (a read-only mount refuses even
+// root) works in $XDG_DATA_HOME/quellor/, by default
 // ~/.local/share/quellor/, and makes that folder on its first run.
 TEST_F(QuellorBatch, ReadOnlyExecutableFolderWorksInTheUsersDataFolder) {
     const std::string bin = Program() + "bin";
@@ -379,6 +415,7 @@ TEST_F(QuellorBatch, ReadOnlyExecutableFolderWorksInTheUsersDataFolder) {
     } unmount{bin};
     const std::string tool = bin + "/quellor-batch";
     fs::copy_file(kTool, tool);
+    WriteBytes(bin + "/quellor.portable", "");
     ASSERT_EQ(Shell("mount -o remount,ro " + Quote(bin)).status, 0);
     Listed("a.jar", "Alpha");
 

@@ -19,6 +19,9 @@
 #include <string>
 #include <vector>
 
+#include "archive/ZipConst.h"
+#include "midlet/PlainMessages.h"
+
 namespace sweep {
 
 namespace fs = std::filesystem;
@@ -116,19 +119,33 @@ inline std::vector<std::string> Messages(const std::string& err) {
     return messages;
 }
 
-// "failure:8 error:35": the kind and native error of each message; "?" when
-// a message shows no code; "-" for no message.
+// The native error whose sentence a message tells: the one whose text
+// around "%s" it holds, the longest where several do; "?" for none.
+inline std::string NativeErrorTold(const std::string& message) {
+    int told = -1;
+    std::size_t longest = 0;
+    for (int code = 0; code <= archive::native::Highest; ++code) {
+        const std::string sentence = midlet::ArchiveErrorSentence(code);
+        const auto hole = sentence.find("%s");
+        const std::string head = sentence.substr(0, hole);
+        const std::string tail = hole == std::string::npos ? "" : sentence.substr(hole + 2);
+        const auto at = message.find(head);
+        if (at != std::string::npos && message.find(tail, at + head.size()) != std::string::npos &&
+            head.size() + tail.size() > longest) {
+            told = code;
+            longest = head.size() + tail.size();
+        }
+    }
+    return told < 0 ? "?" : std::to_string(told);
+}
+
+// "failure:8 error:35": the kind and native error of each message, read
+// from its sentence; "?" when a message tells none; "-" for no message.
 inline std::string Codes(const std::vector<std::string>& messages) {
     std::string codes;
     for (const std::string& message : messages) {
         const std::string kind = message.substr(0, message.find(':'));
-        const std::string marker = "Native error: ";
-        const auto at = message.find(marker);
-        std::string code = "?";
-        if (at != std::string::npos) {
-            code = std::to_string(std::atoi(message.c_str() + at + marker.size()));
-        }
-        codes += (codes.empty() ? "" : " ") + kind + ":" + code;
+        codes += (codes.empty() ? "" : " ") + kind + ":" + NativeErrorTold(message);
     }
     return codes.empty() ? "-" : codes;
 }

@@ -72,7 +72,7 @@ void MoveOver(QWidget& form, QWidget* widget) {
 
 int main(int argc, char* argv[]) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: quellor-screenshot OUTPUT_FOLDER JAR...\n");
+        std::fprintf(stderr, "Usage: quellor-screenshot OUTPUT_FOLDER JAR...\n");
         return 2;
     }
     int qtArgs = 1;

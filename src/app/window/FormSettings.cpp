@@ -1,14 +1,38 @@
 // TForm1: the settings file read into the controls at start and written
 // from them when step 3 starts, and the options a run reads.
+#include <QDir>
+
 #include "app/AnsiText.h"
+#include "app/Languages.h"
 #include "app/window/MainWindow.h"
 #include "midlet/Settings.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
 
 namespace app {
 
+namespace {
+
+// The user's home folder, with a trailing delimiter.
+std::string HomeFolder() {
+    return platform::IncludeTrailingPathDelimiter(ToAnsi(QDir::homePath()));
+}
+
+}  // namespace
+
+// On a first start (no settings file) the window speaks the user's
+// language, and "Add files" opens in the home folder, not in the program's
+// data folder where the settings would put it.
 void TForm1::LoadSettings() {
-    const midlet::Settings settings = midlet::LoadSettings(platform::ProgramFolder());
+    const std::string programFolder = platform::ProgramFolder();
+    const bool firstStart = !platform::FileExists(midlet::SettingsFilePath(programFolder));
+    midlet::Settings settings = midlet::LoadSettings(programFolder);
+    if (firstStart) {
+        settings.language = LanguageOfEnvironment();
+    }
+    if (firstStart || settings.path == programFolder) {
+        settings.path = HomeFolder();
+    }
     const bool known = settings.language >= 0 && settings.language < lang->count();
     lang->setCurrentIndex(known ? settings.language : -1);
     opa->InitialDir = settings.path;

@@ -10,6 +10,7 @@
 #include "app/ExceptionBox.h"
 #include "app/window/MainWindow.h"
 #include "platform/CodePage.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
 
 namespace app {
@@ -64,6 +65,18 @@ void TForm1::WMDropFiles(const std::vector<QString>& dropped) {
     const std::string extension = platform::ExtractFileExt(ToAnsi(path));
     if (platform::AnsiUpperCase(extension) == ".JAR") {
         list->addItem(path);
+    }
+    ListChanged();
+}
+
+void TForm1::ListFiles(const std::vector<std::string>& files) {
+    for (const std::string& file : files) {
+        const std::string extension = platform::AnsiUpperCase(platform::ExtractFileExt(file));
+        const std::string jar =
+            extension == ".JAD" ? file.substr(0, file.size() - extension.size()) + ".jar" : file;
+        if ((extension == ".JAR" || extension == ".JAD") && platform::FileExists(jar)) {
+            list->addItem(FromAnsi(platform::ResolvePath(jar)));
+        }
     }
     ListChanged();
 }

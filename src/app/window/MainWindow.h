@@ -96,6 +96,10 @@ class TForm1 : public QWidget, public midlet::IRunOutput {
     void dellClick();
     // Files dropped on the window (full paths, in the order of the drop).
     void WMDropFiles(const std::vector<QString>& dropped);
+    // The files named on the command line (full paths), as a file manager
+    // hands them over: each JAR is listed, and for a JAD the JAR beside it
+    // of the same name, when there is one; other files are passed over.
+    void ListFiles(const std::vector<std::string>& files);
 
     // Operations.
     void LoadSettings();

@@ -19,13 +19,14 @@ enum class FaultPoint {
     CopyFile,
     MoveFile,
     DeleteFile,
-    Rename,      // the rename of the settings-file write
+    Rename,      // a rename: the settings-file write, a file replaced
     TextWrite,   // writing a line of a text file
     FolderScan,  // reading a folder for a case variant of a name
     Flush,       // fsync / fdatasync of a file or a folder
     FolderCreate,
     FolderRemove,
     KernelCopy,  // a copy of bytes between two files in the kernel
+    FileMode,    // chmod / chown of a file
     Count
 };
 

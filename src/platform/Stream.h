@@ -39,6 +39,10 @@ class TFileStream {
     // Opens the path as the caller resolved it a moment ago; the same
     // refusals as by name.
     TFileStream(const TargetPath& target, std::uint32_t mode);
+    // Takes over `fd`, a file this process has just made as `fileName`,
+    // and places the sharing marks of `mode`; raises as an open by name
+    // (the descriptor closed) when they cannot be had.
+    TFileStream(int fd, const std::string& fileName, std::uint32_t mode);
     ~TFileStream();
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;

@@ -12,7 +12,8 @@
 //                  DESTDIR (made when missing), re-creating their folders.
 //   update ARCHIVE MASK BASEDIR
 //                  refreshes the entries that match MASK from the files of
-//                  the same relative names under BASEDIR, in place.
+//                  the same relative names under BASEDIR: the new archive
+//                  is written beside the old one and replaces it whole.
 //
 // --on-failure answers every failure question of the engine (default
 // abort); each question is printed as "failure: " and its text on standard
@@ -20,7 +21,8 @@
 // version.
 //
 // Exit status: 0 when the command worked; 1 when an exception left it
-// ("error: " and its message on standard error); 2 for a wrong command line.
+// ("error: " and its message on standard error), or when an update passed
+// over an entry it could not refresh; 2 for a wrong command line.
 #include <charconv>
 #include <exception>
 #include <functional>
@@ -57,7 +59,8 @@ const char* const kHelp =
     "  extract ARCHIVE MASK DESTDIR  write the entries that match MASK into files under\n"
     "                                DESTDIR\n"
     "  update ARCHIVE MASK BASEDIR   refresh the entries that match MASK from the files\n"
-    "                                of the same names under BASEDIR, in place\n"
+    "                                of the same names under BASEDIR; the archive is\n"
+    "                                replaced whole\n"
     "\n"
     "options:\n"
     "  --on-failure abort|ignore|retry-once\n"
@@ -167,8 +170,40 @@ int Extract(const Args& args) {
     return OnMatches(args, &archive::TZipBaseArchiver::ExtractByMask);
 }
 
+// The engine's archiver, counting the failures that were not retried: an
+// entry whose failure is answered Ignore keeps its old data, and one
+// answered Abort ends the update, which may then return without an error;
+// either way the update is not what was asked for.
+class CountingArchiver : public archive::TZipArchiver {
+  public:
+    using TZipArchiver::TZipArchiver;
+    int Failures = 0;
+
+    void DoProcessFileFailure(const std::string& fileName, archive::TZipProcessOperation operation,
+                              int nativeError, int errorCode, const std::string& errorMessage,
+                              archive::TZipAction& action) override {
+        TZipArchiver::DoProcessFileFailure(fileName, operation, nativeError, errorCode,
+                                           errorMessage, action);
+        Failures += action == archive::fxaRetry ? 0 : 1;
+    }
+};
+
 int Update(const Args& args) {
-    return OnMatches(args, &archive::TZipBaseArchiver::UpdateByMask);
+    CountingArchiver zip("Zip");
+    Configure(zip, args[0]);
+    if (!platform::FileExists(zip.FileName)) {
+        throw archive::EZipException(archive::native::ArchiveNotFound, &zip, {zip.FileName});
+    }
+    zip.BaseDir = args[2];
+    zip.Open();
+    zip.UpdateByMask(args[1], kAnyAttributes, "");
+    zip.Close();
+    if (zip.Failures > 0) {
+        std::cerr << "error: " << args[0] << ": " << zip.Failures
+                  << (zip.Failures == 1 ? " entry was" : " entries were") << " not refreshed\n";
+        return 1;
+    }
+    return 0;
 }
 
 const std::map<std::string, Command>& Commands() {

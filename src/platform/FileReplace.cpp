@@ -259,6 +259,10 @@ bool RenameOver(const std::string& from, const std::string& to, bool replace) {
             unlink(from.c_str());
         }
     }
+    if (rc != 0 && errno == EEXIST) {
+        SetLastError(ERROR_ALREADY_EXISTS);  // as MoveFile says it
+        return false;
+    }
     if (rc != 0) {
         return Fail(errno);
     }

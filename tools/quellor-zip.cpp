@@ -15,7 +15,8 @@
 //                  not extracted" last on standard error).
 //   update ARCHIVE MASK BASEDIR
 //                  refreshes the entries that match MASK from the files of
-//                  the same relative names under BASEDIR, in place.
+//                  the same relative names under BASEDIR: the new archive
+//                  is written beside the old one and replaces it whole.
 //
 // --on-failure answers every failure question of the engine (default
 // abort); each question is printed as "failure: " and its text on standard
@@ -23,8 +24,9 @@
 // version. Options may stand anywhere; after -- every argument is an operand.
 //
 // Exit status: 0 when the command worked; 1 when an exception left it
-// ("error: " and its message on standard error) or an entry was not
-// extracted; 2 for a wrong command line.
+// ("error: " and its message on standard error), an entry was not
+// extracted, or an update passed over an entry it could not refresh; 2 for a
+// wrong command line.
 #include <charconv>
 #include <exception>
 #include <functional>
@@ -66,7 +68,8 @@ const char* const kHelp =
     "  extract ARCHIVE MASK DESTDIR  write the entries that match MASK into files under\n"
     "                                DESTDIR\n"
     "  update ARCHIVE MASK BASEDIR   refresh the entries that match MASK from the files\n"
-    "                                of the same names under BASEDIR, in place\n"
+    "                                of the same names under BASEDIR; the archive is\n"
+    "                                replaced whole\n"
     "\n"
     "options:\n"
     "  --on-failure abort|ignore|retry-once\n"
@@ -174,14 +177,6 @@ void OnMatches(archive::TZipArchiver& zip, const Args& args,
     zip.Close();
 }
 
-int OnMatches(const Args& args,
-              void (archive::TZipBaseArchiver::*operation)(const std::string&, std::uint32_t,
-                                                           const std::string&)) {
-    archive::TZipArchiver zip("Zip");
-    OnMatches(zip, args, operation);
-    return 0;
-}
-
 // An entry that failed or was refused fails the command, whatever the
 // answer to its failure question was: Ignore goes on with the next entry,
 // and the command still exits 1.
@@ -197,8 +192,33 @@ int Extract(const Args& args) {
     return 1;
 }
 
+// The engine's archiver, counting the failures that were not retried: an
+// entry whose failure is answered Ignore keeps its old data, and one
+// answered Abort ends the update, which may then return without an error;
+// either way the update is not what was asked for.
+class CountingArchiver : public archive::TZipArchiver {
+  public:
+    using TZipArchiver::TZipArchiver;
+    int Failures = 0;
+
+    void DoProcessFileFailure(const std::string& fileName, archive::TZipProcessOperation operation,
+                              int nativeError, int errorCode, const std::string& errorMessage,
+                              archive::TZipAction& action) override {
+        TZipArchiver::DoProcessFileFailure(fileName, operation, nativeError, errorCode,
+                                           errorMessage, action);
+        Failures += action == archive::fxaRetry ? 0 : 1;
+    }
+};
+
 int Update(const Args& args) {
-    return OnMatches(args, &archive::TZipBaseArchiver::UpdateByMask);
+    CountingArchiver zip("Zip");
+    OnMatches(zip, args, &archive::TZipBaseArchiver::UpdateByMask);
+    if (zip.Failures > 0) {
+        std::cerr << "error: " << args[0] << ": " << zip.Failures
+                  << (zip.Failures == 1 ? " entry was" : " entries were") << " not refreshed\n";
+        return 1;
+    }
+    return 0;
 }
 
 const std::map<std::string, Command>& Commands() {

@@ -6,6 +6,7 @@
 #include "archive/commit/ArchiveCommit.h"
 #include "archive/extract/FailureDecision.h"
 #include "platform/Dialogs.h"
+#include "platform/FileReplace.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Stream.h"
@@ -27,6 +28,29 @@ std::uint32_t ShareModeFlags(TZipFileShareMode mode) {
     }
     return platform::fmShareDenyNone;
 }
+
+namespace {
+
+bool IsSharingConflict(const platform::EStreamError& e) {
+    return e.ErrorCode == platform::ERROR_SHARING_VIOLATION;
+}
+
+// A read-write open places its sharing marks on the file it found. An
+// update that renamed a new archive over the name in the meantime leaves
+// it holding the old file, which no one reads any more: such an open is
+// made again, and then meets the marks of whoever holds the new archive.
+std::unique_ptr<platform::TFileStream> OpenCurrentFile(const std::string& name,
+                                                       std::uint32_t mode) {
+    constexpr int kTries = 4;
+    for (int i = 1;; ++i) {
+        auto stream = std::make_unique<platform::TFileStream>(name, mode);
+        if (mode != OpenModeReadWrite || i == kTries || platform::NamesOpenFile(name, *stream)) {
+            return stream;
+        }
+    }
+}
+
+}  // namespace
 
 void TZipSpanningOptions::SetCustomVolumeSize(std::int64_t size) {
     static constexpr std::int64_t kMinVolume = 65536;
@@ -121,12 +145,15 @@ void TZipBaseArchiver::Open() {
     // file may run into: the file is tried while they are held, before the
     // open archive is closed.
     std::uint32_t mode = OpenModeReadOnly;
+    bool held = false;
     try {
         platform::TFileStream probe(FileName, OpenModeReadWrite);
         mode = OpenModeReadWrite;
-    } catch (const platform::EStreamError&) {
+    } catch (const platform::EStreamError& e) {
+        held = IsSharingConflict(e);
     }
     OpenArchive(mode);
+    heldByAnother_ = held;
 }
 
 void TZipBaseArchiver::OpenArchive(std::uint32_t mode) {
@@ -148,6 +175,7 @@ void TZipBaseArchiver::OpenArchive(std::uint32_t mode, bool orReadOnly) {
     }
     // Whatever was open is closed first.
     Close();
+    heldByAnother_ = false;
     if (mode == OpenModeCreate) {
         // An empty file; nothing is written until Close or a commit.
         archiveStream_ = std::make_unique<platform::TFileStream>(FileName, platform::fmCreate);
@@ -156,11 +184,12 @@ void TZipBaseArchiver::OpenArchive(std::uint32_t mode, bool orReadOnly) {
         // The open modes are the stream's mode and sharing flags.
         SpanningMode = smNone;
         try {
-            archiveStream_ = std::make_unique<platform::TFileStream>(FileName, mode);
-        } catch (const platform::EStreamError&) {
+            archiveStream_ = OpenCurrentFile(FileName, mode);
+        } catch (const platform::EStreamError& e) {
             if (!orReadOnly) {
                 throw;
             }
+            heldByAnother_ = IsSharingConflict(e);
             mode = OpenModeReadOnly;
             archiveStream_ = std::make_unique<platform::TFileStream>(FileName, mode);
         }
@@ -206,6 +235,9 @@ void TZipBaseArchiver::BeginTransaction() {
             Open();
         }
         if (openMode_ == OpenModeReadOnly && dirManager_->OwnStream && CommitCopyName.empty()) {
+            if (heldByAnother_) {
+                throw EZipException(native::ArchiveInUse, this, {FileName});
+            }
             throw EZipException(native::ReadOnlyArchive, this);
         }
         TZipDirArray& directory = dirManager_->Directory;

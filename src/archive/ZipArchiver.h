@@ -271,6 +271,9 @@ class TZipBaseArchiver : public TComponent {
 
     bool isOpen_ = false;
     std::uint32_t openMode_ = 0;
+    // Opened read-only because another open of the file writes it or
+    // denies writing: an update is refused as "in use", not "read-only".
+    bool heldByAnother_ = false;
     std::unique_ptr<platform::TFileStream> archiveStream_;
     std::unique_ptr<TZipDirManager> dirManager_;
     int transactionDepth_ = 0;

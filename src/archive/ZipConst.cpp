@@ -48,10 +48,13 @@ const std::array<std::string, ZipMessageCount> kMessages = {
     "Cannot delete folder \"%s\"",
     "File name is too long: \r\n\"%s\"",
     "Multiple transactions are not supported for multi-volume archives",
+    "Another program is using the archive \"%s\"",
+    "Cannot update \"%s\": %s",
+    "The archive \"%s\" was updated, but may not be on the disk yet: %s",
 };
 
-// (native error, message index) for the native errors 0 to 62, in order.
-constexpr std::array<std::pair<int, int>, 63> kCodeMap = {{
+// (native error, message index) for the native errors 0 to 65, in order.
+constexpr std::array<std::pair<int, int>, 66> kCodeMap = {{
     {0, 0},   {1, 1},   {2, 1},   {3, 1},   {4, 1},   {5, 2},   {6, 3},   {7, 1},   {8, 4},
     {9, 5},   {10, 5},  {11, 6},  {12, 6},  {13, 7},  {14, 7},  {15, 6},  {16, 1},  {17, 8},
     {18, 6},  {19, 9},  {20, 10}, {21, 1},  {22, 11}, {23, 9},  {24, 1},  {25, 11}, {26, 13},
@@ -59,6 +62,7 @@ constexpr std::array<std::pair<int, int>, 63> kCodeMap = {{
     {36, 19}, {37, 20}, {38, 6},  {39, 21}, {40, 22}, {41, 23}, {42, 6},  {43, 23}, {44, 24},
     {45, 24}, {46, 25}, {47, 26}, {48, 27}, {49, 28}, {50, 29}, {51, 30}, {52, 31}, {53, 6},
     {54, 6},  {55, 32}, {56, 33}, {57, 27}, {58, 34}, {59, 34}, {60, 35}, {61, 36}, {62, 37},
+    {63, 38}, {64, 39}, {65, 40},
 }};
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 namespace archive {
 
-// Native error numbers raised by this engine (0 to 62). Numbers without a
+// Native error numbers raised by this engine (0 to 65). Numbers without a
 // name here belong to features this program never reaches; they still map
 // to their message.
 namespace native {
@@ -45,11 +45,15 @@ inline constexpr int Deflate64 = 55;
 inline constexpr int HashPutItem = 58;      // name index out of step in PutItem
 inline constexpr int HashSetItemName = 59;  // name index out of step in SetItemName
 inline constexpr int NameTooLong = 61;      // "%s" = source path
-inline constexpr int Highest = 62;
+// An update refused or undone, in words a user reads.
+inline constexpr int ArchiveInUse = 63;  // "%s" = the archive
+inline constexpr int UpdateFailed = 64;  // "%s", "%s" = the archive, what went wrong
+inline constexpr int NotOnDiskYet = 65;  // "%s", "%s" = the archive, what went wrong
+inline constexpr int Highest = 65;
 }  // namespace native
 
-// Number of message texts (indexes 0 to 37).
-inline constexpr int ZipMessageCount = 38;
+// Number of message texts (indexes 0 to 40).
+inline constexpr int ZipMessageCount = 41;
 
 // The message index paired with a native error; 0 ("Unknown error") for a
 // number outside the table.

@@ -24,7 +24,7 @@ class EZipException : public platform::Exception {
     EZipException(int nativeError, const TComponent* archiver,
                   std::initializer_list<FormatArg> args);
 
-    int ErrorCode;    // index of the message text, 0 to 37
+    int ErrorCode;    // index of the message text, 0 to 40
     int NativeError;  // the number given at the raise site
     // Why it failed, when the raise site knows (a full disk, an unsafe
     // name): the failure question tells it; empty otherwise.

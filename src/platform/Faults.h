@@ -19,7 +19,7 @@ enum class FaultPoint {
     CopyFile,
     MoveFile,
     DeleteFile,
-    Rename,      // the rename of the settings-file write
+    Rename,      // a rename: the settings-file write, a file replaced
     TextWrite,   // writing a line of a text file
     FolderScan,  // reading a folder for a case variant of a name
     Flush,       // fsync / fdatasync of a file or a folder
@@ -27,7 +27,7 @@ enum class FaultPoint {
     FolderRemove,
     KernelCopy,  // a copy of bytes between two files in the kernel
     FileCreate,  // an exclusive create of a new file (a temporary one)
-    FileMode,    // fchmod of a file made by the program
+    FileMode,    // chmod / chown of a file
     Count
 };
 

@@ -130,6 +130,11 @@ TFileStream::TFileStream(const TargetPath& target, std::uint32_t mode) : fileNam
     Finish(mode, true);
 }
 
+TFileStream::TFileStream(int fd, const std::string& fileName, std::uint32_t mode)
+    : fileName_(fileName), fd_(fd) {
+    Finish(mode, true);
+}
+
 void TFileStream::Open(std::uint32_t mode, const ResolvedPath& target) {
     const OpenRequest request = DecodeMode(mode);
     CheckOpenAllowed(request, fileName_, target);

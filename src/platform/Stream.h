@@ -46,6 +46,10 @@ class TFileStream {
     // Closes the file now; false when the system reports a failure (a write
     // that did not reach the disk), with the last error set.
     bool Close();
+    // Takes over `fd`, a file this process has just made as `fileName`,
+    // and places the sharing marks of `mode`; raises as an open by name
+    // (the descriptor closed) when they cannot be had.
+    TFileStream(int fd, const std::string& fileName, std::uint32_t mode);
     ~TFileStream();
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;

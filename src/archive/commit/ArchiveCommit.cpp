@@ -20,12 +20,13 @@ bool ChangesData(TZipProcessOperation operation) {
     return operation != poRename && operation != poChangeAttr && operation != poChangeComment;
 }
 
-// Cuts the archive at `position` (when it is longer) and stands there.
-void CutArchive(platform::TFileStream& archive, std::int64_t position) {
-    if (archive.Size() > position && !archive.SetSize(position)) {
+// Cuts the file written at `position` (when it is longer: after an attempt
+// that failed) and stands there.
+void CutFile(platform::TFileStream& file, std::int64_t position) {
+    if (file.Size() > position && !file.SetSize(position)) {
         throw platform::EWriteError(platform::GetLastError());
     }
-    archive.SetPosition(position);
+    file.SetPosition(position);
 }
 
 // The lowest local header offset of the entries from `first` on.
@@ -39,7 +40,7 @@ std::uint64_t LowestOffsetFrom(const TZipDirArray& entries, int first) {
 
 // Where the local record of a saved entry ends in the archive, as far as
 // can be told: by its local header, else by its directory record.
-std::uint64_t RecordEnd(TailReader& archive, const TDirItem& entry) {
+std::uint64_t RecordEnd(RecordReader& archive, const TDirItem& entry) {
     const std::uint64_t offset = entry.LocalHeaderOffset();
     try {
         return offset + static_cast<std::uint64_t>(
@@ -49,12 +50,11 @@ std::uint64_t RecordEnd(TailReader& archive, const TDirItem& entry) {
     }
 }
 
-// A stretch of old records that goes to the stream written in one copy:
-// the records of unchanged entries that follow each other there.
-class TailRun {
+// A stretch of old records that goes to the new file in one copy: the
+// records of unchanged entries that follow each other there.
+class RecordRun {
   public:
-    TailRun(platform::TFileStream& tail, platform::TFileStream& archive)
-        : tail_(tail), archive_(archive) {}
+    RecordRun(platform::TFileStream& old, platform::TFileStream& out) : old_(old), out_(out) {}
 
     // Adds the record at `from`, `length` bytes long; a record that does not
     // follow the run sends the run first.
@@ -72,14 +72,14 @@ class TailRun {
         const std::int64_t count = length_;
         length_ = 0;
         if (count > 0) {
-            tail_.SetPosition(from_);
-            archive_.CopyFrom(tail_, count);
+            old_.SetPosition(from_);
+            out_.CopyFrom(old_, count);
         }
     }
 
   private:
-    platform::TFileStream& tail_;
-    platform::TFileStream& archive_;
+    platform::TFileStream& old_;
+    platform::TFileStream& out_;
     std::int64_t from_ = 0;
     std::int64_t length_ = 0;
 };
@@ -96,45 +96,47 @@ ArchiveCommit::ArchiveCommit(TZipBaseArchiver& archiver)
 void ArchiveCommit::Run() {
     copyName_ = std::exchange(archiver_.CommitCopyName, std::string());
     savedEnd_ = manager_.End;
-    if (!Plan()) {
-        if (!copyName_.empty()) {
-            CopyUnchanged();
-        }
+    const bool changed = Plan();
+    // A transaction that changed nothing leaves the archive as it is; a
+    // copy still gets every byte of it.
+    if (!changed && copyName_.empty()) {
         return;
     }
-    if (!AnnounceStart()) {
+    if (changed && !AnnounceStart()) {
         return;
     }
-    cutPoint_ = CutPointFor(first_);
+    cutPoint_ = changed ? CutPointFor(first_) : 0;
     runIndex_ = manager_.Directory.Count();
-    if (!copyName_.empty()) {
-        RunIntoCopy();
-        return;
-    }
-    if (PlanBlock()) {
-        RunInPlace();
-        return;
-    }
-    SetTailAside();
-    out_ = &archive_;
-    oldRecords_ = tailCopy_.get();
-    oldBase_ = cutPoint_;
+    FindTarget();
+    CreateNewFile();
     Ending ending = Ending::Whole;
     try {
-        ending = WriteEntries();
+        ending = WriteNewFile(changed);
         if (ending == Ending::Whole) {
-            WriteNewDirectory();
+            SealNewFile();
+            PutNewFileInPlace();
         }
+    } catch (const platform::EStreamError& e) {
+        DropNewFile();
+        RaiseWriteFailure(e.ErrorCode);
+    } catch (const EZipException& e) {
+        const platform::DWORD code = platform::GetLastError();
+        DropNewFile();
+        if (e.NativeError == native::StreamWrite) {
+            RaiseWriteFailure(code);
+        }
+        throw;
     } catch (...) {
-        RollBack();
+        DropNewFile();
         throw;
     }
-    if (ending == Ending::Whole) {
-        Finish(archive_);
+    if (ending != Ending::Whole) {
+        DropNewFile();
+        ReportUndone();
         return;
     }
-    RollBack();
-    ReportUndone();
+    SwitchToNewFile();
+    FlushFolder();
 }
 
 // --- plan ------------------------------------------------------------------------------
@@ -185,7 +187,7 @@ int ArchiveCommit::FirstChangedIndex() const {
 // or the cut would lose them.
 int ArchiveCommit::FirstRewrittenIndex(int first) const {
     const TZipDirArray& saved = manager_.SavedDirectory;
-    TailReader archive(archive_);
+    RecordReader archive(archive_);
     std::vector<std::uint64_t> ends(static_cast<std::size_t>(first));
     for (int i = 0; i < first; ++i) {
         ends[static_cast<std::size_t>(i)] = RecordEnd(archive, saved.ItemAt(i));
@@ -208,8 +210,7 @@ int ArchiveCommit::FirstRewrittenIndex(int first) const {
     return first;
 }
 
-// Everything from the cut point to the end is set aside, the old directory
-// included, so that a roll-back gives back the very bytes.
+// Everything before the cut point is copied to the new file as it is.
 std::int64_t ArchiveCommit::CutPointFor(int first) const {
     const TZipDirArray& saved = manager_.SavedDirectory;
     if (first < saved.Count()) {
@@ -231,47 +232,6 @@ bool ArchiveCommit::AnnounceStart() {
     return true;
 }
 
-// --- set the tail aside ------------------------------------------------------------------
-
-// The archive is not touched until the copy is whole.
-void ArchiveCommit::SetTailAside() {
-    try {
-        if (cutPoint_ < archive_.Size()) {
-            MakeTailCopy();
-        }
-        CutArchive(archive_, cutPoint_);
-    } catch (...) {
-        DiscardTailCopy();
-        throw;
-    }
-}
-
-void ArchiveCommit::MakeTailCopy() {
-    OpenTailCopy();
-    archive_.SetPosition(cutPoint_);
-    tailCopy_->CopyFrom(archive_, archive_.Size() - cutPoint_);
-}
-
-void ArchiveCommit::OpenTailCopy() {
-    const std::string& tempDir = archiver_.TempDir;
-    const std::string folder = tempDir.empty() ? platform::GetTempPath() : tempDir;
-    tailCopyName_ = platform::GetTempFileName(folder, "FC");
-    if (tailCopyName_.empty()) {
-        throw platform::EFCreateError(platform::IncludeTrailingPathDelimiter(folder) + "FC",
-                                      platform::GetLastError());
-    }
-    tailCopy_ = std::make_unique<platform::TFileStream>(
-        tailCopyName_, platform::fmOpenReadWrite | platform::fmShareExclusive);
-}
-
-void ArchiveCommit::DiscardTailCopy() {
-    tailCopy_.reset();
-    if (!tailCopyName_.empty()) {
-        platform::DeleteFile(tailCopyName_);
-        tailCopyName_.clear();
-    }
-}
-
 // --- write -------------------------------------------------------------------------------
 
 ArchiveCommit::Ending ArchiveCommit::WriteEntries() {
@@ -283,13 +243,8 @@ ArchiveCommit::Ending ArchiveCommit::WriteEntries() {
                 break;
             }
             i = *next;
-        } else if (oldRecords_) {
-            i = CopyUnchangedRun(i);
         } else {
-            CutArchive(*out_, out_->Position());
-            CopyEntryRaw(i);
-            ++archiver_.processedCount_;
-            ++i;
+            i = CopyUnchangedRun(i);
         }
     }
     if (abortedBy_) {
@@ -304,10 +259,10 @@ ArchiveCommit::Ending ArchiveCommit::WriteEntries() {
 int ArchiveCommit::CopyUnchangedRun(int i) {
     TZipDirArray& directory = manager_.Directory;
     const TZipDirArray& saved = manager_.SavedDirectory;
-    TailReader reader(*oldRecords_);
-    CutArchive(*out_, out_->Position());
-    std::int64_t writeAt = out_->Position() + outShift_;
-    TailRun run(*oldRecords_, *out_);
+    RecordReader reader(archive_);
+    CutFile(*out_, out_->Position());
+    std::int64_t writeAt = out_->Position();
+    RecordRun run(archive_, *out_);
     try {
         for (; i < runIndex_ && !Rewritten(directory.ItemAt(i)); ++i) {
             const int j = SavedIndexOf(directory, saved, i);
@@ -318,10 +273,7 @@ int ArchiveCommit::CopyUnchangedRun(int i) {
                 directory.PutItem(i, saved.ItemAt(j));
             }
             const TDirItem& old = saved.ItemAt(j);
-            const std::int64_t from = static_cast<std::int64_t>(old.LocalHeaderOffset()) - oldBase_;
-            if (from < 0) {
-                throw EZipException(native::SavedEntryMissing, &archiver_);
-            }
+            const std::int64_t from = static_cast<std::int64_t>(old.LocalHeaderOffset());
             const std::int64_t length = LocalRecordLength(reader, from, old);
             run.Add(from, length);
             directory.ItemAt(i).SetLocalHeaderOffset(static_cast<std::uint64_t>(writeAt));
@@ -346,7 +298,7 @@ std::optional<int> ArchiveCommit::RewriteEntry(int index) {
         archiver_, shown, entry.Operation,
         [&] {
             // What a failed attempt wrote goes before the next one.
-            CutArchive(*out_, entryStart);
+            CutFile(*out_, entryStart);
             return CompressEntry(index);
         },
         [&] { return !archiver_.cancelled_; });
@@ -365,7 +317,7 @@ std::optional<int> ArchiveCommit::RewriteEntry(int index) {
 }
 
 int ArchiveCommit::PassFailedEntry(int index, std::int64_t entryStart) {
-    CutArchive(*out_, entryStart);
+    CutFile(*out_, entryStart);
     if (manager_.Directory.ItemAt(index).Operation == poAdd) {
         manager_.Directory.Delete(index);
         --runIndex_;
@@ -375,61 +327,18 @@ int ArchiveCommit::PassFailedEntry(int index, std::int64_t entryStart) {
     return index + 1;
 }
 
-// --- finish or roll back -----------------------------------------------------------------
-
-void ArchiveCommit::WriteNewDirectory() {
-    manager_.WriteDirectory(true);
-    DiscardTailCopy();
-}
+// --- finish ----------------------------------------------------------------------------
 
 // The archive is whole now: a cancel from the last event no longer undoes it.
-// The flush is of the data and the size: those are what a commit must not
-// lose to a power cut, while the file's times need not reach the disk.
-void ArchiveCommit::Finish(platform::TFileStream& file) {
+void ArchiveCommit::AnnounceEnd() {
     bool cancel = false;
     archiver_.DoOverallProgress(100, operation_, ppEnd, cancel);
-    if (archiver_.Options.FlushBuffers) {
-        file.FlushData();
-    }
-}
-
-void ArchiveCommit::RollBack() {
-    manager_.Directory.Assign(manager_.SavedDirectory);
-    manager_.End = savedEnd_;
-    if (!tailCopy_) {
-        CutArchive(archive_, cutPoint_);
-        manager_.WriteDirectory(true);
-        return;
-    }
-    RestoreTail();
-    DiscardTailCopy();
-}
-
-void ArchiveCommit::RestoreTail() {
-    bool restored = archive_.SetSize(cutPoint_);
-    if (restored) {
-        try {
-            archive_.SetPosition(cutPoint_);
-            tailCopy_->SetPosition(0);
-            archive_.CopyFrom(*tailCopy_, tailCopy_->Size());
-        } catch (const platform::EStreamError&) {
-            restored = false;
-        }
-    }
-    if (!restored) {
-        // The tail copy is then the only copy of the old bytes: it stays in
-        // the temporary folder.
-        const platform::DWORD code = platform::GetLastError();
-        tailCopy_.reset();
-        tailCopyName_.clear();
-        throw platform::EWriteError(code);
-    }
 }
 
 // Only a cancel asked for returns normally.
 void ArchiveCommit::ReportUndone() const {
     if (diskFull_) {
-        throw EZipException(native::StreamWrite, &archiver_);
+        RaiseWriteFailure(diskFullCode_);
     }
     if (abortedBy_) {
         throw *abortedBy_;

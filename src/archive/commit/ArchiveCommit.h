@@ -1,16 +1,14 @@
-// Committing a transaction in place: everything before the first entry that
-// changed stays where it is and the entries from there on are written again,
-// then the directory. A failure or an abort puts the old bytes back.
+// Committing a transaction: the new archive is written into a new file
+// beside the archive and renamed over it once whole and flushed, so that a
+// reader finds the old archive or the new one, whatever happens on the
+// way. Everything before the first entry that changed is copied as it is
+// (by the kernel), the entries from there on are written (changed ones
+// compressed anew, unchanged ones copied raw from the archive, which is
+// only read), then the directory. A failure, an abort or a cancel removes
+// the new file and leaves the archive as it was.
 //
-// When the entries after the last one written anew are unchanged and keep
-// their order, their records move once, inside the file, as one block: the
-// new records are staged in a temporary file first, and only the bytes the
-// block and the new records overwrite are set aside for a roll-back.
-// Otherwise the whole rest of the file is set aside in a tail copy and the
-// unchanged entries are copied back from there.
-//
-// Committed into a copy, the same records go into a new file in the same
-// places, read straight from the open file, which is never written.
+// Committed into a copy (CommitCopyName), the new file is renamed to the
+// copy's name instead, and the archiver goes on with the copy.
 #pragma once
 
 #include <cstdint>
@@ -19,8 +17,8 @@
 #include <string>
 
 #include "archive/ZipArchiver.h"
-#include "archive/commit/ArchiveCommitShift.h"
 #include "archive/directory/ZipDirManager.h"
+#include "platform/FileReplace.h"
 
 namespace platform {
 class TFileStream;
@@ -38,8 +36,9 @@ class ArchiveCommit {
     ArchiveCommit(const ArchiveCommit&) = delete;
     ArchiveCommit& operator=(const ArchiveCommit&) = delete;
 
-    // Plans, sets the tail aside, writes, and finishes or rolls back. Raises
-    // when the commit was undone for a failure; a cancel returns normally.
+    // Plans, writes the new file and puts it in place, or removes it.
+    // Raises when the commit was undone for a failure; a cancel returns
+    // normally.
     void Run();
 
   private:
@@ -48,7 +47,7 @@ class ArchiveCommit {
     // An entry whose data are written anew; any other is copied raw.
     static bool Rewritten(const TDirItem& entry);
 
-    // --- plan ------------------------------------------------------------------------
+    // --- plan (ArchiveCommit.cpp) ----------------------------------------------------
     // False when the transaction changed nothing.
     bool Plan();
     void CountChangedEntries();
@@ -59,45 +58,38 @@ class ArchiveCommit {
     // False when the start event cancels.
     bool AnnounceStart();
 
-    // --- set the tail aside ------------------------------------------------------------
-    void SetTailAside();
-    void MakeTailCopy();
-    // An empty file in the temporary folder.
-    void OpenTailCopy();
-    void DiscardTailCopy();
-
-    // --- the block moved in place (ArchiveCommitInPlace.cpp) -------------------------
-    // True when the entries from runIndex_ on form one block to move.
+    // --- the block copied whole (ArchiveCommitBlock.cpp) ------------------------------
+    // True when the entries from runIndex_ on form one block of records
+    // that is copied as it is after the entries written.
     bool PlanBlock();
     // The end of the block's last record; -1 when it cannot be told.
     std::int64_t BlockEndAfter(const TDirItem& last);
-    void RunInPlace();
-    // Saves what the new records and the new directory overwrite, and
-    // stages the new records after it.
-    void SetOverwrittenAside();
-    // Moves the block, places the staged records before it and writes the
-    // directory after it.
-    void PlaceStagedRecords();
+    void CopyBlock();
     // The block's entries take their old records' offsets moved by `delta`.
     void SetBlockOffsets(std::int64_t delta);
-    void RollBackInPlace();
-    void RestoreInPlace();
-    // The directory and end records as they were, the file untouched.
-    void RestoreDirectoryInMemory();
 
-    // --- into a copy (ArchiveCommitCopy.cpp) ------------------------------------------
-    void RunIntoCopy();
-    // The copy of a transaction that changed nothing: the whole file.
-    void CopyUnchanged();
-    // Creates the copy, which must not exist.
-    void CreateCopy();
-    // The block's records after those written, at their new offsets.
-    void CopyBlock();
-    // The archiver works on the copy from now on; the open file is closed.
-    void SwitchToCopy();
-    // After a failure, an abort or a cancel: the copy gone, the entry list
-    // as it was and the directory manager back on the open file.
-    void DropCopy();
+    // --- the new file (ArchiveCommitReplace.cpp) ---------------------------------------
+    // Where the new archive goes; refuses what a rename cannot replace.
+    void FindTarget();
+    // Removes what killed commits left beside the target, and makes the
+    // new file.
+    void CreateNewFile();
+    // Writes the whole new archive into the new file.
+    Ending WriteNewFile(bool changed);
+    // Flushes the new file and gives it the archive's mode and owner.
+    void SealNewFile();
+    // Renames the new file over the archive (or to the copy's name).
+    void PutNewFileInPlace();
+    // The archiver works on the new file from now on; the old one closes.
+    void SwitchToNewFile();
+    // Flushes the folder that holds the new archive, after the switch.
+    void FlushFolder();
+    // After a failure, an abort or a cancel: the new file gone, the entry
+    // list as it was.
+    void DropNewFile();
+    void RestoreDirectoryInMemory();
+    // What a failure while the new file was written says to the user.
+    [[noreturn]] void RaiseWriteFailure(platform::DWORD code) const;
 
     // --- write (ArchiveCommit.cpp, ArchiveCommitEntry.cpp) -----------------------------
     Ending WriteEntries();
@@ -118,44 +110,34 @@ class ArchiveCommit {
     void CopyEntryRaw(int index);
     EntryCodecContext CodecContext(const TDirItem& entry);
 
-    // --- finish or roll back -------------------------------------------------------------
-    void WriteNewDirectory();
-    // Flushes `file`, the archive as committed.
-    void Finish(platform::TFileStream& file);
-    void RollBack();
-    void RestoreTail();
+    // --- finish ------------------------------------------------------------------------
+    // The end event: the archive is whole.
+    void AnnounceEnd();
     // A commit undone for a failure is a failure to the caller.
     void ReportUndone() const;
 
     TZipBaseArchiver& archiver_;
     TZipDirManager& manager_;
-    platform::TFileStream& archive_;
+    platform::TFileStream& archive_;             // the open archive, only read
     TZipProcessOperation operation_ = poDelete;  // of the first changed entry
     int first_ = 0;                              // first entry written again
     std::int64_t cutPoint_ = 0;
-    std::unique_ptr<platform::TFileStream> tailCopy_;  // or the staging copy
-    std::string tailCopyName_;
-    // Where entries are written: the archive, or the staging copy, whose
-    // position plus outShift_ is the entry's offset in the archive.
-    platform::TFileStream* out_ = nullptr;
-    std::int64_t outShift_ = 0;
-    // Where the old records are read: old offset minus oldBase_.
-    platform::TFileStream* oldRecords_ = nullptr;
-    std::int64_t oldBase_ = 0;
-    int runIndex_ = 0;  // entries from here on are not written by WriteEntries
-    // The block moved in place: [runStart_, blockEnd_) of the old file; the
-    // old directory and end records from oldDirectory_ to oldSize_.
+    // Entries from here on are not written by WriteEntries: they are the
+    // block, whose records [runStart_, blockEnd_) of the archive are copied
+    // after them.
+    int runIndex_ = 0;
     std::int64_t runStart_ = 0;
     std::int64_t blockEnd_ = 0;
-    std::int64_t oldDirectory_ = 0;
-    std::int64_t oldSize_ = 0;
-    std::int64_t stageStart_ = 0;  // the staged records in the staging copy
-    std::unique_ptr<BlockShift> shift_;
-    DirectoryEnd savedEnd_;                   // what the manager held before
-    bool diskFull_ = false;                   // a write found the disk full and gave up
+    DirectoryEnd savedEnd_;  // what the manager held before
+    bool diskFull_ = false;  // a write failed and the disk-full answer gave up
+    platform::DWORD diskFullCode_ = 0;
     std::optional<EZipException> abortedBy_;  // the failure whose decision was Abort
-    std::string copyName_;                    // the file committed into, if any
-    std::unique_ptr<platform::TFileStream> copy_;
+
+    std::string copyName_;           // the copy committed into, if any
+    platform::ReplacedFile target_;  // the file the new one replaces, or the copy's path
+    std::string newName_;            // the new file while it has its own name
+    std::unique_ptr<platform::TFileStream> newFile_;
+    platform::TFileStream* out_ = nullptr;  // where entries are written: the new file
 };
 
 }  // namespace archive

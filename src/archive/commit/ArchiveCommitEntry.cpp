@@ -1,6 +1,5 @@
 // The two ways an entry is written during a commit: compressed anew from
-// its source file, or its old local record copied from where the old
-// records are (the tail copy, or the archive itself while it is untouched).
+// its source file, or its old local record copied from the old archive.
 #include <memory>
 
 #include "archive/ZipConst.h"
@@ -39,7 +38,7 @@ bool ArchiveCommit::CompressEntry(int index) {
     std::unique_ptr<platform::TFileStream> source = OpenSource(entry);
     const std::uint64_t sourceSize = source ? static_cast<std::uint64_t>(source->Size()) : 0;
     const std::int64_t position = out_->Position();
-    LocalFileHeader local = WriteLocalHeader(entry, position + outShift_, sourceSize);
+    LocalFileHeader local = WriteLocalHeader(entry, position, sourceSize);
     if (source) {
         if (!CompressEntryData(*source, *out_, entry, CodecContext(entry))) {
             return false;
@@ -138,13 +137,17 @@ void ArchiveCommit::RewriteLocalHeader(const TDirItem& entry, LocalFileHeader& l
 }
 
 // The archiver's context, with a disk-full answer that gives up the commit
-// remembered. The question names the archive, also while the entry is
-// written to the staging copy.
+// remembered, with the failure that led to it. The question names the
+// archive, not the new file the entry is written to.
 EntryCodecContext ArchiveCommit::CodecContext(const TDirItem& entry) {
     EntryCodecContext context = archiver_.CodecContext(entry.Name, entry.Operation);
     context.DiskFull = [this, ask = context.DiskFull](const std::string&) {
+        const platform::DWORD code = platform::GetLastError();
         const bool cancel = ask(archive_.FileName());
-        diskFull_ = diskFull_ || cancel;
+        if (cancel && !diskFull_) {
+            diskFull_ = true;
+            diskFullCode_ = code;
+        }
         return cancel;
     };
     return context;
@@ -161,17 +164,13 @@ void ArchiveCommit::CopyEntryRaw(int index) {
         directory.PutItem(index, saved.ItemAt(j));
     }
     const TDirItem& old = saved.ItemAt(j);
-    const std::int64_t newOffset = out_->Position() + outShift_;
+    const std::int64_t newOffset = out_->Position();
     // Local header, name, extra field, data and data descriptor.
-    const std::int64_t from = static_cast<std::int64_t>(old.LocalHeaderOffset()) - oldBase_;
-    if (!oldRecords_ || from < 0) {
-        throw EZipException(native::SavedEntryMissing, &archiver_);
-    }
-    platform::TFileStream& records = *oldRecords_;
-    TailReader reader(records);
+    const std::int64_t from = static_cast<std::int64_t>(old.LocalHeaderOffset());
+    RecordReader reader(archive_);
     const std::int64_t length = LocalRecordLength(reader, from, old);
-    records.SetPosition(from);
-    out_->CopyFrom(records, length);
+    archive_.SetPosition(from);
+    out_->CopyFrom(archive_, length);
     directory.ItemAt(index).SetLocalHeaderOffset(static_cast<std::uint64_t>(newOffset));
 }
 

@@ -1,5 +1,5 @@
 // The saved record of an unchanged entry and the length of its local record
-// in the tail copy of a commit.
+// in the old archive.
 #include "archive/commit/ZipRawCopy.h"
 
 #include <algorithm>
@@ -47,7 +47,7 @@ std::size_t DescriptorLength(std::span<const std::uint8_t> after, std::uint32_t 
 
 }  // namespace
 
-std::span<const std::uint8_t> TailReader::Read(std::int64_t position, std::size_t count) {
+std::span<const std::uint8_t> RecordReader::Read(std::int64_t position, std::size_t count) {
     const auto inWindow = [&] {
         return windowStart_ >= 0 && position >= windowStart_ &&
                static_cast<std::uint64_t>(position - windowStart_) + count <= filled_;
@@ -61,8 +61,8 @@ std::span<const std::uint8_t> TailReader::Read(std::int64_t position, std::size_
             window_ = std::make_unique_for_overwrite<std::uint8_t[]>(wanted);
             capacity_ = wanted;
         }
-        tail_.SetPosition(position);
-        filled_ = tail_.Read(window_.get(), wanted);
+        file_.SetPosition(position);
+        filled_ = file_.Read(window_.get(), wanted);
         windowStart_ = position;
     }
     const auto offset = static_cast<std::size_t>(position - windowStart_);
@@ -83,8 +83,8 @@ int SavedIndexOf(const TZipDirArray& directory, const TZipDirArray& saved, int i
     return -1;
 }
 
-std::int64_t LocalRecordLength(TailReader& tail, std::int64_t from, const TDirItem& old) {
-    ByteCursor in(tail.Read(from, LocalHeaderSize));
+std::int64_t LocalRecordLength(RecordReader& records, std::int64_t from, const TDirItem& old) {
+    ByteCursor in(records.Read(from, LocalHeaderSize));
     const LocalFileHeader local = LocalFileHeader::Decode(in);
     if (!in.Ok()) {
         throw platform::EReadError(platform::ERROR_HANDLE_EOF);
@@ -98,10 +98,10 @@ std::int64_t LocalRecordLength(TailReader& tail, std::int64_t from, const TDirIt
     std::int64_t length = dataStart - from + static_cast<std::int64_t>(old.CompressedSize());
     if ((local.Flags & FlagDataDescriptor) != 0) {
         // The extra field is looked at before the window moves on.
-        const bool zip64 =
-            HasZip64Block(tail.Read(from + LocalHeaderSize + local.NameLength, local.ExtraLength));
-        length += static_cast<std::int64_t>(
-            DescriptorLength(tail.Read(from + length, LongestDescriptor), old.Header.Crc32, zip64));
+        const bool zip64 = HasZip64Block(
+            records.Read(from + LocalHeaderSize + local.NameLength, local.ExtraLength));
+        length += static_cast<std::int64_t>(DescriptorLength(
+            records.Read(from + length, LongestDescriptor), old.Header.Crc32, zip64));
     }
     return length;
 }

@@ -175,7 +175,9 @@ void DefineOptions(CLI::App& app, CommandLine& line, OptionWords& words) {
     app.add_flag("--keep-going", line.keepGoing);
     app.add_flag("--check", line.check);
     app.add_option("--device", line.device)->check(cli::NotEmpty());
-    app.add_option("--devices-file", line.deviceFiles)->check(cli::NotEmpty());
+    app.add_option("--devices-file", line.deviceFiles)
+        ->allow_extra_args(false)
+        ->check(cli::NotEmpty());
     app.add_option("--original-jad", line.originalJad)->check(cli::NotEmpty());
     app.add_flag("-q,--quiet", line.quiet);
     app.add_option("JAR", line.jars);
@@ -377,16 +379,16 @@ bool PrintReport(ConsoleOutput& output, const std::string& programFolder,
     } catch (...) {
         report.jar = listed;
         report.device = device.name;
-        report.verdict = {false,
-                          0,
-                          {listed,
-                           midlet::Severity::Error,
-                           0,
-                           {},
-                           "cannot be checked: " +
-                               midlet::PlainFailureText(std::current_exception()),
-                           "check it alone with quellor-check",
-                           midlet::InstallStep::ReadJar}};
+        report.verdict = {
+            false,
+            0,
+            {listed,
+             midlet::Severity::Error,
+             0,
+             {},
+             "cannot be checked: " + midlet::PlainFailureText(std::current_exception()),
+             "check it alone with quellor-check",
+             midlet::InstallStep::ReadJar}};
     }
     std::string lines = midlet::ReportLines(report);
     lines.pop_back();

@@ -74,7 +74,9 @@ void DefineOptions(CLI::App& app, CommandLine& line) {
     app.add_flag("--info", line.request.info);
     app.add_option("--jad", line.request.jad)->check(cli::NotEmpty());
     app.add_option("--device", line.device)->check(cli::NotEmpty());
-    app.add_option("--devices-file", line.deviceFiles)->check(cli::NotEmpty());
+    app.add_option("--devices-file", line.deviceFiles)
+        ->allow_extra_args(false)
+        ->check(cli::NotEmpty());
     app.add_option("--date", line.date)->check(cli::NotEmpty());
     app.add_flag("--devices", line.listDevices);
     app.add_option("JAR", line.request.jars);

@@ -29,7 +29,7 @@ struct CheckRequest {
     std::vector<std::string> jars;
     std::string jad;  // the JAD of the one JAR; empty: the one beside each JAR
     bool json = false;
-    bool info = false;  // the suite facts as lines after each suite's report
+    bool info = false;    // the suite facts as lines after each suite's report
     std::time_t now = 0;  // the phone's clock; 0: this machine's
 };
 

@@ -199,4 +199,16 @@ std::vector<std::string> JadTail(std::uint32_t jarSize, const std::string& proje
             "MIDlet-Jar-URL: " + projectName + ".jar"};
 }
 
+std::vector<std::string> JoinContinuationLines(const std::vector<std::string>& lines) {
+    std::vector<std::string> joined;
+    for (const std::string& line : lines) {
+        if (!joined.empty() && !joined.back().empty() && !line.empty() && line.front() == ' ') {
+            joined.back() += line.substr(1);
+        } else {
+            joined.push_back(line);
+        }
+    }
+    return joined;
+}
+
 }  // namespace midlet

@@ -69,6 +69,11 @@ std::optional<std::string> DescriptorPassLine(const std::string& line, JadKind j
 std::vector<std::string> DescriptorPass(const std::vector<std::string>& lines, JadKind jadKind,
                                         const std::string& cleanedName, std::string& iconPath);
 
+// The lines of a JAD made from manifest lines: a manifest line that starts
+// with one space continues the one before, which a JAD line cannot do, so
+// each such line is joined to its attribute's line (without the space).
+std::vector<std::string> JoinContinuationLines(const std::vector<std::string>& lines);
+
 // The two lines appended to a full JAD once its JAR is final.
 std::vector<std::string> JadTail(std::uint32_t jarSize, const std::string& projectName);
 

@@ -25,7 +25,7 @@ constexpr const char* kDamaged = "the archive is damaged";
 constexpr const char* kUnsupported = "the archive uses a feature this program does not support";
 
 // One sentence per native error, 0 to 62, indexed by number.
-constexpr std::array<const char*, 63> kArchiveSentences = {
+constexpr std::array<const char*, 66> kArchiveSentences = {
     kInternal,  // 0 unknown
     kInternal,  // 1 entry index out of range
     kInternal,  // 2
@@ -73,7 +73,7 @@ constexpr std::array<const char*, 63> kArchiveSentences = {
     "the file%s is too large for an archive without ZIP64",
     kCannotOpen,  // 44
     kCannotOpen,  // 45
-    "writing the archive failed (the disk may be full)",
+    "writing failed (the disk may be full)",
     kUnsupported,  // 47 stub on a volume
     kDamaged,      // 48
     kUnsupported,  // 49 SFX on a spanned archive
@@ -90,7 +90,27 @@ constexpr std::array<const char*, 63> kArchiveSentences = {
     "cannot delete the folder%s",
     "the name%s is too long",
     kUnsupported,  // 62 multi-volume transactions
+    "another program is using the archive%s",
+    "cannot update the archive%s",
+    "the archive%s was updated, but may not be on the disk yet",
 };
+
+// What went wrong, as an engine message of an update tells it after the
+// archive's quoted name and ": "; empty when it tells nothing more.
+std::string DetailAfterPath(std::string_view message) {
+    const auto open = message.find('"');
+    const auto close = open == std::string_view::npos ? open : message.find("\": ", open + 1);
+    if (close == std::string_view::npos) {
+        return {};
+    }
+    std::string_view detail = message.substr(close + 3);
+    const auto native = detail.find(" - Native error: ");
+    detail = detail.substr(0, native);
+    while (!detail.empty() && (detail.back() == '.' || detail.back() == ' ')) {
+        detail.remove_suffix(1);
+    }
+    return std::string(detail);
+}
 
 // The first quoted path of an engine message ("..." or '...'), "" when it
 // names none.
@@ -130,9 +150,29 @@ int NativeErrorOf(std::string_view message) {
     return error == std::errc() && end != first ? code : -1;
 }
 
-std::string ArchiveText(int nativeError, const std::string& message) {
+// The sentence of an engine failure; why it failed follows where the
+// engine knows (an unsafe name, a link in the way, a full disk).
+std::string ArchiveText(int nativeError, const std::string& message, const std::string& reason) {
     const char* sentence = ArchiveErrorSentence(nativeError);
-    return sentence != nullptr ? WithPath(sentence, QuotedPath(message)) : std::string(kInternal);
+    if (sentence == nullptr) {
+        return kInternal;
+    }
+    std::string text = WithPath(sentence, QuotedPath(message));
+    // A damaged entry's sentence says all its reason would.
+    const std::string why = nativeError == archive::native::CorruptedEntry ? std::string()
+                            : !reason.empty()                              ? reason
+                            : nativeError == archive::native::UpdateFailed ||
+                                    nativeError == archive::native::NotOnDiskYet
+                                ? DetailAfterPath(message)
+                                : std::string();
+    if (why.empty()) {
+        return text;
+    }
+    // The reason replaces the sentence's guesses in brackets.
+    if (const auto guess = text.find(" ("); guess != std::string::npos && text.back() == ')') {
+        text.erase(guess);
+    }
+    return text + ": " + why;
 }
 
 // The sentence of an exception, without the full stop.
@@ -144,7 +184,7 @@ std::string SentenceOf(std::exception_ptr failure) {
     } catch (const NoManifestError&) {
         return "no META-INF/MANIFEST.MF in it, so it is no MIDlet suite";
     } catch (const archive::EZipException& zip) {
-        return ArchiveText(zip.NativeError, zip.what());
+        return ArchiveText(zip.NativeError, zip.what(), zip.Reason);
     } catch (const platform::EInOutError& io) {
         return SystemErrorSentence(io.ErrorCode);
     } catch (const std::exception& other) {
@@ -213,7 +253,16 @@ std::string PlainFailureText(std::exception_ptr failure) {
 
 std::string PlainQuestionText(const std::string& question) {
     const int nativeError = NativeErrorOf(question);
-    return nativeError < 0 ? question : Ended(ArchiveText(nativeError, question));
+    if (nativeError < 0) {
+        return question;
+    }
+    // A failure question ends with why the entry failed, where the engine
+    // knows it.
+    constexpr std::string_view kReason = ". File processing error: ";
+    const auto at = question.rfind(kReason);
+    const std::string reason =
+        at == std::string::npos ? std::string() : question.substr(at + kReason.size());
+    return Ended(ArchiveText(nativeError, question, reason));
 }
 
 }  // namespace midlet

@@ -167,6 +167,22 @@ void ExtractIcon(archive::TZipArchiver& zip, const StagedProject& project,
     MoveTreeWithoutOverwriting(stagingFolder, project.Folder());
 }
 
+// A JAD has no continuation lines: the manifest's are joined to their
+// attribute's line. A JAD without any is left as it is.
+void JoinJadLines(const std::string& jad) {
+    const std::vector<std::string> lines = platform::ReadAllLines(jad);
+    const std::vector<std::string> joined = JoinContinuationLines(lines);
+    if (joined.size() == lines.size()) {
+        return;
+    }
+    platform::TextFile out;
+    out.Rewrite(jad);
+    for (const std::string& line : joined) {
+        out.WriteLn(line);
+    }
+    out.Close();
+}
+
 // The JAD tail, after the lines carried over from the original JAD.
 void AppendJadTail(const StagedProject& project, const std::string& projectName,
                    const std::vector<std::string>& carried) {
@@ -237,6 +253,7 @@ void MakeProject(RunContext& run, const std::string& listed, const std::string& 
         CheckResult(platform::MoveFile(work.extractedManifest, project->Jad()));
         CheckResult(platform::MoveFile(work.workingJar, project->Jar()));
     });
+    RunStep("join the JAD's continued lines", listed, [&] { JoinJadLines(project->Jad()); });
     if (run.options.extractIcon) {
         RunStep("extract the icon", listed,
                 [&] { ExtractIcon(run.zip, *project, iconPath, work.iconStaging); });
@@ -246,8 +263,8 @@ void MakeProject(RunContext& run, const std::string& listed, const std::string& 
     run.state.originalJadKeys = 0;
     if (run.options.jadKind == JadKind::Full) {
         RunStep("write the JAD tail", listed, [&] {
-            const std::vector<std::string> carried = OriginalJadLines(
-                OriginalJadOf(run.options, listed), ReadFileBytes(project->Jad()));
+            const std::vector<std::string> carried =
+                OriginalJadLines(OriginalJadOf(run.options, listed), ReadFileBytes(project->Jad()));
             run.state.originalJadKeys = static_cast<int>(carried.size());
             AppendJadTail(*project, projectName, carried);
         });

@@ -286,5 +286,16 @@ TEST(JadTail, SizeInDecimalWithoutGrouping) {
     EXPECT_EQ(JadTail(1048576, "Bob&Ann's")[1], "MIDlet-Jar-URL: Bob&Ann's.jar");
 }
 
+// A JAD line cannot be continued: each continuation joins its attribute's
+// line without its one space; an empty line ends the joining, and a line
+// that begins without a space starts a new one.
+TEST(JadLines, ContinuationsJoinTheirAttribute) {
+    EXPECT_EQ(JoinContinuationLines({"MIDlet-Description: a lo", " ng te", "  xt", "B: 1"}),
+              (Lines{"MIDlet-Description: a long te xt", "B: 1"}));
+    EXPECT_EQ(JoinContinuationLines({"A: 1", "", " orphan"}), (Lines{"A: 1", "", " orphan"}));
+    EXPECT_EQ(JoinContinuationLines({" first", "A: 1"}), (Lines{" first", "A: 1"}));
+    EXPECT_EQ(JoinContinuationLines({"A: 1", "B: 2"}), (Lines{"A: 1", "B: 2"}));
+}
+
 }  // namespace
 }  // namespace midlet

@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sstream>
+#include <string>
+#include <vector>
 
+#include "midlet/ManifestText.h"
 #include "midlet/PrepareSupport.h"
 #include "platform/Files.h"
 
@@ -72,8 +76,17 @@ TEST_F(PrepareCorpus, EveryMidletComesOutSound) {
             "");
         const std::string tail = "MIDlet-Jar-Size: " + std::to_string(fs::file_size(jar)) +
                                  "\r\nMIDlet-Jar-URL: " + project + ".jar\r\n";
-        EXPECT_EQ(ReadBytes(Projects(project + "/" + project + ".jad")),
-                  EntryBytes(jar, "META-INF/MANIFEST.MF") + tail);
+        // The JAD is the manifest put back, its continued lines joined.
+        std::string manifest;
+        std::istringstream lines(EntryBytes(jar, "META-INF/MANIFEST.MF"));
+        std::vector<std::string> split;
+        for (std::string line; std::getline(lines, line);) {
+            split.push_back(line.substr(0, line.find('\r')));
+        }
+        for (const std::string& line : midlet::JoinContinuationLines(split)) {
+            manifest += line + "\r\n";
+        }
+        EXPECT_EQ(ReadBytes(Projects(project + "/" + project + ".jad")), manifest + tail);
     }
     EXPECT_GE(generated, 10);
 }

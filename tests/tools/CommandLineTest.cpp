@@ -50,7 +50,7 @@ const Convention kCheck[] = {
     {"quellor-check", {"-V"}, 0, "quellor-check 1.", nullptr},
     {"quellor-check", {"a.jar", "--json", "-x"}, 2, nullptr, "unknown option '-x'"},
     {"quellor-check", {"--jad=", "a.jar"}, 2, nullptr, nullptr},
-    {"quellor-check", {"--", "-V"}, 1, "-V: error", nullptr},  // a JAR named -V
+    {"quellor-check", {"--", "-V"}, 1, "-V: verdict", nullptr},  // a JAR named -V
     {"quellor-check", {"--jad=a.jad", "a.jar", "b.jar"}, 2, nullptr, "--jad goes with one JAR"},
 };
 

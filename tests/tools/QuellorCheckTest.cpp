@@ -235,13 +235,12 @@ const Saying kSayings[] = {
      {"--device", "midp21-cldc11", "{s}new.jar"},
      0,
      {"{s}new.jar: verdict ok (device midp21-cldc11)",
-      "1 suite: 1 ok, 0 with warnings, 0 with "
-      "errors"}},
+      "1 suite: 0 ok, 1 with warnings, 0 with errors"}},
     {"TheUsersOwnDevice",
      {"--devices-file", "{s}mine.ini", "--device", "mine", "{s}new.jar", "{s}cafe.jar"},
      1,
      {"{s}new.jar: verdict ok (device mine)", "{s}cafe.jar: verdict 905",
-      "2 suites: 1 ok, 0 with warnings, 1 with errors"}},
+      "2 suites: 0 ok, 1 with warnings, 1 with errors"}},
 };
 
 class QuellorCheckSays : public ::testing::TestWithParam<Saying> {

@@ -125,7 +125,11 @@ inline std::string NativeErrorTold(const std::string& message) {
     int told = -1;
     std::size_t longest = 0;
     for (int code = 0; code <= archive::native::Highest; ++code) {
-        const std::string sentence = midlet::ArchiveErrorSentence(code);
+        // A message that knows why drops the sentence's guesses in brackets.
+        std::string sentence = midlet::ArchiveErrorSentence(code);
+        if (const auto guess = sentence.find(" ("); guess != std::string::npos) {
+            sentence.erase(guess);
+        }
         const auto hole = sentence.find("%s");
         const std::string head = sentence.substr(0, hole);
         const std::string tail = hole == std::string::npos ? "" : sentence.substr(hole + 2);

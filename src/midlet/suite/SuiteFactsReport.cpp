@@ -146,35 +146,45 @@ std::string ClassVersionText(const SuiteFacts& facts) {
 
 std::vector<Finding> SuiteFactFindings(const SuiteFacts& facts, const std::string& jar) {
     std::vector<Finding> findings;
-    const auto warn = [&](const std::string& attribute, const std::string& message) {
-        findings.push_back({jar, Severity::Warning, 0, attribute, message});
+    const auto warn = [&](const std::string& attribute, const std::string& message,
+                          const std::string& fix) {
+        findings.push_back({jar, Severity::Warning, 0, attribute, message, fix});
     };
     // A file that is no archive is the installation rules' error already.
     if (facts.kind != SuiteKind::MidletSuite && facts.kind != SuiteKind::NotArchive) {
-        warn({}, std::string("the file is ") +
-                     (facts.kind == SuiteKind::OtherArchive ? "an " : "a ") +
-                     SuiteKindText(facts.kind) + ", not a MIDlet suite");
+        warn({},
+             std::string("the file is ") + (facts.kind == SuiteKind::OtherArchive ? "an " : "a ") +
+                 SuiteKindText(facts.kind) + ", not a MIDlet suite",
+             "install it on a phone of its own platform");
     }
     for (const std::string& key : facts.unprovidedKeys) {
-        warn(key, "the suite reads \"" + key +
-                      "\", which no JAD or manifest provides: it may need its original JAD");
+        warn(key,
+             "the suite reads \"" + key +
+                 "\", which no JAD or manifest provides: it may need its original JAD",
+             "install it with its original JAD, or add the key to the JAD");
     }
     for (const MidletClassFact& m : facts.midlets) {
         if (!m.problem.empty()) {
-            warn(m.attribute, m.className + " is no MIDlet: " + m.problem);
+            warn(m.attribute, m.className + " is no MIDlet: " + m.problem,
+                 "name a class that extends javax.microedition.midlet.MIDlet");
         }
     }
     if (!facts.classesTooNew.empty()) {
-        warn({}, CountedClasses(facts.classesTooNew, "are newer than Java 1.4") +
-                     ": a phone's VM refuses them");
+        warn({},
+             CountedClasses(facts.classesTooNew, "are newer than Java 1.4") +
+                 ": a phone's VM refuses them",
+             "compile the classes for Java 1.4 or older");
     }
     if (!facts.classesWithoutMaps.empty()) {
-        warn({}, CountedClasses(facts.classesWithoutMaps,
-                                "lack the stack maps of CLDC preverification") +
-                     ": a phone refuses them as an invalid application");
+        warn({},
+             CountedClasses(facts.classesWithoutMaps,
+                            "lack the stack maps of CLDC preverification") +
+                 ": a phone refuses them as an invalid application",
+             "run the classes through a CLDC preverifier");
     }
     if (!facts.unreadableClasses.empty()) {
-        warn({}, CountedClasses(facts.unreadableClasses, "cannot be read"));
+        warn({}, CountedClasses(facts.unreadableClasses, "cannot be read"),
+             "rebuild the JAR from its classes");
     }
     return findings;
 }

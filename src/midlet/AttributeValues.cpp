@@ -114,4 +114,18 @@ PlatformMatch MatchPlatform(std::string_view wanted, const std::vector<std::stri
     return PlatformMatch::Unsupported;
 }
 
+std::vector<std::string> BlankSeparatedWords(std::string_view text) {
+    std::vector<std::string> words;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == ' ' || text[i] == '\t') {
+            if (i > start) {
+                words.emplace_back(text.substr(start, i - start));
+            }
+            start = i + 1;
+        }
+    }
+    return words;
+}
+
 }  // namespace midlet

@@ -24,6 +24,9 @@ std::string_view TrimBlanks(std::string_view text);
 // The value split at every comma, each field trimmed.
 std::vector<std::string> CommaFields(std::string_view value);
 
+// The words of `text` between spaces and tabs; none for blank text.
+std::vector<std::string> BlankSeparatedWords(std::string_view text);
+
 // How a configuration or profile name fares against a device's.
 enum class PlatformMatch {
     Supported,

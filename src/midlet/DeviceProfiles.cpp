@@ -4,6 +4,7 @@
 #include <functional>
 #include <set>
 
+#include "midlet/AttributeValues.h"
 #include "midlet/JarSignature.h"
 #include "midlet/SuiteFiles.h"
 #include "platform/Files.h"
@@ -76,20 +77,6 @@ std::string_view Trimmed(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
-}
-
-std::vector<std::string> Words(std::string_view text) {
-    std::vector<std::string> words;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == ' ' || text[i] == '\t') {
-            if (i > start) {
-                words.emplace_back(text.substr(start, i - start));
-            }
-            start = i + 1;
-        }
-    }
-    return words;
 }
 
 bool ReadCount(std::string_view text, std::uint64_t& count) {
@@ -166,7 +153,7 @@ class ProfileReader {
         }
         const std::string_view name =
             line.size() >= 2 && line.back() == ']' ? Trimmed(line.substr(1, line.size() - 2)) : "";
-        if (Words(name).size() != 1) {
+        if (BlankSeparatedWords(name).size() != 1) {
             problem = "a section is \"[name]\", the name without blanks";
             return false;
         }
@@ -187,9 +174,9 @@ class ProfileReader {
             p.title = value;
         } else if (key == "configuration") {
             p.configuration = value;
-            return Words(value).size() == 1;
+            return BlankSeparatedWords(value).size() == 1;
         } else if (key == "profiles") {
-            p.profiles = Words(value);
+            p.profiles = BlankSeparatedWords(value);
             return !p.profiles.empty();
         } else if (key == "jar-size-limit") {
             return ReadCount(value, p.jarSizeLimit);
@@ -207,13 +194,13 @@ class ProfileReader {
             p.refusesUnknownMidletKeys = value == "refuse";
             return value == "refuse" || value == "accept";
         } else if (key == "allowed-midlet-keys") {
-            p.allowedMidletKeys = Words(value);
+            p.allowedMidletKeys = BlankSeparatedWords(value);
         } else if (key == "icon-required") {
             return ReadYesNo(value, p.iconRequired);
         } else if (key == "push-schemes") {
-            p.pushSchemes = Words(value);
+            p.pushSchemes = BlankSeparatedWords(value);
         } else if (key == "permissions") {
-            p.permissions = Words(value);
+            p.permissions = BlankSeparatedWords(value);
         } else if (key == "trusted-roots") {
             return Roots(value, problem);
         } else {
@@ -243,7 +230,7 @@ class ProfileReader {
 
     bool Roots(const std::string& value, std::string& problem) {
         current_->trustedRoots.clear();
-        for (const std::string& file : Words(value)) {
+        for (const std::string& file : BlankSeparatedWords(value)) {
             const std::string path = file.front() == '/' ? file : folder_ + file;
             if (!ReadPemCertificates(path, current_->trustedRoots, problem)) {
                 problem = "trusted-roots: " + problem;

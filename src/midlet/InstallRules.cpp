@@ -762,7 +762,7 @@ class SuiteCheck {
         std::vector<std::string> wanted;
         if (value.value != nullptr) {
             wanted = key == kConfiguration ? std::vector<std::string>{*value.value}
-                                           : SplitBlanks(*value.value);
+                                           : BlankSeparatedWords(*value.value);
         }
         if (wanted.empty() || wanted.front().empty()) {
             Error(file, kInvalidJar, step, key,
@@ -807,20 +807,6 @@ class SuiteCheck {
             }
         }
         return Joined(offered);
-    }
-
-    static std::vector<std::string> SplitBlanks(std::string_view text) {
-        std::vector<std::string> words;
-        std::size_t start = 0;
-        for (std::size_t i = 0; i <= text.size(); ++i) {
-            if (i == text.size() || text[i] == ' ' || text[i] == '\t') {
-                if (i > start) {
-                    words.emplace_back(text.substr(start, i - start));
-                }
-                start = i + 1;
-            }
-        }
-        return words;
     }
 
     static std::string Joined(const std::vector<std::string>& words) {

@@ -14,18 +14,6 @@ namespace midlet {
 
 namespace {
 
-AttributeList ManifestOf(archive::TZipBaseArchiver& zip) {
-    const int entry = FindManifestEntry(zip);
-    if (entry < 0) {
-        return {};
-    }
-    try {
-        return ParseManifest(ReadEntryBytes(zip, entry));
-    } catch (const std::exception&) {
-        return {};  // the preparation reports a manifest it cannot read
-    }
-}
-
 AttributeList JadOf(const std::string& path) {
     std::string text;
     return !path.empty() && ReadSmallFile(path, text) ? ParseJad(text) : AttributeList{};
@@ -36,7 +24,7 @@ AttributeList JadOf(const std::string& path) {
 void RefuseOtherPlatforms(archive::TZipBaseArchiver& zip, const std::string& listed,
                           const std::string& originalJad) {
     // A MIDlet suite's manifest says so, and ends the check at once.
-    const AttributeList manifest = ManifestOf(zip);
+    const AttributeList manifest = ReadManifestAttributes(zip);
     if (KindFromDescriptors({}, manifest, {}, false) == SuiteKind::MidletSuite) {
         return;
     }

@@ -51,7 +51,8 @@ AttributeList ReadJadAttributes(const std::string& path) {
     return ParseJad(text);
 }
 
-// The manifest's attributes; none when it is missing or damaged.
+}  // namespace
+
 AttributeList ReadManifestAttributes(archive::TZipBaseArchiver& zip) {
     const int entry = FindManifestEntry(zip);
     if (entry < 0) {
@@ -63,8 +64,6 @@ AttributeList ReadManifestAttributes(archive::TZipBaseArchiver& zip) {
         return {};
     }
 }
-
-}  // namespace
 
 SuiteFacts ComputeSuiteFacts(JarEntries& entries, const AttributeList& manifest,
                              const AttributeList& jad, bool jamBeside, const SuiteTables& tables) {

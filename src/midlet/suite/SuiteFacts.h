@@ -12,6 +12,10 @@
 #include "midlet/DescriptorAttributes.h"
 #include "midlet/suite/SuiteTables.h"
 
+namespace archive {
+class TZipBaseArchiver;
+}
+
 namespace midlet {
 
 class JarEntries;
@@ -93,6 +97,10 @@ SuiteFacts ComputeSuiteFacts(const std::string& jar, const std::string& jad,
 SuiteFacts ComputeSuiteFacts(JarEntries& entries, const AttributeList& manifest,
                              const AttributeList& jad, bool jamBeside,
                              const SuiteTables& tables = BuiltInSuiteTables());
+
+// The attributes of the open JAR's manifest; none when it is missing or
+// damaged (the preparation reports that on its own).
+AttributeList ReadManifestAttributes(archive::TZipBaseArchiver& zip);
 
 // What an archive is, from its descriptors and entries alone; nothing when
 // only its classes can tell.

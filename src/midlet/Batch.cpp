@@ -44,6 +44,19 @@ void RemoveWhatEndedRunsLeft(const std::string& tempFolder) {
     }
 }
 
+// The run's output, with every log line told as one listed JAR's.
+class JarLog : public IRunOutput {
+  public:
+    JarLog(IRunOutput& output, const std::string& listed) : output_(output), listed_(listed) {}
+    void ShowLog() override { output_.ShowLog(); }
+    void AppendLog(const std::string& line) override { output_.AppendJarLog(listed_, line); }
+    void AdvanceProgress(int steps) override { output_.AdvanceProgress(steps); }
+
+  private:
+    IRunOutput& output_;
+    const std::string& listed_;
+};
+
 // The IDS file of the project in hand, when asked for; a failure is the
 // JAR's.
 void WriteIdsOf(RunContext& run, const std::string& listed) {
@@ -51,7 +64,8 @@ void WriteIdsOf(RunContext& run, const std::string& listed) {
         return;
     }
     std::string failure;
-    if (!WriteIds(run.options, run.state, run.output, run.programFolder, failure)) {
+    JarLog log(run.output, listed);
+    if (!WriteIds(run.options, run.state, log, run.programFolder, failure)) {
         throw StepFailure("write the IDS file " + run.state.projectName + ".ids", listed, failure);
     }
 }
@@ -63,6 +77,12 @@ void CleanUpAfterFailure(const std::string& workingJar) {
     try {
         DiscardFile(workingJar);
     } catch (const std::exception&) {
+    }
+}
+
+void TellJarDone(RunContext& run, const JarRecord& record) {
+    if (run.onJarDone) {
+        run.onJarDone(record);
     }
 }
 
@@ -87,32 +107,47 @@ BatchTally RunBatch(RunContext& run) {
         // The working JAR keeps the listed file's name.
         const std::string workingJar = tempFolder + platform::ExtractFileName(listed);
         // A working JAR kept by an earlier run is never overwritten.
+        JarRecord record;
+        record.index = i;
+        record.listed = listed;
         if (platform::FileExists(workingJar)) {
-            run.output.AppendLog(workingJar + " already exists!");
+            run.output.AppendJarLog(listed, workingJar + " already exists!");
             ++tally.skipped;
+            record.outcome = JarOutcome::Skipped;
+            TellJarDone(run, record);
             continue;
         }
         bool made = false;
         try {
             CheckListedFileExists(listed);
             made = PrepareJar(run, listed, workingJar);
+            record.projectName = run.state.projectName;
+            record.originalJadKeys = made ? run.state.originalJadKeys : 0;
             run.output.AdvanceProgress(2);
             WriteIdsOf(run, listed);
+            if (made && run.inspectProject) {
+                run.inspectProject(record);
+            }
         } catch (const std::exception& e) {
             CleanUpAfterFailure(workingJar);
             ++tally.failed;
             const JarFailure failure(listed, e.what(), std::current_exception());
+            record.outcome = JarOutcome::Failed;
+            record.failure = std::current_exception();
             if (!run.onJarFailure) {
                 throw failure;
             }
             run.onJarFailure(failure);
+            TellJarDone(run, record);
             continue;
         }
         ++tally.prepared;
         run.output.AdvanceProgress(1);
+        record.outcome = made ? JarOutcome::Prepared : JarOutcome::AlreadyGenerated;
         if (made && run.onJarPrepared) {
             run.onJarPrepared(listed, run.state.projectName);
         }
+        TellJarDone(run, record);
     }
     return tally;
 }

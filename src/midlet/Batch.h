@@ -1,6 +1,7 @@
 // The batch run over the JAR list and the per-JAR preparation.
 #pragma once
 
+#include <cstddef>
 #include <exception>
 #include <functional>
 #include <string>
@@ -23,6 +24,24 @@ class JarFailure : public platform::Exception {
         : platform::Exception(message), Jar(std::move(jar)), Cause(std::move(cause)) {}
     std::string Jar;
     std::exception_ptr Cause;  // what failed, for a text in the user's words
+};
+
+// What became of one listed JAR.
+enum class JarOutcome {
+    Prepared,          // made into a new project
+    AlreadyGenerated,  // its suite's project was there already
+    Skipped,           // its working JAR was found in the temp folder
+    Failed,
+};
+
+// One listed JAR's passage through a run.
+struct JarRecord {
+    std::size_t index = 0;    // its place in the list
+    std::string listed;       // the listed path
+    std::string projectName;  // the project it made or found; empty when none
+    JarOutcome outcome = JarOutcome::Failed;
+    std::exception_ptr failure;  // what failed, for a Failed JAR
+    int originalJadKeys = 0;     // keys its full JAD took from the original JAD
 };
 
 // How a run over the list went.
@@ -48,6 +67,19 @@ struct RunContext {
     // written: the listed path and the project's name. What it raises ends
     // the run.
     std::function<void(const std::string&, const std::string&)> onJarPrepared = {};
+    // Prepare again a suite whose project is there, over that project.
+    bool force = false;
+    // How many JARs are prepared at once. Whatever the number, the run
+    // makes the same projects and the same log as one at a time.
+    unsigned jobs = 1;
+    // When set, runs right after a JAR is made into a new project, on the
+    // thread that prepared it (with jobs above 1, for several JARs at once):
+    // work a front end adds to each new project, such as checking it. What
+    // it raises fails the JAR.
+    std::function<void(JarRecord&)> inspectProject = {};
+    // When set, called for every listed JAR, in listed order, on the thread
+    // that called RunBatch, after the JAR's log lines: what became of it.
+    std::function<void(const JarRecord&)> onJarDone = {};
 };
 
 // Walks options.list once, holding the workspace lock: removes what runs

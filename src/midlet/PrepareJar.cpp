@@ -294,12 +294,12 @@ bool PrepareJar(RunContext& run, const std::string& listed, const std::string& w
             CheckResult(platform::MoveFile(work.workingJar, workingJar));
             workFolder->Remove();
         });
-        run.output.AppendLog(projectName + ".jad" + " is already generated!");
+        run.output.AppendJarLog(listed, projectName + ".jad" + " is already generated!");
         return false;
     }
 
     MakeProject(run, listed, iconPath, work, workFolder, tempFolder);
-    run.output.AppendLog(projectName + ".jad" + " generated!");
+    run.output.AppendJarLog(listed, projectName + ".jad" + " generated!");
     ++run.state.jadCount;
     return true;
 }

@@ -31,6 +31,12 @@ class IRunOutput {
     virtual void ShowLog() = 0;  // make the output log visible
     virtual void AppendLog(const std::string& line) = 0;
     virtual void AdvanceProgress(int steps) = 0;
+    // A log line that concerns one listed JAR. The window shows it as it
+    // is; a front end may say which JAR it is about.
+    virtual void AppendJarLog(const std::string& listed, const std::string& line) {
+        (void)listed;
+        AppendLog(line);
+    }
 };
 
 // The program-wide values: the cleaned MIDlet name and the project name

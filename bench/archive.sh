@@ -14,13 +14,22 @@
 #                only for this, to show how the time grows with the entries
 #   update       a new manifest into a fresh copy of the JAR (copied and
 #                synced to disk before every run, outside the timing);
-#                zipfile has to write the archive anew
+#                zipfile has to write the archive anew. Info-ZIP and libzip
+#                rename their new archive into place without flushing it
+#                (strace shows no fsync): a power loss may leave a damaged
+#                archive. Ours flushes the new file and then the folder, so
+#                the rows "Info-ZIP+flush" and "libzip+flush" time each peer
+#                followed by the same two flushes (sync -d of the archive,
+#                sync of its folder; dash starts them, which adds about a
+#                millisecond to the peer's time)
 #
 # All runs are timed by hyperfine in one go per case (medians; no shell
 # between); the table gives our median, our peak memory (/usr/bin/time -v)
 # and the ratio ours/peer for each peer (below 1: we are faster). A command
 # that takes longer than BENCH_LIMIT seconds (default 120) in a first probe
 # run is left out of its case and shown as "skipped".
+# BENCH_ONLY="update midlet:list" times only those operations, or cases
+# (SIZE:OP).
 # With BENCH_BEFORE=/path/to/an/older/quellor-zip the older build is timed
 # in the same runs, as one more column.
 #
@@ -41,6 +50,7 @@ for needed in hyperfine /usr/bin/time timeout zip unzip 7z $python cc pkg-config
 done
 pkg-config --exists libzip || { echo "archive.sh: libzip is missing (scripts/setup)"; exit 1; }
 limit=${BENCH_LIMIT:-120}
+only=${BENCH_ONLY:-}
 before=${BENCH_BEFORE:-}
 
 cache=$build/bench-cache
@@ -114,8 +124,15 @@ commands() {
     update)
       printf '%s\t%s\n' Info-ZIP "zip -q $copy $manifest" 7z "7z u $copy $manifest" \
         libzip "$peer update $copy $manifest $manifest" \
-        zipfile "$python $pypeer update $copy $manifest $manifest" ;;
+        zipfile "$python $pypeer update $copy $manifest $manifest" \
+        Info-ZIP+flush "$(flushed "zip -q $copy $manifest")" \
+        libzip+flush "$(flushed "$peer update $copy $manifest $manifest")" ;;
   esac
+}
+
+# flushed COMMAND: the command, then the flushes our update makes.
+flushed() {
+  echo "dash -c '$1 && sync -d $work/copy.jar && sync $work'"
 }
 
 # What runs before every timed run, outside the timing. Both end with the
@@ -141,8 +158,8 @@ time_op() {
   : >"$work/$size-$op.labels"
   while IFS=$'\t' read -r label cmd; do
     bash -c "$prepare"
-    # shellcheck disable=SC2086
-    if (cd "$work/src" && set -f && timeout "$limit" $cmd >/dev/null 2>&1); then
+    # bash reads the command as hyperfine does: quotes group, no globbing.
+    if (cd "$work/src" && timeout "$limit" bash -c "set -f; exec $cmd" >/dev/null 2>&1); then
       timed+=("$cmd")
       echo "$label" >>"$work/$size-$op.labels"
     elif [[ $? == 124 ]]; then
@@ -178,6 +195,7 @@ for size in midlet small five medium large; do
   ops=(list extract extract-all update)
   [[ $size == five ]] && ops=(extract-all)
   for op in "${ops[@]}"; do
+    [[ -z $only || " $only " == *" $size:$op "* || " $only " == *" $op "* ]] || continue
     cases+=("$size $op")
   done
 done
@@ -200,7 +218,7 @@ printf '%s\n' "${cases[@]}" >"$work/cases.txt"
 $python - "$work" <<'PY'
 import json, os, statistics, sys
 work = sys.argv[1]
-peers = ["Info-ZIP", "7z", "libzip", "zipfile"]
+peers = ["Info-ZIP", "7z", "libzip", "zipfile", "Info-ZIP+flush", "libzip+flush"]
 labels = {"midlet": "MIDlet", "small": "1 MB, 200", "five": "12 MB, 5k",
           "medium": "50 MB, 20k", "large": "200 MB, 100k"}
 peaks = {}

@@ -11,25 +11,6 @@ namespace midlet {
 
 namespace {
 
-// Collects an entry's bytes up to a limit; a write past it is refused, which
-// ends the extraction with a failure.
-class LimitedStringSink : public archive::EntrySink {
-  public:
-    LimitedStringSink(std::string& target, std::uint64_t limit) : target_(target), limit_(limit) {}
-
-    std::size_t Write(const void* buffer, std::size_t count) override {
-        if (target_.size() + count > limit_) {
-            return 0;
-        }
-        target_.append(static_cast<const char*>(buffer), count);
-        return count;
-    }
-
-  private:
-    std::string& target_;
-    std::uint64_t limit_;
-};
-
 // Takes the bytes and keeps none: extraction then only checks them.
 class DiscardingSink : public archive::EntrySink {
   public:
@@ -102,7 +83,7 @@ void ReadManifest(archive::TZipArchiver& zip, JarContents& jar) {
             "the manifest is larger than " + std::to_string(kMaxManifestBytes >> 20) + " MiB";
         return;
     }
-    LimitedStringSink sink(jar.manifest, kMaxManifestBytes);
+    archive::StringSink sink(jar.manifest, kMaxManifestBytes);
     try {
         zip.ExtractToStream(exact->second, sink);
     } catch (const std::exception&) {

@@ -11,20 +11,6 @@ namespace {
 
 constexpr const char* kManifestName = "META-INF/MANIFEST.MF";
 
-// Collects an entry's bytes; refuses what goes beyond the limit, which the
-// archive engine reports as a failed write.
-class MemorySink : public archive::EntrySink {
-  public:
-    std::size_t Write(const void* buffer, std::size_t count) override {
-        const std::size_t room = kMaxManifestBytes - bytes.size();
-        const std::size_t taken = count < room ? count : room;
-        bytes.append(static_cast<const char*>(buffer), taken);
-        return taken;
-    }
-
-    std::string bytes;
-};
-
 archive::TZipDirArray& DirectoryOf(archive::TZipBaseArchiver& zip) {
     return zip.DirManager()->Directory;
 }
@@ -47,9 +33,10 @@ int FindManifestEntry(archive::TZipBaseArchiver& zip) {
 }
 
 std::string ReadEntryBytes(archive::TZipBaseArchiver& zip, int index) {
-    MemorySink sink;
+    std::string bytes;
+    archive::StringSink sink(bytes, kMaxManifestBytes);
     zip.ExtractToStream(index, sink);
-    return sink.bytes;
+    return bytes;
 }
 
 void UpdateEntry(archive::TZipBaseArchiver& zip, int index) {

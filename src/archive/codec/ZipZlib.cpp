@@ -362,6 +362,14 @@ std::size_t StreamSink::Write(const void* buffer, std::size_t count) {
     return stream_.Write(buffer, count);
 }
 
+std::size_t StringSink::Write(const void* buffer, std::size_t count) {
+    if (target_.size() > limit_ || count > limit_ - target_.size()) {
+        return 0;
+    }
+    target_.append(static_cast<const char*>(buffer), count);
+    return count;
+}
+
 bool WriteWithRetry(platform::TFileStream& archive, const void* data, std::size_t count,
                     const EntryCodecContext& context) {
     const std::int64_t start = archive.Position();

@@ -78,6 +78,18 @@ class StreamSink : public EntrySink {
     platform::TFileStream& stream_;
 };
 
+// Collects an entry's bytes in memory, up to a limit: a write that would go
+// past it is refused whole, which ends the extraction with a failure.
+class StringSink : public EntrySink {
+  public:
+    StringSink(std::string& target, std::uint64_t limit) : target_(target), limit_(limit) {}
+    std::size_t Write(const void* buffer, std::size_t count) override;
+
+  private:
+    std::string& target_;
+    std::uint64_t limit_;
+};
+
 // Accepts and discards every write.
 class TNullStream : public EntrySink {
   public:

@@ -10,25 +10,6 @@ namespace midlet {
 
 namespace {
 
-// Collects an entry's bytes; refuses a write past the limit, which ends the
-// extraction with a failure.
-class BoundedSink : public archive::EntrySink {
-  public:
-    BoundedSink(std::string& target, std::uint64_t limit) : target_(target), limit_(limit) {}
-
-    std::size_t Write(const void* buffer, std::size_t count) override {
-        if (count > limit_ - target_.size()) {
-            return 0;
-        }
-        target_.append(static_cast<const char*>(buffer), count);
-        return count;
-    }
-
-  private:
-    std::string& target_;
-    std::uint64_t limit_;
-};
-
 // Keeps the first bytes of an entry and stops the extraction there.
 class PrefixSink : public archive::EntrySink {
   public:
@@ -67,7 +48,7 @@ bool JarEntries::Read(std::size_t i, std::uint64_t limit, std::string& bytes) {
     if (i >= names_.size() || sizes_[i] > limit) {
         return false;
     }
-    BoundedSink sink(bytes, limit);
+    archive::StringSink sink(bytes, limit);
     try {
         zip_.ExtractToStream(indexes_[i], sink);
     } catch (const std::exception&) {

@@ -10,8 +10,9 @@
 #                N JARs (given with --from FILE when the tool takes it,
 #                else as arguments)
 #   check        the same with --check
-#   jobs=K       with --jobs K, for each K of BENCH_JOBS (default 1 and the
-#                number of cores), when the tool takes --jobs; both kinds
+#   jobs=K       when the tool takes --jobs, both in place of the two above
+#                with --jobs K, for each K of BENCH_JOBS (default 1 and the
+#                number of cores)
 #   loop         a user's shell loop (bench/shell_peer.bash): for every JAR
 #                mkdir, cp, unzip -p the manifest, sed its name, zip it back
 #   floor        every JAR copied into a new file and flushed
@@ -106,9 +107,12 @@ commands() {
   fi
   local -a variants=("batch	" "check	--check")
   local k
-  for k in "${jobs[@]}"; do
-    variants+=("batch jobs=$k	--jobs $k" "check jobs=$k	--check --jobs $k")
-  done
+  if [[ ${#jobs[@]} -gt 0 ]]; then
+    variants=()
+    for k in "${jobs[@]}"; do
+      variants+=("batch jobs=$k	--jobs $k" "check jobs=$k	--check --jobs $k")
+    done
+  fi
   local variant
   for variant in "${variants[@]}"; do
     label=${variant%%	*}
@@ -179,7 +183,9 @@ echo "  ${#midlets[@]} MIDlets copied, $average KiB a JAR on average; JARs given
 $python - "$work" "${sizes[@]}" <<'PY'
 import json, os, statistics, sys
 work, sizes = sys.argv[1], [int(n) for n in sys.argv[2:]]
-rows, per_jar = [], {}
+rows, per_jar, missed = [], {}, []
+# The aims: ratios to the floor by kind of run, to the loop, peak memory.
+floor_aim = {"batch": 2.0, "check": 3.0}
 for n in sizes:
     results = json.load(open(os.path.join(work, "%d.json" % n)))["results"]
     medians = {r["command"]: statistics.median(r["times"]) for r in results}
@@ -189,6 +195,16 @@ for n in sizes:
         if os.path.exists(rss):
             kib = [int(line) for line in open(rss) if line.strip().isdigit()]
             peak = "%.1f" % (max(kib) / 1024)
+        kind, faults = label.split()[0], []
+        if kind in floor_aim:
+            if seconds / medians["floor"] > floor_aim[kind]:
+                faults.append("%.1fx floor" % (seconds / medians["floor"]))
+            if seconds / medians["loop"] > 0.2:
+                faults.append("%.2fx loop" % (seconds / medians["loop"]))
+            if peak and float(peak) >= 64:
+                faults.append("peak %s MB" % peak)
+        if faults:
+            missed.append("%s at %d: %s" % (label, n, ", ".join(faults)))
         rows.append("| {:,} | {} | {:.2f} | {:.0f} | {} | {:.2f} | {:.2f} |".format(
             n, label, seconds, n / seconds, peak, seconds / medians["floor"],
             seconds / medians["loop"]))
@@ -201,4 +217,9 @@ if len(sizes) > 1:
     print("\ntime per JAR at {:,} over that at {:,}: ".format(high, low) + ", ".join(
         "%s %.2f" % (label, times[high] / times[low])
         for label, times in per_jar.items() if label not in ("loop", "floor")))
+    missed += ["%s: per JAR %.2fx" % (label, times[high] / times[low])
+               for label, times in per_jar.items()
+               if label not in ("loop", "floor") and times[high] / times[low] > 1.1]
+print("aims (at most 2x floor, 3x with --check, 0.2x loop; per JAR at most 1.1x; "
+      "under 64 MB) missed: " + ("; ".join(missed) if missed else "none"))
 PY

@@ -1,0 +1,225 @@
+#!/usr/bin/env bash
+# Benchmark of a whole collection (not a test): N real-size JARs, copies of
+# the corpus's MIDlets each with its own MIDlet-Name (so that every copy
+# makes a project of its own), prepared at once, for N = 1,000 and 5,000.
+# Timed for each N, in one hyperfine run, on a fresh program folder or
+# output folder each time (emptied and synced to disk before every run,
+# outside the timing):
+#
+#   batch        quellor-batch --keep-going --jad full --ids --icon over the
+#                N JARs (given with --from FILE when the tool takes it,
+#                else as arguments)
+#   check        the same with --check
+#   jobs=K       when the tool takes --jobs, both in place of the two above
+#                with --jobs K, for each K of BENCH_JOBS (default 1 and the
+#                number of cores)
+#   loop         a user's shell loop (bench/shell_peer.bash): for every JAR
+#                mkdir, cp, unzip -p the manifest, sed its name, zip it back
+#   floor        every JAR copied into a new file and flushed
+#                (bench/copy_floor.c): the least a preparation must do
+#
+# Only the corpus MIDlets that quellor-batch prepares on their own are
+# copied (the others would only add failures); the script names them.
+# Every command runs once before the timing, as a check and to bring the
+# JARs into the page cache: quellor-batch must exit 0 or 1 (a verdict of
+# --check that is not ok) with a project for every JAR, the loop and the
+# floor with a JAR for every JAR. The table gives medians of BENCH_RUNS runs
+# (default 3): seconds, JARs a second, quellor-batch's peak memory
+# (/usr/bin/time, the largest of its runs), the ratios to the floor and to
+# the loop, and below it the time per JAR at the largest N over that at the
+# smallest.
+#
+#   bench/collection.sh [BUILD_DIR]  (default: build/; quellor-batch is built
+#                                     there, the JARs are cached in
+#                                     BUILD_DIR/bench-cache/collection)
+#   BENCH_SIZES="1000 5000"  the collection sizes N, smallest first
+#   BENCH_RUNS=3             timed runs of each command
+#   BENCH_JOBS="1 2"         the --jobs values timed, when the tool takes it
+#   BENCH_CORPUS=DIR         where the MIDlets are (default: ../shared/corpus/midlets)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(mkdir -p "${1:-$root/build}" && cd "${1:-$root/build}" && pwd)
+tool=$build/tools/quellor-batch
+if [[ ! -x $tool ]]; then
+  cmake -S "$root" -B "$build" -G Ninja >/dev/null
+  cmake --build "$build" -j2 --target quellor-batch >/dev/null
+fi
+python=/usr/bin/python3
+for needed in hyperfine /usr/bin/time zip unzip sed $python cc; do
+  command -v "$needed" >/dev/null || { echo "collection.sh: $needed is missing (scripts/setup)"; exit 1; }
+done
+read -r -a sizes <<<"${BENCH_SIZES:-1000 5000}"
+runs=${BENCH_RUNS:-3}
+corpus=${BENCH_CORPUS:-$root/../shared/corpus/midlets}
+[[ -d $corpus ]] || { echo "collection.sh: no MIDlets at $corpus (BENCH_CORPUS)"; exit 1; }
+
+cache=$build/bench-cache
+mkdir -p "$cache"
+floor=$cache/copy_floor
+if [[ ! -x $floor || $root/bench/copy_floor.c -nt $floor ]]; then
+  cc -O2 -Wall -Wextra -o "$floor" "$root/bench/copy_floor.c"
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The MIDlets that quellor-batch prepares, each alone in a program folder.
+midlets=()
+skipped=()
+while IFS= read -r -d '' jar; do
+  rm -rf "$work/probe" && mkdir "$work/probe"
+  if "$tool" --quiet --jad full --ids --icon --program-folder "$work/probe" "$jar" >/dev/null 2>&1; then
+    midlets+=("$jar")
+  else
+    skipped+=("${jar#"$corpus"/}")
+  fi
+done < <(find "$corpus" -name '*.jar' -print0 | sort -z)
+[[ ${#midlets[@]} -gt 0 ]] || { echo "collection.sh: no MIDlet in $corpus prepares"; exit 1; }
+
+largest=0
+for n in "${sizes[@]}"; do
+  if ((n > largest)); then largest=$n; fi
+done
+jars=$cache/collection
+$python "$root/bench/make_collection.py" "$jars" "$largest" "${midlets[@]}"
+
+# How the JARs reach the tool, and which --jobs values are timed.
+help=$("$tool" --help)
+takes_from=false
+[[ $help == *--from* ]] && takes_from=true
+jobs=()
+if [[ $help == *--jobs* ]]; then
+  read -r -a jobs <<<"${BENCH_JOBS:-1 $(nproc)}"
+fi
+
+pf=$work/pf
+out=$work/out
+prepare="bash -c 'rm -rf $pf $out && mkdir $pf $out && sync'"
+
+# commands N: "label<TAB>command" lines, the tool's first. Every run of the
+# tool under /usr/bin/time, which appends its peak KiB to $work/N-label.rss.
+commands() {
+  local n=$1 list=$work/$1.list inputs label options
+  if $takes_from; then
+    inputs="--from $list"
+  else
+    inputs=$(tr '\n' ' ' <"$list")
+  fi
+  local -a variants=("batch	" "check	--check")
+  local k
+  if [[ ${#jobs[@]} -gt 0 ]]; then
+    variants=()
+    for k in "${jobs[@]}"; do
+      variants+=("batch jobs=$k	--jobs $k" "check jobs=$k	--check --jobs $k")
+    done
+  fi
+  local variant
+  for variant in "${variants[@]}"; do
+    label=${variant%%	*}
+    options=${variant#*	}
+    printf '%s\t%s\n' "$label" "/usr/bin/time -f %M -a -o $work/$n-${label/ /-}.rss $tool --keep-going --jad full --ids --icon $options --program-folder $pf $inputs"
+  done
+  printf '%s\t%s\n' loop "bash $root/bench/shell_peer.bash $list $out" floor "$floor $list $out"
+}
+
+# probe N LABEL COMMAND: one run before the timing, checked by what it made.
+probe() {
+  local n=$1 label=$2 cmd=$3 status=0
+  bash -c "$prepare"
+  # shellcheck disable=SC2086
+  $cmd >"$work/probe.out" 2>"$work/probe.err" || status=$?
+  local made
+  case $label in
+    batch* | check*)
+      made=$(find "$pf/projects" -mindepth 1 -maxdepth 1 -type d | wc -l)
+      if ((status > 1 || made != n)); then
+        tail -5 "$work/probe.err" >&2
+        echo "collection.sh: $n $label: exit status $status, $made projects of $n" >&2
+        exit 1
+      fi
+      rm -f "$work/$n-${label/ /-}.rss"
+      return ;;
+    loop) made=$(find "$out" -name suite.jar | wc -l) ;;
+    floor) made=$(find "$out" -name '*.jar' | wc -l) ;;
+  esac
+  if ((status != 0 || made != n)); then
+    cat "$work/probe.err" >&2
+    echo "collection.sh: $n $label: exit status $status, made $made of $n" >&2
+    exit 1
+  fi
+}
+
+for n in "${sizes[@]}"; do
+  for ((i = 0; i < n; i++)); do
+    printf '%s/%05d.jar\n' "$jars" "$i"
+  done >"$work/$n.list"
+  names=()
+  timed=()
+  while IFS=$'\t' read -r label cmd; do
+    probe "$n" "$label" "$cmd"
+    names+=(-n "$label")
+    timed+=("$cmd")
+  done < <(commands "$n")
+  # hyperfine's -n goes before each command; its warnings go to a file,
+  # shown only on failure. -i: a --check verdict that is not ok exits 1.
+  args=()
+  for ((i = 0; i < ${#timed[@]}; i++)); do
+    args+=("${names[2 * i]}" "${names[2 * i + 1]}" "${timed[i]}")
+  done
+  hyperfine -N -i --style none --runs "$runs" --prepare "$prepare" \
+    --export-json "$work/$n.json" "${args[@]}" >/dev/null 2>"$work/hyperfine.txt" || {
+    cat "$work/hyperfine.txt" >&2
+    echo "collection.sh: $n JARs failed" >&2
+    exit 1
+  }
+done
+
+# shellcheck disable=SC2046
+average=$(stat -c %s $(cat "$work/$largest.list") | awk '{ s += $1 } END { printf "%d", s / NR / 1024 }')
+echo "collection.sh: $(nproc) cores; load average $(cut -d' ' -f1-3 /proc/loadavg); $runs runs"
+echo "  ${#midlets[@]} MIDlets copied, $average KiB a JAR on average; JARs given" \
+  "$($takes_from && echo "with --from" || echo "as arguments")"
+[[ ${#skipped[@]} -eq 0 ]] || echo "  left out (quellor-batch fails on them): ${skipped[*]}"
+$python - "$work" "${sizes[@]}" <<'PY'
+import json, os, statistics, sys
+work, sizes = sys.argv[1], [int(n) for n in sys.argv[2:]]
+rows, per_jar, missed = [], {}, []
+# The aims: ratios to the floor by kind of run, to the loop, peak memory.
+floor_aim = {"batch": 2.0, "check": 3.0}
+for n in sizes:
+    results = json.load(open(os.path.join(work, "%d.json" % n)))["results"]
+    medians = {r["command"]: statistics.median(r["times"]) for r in results}
+    for label, seconds in medians.items():
+        peak = ""
+        rss = os.path.join(work, "%d-%s.rss" % (n, label.replace(" ", "-")))
+        if os.path.exists(rss):
+            kib = [int(line) for line in open(rss) if line.strip().isdigit()]
+            peak = "%.1f" % (max(kib) / 1024)
+        kind, faults = label.split()[0], []
+        if kind in floor_aim:
+            if seconds / medians["floor"] > floor_aim[kind]:
+                faults.append("%.1fx floor" % (seconds / medians["floor"]))
+            if seconds / medians["loop"] > 0.2:
+                faults.append("%.2fx loop" % (seconds / medians["loop"]))
+            if peak and float(peak) >= 64:
+                faults.append("peak %s MB" % peak)
+        if faults:
+            missed.append("%s at %d: %s" % (label, n, ", ".join(faults)))
+        rows.append("| {:,} | {} | {:.2f} | {:.0f} | {} | {:.2f} | {:.2f} |".format(
+            n, label, seconds, n / seconds, peak, seconds / medians["floor"],
+            seconds / medians["loop"]))
+        per_jar.setdefault(label, {})[n] = seconds / n
+print("| JARs | run | s | JARs/s | peak MB | x floor | x loop |")
+print("|---:|---|---:|---:|---:|---:|---:|")
+print("\n".join(rows))
+if len(sizes) > 1:
+    low, high = sizes[0], sizes[-1]
+    print("\ntime per JAR at {:,} over that at {:,}: ".format(high, low) + ", ".join(
+        "%s %.2f" % (label, times[high] / times[low])
+        for label, times in per_jar.items() if label not in ("loop", "floor")))
+    missed += ["%s: per JAR %.2fx" % (label, times[high] / times[low])
+               for label, times in per_jar.items()
+               if label not in ("loop", "floor") and times[high] / times[low] > 1.1]
+print("aims (at most 2x floor, 3x with --check, 0.2x loop; per JAR at most 1.1x; "
+      "under 64 MB) missed: " + ("; ".join(missed) if missed else "none"))
+PY

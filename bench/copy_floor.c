@@ -1,0 +1,119 @@
+/* The collection benchmark's floor: the least a preparation of a JAR must
+ * do, which is to write its bytes into a new file and flush that file.
+ *
+ *   copy_floor LIST FOLDER
+ *
+ * Copies every JAR named in LIST (one path a line) into FOLDER/NNNNN.jar, a
+ * file that must not exist yet, and flushes each copy's data (fdatasync)
+ * before the next. Exit status 0 on success, 1 with a message on standard
+ * error otherwise. Built only for the benchmark (bench/collection.sh). */
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+enum { kBufferSize = 1 << 20 };
+
+static int fail(const char* what, const char* path) {
+    fprintf(stderr, "copy_floor: %s %s: %s\n", what, path, strerror(errno));
+    return 1;
+}
+
+static int write_all(int fd, const char* bytes, size_t count) {
+    while (count > 0) {
+        ssize_t written = write(fd, bytes, count);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return -1;
+        }
+        bytes += written;
+        count -= (size_t)written;
+    }
+    return 0;
+}
+
+static int copy_one(const char* source, const char* target, char* buffer) {
+    int in = open(source, O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        return fail("cannot open", source);
+    }
+    int out = open(target, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (out < 0) {
+        close(in);
+        return fail("cannot create", target);
+    }
+    int status = 0;
+    for (;;) {
+        ssize_t got = read(in, buffer, kBufferSize);
+        if (got == 0) {
+            break;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            status = fail("cannot read", source);
+            break;
+        }
+        if (write_all(out, buffer, (size_t)got) != 0) {
+            status = fail("cannot write", target);
+            break;
+        }
+    }
+    if (status == 0 && fdatasync(out) != 0) {
+        status = fail("cannot flush", target);
+    }
+    if (close(out) != 0 && status == 0) {
+        status = fail("cannot close", target);
+    }
+    close(in);
+    return status;
+}
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        fprintf(stderr, "usage: copy_floor LIST FOLDER\n");
+        return 1;
+    }
+    FILE* list = fopen(argv[1], "r");
+    if (list == NULL) {
+        return fail("cannot open", argv[1]);
+    }
+    char* buffer = malloc(kBufferSize);
+    if (buffer == NULL) {
+        fprintf(stderr, "copy_floor: out of memory\n");
+        return 1;
+    }
+    char* line = NULL;
+    size_t capacity = 0;
+    ssize_t length;
+    unsigned long number = 0;
+    int status = 0;
+    char target[4096];
+    while (status == 0 && (length = getline(&line, &capacity, list)) > 0) {
+        if (line[length - 1] == '\n') {
+            line[length - 1] = '\0';
+        }
+        if (line[0] == '\0') {
+            continue;
+        }
+        int made = snprintf(target, sizeof target, "%s/%05lu.jar", argv[2], number++);
+        if (made < 0 || (size_t)made >= sizeof target) {
+            fprintf(stderr, "copy_floor: the folder's name is too long\n");
+            status = 1;
+            break;
+        }
+        status = copy_one(line, target, buffer);
+    }
+    if (status == 0 && ferror(list)) {
+        status = fail("cannot read", argv[1]);
+    }
+    free(line);
+    free(buffer);
+    fclose(list);
+    return status;
+}

@@ -18,8 +18,9 @@
 // whose names end in .jar in any letter case (with --recursive, in its
 // sub-folders too; links to folders are not followed), sorted by the bytes
 // of their paths; any other argument is a JAR. --from FILE reads more such
-// paths, one a line (CR LF taken as a line end, blank lines skipped; "-" is
-// standard input; with -0 the names end with NUL instead). All of these
+// paths, one a line (CR LF taken as a line end, blank lines skipped, relative
+// paths taken from the working folder; "-" is standard input; with -0 the
+// names end with NUL instead). All of these
 // are listed in the order the command line gives them. A folder or list
 // that cannot be read, or a list that comes out empty, ends the program with
 // exit status 1 before anything is prepared.
@@ -121,8 +122,9 @@ std::string Help() {
            "               a FOLDER stands for the JARs in its sub-folders too (default:\n"
            "               only its own; links to folders are not followed)\n"
            "  --from FILE  list the JARs and FOLDERs FILE names, one a line, in this\n"
-           "               place among the arguments; - reads standard input; may be\n"
-           "               given again (default: none)\n"
+           "               place among the arguments (blank lines skipped; a relative\n"
+           "               path is taken from the working folder); - reads standard\n"
+           "               input; may be given again (default: none)\n"
            "  -0, --null   the --from lists end each name with NUL, not a line end\n"
            "  --jad full|simple\n"
            "               the kind of JAD written; not taken from the settings file\n"

@@ -253,6 +253,28 @@ TEST_F(QuellorBatch, ReportRecordsWhatBecameOfEachJar) {
     EXPECT_EQ(nowhere.out, "");
 }
 
+// A report that cannot be put in place fails the run, and leaves the older
+// report as it was, with nothing beside it. The JAR is skipped, so that the
+// report is all the run writes.
+TEST_F(QuellorBatch, ReportThatCannotBeWrittenFailsTheRun) {
+    Listed("a.jar", "Alpha");
+    WriteBytes(Temp("a.jar"), "left by an earlier run");
+    const std::string report = Program() + "reports/run.csv";
+    WriteBytes(report, "an older report");
+    for (const char* fault : {"Flush 1", "Rename 1"}) {
+        SCOPED_TRACE(fault);
+        const Result result = RunTool({std::string("QUELLOR_FAULT=") + fault,
+                                       QUELLOR_BINARY_DIR "/tests/quellor-batch-faults",
+                                       "--program-folder", Program(), "--report", report, "a.jar"},
+                                      "env");
+        EXPECT_EQ(result.status, 1);
+        EXPECT_TRUE(Contains(result.err, "error: " + report + ": the report cannot be written: "));
+        EXPECT_TRUE(Contains(result.err, "\n0 prepared, 1 skipped, 0 failed\n"));
+        EXPECT_EQ(ReadBytes(report), "an older report");
+        EXPECT_EQ(FolderNames(Program() + "reports"), std::vector<std::string>{"run.csv"});
+    }
+}
+
 // The tool run with a terminal for its standard output and error: what the
 // terminal got, and the exit status.
 std::pair<std::string, int> OnTerminal(const std::vector<std::string>& args) {

@@ -451,11 +451,16 @@ class BatchRun {
         Record(record, slot);
         console_.JarDone();
         ++done_;
+        lastFailed_ = record.outcome == midlet::JarOutcome::Failed ? record.listed : "";
     }
 
-    // The failure that ended the run, at the place of the next JAR.
+    // The failure that ended the run: its JAR is counted and recorded here
+    // unless the run told it done already.
     void EndedBy(const midlet::JarFailure& failure) {
         console_.PrintError(failure.Jar, midlet::PlainFailureText(std::current_exception()));
+        if (!lastFailed_.empty() && lastFailed_ == failure.Jar) {
+            return;
+        }
         midlet::JarRecord record;
         record.index = done_;
         record.listed = failure.Jar;
@@ -540,6 +545,7 @@ class BatchRun {
     tools::ReportFile* report_;
     std::vector<ProjectInspection> inspections_;
     std::size_t done_ = 0;
+    std::string lastFailed_;  // the JAR last told done, when it failed
     int prepared_ = 0;
     int skipped_ = 0;
     int failed_ = 0;

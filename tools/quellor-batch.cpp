@@ -573,6 +573,18 @@ std::optional<int> CollectJars(const CommandLine& line, std::vector<std::string>
     return std::nullopt;
 }
 
+// The report file --report names, when it can be written there; false,
+// with the error told, when it cannot.
+bool OpenReport(const std::string& name, std::optional<tools::ReportFile>& report) {
+    report.emplace(platform::ExpandFileName(name));
+    if (const std::string reason = report->Problem(); !reason.empty()) {
+        std::cerr << "error: " << report->Path() << ": the report cannot be written: " << reason
+                  << '\n';
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -603,13 +615,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::optional<tools::ReportFile> report;
-    if (!line.report.empty()) {
-        report.emplace(platform::ExpandFileName(line.report));
-        if (const std::string reason = report->Problem(); !reason.empty()) {
-            std::cerr << "error: " << report->Path() << ": the report cannot be written: " << reason
-                      << '\n';
-            return 1;
-        }
+    if (!line.report.empty() && !OpenReport(line.report, report)) {
+        return 1;
     }
 
     midlet::ProgramState state;

@@ -78,8 +78,12 @@ void ProgressLine::Finish() {
 }
 
 ConsoleOutput::ConsoleOutput(std::ostream& out, std::ostream& err, std::size_t total, bool terminal,
-                             bool quiet)
-    : out_(out), err_(err), quiet_(quiet), progress_(err, total, terminal && !quiet) {}
+                             bool outOnTerminal, bool quiet)
+    : out_(out),
+      err_(err),
+      outOnTerminal_(outOnTerminal),
+      quiet_(quiet),
+      progress_(err, total, terminal && !quiet) {}
 
 void ConsoleOutput::AppendLog(const std::string& line) {
     if (!quiet_) {
@@ -134,10 +138,17 @@ void ConsoleOutput::Finish(int prepared, int skipped, int failed) {
          << std::flush;
 }
 
+// A line of standard output that goes elsewhere than the terminal leaves
+// the progress line where it is.
 void ConsoleOutput::PrintLine(std::ostream& stream, const std::string& line) {
-    progress_.Hide();
+    const bool above = &stream == &err_ || outOnTerminal_;
+    if (above) {
+        progress_.Hide();
+    }
     stream << line << '\n' << std::flush;
-    progress_.Show();
+    if (above) {
+        progress_.Show();
+    }
 }
 
 int QuestionsBesideTheProgress::MessageBox(const std::string& text, const std::string& caption,

@@ -51,8 +51,11 @@ class ProgressLine {
 // path and kept, until the JAR is done, for its record.
 class ConsoleOutput : public midlet::IRunOutput {
   public:
+    // `terminal`: standard error is one, and gets the progress line;
+    // `outOnTerminal`: standard output is one too, so its lines are printed
+    // above the progress line as well.
     ConsoleOutput(std::ostream& out, std::ostream& err, std::size_t total, bool terminal,
-                  bool quiet);
+                  bool outOnTerminal, bool quiet);
 
     void ShowLog() override {}
     void AppendLog(const std::string& line) override;
@@ -78,6 +81,7 @@ class ConsoleOutput : public midlet::IRunOutput {
 
     std::ostream& out_;
     std::ostream& err_;
+    bool outOnTerminal_;
     bool quiet_;
     ProgressLine progress_;
     std::mutex mutex_;

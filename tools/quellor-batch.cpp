@@ -622,7 +622,8 @@ int main(int argc, char** argv) {
     midlet::ProgramState state;
     state.jarCount = static_cast<int>(options.list.size());
     tools::ConsoleOutput console(std::cout, std::cerr, options.list.size(),
-                                 platform::StdErrIsTerminal(), line.quiet);
+                                 platform::StdErrIsTerminal(), platform::StdOutIsTerminal(),
+                                 line.quiet);
     tools::HeadlessDialogs headless(line.policy);
     tools::QuestionsBesideTheProgress dialogs(headless, console.Progress());
     platform::DialogsGuard guard(dialogs);

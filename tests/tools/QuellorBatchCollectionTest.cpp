@@ -1,6 +1,7 @@
 // quellor-batch over a collection: the JAR list from folders and --from
 // lists, the report of each JAR's passage, and the progress line that only
 // a terminal gets.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <sys/stat.h>
@@ -275,9 +276,11 @@ TEST_F(QuellorBatch, ReportThatCannotBeWrittenFailsTheRun) {
     }
 }
 
-// The tool run with a terminal for its standard output and error: what the
-// terminal got, and the exit status.
-std::pair<std::string, int> OnTerminal(const std::vector<std::string>& args) {
+// The tool run with a terminal for its standard error, and its standard
+// output unless `out` names a file for it: what the terminal got, and the
+// exit status.
+std::pair<std::string, int> OnTerminal(const std::vector<std::string>& args,
+                                       const std::string& out = {}) {
     std::vector<std::string> words = {kTool};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -288,6 +291,12 @@ std::pair<std::string, int> OnTerminal(const std::vector<std::string>& args) {
     int terminal = -1;
     const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
     if (child == 0) {
+        if (!out.empty()) {
+            const int file = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (file < 0 || dup2(file, STDOUT_FILENO) < 0) {
+                _exit(126);
+            }
+        }
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -326,6 +335,17 @@ TEST_F(QuellorBatch, ProgressLineOnlyOnATerminal) {
     std::vector<std::string> quiet = args;
     quiet.push_back("--quiet");
     EXPECT_EQ(OnTerminal(quiet).first, "2 prepared, 0 skipped, 0 failed\r\n");
+
+    // The log in a file: the terminal's line is redrawn only as JARs are
+    // done, not for each line of the log.
+    fs::remove_all(Projects());
+    const std::string log = Program() + "log.txt";
+    const std::string alone = OnTerminal(args, log).first;
+    EXPECT_EQ(alone.rfind("0 of 2 JARs", 0), 0u) << alone;
+    EXPECT_TRUE(Contains(alone, clear + "2 of 2 JARs, ")) << alone;
+    EXPECT_LE(std::count(alone.begin(), alone.end(), '\r'), 4) << alone;
+    EXPECT_EQ(ReadBytes(log),
+              Log("a.jar", "Alpha.jad generated!") + Log("b.jar", "Beta.jad generated!"));
 }
 
 }  // namespace

@@ -48,4 +48,8 @@ bool StdErrIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }
 
+bool StdOutIsTerminal() {
+    return isatty(STDOUT_FILENO) == 1;
+}
+
 }  // namespace platform

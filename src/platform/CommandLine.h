@@ -18,5 +18,8 @@ std::string ExpandFileName(std::string_view path);
 
 // True when standard error is a terminal.
 bool StdErrIsTerminal();
+// True when standard output is a terminal: what is printed there shows on
+// the lines a progress line on standard error takes, when both are one.
+bool StdOutIsTerminal();
 
 }  // namespace platform

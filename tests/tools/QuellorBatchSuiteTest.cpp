@@ -36,7 +36,10 @@ TEST_F(QuellorBatchSuite, AFullJadKeepsTheKeysOnlyTheOriginalJadHad) {
     WriteBytes(In("a.jad"), kOriginalJad);
     CommandResult run = Prepare({jar});
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_EQ(run.out, "Alpha.jad generated!\nAlpha.jad: 2 keys from the original JAD\n");
+    const std::string log = jar + ": Alpha.jad generated!\n" + jar +
+                            ": Alpha.jad: 2 keys from the original JAD\n" +
+                            "1 prepared, 0 skipped, 0 failed\n";
+    EXPECT_EQ(run.out, log);
     const std::string jad = ReadBytes(Projects("Alpha/Alpha.jad"));
     // The installer reads the last of a repeated key; the signature stays.
     EXPECT_TRUE(Contains(jad,
@@ -48,15 +51,15 @@ TEST_F(QuellorBatchSuite, AFullJadKeepsTheKeysOnlyTheOriginalJadHad) {
     // A simple JAD takes none; --check says what it lacks.
     fs::remove_all(Projects());
     run = Prepare({"--jad", "simple", "--check", jar});
-    EXPECT_TRUE(Contains(run.out, "Alpha.jad generated!\n")) << run.out;
+    EXPECT_TRUE(Contains(run.out, jar + ": Alpha.jad generated!\n")) << run.out;
     EXPECT_FALSE(Contains(run.out, "original JAD\n"));
-    EXPECT_TRUE(Contains(run.out, In("a.jad") + ": warning - Full-Version: only in the listed"));
+    EXPECT_TRUE(Contains(run.out, jar + ": " + In("a.jad") + ": warning - Full-Version: only in"));
 
     // The original JAD named on the command line, for the one JAR given.
     fs::remove_all(Projects());
     fs::rename(In("a.jad"), Program() + "elsewhere.jad");
     run = Prepare({"--original-jad", Program() + "elsewhere.jad", jar});
-    EXPECT_EQ(run.out, "Alpha.jad generated!\nAlpha.jad: 2 keys from the original JAD\n");
+    EXPECT_EQ(run.out, log);
     EXPECT_EQ(Prepare({"--original-jad", Program() + "elsewhere.jad", jar, jar}).status, 2);
     run = Prepare({"--original-jad", Program() + "gone.jad", jar});
     EXPECT_EQ(run.status, 1);

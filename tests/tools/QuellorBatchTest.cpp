@@ -8,75 +8,33 @@
 #include <sstream>
 #include <tuple>
 
-#include "midlet/PrepareSupport.h"
+#include "BatchToolSupport.h"
 #include "platform/TextFile.h"
 
 namespace preptest {
 namespace {
-
-const std::string kTool = QUELLOR_BINARY_DIR "/tools/quellor-batch";
-const std::string kNoManifest = "no META-INF/MANIFEST.MF in it, so it is no MIDlet suite.";
-
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-class QuellorBatch : public Workspace {
-  protected:
-    // Runs the tool in `cwd` (the JAR folder by default) with these arguments.
-    Result RunTool(const std::vector<std::string>& args, const std::string& tool = kTool,
-                   std::string cwd = {}) {
-        if (cwd.empty()) {
-            cwd = In("");
-        }
-        fs::create_directories(cwd);
-        std::string command = "cd " + Quote(cwd) + " && " + Quote(tool);
-        for (const std::string& arg : args) {
-            command.append(" ").append(Quote(arg));
-        }
-        const std::string out = Program() + "stdout.txt";
-        const std::string err = Program() + "stderr.txt";
-        Result result;
-        result.status =
-            Shell(command + " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null").status;
-        result.out = ReadBytes(out);
-        result.err = ReadBytes(err);
-        fs::remove(out);
-        fs::remove(err);
-        return result;
-    }
-
-    // The tool's run over JARs, with the workspace as its program folder.
-    Result Prepare(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--program-folder", Program()});
-        return RunTool(args);
-    }
-
-    std::string Listed(const std::string& file, const std::string& name) {
-        MakeZipJar(In(file), SimpleManifest(name), {{"icon.png", TinyPng()}});
-        return In(file);
-    }
-};
 
 TEST_F(QuellorBatch, PreparesJarsGivenByRelativePath) {
     Listed("a.jar", "Alpha");
     Listed("sub/b.jar", "Beta");
     const Result result = Prepare({"a.jar", "sub/b.jar"});
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out,
-              "Alpha.jad generated!\nAlpha.ids generated!\nBeta.jad generated!\n"
-              "Beta.ids generated!\n");
-    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, Log("a.jar", "Alpha.jad generated!") +
+                              Log("a.jar", "Alpha.ids generated!") +
+                              Log("sub/b.jar", "Beta.jad generated!") +
+                              Log("sub/b.jar", "Beta.ids generated!"));
+    EXPECT_EQ(result.err, "2 prepared, 0 skipped, 0 failed\n");
     EXPECT_EQ(FolderNames(Projects("Beta")),
               (std::vector<std::string>{"Beta.jad", "Beta.jar", "icon.png"}));
     EXPECT_TRUE(Contains(ReadBytes(Projects("Alpha/Alpha.jad")), "MIDlet-Jar-URL: Alpha.jar\r\n"));
     EXPECT_FALSE(fs::exists(Program() + "Brannoc.cfg"));  // nothing is saved
 
     // Again: the projects are there; then the working JARs are.
-    EXPECT_EQ(Prepare({"a.jar"}).out, "Alpha.jad is already generated!\nAlpha.ids generated!\n");
-    EXPECT_EQ(Prepare({"a.jar"}).out, Temp("a.jar") + " already exists!\n");
+    EXPECT_EQ(Prepare({"a.jar"}).out, Log("a.jar", "Alpha.jad is already generated!") +
+                                          Log("a.jar", "Alpha.ids generated!"));
+    const Result again = Prepare({"a.jar"});
+    EXPECT_EQ(again.out, Log("a.jar", Temp("a.jar") + " already exists!"));
+    EXPECT_EQ(again.err, "0 prepared, 1 skipped, 0 failed\n");
 }
 
 TEST_F(QuellorBatch, SettingsFileGivesWhatTheCommandLineDoesNot) {
@@ -88,11 +46,12 @@ TEST_F(QuellorBatch, SettingsFileGivesWhatTheCommandLineDoesNot) {
     Listed("c.jar", "Gamma");
 
     Result result = Prepare({"a.jar"});
-    EXPECT_EQ(result.out, "Alpha.jad generated!\n");
+    EXPECT_EQ(result.out, Log("a.jar", "Alpha.jad generated!"));
     EXPECT_EQ(FolderNames(Projects("Alpha")), (std::vector<std::string>{"Alpha.jad", "Alpha.jar"}));
 
     result = Prepare({"--ids", "--icon", "--jad", "simple", "b.jar"});
-    EXPECT_EQ(result.out, "Beta.jad generated!\nBeta.ids generated!\n");
+    EXPECT_EQ(result.out,
+              Log("b.jar", "Beta.jad generated!") + Log("b.jar", "Beta.ids generated!"));
     EXPECT_EQ(ReadBytes(Projects("Beta/Beta.jad")), "MIDlet-1: Beta, icon.png,  t.Main\r\n");
     EXPECT_TRUE(fs::exists(Projects("Beta/icon.png")));
     EXPECT_EQ(platform::ReadAllLines(Projects("Beta.ids"))[2], "fs:/card1/G/Beta/Beta.jad");
@@ -103,8 +62,8 @@ TEST_F(QuellorBatch, SettingsFileGivesWhatTheCommandLineDoesNot) {
 }
 
 // Every error line names the JAR it belongs to. Without --keep-going the
-// first failure ends the run; with it, the run goes through the list, ends
-// with the count and exits 1 when a JAR failed.
+// first failure ends the run; with it, the run goes through the list. Both
+// end with the count, and exit 1 when a JAR failed.
 TEST_F(QuellorBatch, FailuresNameTheirJar) {
     Listed("1.jar", "One");
     Listed("2.jar", "Two");
@@ -117,14 +76,16 @@ TEST_F(QuellorBatch, FailuresNameTheirJar) {
     args.insert(args.end(), jars.begin(), jars.end());
     Result result = Prepare(args);
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "One.jad generated!\nTwo.jad generated!\n");
-    EXPECT_EQ(result.err, "error: " + In("3.jar") + ": " + kNoManifest + "\n");
+    EXPECT_EQ(result.out, Log("1.jar", "One.jad generated!") + Log("2.jar", "Two.jad generated!"));
+    EXPECT_EQ(result.err, "error: " + In("3.jar") + ": " + kNoManifest + "\n" +
+                              "2 prepared, 0 skipped, 1 failed\n");
 
     args.insert(args.begin(), "--keep-going");
     fs::remove_all(Projects());
     result = Prepare(args);
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "One.jad generated!\nTwo.jad generated!\nFive.jad generated!\n");
+    EXPECT_EQ(result.out, Log("1.jar", "One.jad generated!") + Log("2.jar", "Two.jad generated!") +
+                              Log("5.jar", "Five.jad generated!"));
     EXPECT_EQ(result.err, "error: " + In("3.jar") + ": " + kNoManifest + "\n" +
                               "error: " + In("missing.jar") + ": File not found: \"" +
                               In("missing.jar") + "\".\n" + "error: " + In("4.jar") +
@@ -146,14 +107,16 @@ TEST_F(QuellorBatch, IdsFileThatCannotBeWrittenExitsOne) {
     fs::create_directories(Projects("Alpha.ids/in-the-way"));
     Result result = Prepare({"--ids", "a.jar"});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "Alpha.jad generated!\nAlpha.ids generation failed!\n");
+    EXPECT_EQ(result.out,
+              Log("a.jar", "Alpha.jad generated!") + Log("a.jar", "Alpha.ids generation failed!"));
     EXPECT_TRUE(Contains(result.err, "error: " + In("a.jar") +
                                          ": Could not write the IDS file Alpha.ids for \"" +
                                          In("a.jar") + "\": Access is denied.\n"));
     fs::remove_all(Projects("Alpha.ids"));
     result = Prepare({"--ids", "a.jar"});
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, "Alpha.jad is already generated!\nAlpha.ids generated!\n");
+    EXPECT_EQ(result.out, Log("a.jar", "Alpha.jad is already generated!") +
+                              Log("a.jar", "Alpha.ids generated!"));
 }
 
 // Two runs at once on one program folder: the second stops at once, exit 1,
@@ -185,7 +148,7 @@ TEST_F(QuellorBatch, SecondRunOnTheSameWorkspaceStops) {
     EXPECT_EQ(result.out, "1\n0\n");
     EXPECT_EQ(ReadBytes(Program() + "second.txt"),
               "error: Another run is using the workspace in \"" + Program() +
-                  "\"; try again when it has ended.\n");
+                  "\"; try again when it has ended.\n0 prepared, 0 skipped, 0 failed\n");
     const std::string log = ReadBytes(Program() + "first.txt");
     for (int i = 0; i < 30; ++i) {
         const std::string name = "Suite" + std::to_string(i);
@@ -226,7 +189,7 @@ TEST_F(QuellorBatch, DamagedManifestEndsTheJarWithTheEnginesMessage) {
         EXPECT_EQ(result.err, "error: " + jar +
                                   ": an entry is damaged: its data does not match its size or "
                                   "CRC-32, or it is compressed by a method other than stored "
-                                  "or deflated.\n");
+                                  "or deflated.\n0 prepared, 0 skipped, 1 failed\n");
         EXPECT_EQ(FolderNames(Temp()), (std::vector<std::string>{".workspace-lock"}));
     }
 }
@@ -241,9 +204,12 @@ struct CheckCase {
     // JARs made here: file, MIDlet-Name, whether its MIDlet-1 class is there
     std::vector<std::tuple<std::string, std::string, bool>> crafted;
     // The lines expected in this order, each by its start; "{in}" stands for
-    // the folder of the listed JARs. The last is the last line printed.
+    // the folder of the listed JARs, "{projects}" for the projects folder.
+    // The last is the last line printed.
     std::vector<std::string> lines;
     int status;
+    // --quiet: of the reports, only those whose verdict is not ok
+    bool quiet = false;
 };
 
 const CheckCase kCheckCases[] = {
@@ -253,20 +219,30 @@ const CheckCase kCheckCases[] = {
      // The full JADs keep the keys only the listed JADs had, and join the
      // manifest's continued lines; JBricks asks for MIDP 2.1, which the
      // default phone lacks.
-     {"BombusMod.jad generated!", "BombusMod.jad: 3 keys from the original JAD",
-      "{projects}BombusMod/BombusMod.jar: verdict ok",
-      "{in}BombusMod.jar: warning 909 MIDlet-Jar-RSA-SHA1: ", "JBricks.jad generated!",
-      "JBricks.jad: 1 key from the original JAD",
-      "{projects}JBricks/JBricks.jar: verdict 908 MicroEdition-Profile: ",
-      "{in}JBricks.jar: warning 909 MIDlet-Jar-RSA-SHA1: "},
+     {"{in}BombusMod.jar: BombusMod.jad generated!",
+      "{in}BombusMod.jar: BombusMod.jad: 3 keys from the original JAD",
+      "{in}BombusMod.jar: {projects}BombusMod/BombusMod.jar: verdict ok",
+      "{in}BombusMod.jar: {in}BombusMod.jar: warning 909 MIDlet-Jar-RSA-SHA1: ",
+      "{in}JBricks.jar: JBricks.jad generated!",
+      "{in}JBricks.jar: JBricks.jad: 1 key from the original JAD",
+      "{in}JBricks.jar: {projects}JBricks/JBricks.jar: verdict 908 MicroEdition-Profile: ",
+      "{in}JBricks.jar: {in}JBricks.jar: warning 909 MIDlet-Jar-RSA-SHA1: "},
      1},
     {"MissingMidletClass",
      {},
      {{"broken.jar", "Broken", false}, {"good.jar", "Good", true}, {"again.jar", "Good", true}},
-     {"Broken.jad generated!", "{projects}Broken/Broken.jar: verdict 907 MIDlet-1: ",
-      "Good.jad generated!", "{projects}Good/Good.jar: verdict ok (device midp20-cldc11)",
-      "Good.jad is already generated!"},
+     {"{in}broken.jar: Broken.jad generated!",
+      "{in}broken.jar: {projects}Broken/Broken.jar: verdict 907 MIDlet-1: ",
+      "{in}good.jar: Good.jad generated!",
+      "{in}good.jar: {projects}Good/Good.jar: verdict ok (device midp20-cldc11)",
+      "{in}again.jar: Good.jad is already generated!"},
      1},
+    {"QuietKeepsWhatIsNotOk",
+     {},
+     {{"broken.jar", "Broken", false}, {"good.jar", "Good", true}},
+     {"{in}broken.jar: {projects}Broken/Broken.jar: verdict 907 MIDlet-1: "},
+     1,
+     true},
 };
 
 class QuellorBatchCheck : public QuellorBatch, public ::testing::WithParamInterface<CheckCase> {
@@ -290,6 +266,9 @@ class QuellorBatchCheck : public QuellorBatch, public ::testing::WithParamInterf
 TEST_P(QuellorBatchCheck, PrintsTheFindingsOfEachNewProject) {
     const CheckCase& c = GetParam();
     std::vector<std::string> args = {"--check", "--no-ids", "--keep-going"};
+    if (c.quiet) {
+        args.push_back("--quiet");
+    }
     fs::create_directories(In(""));
     for (const std::string& suite : c.corpus) {
         const fs::path source = QUELLOR_CORPUS_DIR "/midlets/" + suite;
@@ -320,8 +299,8 @@ TEST_P(QuellorBatchCheck, PrintsTheFindingsOfEachNewProject) {
     auto next = printed.begin();
     for (std::string want : c.lines) {
         for (const auto& [mark, folder] : {std::pair{"{in}", In("")}, {"{projects}", Projects()}}) {
-            if (want.rfind(mark, 0) == 0) {
-                want = folder + want.substr(std::string(mark).size());
+            for (auto at = want.find(mark); at != std::string::npos; at = want.find(mark)) {
+                want.replace(at, std::string(mark).size(), folder);
             }
         }
         next = std::find_if(next, printed.end(),
@@ -330,6 +309,9 @@ TEST_P(QuellorBatchCheck, PrintsTheFindingsOfEachNewProject) {
         ++next;
     }
     EXPECT_EQ(next, printed.end()) << result.out;
+    if (c.quiet) {
+        EXPECT_EQ(printed.size(), c.lines.size()) << result.out;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, QuellorBatchCheck, ::testing::ValuesIn(kCheckCases),
@@ -352,6 +334,18 @@ TEST_F(QuellorBatch, WrongCommandLines) {
     EXPECT_FALSE(fs::exists(Projects()));
 }
 
+// --force prepares a suite again over the project an earlier run made of
+// it. The core learns to do so in another piece of work: enable this test
+// once it is merged.
+TEST_F(QuellorBatch, DISABLED_ForcePreparesAgainOverTheProject) {
+    Listed("a.jar", "Alpha");
+    ASSERT_EQ(Prepare({"--no-ids", "a.jar"}).status, 0);
+    fs::remove_all(Temp());
+    const Result result = Prepare({"--no-ids", "--force", "a.jar"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, Log("a.jar", "Alpha.jad generated!"));
+}
+
 // Options stand anywhere among the JARs, take their value after "=", and
 // "--" ends them; --quiet leaves out the log lines but not the errors.
 TEST_F(QuellorBatch, OptionsAnywhereAndAfterTheEndOfOptions) {
@@ -359,7 +353,8 @@ TEST_F(QuellorBatch, OptionsAnywhereAndAfterTheEndOfOptions) {
     Listed("-b.jar", "Beta");
     Result result = Prepare({"a.jar", "--jad=simple", "--no-ids", "--", "-b.jar"});
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "Alpha.jad generated!\nBeta.jad generated!\n");
+    EXPECT_EQ(result.out,
+              Log("a.jar", "Alpha.jad generated!") + Log("-b.jar", "Beta.jad generated!"));
     EXPECT_FALSE(Contains(ReadBytes(Projects("Alpha/Alpha.jad")), "MIDlet-Vendor"));
 
     fs::remove_all(Projects());
@@ -437,19 +432,6 @@ TEST_F(QuellorBatch, ReadOnlyExecutableFolderWorksInTheUsersDataFolder) {
         EXPECT_TRUE(fs::exists(data + "projects/Alpha/Alpha.jar"));
         EXPECT_EQ(FolderNames(data + "temp"), std::vector<std::string>{".workspace-lock"});
     }
-}
-
-// On a terminal the progress bar is drawn and ends full.
-TEST_F(QuellorBatch, ProgressBarOnATerminal) {
-    if (Shell("command -v script >/dev/null").status != 0) {
-        GTEST_SKIP() << "no script(1) to give the tool a terminal";
-    }
-    Listed("a.jar", "Alpha");
-    std::string command =
-        Quote(kTool) + " --program-folder " + Quote(Program()) + " " + Quote(In("a.jar"));
-    const std::string screen = Shell("script -qec " + Quote(command) + " /dev/null").out;
-    EXPECT_TRUE(Contains(screen, "Alpha.jad generated!"));
-    EXPECT_TRUE(Contains(screen, "[" + std::string(40, '#') + "] 3/3"));
 }
 
 }  // namespace

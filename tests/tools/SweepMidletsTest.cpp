@@ -74,14 +74,15 @@ TEST_P(SweepMidlets, PreparesOrEndsWithAClearError) {
     EXPECT_EQ(ReadBytes(jar), ReadBytes(source));
 
     if (row.exit != 0) {
-        EXPECT_EQ(run.err, row.expect + "\n");
+        EXPECT_EQ(run.err, row.expect + "\n0 prepared, 0 skipped, 1 failed\n");
         EXPECT_EQ(run.out, "");
         EXPECT_TRUE(fs::is_empty(program / "projects"));
         return;
     }
     const std::string name = row.expect;
-    EXPECT_EQ(run.out, name + ".jad generated!\n" + name + ".ids generated!\n");
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out,
+              jar + ": " + name + ".jad generated!\n" + jar + ": " + name + ".ids generated!\n");
+    EXPECT_EQ(run.err, "1 prepared, 0 skipped, 0 failed\n");
     const fs::path project = program / "projects" / name;
     const fs::path prepared = project / (name + ".jar");
     ASSERT_TRUE(fs::exists(prepared));

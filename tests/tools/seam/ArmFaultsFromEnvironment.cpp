@@ -1,6 +1,7 @@
-// Built into quellor-zip-faults, the tool with the platform layer's fault
-// seam, for the tool cases whose Nth call of a service fails:
-// QUELLOR_FAULT="POINT N" (StreamWrite, StreamOpen, FolderCreate, Flush)
+// Built into quellor-zip-faults and quellor-batch-faults, the tools with the
+// platform layer's fault seam, for the tool cases whose Nth call of a
+// service fails: QUELLOR_FAULT="POINT N" (StreamWrite, StreamOpen,
+// FolderCreate, Flush, Rename)
 // arms the seam before main runs, with the code of a full disk.
 #include <cstdlib>
 #include <map>
@@ -21,6 +22,7 @@ bool ArmFromEnvironment() {
         {"StreamOpen", platform::FaultPoint::StreamOpen},
         {"FolderCreate", platform::FaultPoint::FolderCreate},
         {"Flush", platform::FaultPoint::Flush},
+        {"Rename", platform::FaultPoint::Rename},
     };
     std::istringstream words(text);
     std::string point;

@@ -184,7 +184,8 @@ class TZipBaseArchiver : public TComponent {
     void ProcessSelectedEntries(TZipProcessOperation operation);
     // `name` uses "\" separators; `destinationFolder` ends with a delimiter.
     void ExtractEntry(int index, const std::string& name, const std::string& destinationFolder);
-    // Decodes the entry into `target` and checks its size and CRC-32.
+    // Decodes the entry into `target` and checks its size and CRC-32; a
+    // call of its own, which an earlier operation's cancel does not end.
     void ExtractToStream(int index, EntrySink& target);
     void RefreshEntry(int index, const std::string& name, const std::string& destinationFolder);
     // `source` is what a look-up of `path` found. `keepName`: the entry's own

@@ -9,6 +9,7 @@
 
 #include "EntrySupport.h"
 #include "archive/ZipConst.h"
+#include "archive/codec/ZipZlib.h"
 #include "platform/Dialogs.h"
 #include "platform/Faults.h"
 #include "platform/Files.h"
@@ -175,6 +176,48 @@ TEST_F(CommitFailure, AnswersToAnUnopenableSource) {
                       "possibly disk is full");
         EXPECT_TRUE(ReadBytes(jar) == *c.expected);
         EXPECT_TRUE(LeftInTmp().empty());
+    }
+}
+
+// An update into a copy abandoned after a failed write (a full disk, every
+// write in turn) leaves the component fit for the next archive: its entries
+// read back whole, not as empty ones stopped by the old cancel.
+TEST_F(CommitFailure, AnAbandonedUpdateDoesNotCutTheNextRead) {
+    const auto manifestOf = [&](archive::TZipArchiver& reader) {
+        reader.FileName = jar;
+        reader.OpenArchive(archive::OpenModeReadOnly);
+        const archive::TZipDirArray& entries = reader.DirManager()->Directory;
+        std::string bytes;
+        for (int i = 0; i < entries.Count(); ++i) {
+            if (entries.ItemAt(i).Name == "META-INF/MANIFEST.MF") {
+                archive::StringSink sink(bytes, 1 << 20);
+                reader.ExtractToStream(i, sink);
+            }
+        }
+        reader.Close();
+        return bytes;
+    };
+    const std::string whole = manifestOf(*OpenArchive(jar, temp));
+    ASSERT_FALSE(whole.empty());
+    platform::ScriptedDialogs dialogs;
+    platform::DialogsGuard guard(dialogs);
+    bool failed = true;
+    for (int nth = 1; failed; ++nth) {
+        SCOPED_TRACE(nth);
+        dialogs.answers = {platform::mrAbort, platform::mrAbort};
+        fs::remove(copy);
+        auto zip = OpenArchive(jar, temp);
+        zip->OpenArchive(archive::OpenModeReadOnly);
+        zip->CommitCopyName = copy;
+        platform::ArmFault(FaultPoint::StreamWrite, nth);
+        try {
+            zip->UpdateByMask(mask, 10431, "");
+        } catch (const std::exception&) {
+        }
+        failed = platform::FaultCalls(FaultPoint::StreamWrite) >= nth;
+        platform::DisarmAllFaults();
+        zip->Close();
+        EXPECT_EQ(manifestOf(*zip), whole);
     }
 }
 

@@ -81,7 +81,11 @@ void TZipBaseArchiver::ExtractEntry(int index, const std::string& name,
     extraction_.ToFile(index, name, destinationFolder);
 }
 
+// A call of its own: a cancel left over from an earlier operation (an update
+// abandoned after a failure) must not stop this one before its first byte,
+// which would pass for an empty entry.
 void TZipBaseArchiver::ExtractToStream(int index, EntrySink& target) {
+    cancelled_ = false;
     extraction_.ToSink(index, target);
 }
 
@@ -203,7 +207,7 @@ bool TZipBaseArchiver::ApplyOperation(int index, const std::string& name,
         case poTest:
             if (!dirManager_->Directory.ItemAt(index).IsFolder()) {
                 TNullStream nowhere;
-                ExtractToStream(index, nowhere);
+                extraction_.ToSink(index, nowhere);
             }
             break;
         default:

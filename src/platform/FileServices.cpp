@@ -145,9 +145,12 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
         }
     }
     DWORD error = CopyFileData(from.path, to.path, failIfExists, FaultPoint::CopyFile);
-    ForgetFolderOf(to.path);
     if (error != ERROR_SUCCESS) {
+        ForgetFolderOf(to.path);
         return Fail(error);
+    }
+    if (!to.exists) {
+        NoteNameCreated(to.path);
     }
     return true;
 }
@@ -186,25 +189,32 @@ bool MoveFile(const std::string& source, const std::string& target) {
     if (FaultFires(FaultPoint::MoveFile)) {
         return false;
     }
-    // Both folders change, whatever the outcome below.
-    ForgetFolderOf(from.path);
-    ForgetFolderOf(destination);
     int rc =
         renameat2(AT_FDCWD, from.path.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE);
     if (rc != 0 && errno == EINVAL) {
         rc = rename(from.path.c_str(), destination.c_str());  // no RENAME_NOREPLACE here
     }
-    if (rc == 0) {
-        return true;
+    DWORD error = ERROR_SUCCESS;
+    if (rc != 0) {
+        const int err = errno;
+        // A move that failed part-way may have changed either folder.
+        ForgetFolderOf(from.path);
+        ForgetFolderOf(destination);
+        if (err == EEXIST) {
+            return Fail(ERROR_ALREADY_EXISTS);
+        }
+        if (err != EXDEV || S_ISDIR(fromInfo.st_mode)) {
+            return Fail(CodeForErrno(err, to));
+        }
+        error = CopyAndDelete(from.path, destination);
+        if (error != ERROR_SUCCESS) {
+            return Fail(error);
+        }
     }
-    if (errno == EEXIST) {
-        return Fail(ERROR_ALREADY_EXISTS);
-    }
-    if (errno == EXDEV && !S_ISDIR(fromInfo.st_mode)) {
-        DWORD error = CopyAndDelete(from.path, destination);
-        return error == ERROR_SUCCESS ? true : Fail(error);
-    }
-    return Fail(CodeForErrno(errno, to));
+    NoteNameRemoved(from.path);
+    NoteNameCreated(destination);
+    NotePinnedFolderGone(from.path);
+    return true;
 }
 
 bool DeleteFile(const std::string& path) {

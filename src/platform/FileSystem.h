@@ -30,6 +30,27 @@ struct ResolvedPath {
 
 ResolvedPath Resolve(std::string_view path);
 
+// The pinned folder (PinnedFolder) that covers most of the components
+// `parts` of a path as given: its resolution in `prefix`, and how many of
+// `parts` it covers; 0 when no pin covers them.
+std::size_t FindPinnedPrefix(bool absolute, const std::vector<std::string>& parts,
+                             ResolvedPath& prefix);
+// A folder was made (`made`, resolved; `given`, its components as given):
+// it is pinned when the folder that holds it is.
+void NotePinnedFolderMade(bool absolute, const std::vector<std::string>& given,
+                          const ResolvedPath& made);
+// A folder was removed or moved away (resolved path): it is no longer
+// pinned, nor is anything below it.
+void NotePinnedFolderGone(const std::string& path);
+// How many folders are pinned now, those made below pins included.
+std::size_t PinnedFolderCount();
+// Counted look-ups (CountedPathLookups).
+void CountComponentLookup();
+void CountFolderRead();
+
+// The first `count` components of `target`, all on disk (made or found).
+ResolvedPath ResolvedPrefix(const ResolvedPath& target, std::size_t count, bool absolute);
+
 // The code for a path that is missing: 2 when its folder exists, else 3
 // (the path's own error first).
 DWORD MissingCode(const ResolvedPath& target);

@@ -167,6 +167,7 @@ void Restamp(const std::string& folder, FolderEntry& entry) {
 }  // namespace
 
 int ForEachFolderName(const std::string& folder, const std::function<void(const char*)>& visit) {
+    CountFolderRead();
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) {
         return errno;

@@ -7,6 +7,7 @@
 #include "platform/Faults.h"
 #include "platform/FileSystem.h"
 #include "platform/Files.h"
+#include "platform/Paths.h"
 
 namespace platform {
 
@@ -28,6 +29,9 @@ void CreateDirectory(const std::string& path) {
         RaiseInOutError(errno == EEXIST ? ERROR_ALREADY_EXISTS : CodeForErrno(errno, target));
     }
     NoteNameCreated(target.path);
+    const bool absolute = IsPathDelimiter(path.front());
+    NotePinnedFolderMade(absolute, SplitComponents(path),
+                         ResolvedPrefix(target, target.components.size(), absolute));
 }
 
 void RemoveDirectory(const std::string& path) {
@@ -46,6 +50,7 @@ void RemoveDirectory(const std::string& path) {
         RaiseInOutError(errno == EEXIST ? ERROR_DIR_NOT_EMPTY : CodeForErrno(errno, target));
     }
     NoteNameRemoved(target.path);
+    NotePinnedFolderGone(target.path);
 }
 
 bool ForceDirectories(const std::string& path) {
@@ -58,7 +63,9 @@ bool ForceDirectories(const std::string& path) {
         SetLastError(error);
         return false;
     }
-    std::string folder = target.path.front() == '/' ? "/" : "";
+    const bool absolute = target.path.front() == '/';
+    const std::vector<std::string> given = SplitComponents(path);
+    std::string folder = absolute ? "/" : "";
     for (std::size_t i = 0; i < target.components.size(); ++i) {
         folder += target.components[i];
         if (i >= target.existing) {
@@ -67,6 +74,9 @@ bool ForceDirectories(const std::string& path) {
             }
             if (mkdir(folder.c_str(), 0777) == 0) {
                 NoteNameCreated(folder);
+                NotePinnedFolderMade(absolute,
+                                     std::vector<std::string>(given.begin(), given.begin() + i + 1),
+                                     ResolvedPrefix(target, i + 1, absolute));
             } else if (errno != EEXIST) {
                 SetLastError(ErrorFromErrno(errno, true));
                 return false;

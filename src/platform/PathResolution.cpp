@@ -94,10 +94,14 @@ namespace {
 std::string FindOnDisk(const std::string& folder, const std::string& current,
                        const std::string& wanted, const struct stat* folderInfo, DWORD& error,
                        struct stat& info) {
+    CountComponentLookup();
     if (lstat((current + wanted).c_str(), &info) == 0) {
         return wanted;
     }
     std::string variant = FindCaseVariant(folder, wanted, error, folderInfo);
+    if (!variant.empty()) {
+        CountComponentLookup();
+    }
     if (variant.empty() || lstat((current + variant).c_str(), &info) != 0) {
         info.st_mode = 0;
     }
@@ -122,18 +126,25 @@ bool ParentIsFolder(const ResolvedPath& result, const struct stat& parent, bool 
            S_ISDIR(info.st_mode);
 }
 
-// Resolves the components of `rest` on from `result`: nothing yet, or a
-// path resolved before whose components all exist (their lstat() is not
-// known here, so the folder checks of its last component look anew).
-ResolvedPath Walk(ResolvedPath result, bool absolute, std::string_view rest) {
+// Resolves `parts` from `from` on, after `result`: nothing yet, or a
+// pinned folder, whose components all exist and whose last one is a folder
+// (its lstat() is not known here: a case variant below it stats the folder
+// anew).
+ResolvedPath Walk(ResolvedPath result, bool absolute, const std::vector<std::string>& parts,
+                  std::size_t from) {
     std::string current = !result.components.empty() ? result.path : absolute ? "/" : "";
     bool onDisk = true;
     bool linkSeen = result.lastLink < result.components.size();  // lastLink is set
     // The lstat() of the last two components found, for the folder checks
-    // (st_mode 0 when not known).
+    // (st_mode 0 when not known); `stamped` once lastFound is a real one.
     struct stat lastFound {};
     struct stat beforeLast {};
-    for (const std::string& given : SplitComponents(rest)) {
+    bool stamped = false;
+    if (!result.components.empty()) {
+        lastFound.st_mode = S_IFDIR;
+    }
+    for (std::size_t part = from; part < parts.size(); ++part) {
+        const std::string& given = parts[part];
         // A name that exists as given is that name, trailing dots and spaces
         // included; only a name that does not is taken as Win32 takes it.
         const std::string stripped = StripTrailingSpacesAndDots(given);
@@ -155,7 +166,8 @@ ResolvedPath Walk(ResolvedPath result, bool absolute, std::string_view rest) {
         // When the folder cannot be read, whether a case variant exists is
         // unknown: the failure is the path's error.
         if (onDisk && result.error == ERROR_SUCCESS) {
-            const struct stat* folderInfo = result.existing > 0 ? PlainFolder(lastFound) : nullptr;
+            const struct stat* folderInfo =
+                result.existing > 0 && stamped ? PlainFolder(lastFound) : nullptr;
             struct stat info {};
             std::string found = FindOnDisk(folder, current, given, folderInfo, result.error, info);
             if (found.empty() && stripped != given && result.error == ERROR_SUCCESS) {
@@ -168,6 +180,7 @@ ResolvedPath Walk(ResolvedPath result, bool absolute, std::string_view rest) {
                 ++result.existing;
                 beforeLast = lastFound;
                 lastFound = info;
+                stamped = true;
                 // A link counts where its own path is one the system can name.
                 if (S_ISLNK(info.st_mode) && current.size() + name.size() <= kMaxPathLength) {
                     result.lastLink = result.components.size();
@@ -199,7 +212,11 @@ ResolvedPath Walk(ResolvedPath result, bool absolute, std::string_view rest) {
 }  // namespace
 
 ResolvedPath Resolve(std::string_view path) {
-    return Walk(ResolvedPath{}, !path.empty() && IsPathDelimiter(path.front()), path);
+    const bool absolute = !path.empty() && IsPathDelimiter(path.front());
+    const std::vector<std::string> parts = SplitComponents(path);
+    ResolvedPath pinned;
+    const std::size_t covered = FindPinnedPrefix(absolute, parts, pinned);
+    return Walk(covered > 0 ? std::move(pinned) : ResolvedPath{}, absolute, parts, covered);
 }
 
 std::string ResolvePath(std::string_view path) {
@@ -208,6 +225,27 @@ std::string ResolvePath(std::string_view path) {
         resolved += '/';
     }
     return resolved;
+}
+
+ResolvedPath ResolvedPrefix(const ResolvedPath& target, std::size_t count, bool absolute) {
+    ResolvedPath prefix;
+    std::string path;
+    if (absolute) {
+        path.push_back('/');
+    }
+    for (std::size_t i = 0; i < count && i < target.components.size(); ++i) {
+        if (i > 0) {
+            path.push_back('/');
+        }
+        path.append(target.components[i]);
+        prefix.components.push_back(target.components[i]);
+    }
+    prefix.path = std::move(path);
+    prefix.existing = prefix.components.size();
+    prefix.exists = true;
+    prefix.parentIsFolder = true;
+    prefix.lastLink = target.lastLink < prefix.existing ? target.lastLink : prefix.existing;
+    return prefix;
 }
 
 DWORD MissingCode(const ResolvedPath& target) {

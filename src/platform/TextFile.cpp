@@ -86,7 +86,7 @@ void TextFile::Open(const std::string& path, const char* how, Mode mode) {
         RaiseInOutError(CodeForErrno(errno, target));
     }
     if (!target.exists) {
-        ForgetFolderOf(target.path);
+        NoteNameCreated(target.path);
     }
     file_ = file;
     mode_ = mode;

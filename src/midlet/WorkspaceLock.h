@@ -11,7 +11,7 @@ namespace platform {
 class FolderNameCacheScope;
 class PinnedFolder;
 class TFileStream;
-}
+}  // namespace platform
 
 namespace midlet {
 

@@ -113,7 +113,7 @@ DWORD CopyFileData(const std::string& source, const std::string& target, bool fa
 bool CopyFile(const std::string& source, const std::string& target, bool failIfExists) {
     ResolvedPath from = Resolve(source);
     struct stat fromInfo;
-    if (!from.exists || !StatPath(from.path, fromInfo)) {
+    if (!from.exists || !StatTarget(from, fromInfo)) {
         return Fail(MissingCode(from));
     }
     if (S_ISDIR(fromInfo.st_mode)) {
@@ -125,7 +125,7 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
         if (failIfExists) {
             return Fail(ERROR_FILE_EXISTS);
         }
-        if (StatPath(to.path, toInfo)) {
+        if (StatTarget(to, toInfo)) {
             // Only a regular file is ever replaced; a folder or a device is
             // no target for a copy.
             if (!S_ISREG(toInfo.st_mode) || IsReadOnlyMode(toInfo.st_mode)) {
@@ -158,7 +158,7 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
 bool MoveFile(const std::string& source, const std::string& target) {
     ResolvedPath from = Resolve(source);
     struct stat fromInfo;
-    if (!from.exists || !StatPath(from.path, fromInfo)) {
+    if (!from.exists || !StatTarget(from, fromInfo)) {
         return Fail(MissingCode(from));
     }
     ResolvedPath to = Resolve(target);
@@ -167,7 +167,7 @@ bool MoveFile(const std::string& source, const std::string& target) {
         // Only the source itself may be the existing target: a rename that
         // changes nothing but the case of its name.
         struct stat toInfo;
-        if (!StatPath(to.path, toInfo) || !SameFile(fromInfo, toInfo) || to.components.empty()) {
+        if (!StatTarget(to, toInfo) || !SameFile(fromInfo, toInfo) || to.components.empty()) {
             return Fail(ERROR_ALREADY_EXISTS);
         }
         std::string name = GivenName(target, to.components.back());
@@ -213,14 +213,17 @@ bool MoveFile(const std::string& source, const std::string& target) {
     }
     NoteNameRemoved(from.path);
     NoteNameCreated(destination);
-    NotePinnedFolderGone(from.path);
+    if (S_ISDIR(fromInfo.st_mode)) {
+        NoteFolderGone(from.path);
+        NotePinnedFolderGone(from.path);
+    }
     return true;
 }
 
 bool DeleteFile(const std::string& path) {
     ResolvedPath target = Resolve(path);
     struct stat info;
-    if (!target.exists || lstat(target.path.c_str(), &info) != 0) {
+    if (!target.exists || !LstatTarget(target, info)) {
         return Fail(MissingCode(target));
     }
     if (S_ISDIR(info.st_mode) || (S_ISREG(info.st_mode) && IsReadOnlyMode(info.st_mode))) {
@@ -240,7 +243,7 @@ bool FindFileSize(const std::string& path, std::uint64_t& size) {
     size = 0;
     ResolvedPath target = Resolve(path);
     struct stat info;
-    if (!target.exists || !StatPath(target.path, info)) {
+    if (!target.exists || !StatTarget(target, info)) {
         return Fail(MissingCode(target));
     }
     if (!S_ISDIR(info.st_mode)) {
@@ -251,20 +254,50 @@ bool FindFileSize(const std::string& path, std::uint64_t& size) {
 
 bool FileExists(const std::string& path) {
     ResolvedPath target = Resolve(path);
+    if (target.pinned) {
+        return false;
+    }
     struct stat info;
-    return target.exists && StatPath(target.path, info) && !S_ISDIR(info.st_mode);
+    return target.exists && StatTarget(target, info) && !S_ISDIR(info.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
     ResolvedPath target = Resolve(path);
+    if (target.pinned) {
+        return true;
+    }
     struct stat info;
-    return target.exists && StatPath(target.path, info) && S_ISDIR(info.st_mode);
+    return target.exists && StatTarget(target, info) && S_ISDIR(info.st_mode);
 }
 
 bool IsSymbolicLink(const std::string& path) {
     ResolvedPath target = Resolve(path);
+    if (target.pinned) {
+        return target.pinnedLink;
+    }
     struct stat info;
-    return target.exists && lstat(target.path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+    return target.exists && LstatTarget(target, info) && S_ISLNK(info.st_mode);
+}
+
+PathKind KindOfPath(const std::string& path, bool* readOnly) {
+    ResolvedPath target = Resolve(path);
+    if (readOnly != nullptr) {
+        *readOnly = false;
+    }
+    if (target.pinned) {
+        return target.pinnedLink ? PathKind::Link : PathKind::Folder;
+    }
+    struct stat info;
+    if (!target.exists || !LstatTarget(target, info)) {
+        return PathKind::Missing;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return PathKind::Link;
+    }
+    if (readOnly != nullptr) {
+        *readOnly = IsReadOnlyMode(info.st_mode);
+    }
+    return S_ISDIR(info.st_mode) ? PathKind::Folder : PathKind::File;
 }
 
 std::vector<std::string> ListFolder(const std::string& folder) {

@@ -29,6 +29,7 @@ void CreateDirectory(const std::string& path) {
         RaiseInOutError(errno == EEXIST ? ERROR_ALREADY_EXISTS : CodeForErrno(errno, target));
     }
     NoteNameCreated(target.path);
+    NoteFolderMade(target.path);
     const bool absolute = IsPathDelimiter(path.front());
     NotePinnedFolderMade(absolute, SplitComponents(path),
                          ResolvedPrefix(target, target.components.size(), absolute));
@@ -37,10 +38,10 @@ void CreateDirectory(const std::string& path) {
 void RemoveDirectory(const std::string& path) {
     ResolvedPath target = Resolve(path);
     struct stat info;
-    if (!target.exists || !StatPath(target.path, info)) {
+    if (!target.pinned && (!target.exists || !StatTarget(target, info))) {
         RaiseInOutError(MissingCode(target));
     }
-    if (!S_ISDIR(info.st_mode)) {
+    if (!target.pinned && !S_ISDIR(info.st_mode)) {
         RaiseInOutError(ERROR_DIRECTORY);
     }
     if (FaultFires(FaultPoint::FolderRemove)) {
@@ -50,6 +51,7 @@ void RemoveDirectory(const std::string& path) {
         RaiseInOutError(errno == EEXIST ? ERROR_DIR_NOT_EMPTY : CodeForErrno(errno, target));
     }
     NoteNameRemoved(target.path);
+    NoteFolderGone(target.path);
     NotePinnedFolderGone(target.path);
 }
 
@@ -74,6 +76,7 @@ bool ForceDirectories(const std::string& path) {
             }
             if (mkdir(folder.c_str(), 0777) == 0) {
                 NoteNameCreated(folder);
+                NoteFolderMade(folder);
                 NotePinnedFolderMade(absolute,
                                      std::vector<std::string>(given.begin(), given.begin() + i + 1),
                                      ResolvedPrefix(target, i + 1, absolute));
@@ -85,7 +88,7 @@ bool ForceDirectories(const std::string& path) {
         folder += '/';
     }
     struct stat info;
-    if (!StatPath(target.path, info) || !S_ISDIR(info.st_mode)) {
+    if (!target.pinned && (!StatTarget(target, info) || !S_ISDIR(info.st_mode))) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return false;
     }

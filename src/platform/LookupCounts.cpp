@@ -11,6 +11,7 @@ namespace {
 
 std::atomic<std::uint64_t> components{0};
 std::atomic<std::uint64_t> folderReads{0};
+std::atomic<std::uint64_t> namesRead{0};
 
 }  // namespace
 
@@ -22,8 +23,13 @@ void CountFolderRead() {
     folderReads.fetch_add(1, std::memory_order_relaxed);
 }
 
+void CountNameRead() {
+    namesRead.fetch_add(1, std::memory_order_relaxed);
+}
+
 PathLookupCounts CountedPathLookups() {
-    return {components.load(std::memory_order_relaxed), folderReads.load(std::memory_order_relaxed)};
+    return {components.load(std::memory_order_relaxed), folderReads.load(std::memory_order_relaxed),
+            namesRead.load(std::memory_order_relaxed)};
 }
 
 }  // namespace platform

@@ -75,6 +75,7 @@ OpenFolderNames::Names* OpenFolderNames::Current(int folder, DWORD& error) {
         if (entry == nullptr) {
             break;
         }
+        CountNameRead();
         if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
             AddName(names.byFold, entry->d_name);
         }

@@ -140,6 +140,7 @@ ResolvedPath Walk(ResolvedPath result, bool absolute, const std::vector<std::str
     struct stat lastFound {};
     struct stat beforeLast {};
     bool stamped = false;
+    bool lastWalked = false;  // the last component was looked up and found
     if (!result.components.empty()) {
         lastFound.st_mode = S_IFDIR;
     }
@@ -165,6 +166,7 @@ ResolvedPath Walk(ResolvedPath result, bool absolute, const std::vector<std::str
         // neither stays as stripped, and so do all that follow it.
         // When the folder cannot be read, whether a case variant exists is
         // unknown: the failure is the path's error.
+        lastWalked = false;
         if (onDisk && result.error == ERROR_SUCCESS) {
             const struct stat* folderInfo =
                 result.existing > 0 && stamped ? PlainFolder(lastFound) : nullptr;
@@ -181,6 +183,7 @@ ResolvedPath Walk(ResolvedPath result, bool absolute, const std::vector<std::str
                 beforeLast = lastFound;
                 lastFound = info;
                 stamped = true;
+                lastWalked = info.st_mode != 0;
                 // A link counts where its own path is one the system can name.
                 if (S_ISLNK(info.st_mode) && current.size() + name.size() <= kMaxPathLength) {
                     result.lastLink = result.components.size();
@@ -199,9 +202,17 @@ ResolvedPath Walk(ResolvedPath result, bool absolute, const std::vector<std::str
         result.error = ERROR_FILENAME_EXCED_RANGE;
     }
     const std::size_t count = result.components.size();
+    // Anything looked up below a pinned folder leaves it as it was found.
+    result.pinned = result.pinned && from == parts.size();
+    if (lastWalked && result.existing == count) {
+        result.leaf = lastFound;
+        result.leafKnown = true;
+    }
     result.exists =
         result.error == ERROR_SUCCESS && result.existing == count && (count > 0 || absolute);
-    if (count > 0 && result.existing + 1 >= count) {
+    if (result.pinned) {
+        result.parentIsFolder = true;  // it holds a folder
+    } else if (count > 0 && result.existing + 1 >= count) {
         const bool allFound = result.existing == count;
         result.parentIsFolder =
             ParentIsFolder(result, allFound ? beforeLast : lastFound, count >= 2);
@@ -225,6 +236,22 @@ std::string ResolvePath(std::string_view path) {
         resolved += '/';
     }
     return resolved;
+}
+
+bool StatTarget(const ResolvedPath& target, struct stat& info) {
+    if (target.leafKnown && !S_ISLNK(target.leaf.st_mode)) {
+        info = target.leaf;
+        return true;
+    }
+    return StatPath(target.path, info);
+}
+
+bool LstatTarget(const ResolvedPath& target, struct stat& info) {
+    if (target.leafKnown) {
+        info = target.leaf;
+        return true;
+    }
+    return lstat(target.path.c_str(), &info) == 0;
 }
 
 ResolvedPath ResolvedPrefix(const ResolvedPath& target, std::size_t count, bool absolute) {

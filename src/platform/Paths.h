@@ -96,12 +96,14 @@ class PinnedFolder {
     std::uint64_t owner_ = 0;
 };
 
-// How many look-ups of one path component on disk, and how many reads of
-// a whole folder, this process has made: for tests that hold the cost of a
-// path look-up to what it must be.
+// How many look-ups of one path component on disk, how many reads of a
+// whole folder, and how many names those reads went through, this process
+// has made: for tests that hold the cost of a path look-up to what it must
+// be.
 struct PathLookupCounts {
     std::uint64_t components = 0;
     std::uint64_t folderReads = 0;
+    std::uint64_t namesRead = 0;
 };
 PathLookupCounts CountedPathLookups();
 

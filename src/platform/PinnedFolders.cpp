@@ -12,12 +12,12 @@
 //   they are removed or moved through this layer.
 // - A pinned folder that is gone all the same (removed by hand) can only
 //   make the next call on a path below it fail where the system refuses it.
+#include <sys/stat.h>
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <shared_mutex>
-#include <sys/stat.h>
 
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -27,9 +27,9 @@ namespace platform {
 namespace {
 
 struct Pin {
-    std::uint64_t owner = 0;          // the PinnedFolder it came from
+    std::uint64_t owner = 0;  // the PinnedFolder it came from
     bool absolute = false;
-    std::vector<std::string> given;   // the components as spelled by callers
+    std::vector<std::string> given;  // the components as spelled by callers
     ResolvedPath resolved;
 };
 
@@ -92,6 +92,9 @@ void NotePinnedFolderMade(bool absolute, const std::vector<std::string>& given,
     pin.absolute = absolute;
     pin.given = given;
     pin.resolved = made;
+    pin.resolved.pinned = true;
+    pin.resolved.pinnedLink = false;  // made here as a folder
+    pin.resolved.leafKnown = false;
     pins.push_back(std::move(pin));
 }
 
@@ -108,10 +111,14 @@ std::size_t PinnedFolderCount() {
 PinnedFolder::PinnedFolder(const std::string& folder) {
     ResolvedPath resolved = Resolve(folder);
     struct stat info;
+    struct stat own;
     if (!resolved.exists || resolved.components.empty() || !StatPath(resolved.path, info) ||
-        !S_ISDIR(info.st_mode)) {
+        !S_ISDIR(info.st_mode) || lstat(resolved.path.c_str(), &own) != 0) {
         return;
     }
+    resolved.pinned = true;
+    resolved.pinnedLink = S_ISLNK(own.st_mode);
+    resolved.leafKnown = false;
     owner_ = ++lastOwner;
     Pin pin;
     pin.owner = owner_;

@@ -36,12 +36,14 @@ constexpr std::uint32_t kAnyAttributes = 10431;
 constexpr const char* kNoExclusion = "";
 
 // The files of one JAR's work, in a staging folder of its own: no other
-// JAR's and no earlier run's files are ever found there.
+// JAR's and no earlier run's files are ever found there. The manifest is
+// spelled as a JAR names its entry, so that the archive finds the file it
+// refreshes the entry from without looking for case variants.
 struct WorkPaths {
     WorkPaths(const std::string& workFolder, const std::string& jarName)
         : folder(workFolder),
           workingJar(folder + jarName),
-          extractedManifest(folder + "Meta-inf" + kDelim + "Manifest.mf"),
+          extractedManifest(folder + "META-INF" + kDelim + "MANIFEST.MF"),
           iconStaging(folder + "Icon.staging" + kDelim) {}
 
     std::string folder;

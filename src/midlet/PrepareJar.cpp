@@ -2,6 +2,7 @@
 // two text passes over it, the working JAR made with the manifest put back,
 // the project with the JAD, the JAR, the icon and the JAD tail made in a
 // staging folder and moved into the projects folder whole.
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <optional>
@@ -35,18 +36,18 @@ constexpr std::uint32_t kAnyAttributes = 10431;
 constexpr const char* kNoExclusion = "";
 
 // The files of one JAR's work, in a staging folder of its own: no other
-// JAR's and no earlier run's files are ever found there.
+// JAR's and no earlier run's files are ever found there. The manifest is
+// spelled as a JAR names its entry, so that the archive finds the file it
+// refreshes the entry from without looking for case variants.
 struct WorkPaths {
     WorkPaths(const std::string& workFolder, const std::string& jarName)
         : folder(workFolder),
           workingJar(folder + jarName),
-          manifestCopy(folder + "Manifest.mf"),
-          extractedManifest(folder + "Meta-inf" + kDelim + "Manifest.mf"),
+          extractedManifest(folder + "META-INF" + kDelim + "MANIFEST.MF"),
           iconStaging(folder + "Icon.staging" + kDelim) {}
 
     std::string folder;
     std::string workingJar;
-    std::string manifestCopy;
     std::string extractedManifest;
     std::string iconStaging;
 };
@@ -66,12 +67,6 @@ class OpenArchive {
     archive::TZipArchiver& zip_;
 };
 
-// The manifest copy is made anew from the extracted manifest.
-void RefreshManifestCopy(const WorkPaths& work) {
-    DiscardFile(work.manifestCopy);
-    CheckResult(platform::CopyFile(work.extractedManifest, work.manifestCopy, true));
-}
-
 // The index of the open JAR's manifest entry. A JAR without one fails as a
 // missing file does.
 int ManifestEntryOf(archive::TZipArchiver& zip) {
@@ -82,37 +77,20 @@ int ManifestEntryOf(archive::TZipArchiver& zip) {
     return entry;
 }
 
-// Name pass from the manifest copy into the extracted manifest. True when
-// the manifest has a MIDlet-Name line.
-bool RunNamePass(const WorkPaths& work, ProgramState& state) {
+// Name pass over the manifest's lines. `named` tells whether one of them
+// is a MIDlet-Name line.
+std::vector<std::string> RunNamePass(const std::vector<std::string>& lines, ProgramState& state,
+                                     bool& named) {
     state.cleanedName.clear();
-    bool named = false;
-    platform::TextFile in;
-    in.Reset(work.manifestCopy);
-    platform::TextFile out;
-    out.Rewrite(work.extractedManifest);
-    while (!in.Eof()) {
-        const std::string line = in.ReadLn();
-        named = named || IsNameLine(line);
-        out.WriteLn(NamePassLine(line, state));
-    }
-    in.Close();
-    out.Close();
-    return named;
+    named = std::any_of(lines.begin(), lines.end(), IsNameLine);
+    return NamePass(lines, state);
 }
 
-// Descriptor pass from the manifest copy into the extracted manifest; gives
-// the icon path.
-std::string RunDescriptorPass(const WorkPaths& work, JadKind jadKind, const ProgramState& state) {
-    std::string iconPath;
-    const std::vector<std::string> lines = platform::ReadAllLines(work.manifestCopy);
-    platform::TextFile out;
-    out.Rewrite(work.extractedManifest);
-    for (const std::string& line : DescriptorPass(lines, jadKind, state.cleanedName, iconPath)) {
-        out.WriteLn(line);
-    }
-    out.Close();
-    return iconPath;
+// Descriptor pass over the named lines; gives the rewritten manifest's text
+// (its lines as a text file holds them) and the icon path.
+std::string RunDescriptorPass(const std::vector<std::string>& lines, JadKind jadKind,
+                              const ProgramState& state, std::string& iconPath) {
+    return platform::JoinTextLines(DescriptorPass(lines, jadKind, state.cleanedName, iconPath));
 }
 
 // Makes the working JAR: the open JAR with the rewritten manifest in the
@@ -135,8 +113,8 @@ void PutManifestBack(archive::TZipArchiver& zip, const WorkPaths& work) {
 // rewritten manifest. A write-back that was abandoned (after a failure
 // dialog) or that found nothing to refresh must not pass for a prepared
 // JAR, whose JAD would then disagree with it.
-bool ManifestIsPutBack(archive::TZipArchiver& zip, const WorkPaths& work) {
-    const std::string wanted = ReadFileBytes(work.extractedManifest);
+bool ManifestIsPutBack(archive::TZipArchiver& zip, const WorkPaths& work,
+                       const std::string& wanted) {
     if (!platform::FileExists(work.workingJar)) {
         return false;
     }
@@ -168,68 +146,69 @@ void ExtractIcon(archive::TZipArchiver& zip, const StagedProject& project,
 }
 
 // A JAD has no continuation lines: the manifest's are joined to their
-// attribute's line. A JAD without any is left as it is.
-void JoinJadLines(const std::string& jad) {
-    const std::vector<std::string> lines = platform::ReadAllLines(jad);
+// attribute's line. A JAD without any is left as it is. Gives the JAD's
+// text, from `text`, what it holds now.
+std::string JoinJadLines(const std::string& jad, const std::string& text) {
+    const std::vector<std::string> lines = platform::SplitTextLines(text);
     const std::vector<std::string> joined = JoinContinuationLines(lines);
     if (joined.size() == lines.size()) {
-        return;
+        return text;
     }
+    const std::string joinedText = platform::JoinTextLines(joined);
     platform::TextFile out;
     out.Rewrite(jad);
-    for (const std::string& line : joined) {
-        out.WriteLn(line);
-    }
+    out.Write(joinedText);
     out.Close();
+    return joinedText;
 }
 
-// The JAD tail, after the lines carried over from the original JAD.
+// The JAD tail, after the lines carried over from the original JAD, in
+// one write.
 void AppendJadTail(const StagedProject& project, const std::string& projectName,
                    const std::vector<std::string>& carried) {
     std::uint64_t size = 0;
     CheckResult(platform::FindFileSize(project.Jar(), size));
+    std::vector<std::string> lines = carried;
+    for (std::string& line : JadTail(static_cast<std::uint32_t>(size), projectName)) {
+        lines.push_back(std::move(line));
+    }
     platform::TextFile jad;
     jad.Append(project.Jad());
-    for (const std::string& line : carried) {
-        jad.WriteLn(line);
-    }
-    for (const std::string& line : JadTail(static_cast<std::uint32_t>(size), projectName)) {
-        jad.WriteLn(line);
-    }
+    jad.Write(platform::JoinTextLines(lines));
     jad.Close();
 }
 
 // Makes the working JAR of the listed JAR in the work folder: the manifest
-// taken out, rewritten by both passes, and put back. Gives the icon path.
-std::string MakeWorkingJar(RunContext& run, const std::string& listed, const WorkPaths& work) {
+// taken out, rewritten by both passes, and put back. Gives the icon path,
+// and the rewritten manifest's text in `rewritten`.
+std::string MakeWorkingJar(RunContext& run, const std::string& listed, const WorkPaths& work,
+                           std::string& rewritten) {
     archive::TZipArchiver& zip = run.zip;
     zip.FileName = listed;
     zip.BaseDir = work.folder;
     std::string iconPath;
     {
         // One open of the listed JAR, only read, serves taking the manifest
-        // out and making the working JAR; the passes between work on the
-        // files only.
+        // out and making the working JAR; the passes between work in
+        // memory, and their result is written once, where the archive
+        // takes the entry from.
         OpenArchive open(zip, archive::OpenModeReadOnly);
         RefuseOtherPlatforms(zip, listed, OriginalJadOf(run.options, listed));
         const std::string manifest = ReadEntryBytes(zip, ManifestEntryOf(zip));
-        RunStep("take the manifest out", listed, [&] {
-            WriteFileBytes(work.extractedManifest, manifest);
-            RefreshManifestCopy(work);
-        });
-        const bool named =
-            RunStep("rewrite the manifest", listed, [&] { return RunNamePass(work, run.state); });
+        bool named = false;
+        const std::vector<std::string> renamed =
+            RunNamePass(platform::SplitTextLines(manifest), run.state, named);
         if (!named) {
             // No other JAR's name may stand in.
             throw platform::Exception("MIDlet-Name not found in the manifest");
         }
-        iconPath = RunStep("rewrite the manifest", listed, [&] {
-            RefreshManifestCopy(work);
-            return RunDescriptorPass(work, run.options.jadKind, run.state);
-        });
+        rewritten = RunDescriptorPass(renamed, run.options.jadKind, run.state, iconPath);
+        RunStep("rewrite the manifest", listed,
+                [&] { WriteFileBytes(work.extractedManifest, rewritten); });
         RunStep("put the manifest back into the JAR", listed, [&] { PutManifestBack(zip, work); });
     }
-    if (!RunStep("read the JAR back", listed, [&] { return ManifestIsPutBack(zip, work); })) {
+    if (!RunStep("read the JAR back", listed,
+                 [&] { return ManifestIsPutBack(zip, work, rewritten); })) {
         throw platform::Exception("The manifest could not be put back into the JAR");
     }
     return iconPath;
@@ -238,8 +217,8 @@ std::string MakeWorkingJar(RunContext& run, const std::string& listed, const Wor
 // Builds the project in its staging folder and moves it in: the JAD and the
 // JAR, the icon, the JAD tail.
 void MakeProject(RunContext& run, const std::string& listed, const std::string& iconPath,
-                 const WorkPaths& work, std::optional<StagingFolder>& workFolder,
-                 const std::string& tempFolder) {
+                 const std::string& manifestText, const WorkPaths& work,
+                 std::optional<StagingFolder>& workFolder, const std::string& tempFolder) {
     const std::string& projectName = run.state.projectName;
     const std::string projectsFolder = run.programFolder + "projects" + kDelim;
 
@@ -253,7 +232,9 @@ void MakeProject(RunContext& run, const std::string& listed, const std::string& 
         CheckResult(platform::MoveFile(work.extractedManifest, project->Jad()));
         CheckResult(platform::MoveFile(work.workingJar, project->Jar()));
     });
-    RunStep("join the JAD's continued lines", listed, [&] { JoinJadLines(project->Jad()); });
+    std::string jadText;
+    RunStep("join the JAD's continued lines", listed,
+            [&] { jadText = JoinJadLines(project->Jad(), manifestText); });
     if (run.options.extractIcon) {
         RunStep("extract the icon", listed,
                 [&] { ExtractIcon(run.zip, *project, iconPath, work.iconStaging); });
@@ -264,7 +245,7 @@ void MakeProject(RunContext& run, const std::string& listed, const std::string& 
     if (run.options.jadKind == JadKind::Full) {
         RunStep("write the JAD tail", listed, [&] {
             const std::vector<std::string> carried =
-                OriginalJadLines(OriginalJadOf(run.options, listed), ReadFileBytes(project->Jad()));
+                OriginalJadLines(OriginalJadOf(run.options, listed), jadText);
             run.state.originalJadKeys = static_cast<int>(carried.size());
             AppendJadTail(*project, projectName, carried);
         });
@@ -281,7 +262,8 @@ bool PrepareJar(RunContext& run, const std::string& listed, const std::string& w
     RunStep("make a staging folder", listed, [&] { workFolder.emplace(tempFolder); });
     const WorkPaths work(workFolder->Path(), platform::ExtractFileName(workingJar));
 
-    const std::string iconPath = MakeWorkingJar(run, listed, work);
+    std::string manifestText;
+    const std::string iconPath = MakeWorkingJar(run, listed, work, manifestText);
     run.state.projectName = ProjectNameOf(run.state.cleanedName);
     const std::string& projectName = run.state.projectName;
     const std::string projectFolder = run.programFolder + "projects" + kDelim + projectName;
@@ -298,7 +280,7 @@ bool PrepareJar(RunContext& run, const std::string& listed, const std::string& w
         return false;
     }
 
-    MakeProject(run, listed, iconPath, work, workFolder, tempFolder);
+    MakeProject(run, listed, iconPath, manifestText, work, workFolder, tempFolder);
     run.output.AppendJarLog(listed, projectName + ".jad" + " generated!");
     ++run.state.jadCount;
     return true;

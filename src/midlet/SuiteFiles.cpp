@@ -10,12 +10,14 @@
 namespace midlet {
 
 bool ReadSmallFile(const std::string& path, std::string& text, std::uint64_t limit) {
-    std::uint64_t size = 0;
-    if (!platform::FileExists(path) || !platform::FindFileSize(path, size) || size > limit) {
-        return false;
-    }
+    // One open tells whether a file is there (a folder is refused), and
+    // its size.
     try {
         platform::TFileStream file(path, platform::fmOpenRead | platform::fmShareDenyNone);
+        const std::int64_t size = file.Size();
+        if (size < 0 || static_cast<std::uint64_t>(size) > limit) {
+            return false;
+        }
         text.resize(static_cast<std::size_t>(size));
         file.ReadBuffer(text.data(), text.size());
         return true;
@@ -26,12 +28,9 @@ bool ReadSmallFile(const std::string& path, std::string& text, std::uint64_t lim
 
 std::string JadBeside(const std::string& jar) {
     const std::string base = jar.substr(0, jar.size() - platform::ExtractFileExt(jar).size());
-    for (const char* extension : {".jad", ".JAD"}) {
-        if (platform::FileExists(base + extension)) {
-            return base + extension;
-        }
-    }
-    return {};
+    // Names are found without regard to case: this finds x.JAD as well.
+    const std::string jad = base + ".jad";
+    return platform::FileExists(jad) ? jad : std::string();
 }
 
 }  // namespace midlet

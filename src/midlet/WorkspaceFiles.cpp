@@ -15,12 +15,42 @@ namespace midlet {
 
 namespace {
 
+using platform::PathKind;
+
 bool IsFolder(const std::string& path) {
-    return !platform::IsSymbolicLink(path) && platform::DirectoryExists(path);
+    return platform::KindOfPath(path) == PathKind::Folder;
 }
 
 bool Exists(const std::string& path) {
     return platform::GetFileAttributes(path) != platform::INVALID_FILE_ATTRIBUTES;
+}
+
+// Deletes what `kind` says is at `path` (no folder), made writable first
+// when it is read-only.
+void Discard(const std::string& path, PathKind kind, bool readOnly) {
+    if (kind == PathKind::Missing) {
+        return;
+    }
+    if (readOnly) {
+        CheckResult(platform::SetFileAttributes(path, 0));
+    }
+    CheckResult(platform::DeleteFile(path));
+}
+
+// Removes everything below the folder `base` (with its trailing
+// delimiter), then the folder.
+void RemoveFolderTree(const std::string& base) {
+    for (const std::string& name : platform::ListFolder(base)) {
+        const std::string path = base + name;
+        bool readOnly = false;
+        const PathKind kind = platform::KindOfPath(path, &readOnly);
+        if (kind == PathKind::Folder) {
+            RemoveFolderTree(path + platform::PathDelim);
+        } else {
+            Discard(path, kind, readOnly);
+        }
+    }
+    platform::RemoveDirectory(base);
 }
 
 }  // namespace
@@ -39,29 +69,15 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 }
 
 void DiscardFile(const std::string& path) {
-    if (!Exists(path) && !platform::IsSymbolicLink(path)) {
-        return;
-    }
-    if (!platform::IsSymbolicLink(path)) {
-        CheckResult(platform::SetFileAttributes(path, 0));
-    }
-    CheckResult(platform::DeleteFile(path));
+    bool readOnly = false;
+    const PathKind kind = platform::KindOfPath(path, &readOnly);
+    Discard(path, kind, readOnly);
 }
 
 void RemoveTree(const std::string& folder) {
-    if (!IsFolder(folder)) {
-        return;
+    if (IsFolder(folder)) {
+        RemoveFolderTree(platform::IncludeTrailingPathDelimiter(folder));
     }
-    const std::string base = platform::IncludeTrailingPathDelimiter(folder);
-    for (const std::string& name : platform::ListFolder(base)) {
-        const std::string path = base + name;
-        if (IsFolder(path)) {
-            RemoveTree(path);
-        } else {
-            DiscardFile(path);
-        }
-    }
-    platform::RemoveDirectory(base);
 }
 
 void MoveTreeWithoutOverwriting(const std::string& from, const std::string& to) {

@@ -1,6 +1,7 @@
 #include "midlet/WorkspaceLock.h"
 
 #include "platform/Errors.h"
+#include "platform/Paths.h"
 #include "platform/Stream.h"
 
 namespace midlet {
@@ -21,6 +22,11 @@ WorkspaceLock::WorkspaceLock(const std::string& programFolder, const std::string
                                       "\"; try again when it has ended");
         }
         throw;
+    }
+    names_ = std::make_unique<platform::FolderNameCacheScope>();
+    for (const std::string& folder :
+         {programFolder, tempFolder, programFolder + "projects" + platform::PathDelim}) {
+        pins_.push_back(std::make_unique<platform::PinnedFolder>(folder));
     }
 }
 

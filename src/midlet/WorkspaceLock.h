@@ -5,10 +5,13 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
+class FolderNameCacheScope;
+class PinnedFolder;
 class TFileStream;
-}
+}  // namespace platform
 
 namespace midlet {
 
@@ -18,7 +21,11 @@ namespace midlet {
 inline constexpr const char* kWorkspaceLockName = ".workspace-lock";
 
 // Holds the workspace from construction to destruction, in this and every
-// other process.
+// other process. While it is held, the workspace's folders (the program
+// folder, the temp folder and the projects folder) are this run's alone:
+// they are resolved once and pinned, and the names of the folders the run
+// looks into are kept, so that a JAR's look-ups cost the same however many
+// projects there are.
 class WorkspaceLock {
   public:
     // Raises, with a message naming the program folder, when another run
@@ -31,6 +38,8 @@ class WorkspaceLock {
 
   private:
     std::unique_ptr<platform::TFileStream> file_;
+    std::unique_ptr<platform::FolderNameCacheScope> names_;
+    std::vector<std::unique_ptr<platform::PinnedFolder>> pins_;
 };
 
 }  // namespace midlet

@@ -18,7 +18,7 @@ constexpr int kDosLastYear = 2107;
 // missing name, when nothing is there.
 bool LookUp(const std::string& path, ResolvedPath& target, struct stat& info) {
     target = Resolve(path);
-    if (!target.exists || !StatPath(target.path, info)) {
+    if (!target.exists || !StatTarget(target, info)) {
         SetLastError(MissingCode(target));
         return false;
     }
@@ -157,7 +157,7 @@ FileTime DosDateTimeToFileTime(DWORD dosDateTime) {
 std::int64_t FileAge(const std::string& path) {
     ResolvedPath target = Resolve(path);
     struct stat info;
-    if (!target.exists || !StatPath(target.path, info) || S_ISDIR(info.st_mode)) {
+    if (!target.exists || !StatTarget(target, info) || S_ISDIR(info.st_mode)) {
         SetLastError(MissingCode(target));
         return -1;
     }

@@ -60,7 +60,7 @@ bool MoveFileEx(const std::string& source, const std::string& target, DWORD flag
     }
     ResolvedPath from = Resolve(source);
     struct stat fromInfo;
-    if (!from.exists || lstat(from.path.c_str(), &fromInfo) != 0) {
+    if (!from.exists || !LstatTarget(from, fromInfo)) {
         return Fail(MissingCode(from));
     }
     if (!S_ISREG(fromInfo.st_mode)) {
@@ -73,7 +73,7 @@ bool MoveFileEx(const std::string& source, const std::string& target, DWORD flag
     }
     // The file in the target's place keeps its spelling; a folder, a link or
     // a read-only file is never replaced.
-    if (lstat(to.path.c_str(), &toInfo) != 0) {
+    if (!LstatTarget(to, toInfo)) {
         return Fail(CodeForErrno(errno, to));
     }
     if (!S_ISREG(toInfo.st_mode) || IsReadOnlyMode(toInfo.st_mode)) {

@@ -288,7 +288,7 @@ int RemoveLeftoversBeside(const std::string& target) {
     const std::string folder = FolderOf(target);
     const std::string prefix = LeftoverPrefix(target);
     std::vector<std::string> found;
-    ForEachFolderName(folder, [&](const char* name) {
+    ForEachKnownName(folder, [&](const char* name) {
         if (name[0] == '.' && IsLeftoverName(name, prefix)) {
             found.emplace_back(name);
         }

@@ -113,7 +113,7 @@ DWORD CopyFileData(const std::string& source, const std::string& target, bool fa
 bool CopyFile(const std::string& source, const std::string& target, bool failIfExists) {
     ResolvedPath from = Resolve(source);
     struct stat fromInfo;
-    if (!from.exists || !StatPath(from.path, fromInfo)) {
+    if (!from.exists || !StatTarget(from, fromInfo)) {
         return Fail(MissingCode(from));
     }
     if (S_ISDIR(fromInfo.st_mode)) {
@@ -125,7 +125,7 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
         if (failIfExists) {
             return Fail(ERROR_FILE_EXISTS);
         }
-        if (StatPath(to.path, toInfo)) {
+        if (StatTarget(to, toInfo)) {
             // Only a regular file is ever replaced; a folder or a device is
             // no target for a copy.
             if (!S_ISREG(toInfo.st_mode) || IsReadOnlyMode(toInfo.st_mode)) {
@@ -145,9 +145,12 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
         }
     }
     DWORD error = CopyFileData(from.path, to.path, failIfExists, FaultPoint::CopyFile);
-    ForgetFolderOf(to.path);
     if (error != ERROR_SUCCESS) {
+        ForgetFolderOf(to.path);
         return Fail(error);
+    }
+    if (!to.exists) {
+        NoteNameCreated(to.path);
     }
     return true;
 }
@@ -155,7 +158,7 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
 bool MoveFile(const std::string& source, const std::string& target) {
     ResolvedPath from = Resolve(source);
     struct stat fromInfo;
-    if (!from.exists || !StatPath(from.path, fromInfo)) {
+    if (!from.exists || !StatTarget(from, fromInfo)) {
         return Fail(MissingCode(from));
     }
     ResolvedPath to = Resolve(target);
@@ -164,7 +167,7 @@ bool MoveFile(const std::string& source, const std::string& target) {
         // Only the source itself may be the existing target: a rename that
         // changes nothing but the case of its name.
         struct stat toInfo;
-        if (!StatPath(to.path, toInfo) || !SameFile(fromInfo, toInfo) || to.components.empty()) {
+        if (!StatTarget(to, toInfo) || !SameFile(fromInfo, toInfo) || to.components.empty()) {
             return Fail(ERROR_ALREADY_EXISTS);
         }
         std::string name = GivenName(target, to.components.back());
@@ -186,31 +189,41 @@ bool MoveFile(const std::string& source, const std::string& target) {
     if (FaultFires(FaultPoint::MoveFile)) {
         return false;
     }
-    // Both folders change, whatever the outcome below.
-    ForgetFolderOf(from.path);
-    ForgetFolderOf(destination);
     int rc =
         renameat2(AT_FDCWD, from.path.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE);
     if (rc != 0 && errno == EINVAL) {
         rc = rename(from.path.c_str(), destination.c_str());  // no RENAME_NOREPLACE here
     }
-    if (rc == 0) {
-        return true;
+    DWORD error = ERROR_SUCCESS;
+    if (rc != 0) {
+        const int err = errno;
+        // A move that failed part-way may have changed either folder.
+        ForgetFolderOf(from.path);
+        ForgetFolderOf(destination);
+        if (err == EEXIST) {
+            return Fail(ERROR_ALREADY_EXISTS);
+        }
+        if (err != EXDEV || S_ISDIR(fromInfo.st_mode)) {
+            return Fail(CodeForErrno(err, to));
+        }
+        error = CopyAndDelete(from.path, destination);
+        if (error != ERROR_SUCCESS) {
+            return Fail(error);
+        }
     }
-    if (errno == EEXIST) {
-        return Fail(ERROR_ALREADY_EXISTS);
+    NoteNameRemoved(from.path);
+    NoteNameCreated(destination);
+    if (S_ISDIR(fromInfo.st_mode)) {
+        NoteFolderGone(from.path);
+        NotePinnedFolderGone(from.path);
     }
-    if (errno == EXDEV && !S_ISDIR(fromInfo.st_mode)) {
-        DWORD error = CopyAndDelete(from.path, destination);
-        return error == ERROR_SUCCESS ? true : Fail(error);
-    }
-    return Fail(CodeForErrno(errno, to));
+    return true;
 }
 
 bool DeleteFile(const std::string& path) {
     ResolvedPath target = Resolve(path);
     struct stat info;
-    if (!target.exists || lstat(target.path.c_str(), &info) != 0) {
+    if (!target.exists || !LstatTarget(target, info)) {
         return Fail(MissingCode(target));
     }
     if (S_ISDIR(info.st_mode) || (S_ISREG(info.st_mode) && IsReadOnlyMode(info.st_mode))) {
@@ -230,7 +243,7 @@ bool FindFileSize(const std::string& path, std::uint64_t& size) {
     size = 0;
     ResolvedPath target = Resolve(path);
     struct stat info;
-    if (!target.exists || !StatPath(target.path, info)) {
+    if (!target.exists || !StatTarget(target, info)) {
         return Fail(MissingCode(target));
     }
     if (!S_ISDIR(info.st_mode)) {
@@ -241,20 +254,50 @@ bool FindFileSize(const std::string& path, std::uint64_t& size) {
 
 bool FileExists(const std::string& path) {
     ResolvedPath target = Resolve(path);
+    if (target.pinned) {
+        return false;
+    }
     struct stat info;
-    return target.exists && StatPath(target.path, info) && !S_ISDIR(info.st_mode);
+    return target.exists && StatTarget(target, info) && !S_ISDIR(info.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
     ResolvedPath target = Resolve(path);
+    if (target.pinned) {
+        return true;
+    }
     struct stat info;
-    return target.exists && StatPath(target.path, info) && S_ISDIR(info.st_mode);
+    return target.exists && StatTarget(target, info) && S_ISDIR(info.st_mode);
 }
 
 bool IsSymbolicLink(const std::string& path) {
     ResolvedPath target = Resolve(path);
+    if (target.pinned) {
+        return target.pinnedLink;
+    }
     struct stat info;
-    return target.exists && lstat(target.path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+    return target.exists && LstatTarget(target, info) && S_ISLNK(info.st_mode);
+}
+
+PathKind KindOfPath(const std::string& path, bool* readOnly) {
+    ResolvedPath target = Resolve(path);
+    if (readOnly != nullptr) {
+        *readOnly = false;
+    }
+    if (target.pinned) {
+        return target.pinnedLink ? PathKind::Link : PathKind::Folder;
+    }
+    struct stat info;
+    if (!target.exists || !LstatTarget(target, info)) {
+        return PathKind::Missing;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return PathKind::Link;
+    }
+    if (readOnly != nullptr) {
+        *readOnly = IsReadOnlyMode(info.st_mode);
+    }
+    return S_ISDIR(info.st_mode) ? PathKind::Folder : PathKind::File;
 }
 
 std::vector<std::string> ListFolder(const std::string& folder) {

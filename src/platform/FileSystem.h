@@ -26,9 +26,44 @@ struct ResolvedPath {
     // 206 for a component or path too long, or the code of a folder that
     // could not be read while looking for a case variant.
     DWORD error = ERROR_SUCCESS;
+    // The lstat() of the last component, when the walk itself found it.
+    bool leafKnown = false;
+    struct stat leaf {};
+    // The whole path is a pinned folder (PinnedFolder): a folder, or a
+    // symbolic link to one when `pinnedLink`.
+    bool pinned = false;
+    bool pinnedLink = false;
 };
 
 ResolvedPath Resolve(std::string_view path);
+
+// The pinned folder (PinnedFolder) that covers most of the components
+// `parts` of a path as given: its resolution in `prefix`, and how many of
+// `parts` it covers; 0 when no pin covers them.
+std::size_t FindPinnedPrefix(bool absolute, const std::vector<std::string>& parts,
+                             ResolvedPath& prefix);
+// A folder was made (`made`, resolved; `given`, its components as given):
+// it is pinned when the folder that holds it is.
+void NotePinnedFolderMade(bool absolute, const std::vector<std::string>& given,
+                          const ResolvedPath& made);
+// A folder was removed or moved away (resolved path): it is no longer
+// pinned, nor is anything below it.
+void NotePinnedFolderGone(const std::string& path);
+// How many folders are pinned now, those made below pins included.
+std::size_t PinnedFolderCount();
+// Counted look-ups (CountedPathLookups).
+void CountComponentLookup();
+void CountFolderRead();
+void CountNameRead();
+
+// stat() (links followed) and lstat() of what a path resolved just now
+// names: from the walk when it found the last component, else from the
+// disk. False when nothing is there.
+bool StatTarget(const ResolvedPath& target, struct stat& info);
+bool LstatTarget(const ResolvedPath& target, struct stat& info);
+
+// The first `count` components of `target`, all on disk (made or found).
+ResolvedPath ResolvedPrefix(const ResolvedPath& target, std::size_t count, bool absolute);
 
 // The code for a path that is missing: 2 when its folder exists, else 3
 // (the path's own error first).
@@ -43,6 +78,14 @@ DWORD CheckCreatable(const ResolvedPath& target);
 // "." and "..". Returns 0, or the errno of the open or of a read that failed
 // part-way (then some names were visited).
 int ForEachFolderName(const std::string& folder, const std::function<void(const char*)>& visit);
+
+// The same, from the names kept while a FolderNameCacheScope is held when
+// they are known for the folder as it is now (its stamp checked), else from
+// a read of the folder. `folder` as resolved, without a trailing delimiter.
+// Kept names may miss one made in the same clock tick through another way
+// than this layer's path services: only for a search where a name missed
+// costs nothing (leftovers that a later call removes).
+int ForEachKnownName(const std::string& folder, const std::function<void(const char*)>& visit);
 
 // A file name in the one form that all its case variants share: two names
 // are SameFileName exactly when their folded forms are equal.
@@ -64,6 +107,11 @@ std::string ScanForCaseVariant(const std::string& folder, const std::string& nam
 // name made, a name removed, or a folder whose names changed otherwise.
 void NoteNameCreated(const std::string& path);
 void NoteNameRemoved(const std::string& path);
+// A folder made just now, empty: its names are known without a read.
+void NoteFolderMade(const std::string& path);
+// A folder removed or moved away: its names, and those of every folder
+// below it, are forgotten.
+void NoteFolderGone(const std::string& path);
 void ForgetFolderOf(const std::string& path);
 
 // The attribute word of what `target` names, from its stat().

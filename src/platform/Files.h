@@ -47,6 +47,13 @@ bool DirectoryExists(const std::string& path);
 // itself is looked at, not what it points to).
 bool IsSymbolicLink(const std::string& path);
 
+// What a path names, its last component not followed, from one look-up:
+// nothing, a folder, a symbolic link, or a file (anything else that is
+// there). `readOnly`, when given, tells whether a file or folder is
+// read-only.
+enum class PathKind { Missing, File, Folder, Link };
+PathKind KindOfPath(const std::string& path, bool* readOnly = nullptr);
+
 // Attribute word of a file or folder, INVALID_FILE_ATTRIBUTES when missing
 // (last error set).
 DWORD GetFileAttributes(const std::string& path);

@@ -21,11 +21,13 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -167,6 +169,7 @@ void Restamp(const std::string& folder, FolderEntry& entry) {
 }  // namespace
 
 int ForEachFolderName(const std::string& folder, const std::function<void(const char*)>& visit) {
+    CountFolderRead();
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) {
         return errno;
@@ -179,12 +182,39 @@ int ForEachFolderName(const std::string& folder, const std::function<void(const 
             err = errno;
             break;
         }
+        CountNameRead();
         if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
             visit(entry->d_name);
         }
     }
     closedir(dir);
     return err;
+}
+
+int ForEachKnownName(const std::string& folder, const std::function<void(const char*)>& visit) {
+    std::vector<std::string> names;
+    bool known = false;
+    if (scopes.load() != 0) {
+        std::lock_guard<std::mutex> lock(guard);
+        FolderStamp now;
+        const auto it = folders.find(folder);
+        // Only a list that holds every name once can stand for the folder.
+        known = it != folders.end() && StampOf(folder, now) && SameStamp(it->second.stamp, now) &&
+                std::all_of(it->second.byFold.begin(), it->second.byFold.end(),
+                            [](const auto& variants) { return variants.second.count == 1; });
+        if (known) {
+            for (const auto& variants : it->second.byFold) {
+                names.push_back(variants.second.first);
+            }
+        }
+    }
+    if (!known) {
+        return ForEachFolderName(folder, visit);
+    }
+    for (const std::string& name : names) {
+        visit(name.c_str());
+    }
+    return 0;
 }
 
 std::string ScanForCaseVariant(const std::string& folder, const std::string& name, DWORD& error) {
@@ -241,6 +271,34 @@ void NoteNameCreated(const std::string& path) {
         AddName(it->second, NameInFolder(path));
         Restamp(folder, it->second);
     }
+}
+
+void NoteFolderGone(const std::string& path) {
+    if (scopes.load() == 0) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(guard);
+    const std::string below = path + '/';
+    std::erase_if(folders, [&](const auto& entry) {
+        return entry.first == path || entry.first.compare(0, below.size(), below) == 0;
+    });
+}
+
+void NoteFolderMade(const std::string& path) {
+    if (scopes.load() == 0) {
+        return;
+    }
+    // A folder made just now holds no names; its stamp is taken after it
+    // was made, so whatever comes into it later moves the stamp on.
+    FolderEntry entry;
+    if (!StampOf(path, entry.stamp)) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(guard);
+    if (folders.size() >= kMaxFolders) {
+        folders.clear();
+    }
+    folders.insert_or_assign(path, std::move(entry));
 }
 
 void NoteNameRemoved(const std::string& path) {

@@ -7,6 +7,7 @@
 #include "platform/Faults.h"
 #include "platform/FileSystem.h"
 #include "platform/Files.h"
+#include "platform/Paths.h"
 
 namespace platform {
 
@@ -28,15 +29,19 @@ void CreateDirectory(const std::string& path) {
         RaiseInOutError(errno == EEXIST ? ERROR_ALREADY_EXISTS : CodeForErrno(errno, target));
     }
     NoteNameCreated(target.path);
+    NoteFolderMade(target.path);
+    const bool absolute = IsPathDelimiter(path.front());
+    NotePinnedFolderMade(absolute, SplitComponents(path),
+                         ResolvedPrefix(target, target.components.size(), absolute));
 }
 
 void RemoveDirectory(const std::string& path) {
     ResolvedPath target = Resolve(path);
     struct stat info;
-    if (!target.exists || !StatPath(target.path, info)) {
+    if (!target.pinned && (!target.exists || !StatTarget(target, info))) {
         RaiseInOutError(MissingCode(target));
     }
-    if (!S_ISDIR(info.st_mode)) {
+    if (!target.pinned && !S_ISDIR(info.st_mode)) {
         RaiseInOutError(ERROR_DIRECTORY);
     }
     if (FaultFires(FaultPoint::FolderRemove)) {
@@ -46,6 +51,8 @@ void RemoveDirectory(const std::string& path) {
         RaiseInOutError(errno == EEXIST ? ERROR_DIR_NOT_EMPTY : CodeForErrno(errno, target));
     }
     NoteNameRemoved(target.path);
+    NoteFolderGone(target.path);
+    NotePinnedFolderGone(target.path);
 }
 
 bool ForceDirectories(const std::string& path) {
@@ -58,7 +65,9 @@ bool ForceDirectories(const std::string& path) {
         SetLastError(error);
         return false;
     }
-    std::string folder = target.path.front() == '/' ? "/" : "";
+    const bool absolute = target.path.front() == '/';
+    const std::vector<std::string> given = SplitComponents(path);
+    std::string folder = absolute ? "/" : "";
     for (std::size_t i = 0; i < target.components.size(); ++i) {
         folder += target.components[i];
         if (i >= target.existing) {
@@ -67,6 +76,10 @@ bool ForceDirectories(const std::string& path) {
             }
             if (mkdir(folder.c_str(), 0777) == 0) {
                 NoteNameCreated(folder);
+                NoteFolderMade(folder);
+                NotePinnedFolderMade(absolute,
+                                     std::vector<std::string>(given.begin(), given.begin() + i + 1),
+                                     ResolvedPrefix(target, i + 1, absolute));
             } else if (errno != EEXIST) {
                 SetLastError(ErrorFromErrno(errno, true));
                 return false;
@@ -75,7 +88,7 @@ bool ForceDirectories(const std::string& path) {
         folder += '/';
     }
     struct stat info;
-    if (!StatPath(target.path, info) || !S_ISDIR(info.st_mode)) {
+    if (!target.pinned && (!StatTarget(target, info) || !S_ISDIR(info.st_mode))) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return false;
     }

@@ -59,6 +59,7 @@ OpenFolderNames::Names* OpenFolderNames::Current(int folder, DWORD& error) {
     Names names;
     names.modified = info.st_mtim;
     names.changed = info.st_ctim;
+    CountFolderRead();
     const int reading = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* dir = reading < 0 ? nullptr : fdopendir(reading);
     if (dir == nullptr) {
@@ -74,6 +75,7 @@ OpenFolderNames::Names* OpenFolderNames::Current(int folder, DWORD& error) {
         if (entry == nullptr) {
             break;
         }
+        CountNameRead();
         if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
             AddName(names.byFold, entry->d_name);
         }

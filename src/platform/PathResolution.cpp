@@ -94,10 +94,14 @@ namespace {
 std::string FindOnDisk(const std::string& folder, const std::string& current,
                        const std::string& wanted, const struct stat* folderInfo, DWORD& error,
                        struct stat& info) {
+    CountComponentLookup();
     if (lstat((current + wanted).c_str(), &info) == 0) {
         return wanted;
     }
     std::string variant = FindCaseVariant(folder, wanted, error, folderInfo);
+    if (!variant.empty()) {
+        CountComponentLookup();
+    }
     if (variant.empty() || lstat((current + variant).c_str(), &info) != 0) {
         info.st_mode = 0;
     }
@@ -122,18 +126,26 @@ bool ParentIsFolder(const ResolvedPath& result, const struct stat& parent, bool 
            S_ISDIR(info.st_mode);
 }
 
-// Resolves the components of `rest` on from `result`: nothing yet, or a
-// path resolved before whose components all exist (their lstat() is not
-// known here, so the folder checks of its last component look anew).
-ResolvedPath Walk(ResolvedPath result, bool absolute, std::string_view rest) {
+// Resolves `parts` from `from` on, after `result`: nothing yet, or a
+// pinned folder, whose components all exist and whose last one is a folder
+// (its lstat() is not known here: a case variant below it stats the folder
+// anew).
+ResolvedPath Walk(ResolvedPath result, bool absolute, const std::vector<std::string>& parts,
+                  std::size_t from) {
     std::string current = !result.components.empty() ? result.path : absolute ? "/" : "";
     bool onDisk = true;
     bool linkSeen = result.lastLink < result.components.size();  // lastLink is set
     // The lstat() of the last two components found, for the folder checks
-    // (st_mode 0 when not known).
+    // (st_mode 0 when not known); `stamped` once lastFound is a real one.
     struct stat lastFound {};
     struct stat beforeLast {};
-    for (const std::string& given : SplitComponents(rest)) {
+    bool stamped = false;
+    bool lastWalked = false;  // the last component was looked up and found
+    if (!result.components.empty()) {
+        lastFound.st_mode = S_IFDIR;
+    }
+    for (std::size_t part = from; part < parts.size(); ++part) {
+        const std::string& given = parts[part];
         // A name that exists as given is that name, trailing dots and spaces
         // included; only a name that does not is taken as Win32 takes it.
         const std::string stripped = StripTrailingSpacesAndDots(given);
@@ -154,8 +166,10 @@ ResolvedPath Walk(ResolvedPath result, bool absolute, std::string_view rest) {
         // neither stays as stripped, and so do all that follow it.
         // When the folder cannot be read, whether a case variant exists is
         // unknown: the failure is the path's error.
+        lastWalked = false;
         if (onDisk && result.error == ERROR_SUCCESS) {
-            const struct stat* folderInfo = result.existing > 0 ? PlainFolder(lastFound) : nullptr;
+            const struct stat* folderInfo =
+                result.existing > 0 && stamped ? PlainFolder(lastFound) : nullptr;
             struct stat info {};
             std::string found = FindOnDisk(folder, current, given, folderInfo, result.error, info);
             if (found.empty() && stripped != given && result.error == ERROR_SUCCESS) {
@@ -168,6 +182,8 @@ ResolvedPath Walk(ResolvedPath result, bool absolute, std::string_view rest) {
                 ++result.existing;
                 beforeLast = lastFound;
                 lastFound = info;
+                stamped = true;
+                lastWalked = info.st_mode != 0;
                 // A link counts where its own path is one the system can name.
                 if (S_ISLNK(info.st_mode) && current.size() + name.size() <= kMaxPathLength) {
                     result.lastLink = result.components.size();
@@ -186,9 +202,17 @@ ResolvedPath Walk(ResolvedPath result, bool absolute, std::string_view rest) {
         result.error = ERROR_FILENAME_EXCED_RANGE;
     }
     const std::size_t count = result.components.size();
+    // Anything looked up below a pinned folder leaves it as it was found.
+    result.pinned = result.pinned && from == parts.size();
+    if (lastWalked && result.existing == count) {
+        result.leaf = lastFound;
+        result.leafKnown = true;
+    }
     result.exists =
         result.error == ERROR_SUCCESS && result.existing == count && (count > 0 || absolute);
-    if (count > 0 && result.existing + 1 >= count) {
+    if (result.pinned) {
+        result.parentIsFolder = true;  // it holds a folder
+    } else if (count > 0 && result.existing + 1 >= count) {
         const bool allFound = result.existing == count;
         result.parentIsFolder =
             ParentIsFolder(result, allFound ? beforeLast : lastFound, count >= 2);
@@ -199,7 +223,11 @@ ResolvedPath Walk(ResolvedPath result, bool absolute, std::string_view rest) {
 }  // namespace
 
 ResolvedPath Resolve(std::string_view path) {
-    return Walk(ResolvedPath{}, !path.empty() && IsPathDelimiter(path.front()), path);
+    const bool absolute = !path.empty() && IsPathDelimiter(path.front());
+    const std::vector<std::string> parts = SplitComponents(path);
+    ResolvedPath pinned;
+    const std::size_t covered = FindPinnedPrefix(absolute, parts, pinned);
+    return Walk(covered > 0 ? std::move(pinned) : ResolvedPath{}, absolute, parts, covered);
 }
 
 std::string ResolvePath(std::string_view path) {
@@ -208,6 +236,43 @@ std::string ResolvePath(std::string_view path) {
         resolved += '/';
     }
     return resolved;
+}
+
+bool StatTarget(const ResolvedPath& target, struct stat& info) {
+    if (target.leafKnown && !S_ISLNK(target.leaf.st_mode)) {
+        info = target.leaf;
+        return true;
+    }
+    return StatPath(target.path, info);
+}
+
+bool LstatTarget(const ResolvedPath& target, struct stat& info) {
+    if (target.leafKnown) {
+        info = target.leaf;
+        return true;
+    }
+    return lstat(target.path.c_str(), &info) == 0;
+}
+
+ResolvedPath ResolvedPrefix(const ResolvedPath& target, std::size_t count, bool absolute) {
+    ResolvedPath prefix;
+    std::string path;
+    if (absolute) {
+        path.push_back('/');
+    }
+    for (std::size_t i = 0; i < count && i < target.components.size(); ++i) {
+        if (i > 0) {
+            path.push_back('/');
+        }
+        path.append(target.components[i]);
+        prefix.components.push_back(target.components[i]);
+    }
+    prefix.path = std::move(path);
+    prefix.existing = prefix.components.size();
+    prefix.exists = true;
+    prefix.parentIsFolder = true;
+    prefix.lastLink = target.lastLink < prefix.existing ? target.lastLink : prefix.existing;
+    return prefix;
 }
 
 DWORD MissingCode(const ResolvedPath& target) {

@@ -2,6 +2,7 @@
 // system, the program folder, and the names a FAT card can hold.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +77,35 @@ class FolderNameCacheScope {
     FolderNameCacheScope(const FolderNameCacheScope&) = delete;
     FolderNameCacheScope& operator=(const FolderNameCacheScope&) = delete;
 };
+
+// A folder of the program's own that no other program changes while this
+// object lives (the workspace's folders, under the workspace lock): it is
+// resolved once, here, and a path that begins with it, spelled as it was
+// given here, has only its remaining components looked up on disk. Folders
+// made through this layer below it are taken as resolved too, until they
+// are removed or moved through this layer. Nothing is pinned when `folder`
+// is no existing folder.
+class PinnedFolder {
+  public:
+    explicit PinnedFolder(const std::string& folder);
+    ~PinnedFolder();
+    PinnedFolder(const PinnedFolder&) = delete;
+    PinnedFolder& operator=(const PinnedFolder&) = delete;
+
+  private:
+    std::uint64_t owner_ = 0;
+};
+
+// How many look-ups of one path component on disk, how many reads of a
+// whole folder, and how many names those reads went through, this process
+// has made: for tests that hold the cost of a path look-up to what it must
+// be.
+struct PathLookupCounts {
+    std::uint64_t components = 0;
+    std::uint64_t folderReads = 0;
+    std::uint64_t namesRead = 0;
+};
+PathLookupCounts CountedPathLookups();
 
 // Checks a path that is about to be created: returns 0, ERROR_INVALID_NAME
 // (a character a FAT card cannot hold in a component) or

@@ -224,7 +224,7 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
     ResolvedPath target = Resolve(fileName);
     std::string content;
     struct stat info;
-    if (!target.exists || !StatPath(target.path, info) || S_ISDIR(info.st_mode) ||
+    if (!target.exists || !StatTarget(target, info) || S_ISDIR(info.st_mode) ||
         !ReadWholeFile(target.path, content)) {
         return Truncate(defaultValue, size);
     }

@@ -94,11 +94,10 @@ DWORD WriteErrorCode(int err) {
 void CheckOpenAllowed(const OpenRequest& request, const std::string& fileName,
                       const ResolvedPath& target) {
     struct stat info;
-    if (request.noFollow && target.exists && lstat(target.path.c_str(), &info) == 0 &&
-        S_ISLNK(info.st_mode)) {
+    if (request.noFollow && target.exists && LstatTarget(target, info) && S_ISLNK(info.st_mode)) {
         Refuse(request, fileName, ERROR_ACCESS_DENIED);
     }
-    if (target.exists && StatPath(target.path, info)) {
+    if (target.exists && StatTarget(target, info)) {
         if (S_ISDIR(info.st_mode) || (request.write && IsReadOnlyMode(info.st_mode))) {
             Refuse(request, fileName, ERROR_ACCESS_DENIED);
         }

@@ -52,7 +52,7 @@ void DropTrailingCtrlZ(std::FILE* file) {
 // created.
 void CheckOpenAllowed(const ResolvedPath& target, bool creates, bool writes) {
     struct stat info;
-    if (target.exists && StatPath(target.path, info)) {
+    if (target.exists && StatTarget(target, info)) {
         if (S_ISDIR(info.st_mode) || (writes && IsReadOnlyMode(info.st_mode))) {
             RaiseInOutError(ERROR_ACCESS_DENIED);
         }
@@ -86,7 +86,7 @@ void TextFile::Open(const std::string& path, const char* how, Mode mode) {
         RaiseInOutError(CodeForErrno(errno, target));
     }
     if (!target.exists) {
-        ForgetFolderOf(target.path);
+        NoteNameCreated(target.path);
     }
     file_ = file;
     mode_ = mode;
@@ -212,6 +212,47 @@ std::vector<std::string> ReadAllLines(const std::string& path) {
     }
     file.Close();
     return lines;
+}
+
+std::vector<std::string> SplitTextLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    // Every line is taken whole, so `pos` always starts a line here.
+    while (pos < text.size() && text[pos] != kCtrlZ) {
+        std::string line;
+        while (pos < text.size()) {
+            const char c = text[pos++];
+            if (c == '\n') {
+                break;
+            }
+            if (c == '\r') {
+                if (pos < text.size() && text[pos] == '\n') {
+                    ++pos;
+                    break;
+                }
+                continue;  // a lone CR is dropped
+            }
+            if (c == kCtrlZ) {
+                // Inside a line, Ctrl-Z ends it with the rest of the
+                // physical line.
+                const std::size_t end = text.find('\n', pos);
+                pos = end == std::string_view::npos ? text.size() : end + 1;
+                break;
+            }
+            line += c;
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+std::string JoinTextLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+        text += "\r\n";
+    }
+    return text;
 }
 
 }  // namespace platform

@@ -54,4 +54,10 @@ class TextFile {
 // Convenience: every line of a text file under the reading rules above.
 std::vector<std::string> ReadAllLines(const std::string& path);
 
+// The lines of text held in memory, under the same reading rules: what
+// ReadAllLines gives for a file of these bytes.
+std::vector<std::string> SplitTextLines(std::string_view text);
+// The lines each followed by CR LF, as WriteLn writes them.
+std::string JoinTextLines(const std::vector<std::string>& lines);
+
 }  // namespace platform

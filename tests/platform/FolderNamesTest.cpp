@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -64,19 +65,34 @@ void BehindOurBack(const std::string& folder, int step, bool create, const std::
     utimensat(AT_FDCWD, folder.c_str(), times, 0);
 }
 
+// A name one folder down, as a fresh read of each folder on the way gives
+// it.
+std::string ExpectedBelow(const std::string& folder, const std::string& name,
+                          const std::string& inner) {
+    const std::string outer = Expected(folder, name);
+    return fs::is_directory(outer) ? Expected(outer + "/", inner) : outer + "/" + inner;
+}
+
 }  // namespace
 
-class FolderNames : public FolderTest {};
+class FolderNames : public FolderTest, public ::testing::WithParamInterface<bool> {};
 
-TEST_F(FolderNames, CachedLookupsFollowEveryChange) {
+// With the folder pinned as well (the parameter), folders made below it
+// are taken as resolved until they are removed or moved: every look-up
+// must still give what the disk holds.
+TEST_P(FolderNames, CachedLookupsFollowEveryChange) {
     const FolderNameCacheScope cache;
-    std::mt19937 random(14);
     const std::string base = folder.Path();
+    std::optional<PinnedFolder> pin;
+    if (GetParam()) {
+        pin.emplace(base);
+    }
+    std::mt19937 random(14);
     for (int step = 0; step < 400; ++step) {
         const std::string& one = kSpellings[random() % kSpellings.size()];
         const std::string& other = kSpellings[random() % kSpellings.size()];
         SCOPED_TRACE(std::to_string(step) + " " + one + " " + other);
-        switch (random() % 7) {
+        switch (random() % 8) {
             case 0:
                 try {
                     TFileStream(base + one, fmCreate);
@@ -95,6 +111,12 @@ TEST_F(FolderNames, CachedLookupsFollowEveryChange) {
             case 4:
                 ForceDirectories(base + one + "/inner");
                 break;
+            case 7:
+                try {
+                    RemoveDirectory(base + one + (random() % 2 == 0 ? "/inner" : ""));
+                } catch (const EInOutError&) {
+                }
+                break;
             case 5:
                 BehindOurBack(base, step, true, one);
                 break;
@@ -106,13 +128,20 @@ TEST_F(FolderNames, CachedLookupsFollowEveryChange) {
         }
         for (const std::string& name : kSpellings) {
             ASSERT_EQ(ResolvePath(base + name), Expected(base, name)) << name;
+            ASSERT_EQ(ResolvePath(base + name + "/inner"), ExpectedBelow(base, name, "inner"));
+            ASSERT_EQ(DirectoryExists(base + name + "/inner"),
+                      fs::is_directory(ExpectedBelow(base, name, "inner")));
         }
     }
 }
 
+INSTANTIATE_TEST_SUITE_P(PlainAndPinned, FolderNames, ::testing::Bool());
+
 // A variant found in the cache but gone from the disk is never given out,
 // even when its modification time is put back.
-TEST_F(FolderNames, AVanishedVariantIsNotGivenOut) {
+class FolderNameCache : public FolderTest {};
+
+TEST_F(FolderNameCache, AVanishedVariantIsNotGivenOut) {
     const FolderNameCacheScope cache;
     WriteBytes(folder / "Data.bin", "x");
     EXPECT_TRUE(FileExists(folder / "data.bin"));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 
 #include "FolderTest.h"
 #include "TestFiles.h"
@@ -40,6 +41,30 @@ TEST_F(TextFiles, ReadingRules) {
     for (const Case& c : cases) {
         WriteBytes(folder / "t.txt", c.bytes);
         EXPECT_EQ(ReadAllLines(folder / "T.TXT"), c.lines) << c.name;
+        EXPECT_EQ(SplitTextLines(c.bytes), c.lines) << c.name;
+    }
+}
+
+// Text taken apart in memory reads as the same text from a file would, and
+// lines put together are what WriteLn writes.
+TEST_F(TextFiles, LinesInMemoryMatchTheFile) {
+    std::mt19937 random(25);
+    const char alphabet[] = {'a', 'b', '\r', '\n', '\x1A', ' '};
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes;
+        for (std::size_t i = random() % 24; i > 0; --i) {
+            bytes += alphabet[random() % sizeof alphabet];
+        }
+        WriteBytes(folder / "t.txt", bytes);
+        const Lines lines = ReadAllLines(folder / "t.txt");
+        ASSERT_EQ(SplitTextLines(bytes), lines) << ::testing::PrintToString(bytes);
+        TextFile out;
+        out.Rewrite(folder / "u.txt");
+        for (const std::string& line : lines) {
+            out.WriteLn(line);
+        }
+        out.Close();
+        ASSERT_EQ(JoinTextLines(lines), ReadBytes(folder / "u.txt"));
     }
 }
 

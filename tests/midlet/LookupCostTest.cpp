@@ -1,0 +1,83 @@
+// What preparing one more JAR costs in path look-ups: the same whether the
+// workspace holds a few projects or hundreds, and whether the listed JARs
+// lie alone or among hundreds of files. A collection of thousands of JARs
+// must cost the same per JAR as a handful.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "midlet/PrepareSupport.h"
+#include "platform/Paths.h"
+
+namespace preptest {
+namespace {
+
+namespace fs = std::filesystem;
+
+class LookupCost : public Workspace {
+  protected:
+    LookupCost() {
+        options.jadKind = midlet::JadKind::Full;
+        options.writeIds = true;
+        options.extractIcon = true;
+    }
+
+    // `count` listed JARs of MIDlets whose names start with `tag` (all tags
+    // of one length, so that every run spells paths of the same lengths).
+    std::vector<std::string> Listed(const std::string& tag, int count) {
+        std::vector<std::string> list;
+        for (int i = 0; i < count; ++i) {
+            const std::string name = tag + std::to_string(i);
+            list.push_back(In(name + ".jar"));
+            MakeZipJar(list.back(), SimpleManifest(name, "/img/icon.png"),
+                       {{"img/icon.png", TinyPng()}, {"t/Main.class", ClassBytes(name)}});
+        }
+        return list;
+    }
+
+    platform::PathLookupCounts CountRun(const std::vector<std::string>& list) {
+        const platform::PathLookupCounts before = platform::CountedPathLookups();
+        Run(list);
+        const platform::PathLookupCounts after = platform::CountedPathLookups();
+        return {after.components - before.components, after.folderReads - before.folderReads,
+                after.namesRead - before.namesRead};
+    }
+
+    // What three more JARs cost over a run of three: the per-run costs
+    // (the workspace's folders read once) cancel out.
+    platform::PathLookupCounts ThreeMore(const std::string& tag) {
+        const platform::PathLookupCounts three = CountRun(Listed(tag + "a", 3));
+        const platform::PathLookupCounts six = CountRun(Listed(tag + "b", 6));
+        return {six.components - three.components, six.folderReads - three.folderReads,
+                six.namesRead - three.namesRead};
+    }
+
+    // Hundreds of projects in the workspace, and as many other files beside
+    // the listed JARs.
+    void Crowd(int count) {
+        for (int i = 0; i < count; ++i) {
+            const std::string name = "Old" + std::to_string(i);
+            fs::create_directories(Projects(name));
+            WriteBytes(Projects(name + "/" + name + ".jad"), "MIDlet-Name: " + name + "\r\n");
+            WriteBytes(In("other" + std::to_string(i) + ".txt"), "x");
+        }
+    }
+};
+
+TEST_F(LookupCost, AJarCostsTheSameHoweverFullTheFoldersAre) {
+    Run(Listed("Warm", 1));  // the workspace's folders are made
+    const platform::PathLookupCounts sparse = ThreeMore("Few");
+    Crowd(400);
+    const platform::PathLookupCounts crowded = ThreeMore("Lot");
+    EXPECT_EQ(crowded.components, sparse.components);
+    EXPECT_EQ(crowded.folderReads, sparse.folderReads);
+    EXPECT_EQ(crowded.namesRead, sparse.namesRead);
+    // Every JAR was prepared, not skipped or failed on the way.
+    EXPECT_TRUE(fs::exists(Projects("Lotb5/Lotb5.jad")));
+    EXPECT_TRUE(fs::exists(Projects("Lotb5/img/icon.png")));
+}
+
+}  // namespace
+}  // namespace preptest

@@ -156,6 +156,7 @@ class PrepareFaultSweep : public ::testing::Test {
         harm(program, listed);
         next_ = RunOnce(program, listed);
         tempAfterNext_ = FolderNames(program + "temp");
+        std::erase(tempAfterNext_, ".suites/");
         return ProjectsTree(program + "projects");
     }
 

@@ -1,7 +1,10 @@
 #include "midlet/ProjectNames.h"
 
+#include <exception>
 #include <optional>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "midlet/AttributeValues.h"
 #include "midlet/FileDigest.h"

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "midlet/IdsWriter.h"
+#include "midlet/ProjectNames.h"
 #include "midlet/Staging.h"
 #include "midlet/StepFailure.h"
 #include "midlet/WorkspaceFiles.h"
@@ -99,6 +100,7 @@ BatchTally RunBatch(RunContext& run) {
     MakeWorkspaceFolder(projectsFolder);
     const WorkspaceLock lock(run.programFolder, tempFolder);
     RemoveWhatEndedRunsLeft(tempFolder);
+    ProjectNames names(run.programFolder, run.force);
 
     // The run covers the entries listed now, in list order.
     const std::size_t count = run.options.list.size();
@@ -106,11 +108,12 @@ BatchTally RunBatch(RunContext& run) {
         const std::string& listed = run.options.list[i];
         // The working JAR keeps the listed file's name.
         const std::string workingJar = tempFolder + platform::ExtractFileName(listed);
-        // A working JAR kept by an earlier run is never overwritten.
+        // A working JAR kept by an earlier run is never overwritten; a
+        // forced run prepares its JAR all the same.
         JarRecord record;
         record.index = i;
         record.listed = listed;
-        if (platform::FileExists(workingJar)) {
+        if (!run.force && platform::FileExists(workingJar)) {
             run.output.AppendJarLog(listed, workingJar + " already exists!");
             ++tally.skipped;
             record.outcome = JarOutcome::Skipped;
@@ -120,7 +123,7 @@ BatchTally RunBatch(RunContext& run) {
         bool made = false;
         try {
             CheckListedFileExists(listed);
-            made = PrepareJar(run, listed, workingJar);
+            made = PrepareJar(run, names, listed, workingJar);
             record.projectName = run.state.projectName;
             record.originalJadKeys = made ? run.state.originalJadKeys : 0;
             run.output.AdvanceProgress(2);

@@ -16,6 +16,8 @@ class TZipArchiver;
 
 namespace midlet {
 
+class ProjectNames;
+
 // The failure of one listed JAR: the message the failure was raised with
 // (so the window shows what it always showed) and the listed path.
 class JarFailure : public platform::Exception {
@@ -67,7 +69,8 @@ struct RunContext {
     // written: the listed path and the project's name. What it raises ends
     // the run.
     std::function<void(const std::string&, const std::string&)> onJarPrepared = {};
-    // Prepare again a suite whose project is there, over that project.
+    // Prepare again a suite whose project is there, over that project; a
+    // working JAR kept in the temp folder does not skip its JAR then.
     bool force = false;
     // How many JARs are prepared at once. Whatever the number, the run
     // makes the same projects and the same log as one at a time.
@@ -85,7 +88,7 @@ struct RunContext {
 // Walks options.list once, holding the workspace lock: removes what runs
 // that ended left in staging, then prepares each JAR, writes its IDS file
 // when asked, and advances the progress by 2 and 1. A JAR whose working JAR
-// is found in the temp folder is skipped. A JAR that fails, its IDS file
+// is found in the temp folder is skipped, unless the run is forced. A JAR that fails, its IDS file
 // included, leaves no working JAR behind, so a later run tries it again;
 // its failure is raised as a JarFailure (or handed to onJarFailure). Each
 // JAR made into a new project is handed to onJarPrepared.
@@ -94,10 +97,12 @@ BatchTally RunBatch(RunContext& run);
 // Turns a listed JAR into a finished project. The listed file is only read:
 // the working JAR is made from it, with the manifest rewritten, in a
 // staging folder, and becomes the project's JAR; the project appears in the
-// projects folder whole or not at all. Gives false when it found the
-// project already generated: the working JAR is then kept at `workingJar`
-// (in the temp folder, which must not hold it). A step that fails raises a
+// projects folder whole or not at all, under the name `names` gives its
+// suite. Gives false when it found the suite's project already generated:
+// the working JAR is then kept at `workingJar` (in the temp folder, which
+// must not hold it unless the run is forced). A step that fails raises a
 // StepFailure naming the listed JAR and the step.
-bool PrepareJar(RunContext& run, const std::string& listed, const std::string& workingJar);
+bool PrepareJar(RunContext& run, ProjectNames& names, const std::string& listed,
+                const std::string& workingJar);
 
 }  // namespace midlet

@@ -14,6 +14,7 @@
 #include "midlet/ManifestEntry.h"
 #include "midlet/ManifestText.h"
 #include "midlet/PlainMessages.h"
+#include "midlet/ProjectNames.h"
 #include "midlet/StagedProject.h"
 #include "midlet/Staging.h"
 #include "midlet/StepFailure.h"
@@ -178,15 +179,22 @@ void AppendJadTail(const StagedProject& project, const std::string& projectName,
     jad.Close();
 }
 
+// The working JAR made: the icon path its manifest gives, and the suite
+// the listed JAR holds.
+struct WorkingJar {
+    std::string iconPath;
+    std::string rewritten;  // the manifest as the JAR now holds it
+    SuiteIdentity suite;
+};
+
 // Makes the working JAR of the listed JAR in the work folder: the manifest
-// taken out, rewritten by both passes, and put back. Gives the icon path,
-// and the rewritten manifest's text in `rewritten`.
-std::string MakeWorkingJar(RunContext& run, const std::string& listed, const WorkPaths& work,
-                           std::string& rewritten) {
+// taken out, rewritten by both passes, and put back.
+WorkingJar MakeWorkingJar(RunContext& run, const std::string& listed, const WorkPaths& work) {
     archive::TZipArchiver& zip = run.zip;
     zip.FileName = listed;
     zip.BaseDir = work.folder;
-    std::string iconPath;
+    WorkingJar made;
+    std::string manifest;
     {
         // One open of the listed JAR, only read, serves taking the manifest
         // out and making the working JAR; the passes between work in
@@ -194,7 +202,7 @@ std::string MakeWorkingJar(RunContext& run, const std::string& listed, const Wor
         // takes the entry from.
         OpenArchive open(zip, archive::OpenModeReadOnly);
         RefuseOtherPlatforms(zip, listed, OriginalJadOf(run.options, listed));
-        const std::string manifest = ReadEntryBytes(zip, ManifestEntryOf(zip));
+        manifest = ReadEntryBytes(zip, ManifestEntryOf(zip));
         bool named = false;
         const std::vector<std::string> renamed =
             RunNamePass(platform::SplitTextLines(manifest), run.state, named);
@@ -202,42 +210,47 @@ std::string MakeWorkingJar(RunContext& run, const std::string& listed, const Wor
             // No other JAR's name may stand in.
             throw platform::Exception("MIDlet-Name not found in the manifest");
         }
-        rewritten = RunDescriptorPass(renamed, run.options.jadKind, run.state, iconPath);
+        made.rewritten = RunDescriptorPass(renamed, run.options.jadKind, run.state, made.iconPath);
         RunStep("rewrite the manifest", listed,
-                [&] { WriteFileBytes(work.extractedManifest, rewritten); });
+                [&] { WriteFileBytes(work.extractedManifest, made.rewritten); });
         RunStep("put the manifest back into the JAR", listed, [&] { PutManifestBack(zip, work); });
     }
     if (!RunStep("read the JAR back", listed,
-                 [&] { return ManifestIsPutBack(zip, work, rewritten); })) {
+                 [&] { return ManifestIsPutBack(zip, work, made.rewritten); })) {
         throw platform::Exception("The manifest could not be put back into the JAR");
     }
-    return iconPath;
+    made.suite = RunStep("read the JAR", listed,
+                         [&] { return SuiteIdentityOf(manifest, run.state.cleanedName, listed); });
+    return made;
 }
 
 // Builds the project in its staging folder and moves it in: the JAD and the
 // JAR, the icon, the JAD tail.
-void MakeProject(RunContext& run, const std::string& listed, const std::string& iconPath,
-                 const std::string& manifestText, const WorkPaths& work,
+void MakeProject(RunContext& run, ProjectNames& names, const ProjectClaim& claim,
+                 const std::string& listed, const WorkingJar& made, const WorkPaths& work,
                  std::optional<StagingFolder>& workFolder, const std::string& tempFolder) {
     const std::string& projectName = run.state.projectName;
     const std::string projectsFolder = run.programFolder + "projects" + kDelim;
+    const bool replaces = claim.kind == ClaimKind::MakeAgain;
 
     // A place in the projects folder that is taken, or a name a card cannot
     // hold, fails before anything is staged.
-    CheckProjectPlace(projectsFolder, projectName);
+    if (!replaces) {
+        CheckProjectPlace(projectsFolder, projectName);
+    }
     std::optional<StagedProject> project;
     RunStep("make the project's staging folder", listed,
-            [&] { project.emplace(tempFolder, projectsFolder, projectName); });
+            [&] { project.emplace(tempFolder, projectsFolder, projectName, replaces); });
     RunStep("move the JAD and the JAR into the project", listed, [&] {
         CheckResult(platform::MoveFile(work.extractedManifest, project->Jad()));
         CheckResult(platform::MoveFile(work.workingJar, project->Jar()));
     });
     std::string jadText;
     RunStep("join the JAD's continued lines", listed,
-            [&] { jadText = JoinJadLines(project->Jad(), manifestText); });
+            [&] { jadText = JoinJadLines(project->Jad(), made.rewritten); });
     if (run.options.extractIcon) {
         RunStep("extract the icon", listed,
-                [&] { ExtractIcon(run.zip, *project, iconPath, work.iconStaging); });
+                [&] { ExtractIcon(run.zip, *project, made.iconPath, work.iconStaging); });
     }
     // A full JAD carries the keys only the original JAD had, and names the
     // final JAR's size and place.
@@ -251,28 +264,33 @@ void MakeProject(RunContext& run, const std::string& listed, const std::string& 
         });
     }
     RunStep("clear the temp folder", listed, [&] { workFolder->Remove(); });
-    RunStep("move the project into the projects folder", listed, [&] { project->Commit(); });
+    RunStep("move the project into the projects folder", listed,
+            [&] { names.MoveIn(claim, made.suite, *project); });
 }
 
 }  // namespace
 
-bool PrepareJar(RunContext& run, const std::string& listed, const std::string& workingJar) {
+bool PrepareJar(RunContext& run, ProjectNames& names, const std::string& listed,
+                const std::string& workingJar) {
     const std::string tempFolder = platform::ExtractFilePath(workingJar);
     std::optional<StagingFolder> workFolder;
     RunStep("make a staging folder", listed, [&] { workFolder.emplace(tempFolder); });
     const WorkPaths work(workFolder->Path(), platform::ExtractFileName(workingJar));
 
-    std::string manifestText;
-    const std::string iconPath = MakeWorkingJar(run, listed, work, manifestText);
-    run.state.projectName = ProjectNameOf(run.state.cleanedName);
+    const WorkingJar made = MakeWorkingJar(run, listed, work);
+    const ProjectClaim claim =
+        RunStep("find the project's name", listed, [&] { return names.Claim(made.suite); });
+    run.state.projectName = claim.name;
     const std::string& projectName = run.state.projectName;
-    const std::string projectFolder = run.programFolder + "projects" + kDelim + projectName;
 
-    // A project made before is left as it is; this JAR's working JAR stays
-    // in the temp folder, where later runs find it and skip the JAR.
-    if (platform::FileExists(projectFolder + kDelim + projectName + ".jad") &&
-        platform::FileExists(projectFolder + kDelim + projectName + ".jar")) {
+    // This suite's project made before is left as it is; this JAR's working
+    // JAR stays in the temp folder, where later runs find it and skip the
+    // JAR (a forced run, which does not skip, replaces the one kept there).
+    if (claim.kind == ClaimKind::AlreadyGenerated) {
         RunStep("keep the working JAR in the temp folder", listed, [&] {
+            if (run.force) {
+                DiscardFile(workingJar);
+            }
             CheckResult(platform::MoveFile(work.workingJar, workingJar));
             workFolder->Remove();
         });
@@ -280,7 +298,12 @@ bool PrepareJar(RunContext& run, const std::string& listed, const std::string& w
         return false;
     }
 
-    MakeProject(run, listed, iconPath, manifestText, work, workFolder, tempFolder);
+    try {
+        MakeProject(run, names, claim, listed, made, work, workFolder, tempFolder);
+    } catch (const std::exception&) {
+        names.Release(claim);
+        throw;
+    }
     run.output.AppendJarLog(listed, projectName + ".jad" + " generated!");
     ++run.state.jadCount;
     return true;

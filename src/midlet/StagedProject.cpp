@@ -21,15 +21,26 @@ void CheckProjectPlace(const std::string& projectsFolder, const std::string& pro
 }
 
 StagedProject::StagedProject(const std::string& tempFolder, const std::string& projectsFolder,
-                             const std::string& projectName)
-    : name_(projectName), projectsFolder_(projectsFolder) {
+                             const std::string& projectName, bool replaces)
+    : name_(projectName), projectsFolder_(projectsFolder), replaces_(replaces) {
     // Nothing is staged for a project that could not be moved in.
-    CheckProjectPlace(projectsFolder, projectName);
+    if (!replaces) {
+        CheckProjectPlace(projectsFolder, projectName);
+    } else if (!platform::DirectoryExists(projectsFolder + projectName)) {
+        platform::RaiseInOutError(platform::ERROR_PATH_NOT_FOUND);
+    }
     staging_.emplace(tempFolder);
 }
 
 void StagedProject::Commit() {
     FlushTree(Folder());
+    if (replaces_) {
+        CheckResult(platform::ExchangePaths(platform::ExcludeTrailingPathDelimiter(Folder()),
+                                            projectsFolder_ + name_));
+        CheckResult(platform::FlushFolder(projectsFolder_));
+        staging_->Remove();
+        return;
+    }
     CheckResult(platform::MoveFile(platform::ExcludeTrailingPathDelimiter(Folder()),
                                    projectsFolder_ + name_));
     staging_->MovedAway();

@@ -19,9 +19,10 @@ void CheckProjectPlace(const std::string& projectsFolder, const std::string& pro
 class StagedProject {
   public:
     // Checks the project's place (CheckProjectPlace), then makes the
-    // staging folder (EInOutError when it cannot be made).
+    // staging folder (EInOutError when it cannot be made). A project that
+    // `replaces` the one in its place needs that place taken, by a folder.
     StagedProject(const std::string& tempFolder, const std::string& projectsFolder,
-                  const std::string& projectName);
+                  const std::string& projectName, bool replaces = false);
 
     // The staged project folder, with its trailing delimiter, and the JAD
     // and the JAR in it.
@@ -34,11 +35,15 @@ class StagedProject {
     // found there), and flushes the projects folder. Until the move, a
     // failure leaves nothing in the projects folder; a failed flush after
     // it leaves the whole project there, and is raised all the same.
+    // A project that replaces another exchanges places with it in one step
+    // instead (a reader finds the one or the other, never neither), and
+    // then removes the other from the staging place it took.
     void Commit();
 
   private:
     std::string name_;
     std::string projectsFolder_;
+    bool replaces_;
     std::optional<StagingFolder> staging_;
 };
 

@@ -1,5 +1,6 @@
 // What makes a change survive a power loss, and replace a file in one step:
-// flushing a file or a folder to the disk, and moving a file over another.
+// flushing a file or a folder to the disk, moving a file over another, and
+// exchanging two names.
 #pragma once
 
 #include <string>
@@ -24,5 +25,11 @@ bool FlushFolder(const std::string& folder);
 // never neither. Only a regular file that is not read-only is replaced (5
 // otherwise); both must lie on one file system.
 bool MoveFileEx(const std::string& source, const std::string& target, DWORD flags);
+
+// Exchanges what two names on one file system stand for, files or folders,
+// in one step: a reader finds the one or the other at each name, never
+// neither. Both must exist. False on failure (last error set; 50 when the
+// file system cannot exchange names).
+bool ExchangePaths(const std::string& first, const std::string& second);
 
 }  // namespace platform

@@ -78,6 +78,8 @@ std::string SysErrorMessage(DWORD code) {
                    "process.";
         case ERROR_HANDLE_EOF:
             return "Reached the end of the file.";
+        case ERROR_NOT_SUPPORTED:
+            return "The request is not supported.";
         case ERROR_FILE_EXISTS:
             return "The file exists.";
         case ERROR_DISK_FULL:

@@ -12,6 +12,7 @@
 
 #include "platform/Errors.h"
 #include "platform/Faults.h"
+#include "platform/Paths.h"
 
 namespace platform {
 
@@ -87,9 +88,6 @@ int ForEachFolderName(const std::string& folder, const std::function<void(const 
 // costs nothing (leftovers that a later call removes).
 int ForEachKnownName(const std::string& folder, const std::function<void(const char*)>& visit);
 
-// A file name in the one form that all its case variants share: two names
-// are SameFileName exactly when their folded forms are equal.
-std::string FoldFileName(std::string_view name);
 // True when every byte is below 0x80: such a name folds byte for byte.
 bool IsPlainAscii(std::string_view text);
 

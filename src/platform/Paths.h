@@ -125,5 +125,8 @@ DWORD CheckNameComponent(std::string_view component);
 // True when two file names are the same name under Unicode simple case
 // folding (plain ASCII folding when either is not valid UTF-8).
 bool SameFileName(std::string_view a, std::string_view b);
+// A file name in the one form that all its case variants share: two names
+// are SameFileName exactly when their folded forms are equal.
+std::string FoldFileName(std::string_view name);
 
 }  // namespace platform

@@ -51,19 +51,20 @@ TEST_F(Batch, SecondRunFindsTheProjectsAndThirdRunSkipsTheJars) {
     EXPECT_EQ(state.idsCount, 4);
 }
 
-TEST_F(Batch, NamesSharingNineCharactersMakeOneProject) {
+// Once the second suite was lost behind the first, and its IDS file written
+// over the first one's.
+TEST_F(Batch, NamesSharingNineCharactersMakeAProjectEach) {
     const std::string first = Listed("stage.jar", "Rally: Night Stage");
     const std::string second = Listed("mare.jar", "Rally Nightmare");
     Run({first, second});
-    EXPECT_EQ(output.log,
-              (Lines{"RallyNigh.jad generated!", "RallyNigh.ids generated!",
-                     "RallyNigh.jad is already generated!", "RallyNigh.ids generated!"}));
+    EXPECT_EQ(output.log, (Lines{"RallyNigh.jad generated!", "RallyNigh.ids generated!",
+                                 "RallyNig2.jad generated!", "RallyNig2.ids generated!"}));
     EXPECT_EQ(output.progress, 6);
-    // The JAD is the first MIDlet's; the IDS file was written again for the second.
     EXPECT_TRUE(Contains(ReadBytes(Projects("RallyNigh/RallyNigh.jad")),
                          "MIDlet-Name: RallyNightStage\r\n"));
-    EXPECT_EQ(platform::ReadAllLines(Projects("RallyNigh.ids"))[1], "RallyNightmare");
-    EXPECT_TRUE(fs::exists(Temp("mare.jar")));
+    EXPECT_EQ(platform::ReadAllLines(Projects("RallyNigh.ids"))[1], "RallyNightStage");
+    EXPECT_EQ(platform::ReadAllLines(Projects("RallyNig2.ids"))[1], "RallyNightmare");
+    EXPECT_FALSE(fs::exists(Temp("mare.jar")));
 }
 
 TEST_F(Batch, FailureInTheThirdOfFiveEndsTheRunThere) {
@@ -150,11 +151,6 @@ TEST_F(BatchFailure, EmptyCleanedNameOnTheFirstJar) {
     // A name made only of dropped characters empties it just the same.
     MakeZipJar(In("dots.jar"), SimpleManifest("... !!!"));
     EXPECT_EQ(RunFailing({In("dots.jar")}), "I/O error 183");
-}
-
-TEST_F(BatchFailure, ProjectFolderWithoutItsFiles) {
-    fs::create_directories(Projects("Alpha"));
-    EXPECT_EQ(RunFailing({Listed("a.jar", "Alpha")}), "I/O error 183");
 }
 
 TEST_F(BatchFailure, NameACardCannotHold) {

@@ -12,6 +12,7 @@
 
 #include "FaultSweep.h"
 #include "TestCorpus.h"
+#include "midlet/FileDigest.h"
 #include "midlet/PrepareSupport.h"
 #include "platform/Faults.h"
 
@@ -156,6 +157,9 @@ class PrepareFaultSweep : public ::testing::Test {
         harm(program, listed);
         next_ = RunOnce(program, listed);
         tempAfterNext_ = FolderNames(program + "temp");
+        std::erase(tempAfterNext_, ".suites/");
+        const std::string record = program + "temp/.suites/" + kProject;
+        recordAfterNext_ = fs::exists(record) ? ReadBytes(record) : "";
         return ProjectsTree(program + "projects");
     }
 
@@ -200,12 +204,21 @@ class PrepareFaultSweep : public ::testing::Test {
             leftovers.push_back("hello.jar");
         }
         EXPECT_EQ(tempAfterNext_, leftovers);
+        // The record of which suite made the project is missing (a run
+        // stopped right after the project was in) or names this suite.
+        if (!recordAfterNext_.empty()) {
+            EXPECT_EQ(recordAfterNext_,
+                      "MIDlet-Name: Hello World\r\nMIDlet-Vendor: frog-parrot.net\r\n"
+                      "MIDlet-Version: 2.0\r\nSHA-256: " +
+                          midlet::Sha256OfFile(kSuite) + "\r\n");
+        }
     }
 
     Tree clean_;
     Tree withoutIds_;
     RunResult next_;
     std::vector<std::string> tempAfterNext_;
+    std::string recordAfterNext_;
     Tally tally_;
 };
 

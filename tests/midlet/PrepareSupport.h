@@ -145,10 +145,12 @@ class Workspace : public ::testing::Test {
     std::string Projects(const std::string& name = "") const {
         return Program() + "projects/" + name;
     }
-    // What the temp folder holds besides the workspace lock file.
+    // What the temp folder holds besides the workspace lock file and the
+    // records of which suite made each project.
     std::vector<std::string> TempLeftovers() const {
         std::vector<std::string> names = FolderNames(Temp());
         std::erase(names, ".workspace-lock");
+        std::erase(names, ".suites/");
         return names;
     }
 

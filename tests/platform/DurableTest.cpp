@@ -71,6 +71,30 @@ TEST_F(Durable, WithoutReplacingItIsAMove) {
     EXPECT_EQ(ReadBytes(folder / "old"), "old");
 }
 
+// Two names exchanged: a folder and a folder (names given in another
+// case), a folder and a file; a missing name or a failed call changes
+// nothing.
+TEST_F(Durable, ExchangesTwoNames) {
+    WriteBytes(folder / "projects/Alpha/Alpha.jar", "old");
+    WriteBytes(folder / "temp/stage/Alpha.jar", "new");
+    EXPECT_TRUE(ExchangePaths(folder / "TEMP/Stage", folder / "projects/ALPHA"));
+    EXPECT_EQ(ReadBytes(folder / "projects/Alpha/Alpha.jar"), "new");
+    EXPECT_EQ(ReadBytes(folder / "temp/stage/Alpha.jar"), "old");
+    WriteBytes(folder / "file", "file");
+    EXPECT_TRUE(ExchangePaths(folder / "file", folder / "temp/stage"));
+    EXPECT_EQ(ReadBytes(folder / "temp/stage"), "file");
+    EXPECT_EQ(ReadBytes(folder / "file/Alpha.jar"), "old");
+
+    EXPECT_FALSE(ExchangePaths(folder / "file", folder / "gone"));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(ExchangePaths(folder / "gone/deeper", folder / "file"));
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+    ArmFault(FaultPoint::Rename, 1, ERROR_DISK_FULL);
+    EXPECT_FALSE(ExchangePaths(folder / "file", folder / "temp/stage"));
+    EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
+    EXPECT_EQ(ReadBytes(folder / "temp/stage"), "file");
+}
+
 TEST_F(Durable, FlushesWhatIsThereAndSaysWhatIsNot) {
     WriteBytes(folder / "sub/file", "bytes");
     EXPECT_TRUE(FlushFile(folder / "sub/file"));

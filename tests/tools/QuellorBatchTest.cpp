@@ -162,7 +162,7 @@ TEST_F(QuellorBatch, SecondRunOnTheSameWorkspaceStops) {
                              EntryBytes(jar, "META-INF/MANIFEST.MF")));
         EXPECT_TRUE(Contains(EntryBytes(jar, "META-INF/MANIFEST.MF"), "Suite"));
     }
-    EXPECT_EQ(FolderNames(Temp()), (std::vector<std::string>{".workspace-lock"}));
+    EXPECT_EQ(FolderNames(Temp()), (std::vector<std::string>{".suites/", ".workspace-lock"}));
 }
 
 // A manifest entry whose data fails its check ends the JAR with the archive
@@ -382,7 +382,8 @@ TEST_F(QuellorBatch, ProgramFolderFollowsThePortableMarker) {
     Result result = RunTool(args, "env");
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_TRUE(fs::exists(Program() + "bin/projects/Alpha/Alpha.jar"));
-    EXPECT_EQ(FolderNames(Program() + "bin/temp"), (std::vector<std::string>{".workspace-lock"}));
+    EXPECT_EQ(FolderNames(Program() + "bin/temp"),
+              (std::vector<std::string>{".suites/", ".workspace-lock"}));
     EXPECT_FALSE(fs::exists(Program() + "xdg"));
 
     fs::remove_all(Program() + "bin/projects");
@@ -430,7 +431,8 @@ TEST_F(QuellorBatch, ReadOnlyExecutableFolderWorksInTheUsersDataFolder) {
         const Result result = RunTool(args, "env");
         EXPECT_EQ(result.status, 0) << result.err;
         EXPECT_TRUE(fs::exists(data + "projects/Alpha/Alpha.jar"));
-        EXPECT_EQ(FolderNames(data + "temp"), std::vector<std::string>{".workspace-lock"});
+        EXPECT_EQ(FolderNames(data + "temp"),
+                  (std::vector<std::string>{".suites/", ".workspace-lock"}));
     }
 }
 

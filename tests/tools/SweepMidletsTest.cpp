@@ -87,8 +87,10 @@ TEST_P(SweepMidlets, PreparesOrEndsWithAClearError) {
     const fs::path prepared = project / (name + ".jar");
     ASSERT_TRUE(fs::exists(prepared));
     EXPECT_TRUE(fs::exists(program / "projects" / (name + ".ids")));
-    // Only the workspace lock file stays in the temp folder.
+    // Only the workspace lock file and the record of the project's suite
+    // stay in the temp folder.
     EXPECT_TRUE(fs::remove(program / "temp" / ".workspace-lock"));
+    EXPECT_TRUE(fs::remove(program / "temp" / ".suites" / name));
     EXPECT_EQ(WrittenBelow(program / "temp").files, 0);
 
     // The prepared JAR tests clean and keeps every entry, in order.

@@ -89,15 +89,17 @@ struct RunContext {
 // included, leaves no working JAR behind, so a later run tries it again;
 // its failure is raised as a JarFailure (or handed to onJarFailure). Each
 // JAR made into a new project is handed to onJarPrepared.
+//
+// Each JAR is turned into a finished project: the listed file is only
+// read; the working JAR is made from it, with the manifest rewritten, in a
+// staging folder, and becomes the project's JAR; the project appears in
+// the projects folder whole or not at all. A JAR whose project was made
+// before leaves its working JAR in the temp folder. A step that fails
+// raises a StepFailure naming the listed JAR and the step.
+//
+// With run.jobs above 1, that many JARs are prepared at once, each
+// worker with an archive component set as run.zip is (without its events);
+// the dialogs installed are asked one question at a time.
 BatchTally RunBatch(RunContext& run);
-
-// Turns a listed JAR into a finished project. The listed file is only read:
-// the working JAR is made from it, with the manifest rewritten, in a
-// staging folder, and becomes the project's JAR; the project appears in the
-// projects folder whole or not at all. Gives false when it found the
-// project already generated: the working JAR is then kept at `workingJar`
-// (in the temp folder, which must not hold it). A step that fails raises a
-// StepFailure naming the listed JAR and the step.
-bool PrepareJar(RunContext& run, const std::string& listed, const std::string& workingJar);
 
 }  // namespace midlet

@@ -9,15 +9,19 @@
 #include <vector>
 
 #include "archive/ZipArchiver.h"
-#include "midlet/Batch.h"
+#include "midlet/IdsWriter.h"
+#include "midlet/JarPreparation.h"
 #include "midlet/ManifestEntry.h"
 #include "midlet/ManifestText.h"
 #include "midlet/PlainMessages.h"
+#include "midlet/ProjectCommit.h"
 #include "midlet/StagedProject.h"
 #include "midlet/Staging.h"
 #include "midlet/StepFailure.h"
 #include "midlet/WorkspaceFiles.h"
 #include "midlet/suite/SuitePreparation.h"
+#include "platform/CodePage.h"
+#include "platform/Durable.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
@@ -34,22 +38,7 @@ constexpr char kDelim = platform::PathDelim;
 constexpr std::uint32_t kAnyAttributes = 10431;
 constexpr const char* kNoExclusion = "";
 
-// The files of one JAR's work, in a staging folder of its own: no other
-// JAR's and no earlier run's files are ever found there.
-struct WorkPaths {
-    WorkPaths(const std::string& workFolder, const std::string& jarName)
-        : folder(workFolder),
-          workingJar(folder + jarName),
-          manifestCopy(folder + "Manifest.mf"),
-          extractedManifest(folder + "Meta-inf" + kDelim + "Manifest.mf"),
-          iconStaging(folder + "Icon.staging" + kDelim) {}
-
-    std::string folder;
-    std::string workingJar;
-    std::string manifestCopy;
-    std::string extractedManifest;
-    std::string iconStaging;
-};
+using WorkPaths = JarPreparation::WorkPaths;
 
 // One Open ... Close bracket of the archive component. Close never raises,
 // so the archive is closed on every path out of the bracket.
@@ -64,6 +53,25 @@ class OpenArchive {
 
   private:
     archive::TZipArchiver& zip_;
+};
+
+// What the archive component writes into a staging folder needs no flush
+// of its own: the project is made durable as a whole before it is moved in,
+// and what is never moved in need not survive. The component's own setting
+// comes back when the bracket ends.
+class WithoutFlushes {
+  public:
+    explicit WithoutFlushes(archive::TZipArchiver& zip)
+        : zip_(zip), flushed_(zip.Options.FlushBuffers) {
+        zip_.Options.FlushBuffers = false;
+    }
+    ~WithoutFlushes() { zip_.Options.FlushBuffers = flushed_; }
+    WithoutFlushes(const WithoutFlushes&) = delete;
+    WithoutFlushes& operator=(const WithoutFlushes&) = delete;
+
+  private:
+    archive::TZipArchiver& zip_;
+    bool flushed_;
 };
 
 // The manifest copy is made anew from the extracted manifest.
@@ -124,6 +132,7 @@ void PutManifestBack(archive::TZipArchiver& zip, const WorkPaths& work) {
     const int entry = FindManifestEntry(zip);
     if (entry >= 0) {
         zip.CommitCopyName = work.workingJar;
+        const WithoutFlushes unflushed(zip);
         UpdateEntry(zip, entry);
     }
     if (platform::FileExists(work.workingJar)) {
@@ -158,6 +167,7 @@ void ExtractIcon(archive::TZipArchiver& zip, const StagedProject& project,
     {
         OpenArchive open(zip, archive::OpenModeReadOnly);
         zip.BaseDir = stagingFolder;
+        const WithoutFlushes unflushed(zip);
         zip.ExtractByMask(iconPath, kAnyAttributes, kNoExclusion);
         if (zip.ProcessedCount() < zip.SelectedCount()) {
             const std::string& why = zip.LastEntryFailure();
@@ -201,8 +211,9 @@ void AppendJadTail(const StagedProject& project, const std::string& projectName,
 
 // Makes the working JAR of the listed JAR in the work folder: the manifest
 // taken out, rewritten by both passes, and put back. Gives the icon path.
-std::string MakeWorkingJar(RunContext& run, const std::string& listed, const WorkPaths& work) {
-    archive::TZipArchiver& zip = run.zip;
+std::string BuildWorkingJar(archive::TZipArchiver& zip, const RunOptions& options,
+                            ProgramState& state, bool& named, const std::string& listed,
+                            const WorkPaths& work) {
     zip.FileName = listed;
     zip.BaseDir = work.folder;
     std::string iconPath;
@@ -211,21 +222,22 @@ std::string MakeWorkingJar(RunContext& run, const std::string& listed, const Wor
         // out and making the working JAR; the passes between work on the
         // files only.
         OpenArchive open(zip, archive::OpenModeReadOnly);
-        RefuseOtherPlatforms(zip, listed, OriginalJadOf(run.options, listed));
+        RefuseOtherPlatforms(zip, listed, OriginalJadOf(options, listed));
         const std::string manifest = ReadEntryBytes(zip, ManifestEntryOf(zip));
         RunStep("take the manifest out", listed, [&] {
             WriteFileBytes(work.extractedManifest, manifest);
             RefreshManifestCopy(work);
         });
-        const bool named =
-            RunStep("rewrite the manifest", listed, [&] { return RunNamePass(work, run.state); });
-        if (!named) {
+        named = true;
+        const bool hasName =
+            RunStep("rewrite the manifest", listed, [&] { return RunNamePass(work, state); });
+        if (!hasName) {
             // No other JAR's name may stand in.
             throw platform::Exception("MIDlet-Name not found in the manifest");
         }
         iconPath = RunStep("rewrite the manifest", listed, [&] {
             RefreshManifestCopy(work);
-            return RunDescriptorPass(work, run.options.jadKind, run.state);
+            return RunDescriptorPass(work, options.jadKind, state);
         });
         RunStep("put the manifest back into the JAR", listed, [&] { PutManifestBack(zip, work); });
     }
@@ -235,73 +247,281 @@ std::string MakeWorkingJar(RunContext& run, const std::string& listed, const Wor
     return iconPath;
 }
 
-// Builds the project in its staging folder and moves it in: the JAD and the
-// JAR, the icon, the JAD tail.
-void MakeProject(RunContext& run, const std::string& listed, const std::string& iconPath,
-                 const WorkPaths& work, std::optional<StagingFolder>& workFolder,
-                 const std::string& tempFolder) {
-    const std::string& projectName = run.state.projectName;
-    const std::string projectsFolder = run.programFolder + "projects" + kDelim;
+// A listed file that has gone is told by its name.
+void CheckListedFileExists(const std::string& listed) {
+    if (!platform::FileExists(listed)) {
+        throw platform::Exception("File not found: \"" + listed + "\"");
+    }
+}
 
-    // A place in the projects folder that is taken, or a name a card cannot
-    // hold, fails before anything is staged.
-    CheckProjectPlace(projectsFolder, projectName);
-    std::optional<StagedProject> project;
-    RunStep("make the project's staging folder", listed,
-            [&] { project.emplace(tempFolder, projectsFolder, projectName); });
-    RunStep("move the JAD and the JAR into the project", listed, [&] {
-        CheckResult(platform::MoveFile(work.extractedManifest, project->Jad()));
-        CheckResult(platform::MoveFile(work.workingJar, project->Jar()));
-    });
-    RunStep("join the JAD's continued lines", listed, [&] { JoinJadLines(project->Jad()); });
-    if (run.options.extractIcon) {
-        RunStep("extract the icon", listed,
-                [&] { ExtractIcon(run.zip, *project, iconPath, work.iconStaging); });
-    }
-    // A full JAD carries the keys only the original JAD had, and names the
-    // final JAR's size and place.
-    run.state.originalJadKeys = 0;
-    if (run.options.jadKind == JadKind::Full) {
-        RunStep("write the JAD tail", listed, [&] {
-            const std::vector<std::string> carried =
-                OriginalJadLines(OriginalJadOf(run.options, listed), ReadFileBytes(project->Jad()));
-            run.state.originalJadKeys = static_cast<int>(carried.size());
-            AppendJadTail(*project, projectName, carried);
-        });
-    }
-    RunStep("clear the temp folder", listed, [&] { workFolder->Remove(); });
-    RunStep("move the project into the projects folder", listed, [&] { project->Commit(); });
+// Whether the suite's project was made before: then it is left as it is.
+// The one place where a run decides so; it sees every project of the JARs
+// listed before, as they come out.
+bool ProjectIsThere(const std::string& projectsFolder, const std::string& projectName) {
+    const std::string folder = projectsFolder + projectName + kDelim;
+    return platform::FileExists(folder + projectName + ".jad") &&
+           platform::FileExists(folder + projectName + ".jar");
 }
 
 }  // namespace
 
-bool PrepareJar(RunContext& run, const std::string& listed, const std::string& workingJar) {
-    const std::string tempFolder = platform::ExtractFilePath(workingJar);
-    std::optional<StagingFolder> workFolder;
-    RunStep("make a staging folder", listed, [&] { workFolder.emplace(tempFolder); });
-    const WorkPaths work(workFolder->Path(), platform::ExtractFileName(workingJar));
+std::string FoldedName(const std::string& name) {
+    return platform::AnsiUpperCase(platform::StripTrailingSpacesAndDots(name));
+}
 
-    const std::string iconPath = MakeWorkingJar(run, listed, work);
-    run.state.projectName = ProjectNameOf(run.state.cleanedName);
-    const std::string& projectName = run.state.projectName;
-    const std::string projectFolder = run.programFolder + "projects" + kDelim + projectName;
+JarPreparation::WorkPaths::WorkPaths(const std::string& workFolder, const std::string& jarName)
+    : folder(workFolder),
+      workingJar(folder + jarName),
+      manifestCopy(folder + "Manifest.mf"),
+      extractedManifest(folder + "Meta-inf" + kDelim + "Manifest.mf"),
+      iconStaging(folder + "Icon.staging" + kDelim) {}
 
-    // A project made before is left as it is; this JAR's working JAR stays
-    // in the temp folder, where later runs find it and skip the JAR.
-    if (platform::FileExists(projectFolder + kDelim + projectName + ".jad") &&
-        platform::FileExists(projectFolder + kDelim + projectName + ".jar")) {
-        RunStep("keep the working JAR in the temp folder", listed, [&] {
-            CheckResult(platform::MoveFile(work.workingJar, workingJar));
-            workFolder->Remove();
-        });
-        run.output.AppendJarLog(listed, projectName + ".jad" + " is already generated!");
-        return false;
+JarPreparation::JarPreparation(const RunContext& run, std::size_t index,
+                               const std::string& tempFolder)
+    : run_(run), tempFolder_(tempFolder), projectsFolder_(run.programFolder + "projects" + kDelim) {
+    record_.index = index;
+    record_.listed = run.options.list[index];
+    workingJar_ = tempFolder + platform::ExtractFileName(record_.listed);
+}
+
+JarPreparation::~JarPreparation() = default;
+
+// Runs a step of a JAR that has not failed nor been skipped; what it raises
+// is the JAR's failure, or (not an exception of the program's) the run's end.
+template <typename Work>
+void JarPreparation::Attempt(Work&& work) {
+    if (failure_ || ending_ || choice_ == Choice::Skip || choice_ == Choice::Failed) {
+        return;
     }
+    try {
+        work();
+    } catch (const std::exception&) {
+        failure_ = std::current_exception();
+    } catch (...) {
+        ending_ = std::current_exception();
+    }
+}
 
-    MakeProject(run, listed, iconPath, work, workFolder, tempFolder);
-    run.output.AppendJarLog(listed, projectName + ".jad" + " generated!");
-    ++run.state.jadCount;
-    return true;
+void JarPreparation::CheckSkipped() {
+    // A working JAR kept by an earlier run is never overwritten.
+    if (platform::FileExists(workingJar_)) {
+        Say(workingJar_ + " already exists!");
+        choice_ = Choice::Skip;
+    }
+}
+
+void JarPreparation::MakeWorkingJar(archive::TZipArchiver& zip) {
+    Attempt([&] {
+        const std::string& listed = record_.listed;
+        CheckListedFileExists(listed);
+        RunStep("make a staging folder", listed, [&] { workFolder_.emplace(tempFolder_); });
+        work_.emplace(workFolder_->Path(), platform::ExtractFileName(workingJar_));
+        iconPath_ = BuildWorkingJar(zip, run_.options, state_, named_, listed, *work_);
+        state_.projectName = ProjectNameOf(state_.cleanedName);
+        projectNamed_ = true;
+    });
+}
+
+std::string JarPreparation::ProjectKey() const {
+    const bool candidate = !failure_ && !ending_ && projectNamed_ &&
+                           (choice_ == Choice::Undecided || choice_ == Choice::Make ||
+                            choice_ == Choice::AlreadyGenerated);
+    return candidate ? FoldedName(state_.projectName) : std::string();
+}
+
+void JarPreparation::ChooseProject() {
+    if (choice_ != Choice::Undecided) {
+        return;
+    }
+    if (failure_ || ending_) {
+        choice_ = Choice::Failed;
+        return;
+    }
+    choice_ = ProjectIsThere(projectsFolder_, state_.projectName) ? Choice::AlreadyGenerated
+                                                                  : Choice::Make;
+}
+
+void JarPreparation::StageProject(archive::TZipArchiver& zip) {
+    if (choice_ != Choice::Make) {
+        return;
+    }
+    Attempt([&] {
+        const std::string& listed = record_.listed;
+        const std::string& projectName = state_.projectName;
+        // A place in the projects folder that is taken, or a name a card
+        // cannot hold, fails before anything is staged.
+        CheckProjectPlace(projectsFolder_, projectName);
+        RunStep("make the project's staging folder", listed,
+                [&] { project_.emplace(tempFolder_, projectsFolder_, projectName); });
+        RunStep("move the JAD and the JAR into the project", listed, [&] {
+            CheckResult(platform::MoveFile(work_->extractedManifest, project_->Jad()));
+            CheckResult(platform::MoveFile(work_->workingJar, project_->Jar()));
+        });
+        RunStep("join the JAD's continued lines", listed, [&] { JoinJadLines(project_->Jad()); });
+        if (run_.options.extractIcon) {
+            RunStep("extract the icon", listed,
+                    [&] { ExtractIcon(zip, *project_, iconPath_, work_->iconStaging); });
+        }
+        // A full JAD carries the keys only the original JAD had, and names
+        // the final JAR's size and place.
+        jadKeysSet_ = true;
+        state_.originalJadKeys = 0;
+        if (run_.options.jadKind == JadKind::Full) {
+            RunStep("write the JAD tail", listed, [&] {
+                const std::vector<std::string> carried = OriginalJadLines(
+                    OriginalJadOf(run_.options, listed), ReadFileBytes(project_->Jad()));
+                state_.originalJadKeys = static_cast<int>(carried.size());
+                AppendJadTail(*project_, projectName, carried);
+            });
+        }
+        // The IDS file goes in with the project; a failure to write it is
+        // the IDS file's alone, told once the project is in.
+        if (run_.options.writeIds) {
+            project_->StageIds(IdsLines(run_.options, state_));
+        }
+        RunStep("clear the temp folder", listed, [&] { workFolder_->Remove(); });
+    });
+}
+
+void JarPreparation::Finish(ProjectCommitter& committer) {
+    if (choice_ == Choice::Make) {
+        Attempt([&] { CommitProject(committer); });
+    } else if (choice_ == Choice::AlreadyGenerated) {
+        Attempt([&] { KeepWorkingJar(); });
+    }
+    // A failed JAR leaves no working JAR behind, so the next run tries it
+    // again. Never raises: the failure itself is what the user must see,
+    // and a staging place left behind goes with the next run.
+    if (failure_ && keptWorkingJar_) {
+        try {
+            DiscardFile(workingJar_);
+        } catch (const std::exception&) {
+        }
+    }
+    project_.reset();
+    workFolder_.reset();
+}
+
+void JarPreparation::CommitProject(ProjectCommitter& committer) {
+    const std::string& listed = record_.listed;
+    const std::string& projectName = state_.projectName;
+    RunStep("move the project into the projects folder", listed,
+            [&] { committer.Commit(*project_); });
+    Say(projectName + ".jad" + " generated!");
+    ++state_.jadCount;
+    made_ = true;
+    record_.projectName = projectName;
+    record_.originalJadKeys = state_.originalJadKeys;
+    Progress(2);
+    if (run_.options.writeIds) {
+        TellIds(project_->IdsFailure());
+    }
+    if (run_.inspectProject) {
+        run_.inspectProject(record_);
+    }
+}
+
+// A project made before is left as it is; this JAR's working JAR stays in
+// the temp folder, where later runs find it and skip the JAR.
+void JarPreparation::KeepWorkingJar() {
+    const std::string& listed = record_.listed;
+    const std::string& projectName = state_.projectName;
+    RunStep("keep the working JAR in the temp folder", listed, [&] {
+        CheckResult(platform::FlushFile(work_->workingJar));
+        CheckResult(platform::MoveFile(work_->workingJar, workingJar_));
+        keptWorkingJar_ = true;
+        workFolder_->Remove();
+    });
+    Say(projectName + ".jad" + " is already generated!");
+    record_.projectName = projectName;
+    Progress(2);
+    if (run_.options.writeIds) {
+        std::string failure;
+        try {
+            ReplaceTextFile(IdsFilePath(run_.programFolder, projectName),
+                            IdsLines(run_.options, state_), tempFolder_);
+        } catch (const std::exception& e) {
+            failure = ReasonOf(e);
+        }
+        TellIds(failure);
+    }
+}
+
+// Only a file written whole is told and counted; a failure is the JAR's.
+void JarPreparation::TellIds(const std::string& failure) {
+    const std::string& projectName = state_.projectName;
+    if (failure.empty()) {
+        Say(IdsGeneratedLine(projectName));
+        ++state_.idsCount;
+        return;
+    }
+    events_.push_back({Event::Kind::IdsFailureBox, {}, 0});
+    Say(IdsFailedLine(projectName));
+    throw StepFailure("write the IDS file " + projectName + ".ids", record_.listed, failure);
+}
+
+void JarPreparation::Tell(RunContext& run, BatchTally& tally) {
+    ProgramState& state = run.state;
+    if (named_) {
+        state.cleanedName = state_.cleanedName;
+    }
+    if (projectNamed_) {
+        state.projectName = state_.projectName;
+    }
+    if (jadKeysSet_) {
+        state.originalJadKeys = state_.originalJadKeys;
+    }
+    state.jadCount += state_.jadCount;
+    state.idsCount += state_.idsCount;
+    for (const Event& event : events_) {
+        switch (event.kind) {
+            case Event::Kind::Line:
+                run.output.AppendJarLog(record_.listed, event.line);
+                break;
+            case Event::Kind::Progress:
+                run.output.AdvanceProgress(event.steps);
+                break;
+            case Event::Kind::IdsFailureBox:
+                ShowIdsFailure();
+                break;
+        }
+    }
+    if (ending_) {
+        std::rethrow_exception(ending_);
+    }
+    TellOutcome(run, tally);
+}
+
+void JarPreparation::TellOutcome(RunContext& run, BatchTally& tally) {
+    if (choice_ == Choice::Skip) {
+        ++tally.skipped;
+        record_.outcome = JarOutcome::Skipped;
+    } else if (failure_) {
+        ++tally.failed;
+        record_.outcome = JarOutcome::Failed;
+        record_.failure = failure_;
+        std::string message;
+        try {
+            std::rethrow_exception(failure_);
+        } catch (const std::exception& e) {
+            message = e.what();
+        }
+        const JarFailure failure(record_.listed, message, failure_);
+        if (!run.onJarFailure) {
+            throw failure;
+        }
+        run.onJarFailure(failure);
+    } else {
+        ++tally.prepared;
+        run.output.AdvanceProgress(1);
+        record_.outcome = made_ ? JarOutcome::Prepared : JarOutcome::AlreadyGenerated;
+        if (made_ && run.onJarPrepared) {
+            run.onJarPrepared(record_.listed, run.state.projectName);
+        }
+    }
+    if (run.onJarDone) {
+        run.onJarDone(record_);
+    }
 }
 
 }  // namespace midlet

@@ -1,10 +1,13 @@
 #include "midlet/StagedProject.h"
 
+#include <exception>
+
 #include "midlet/StepFailure.h"
 #include "midlet/WorkspaceFiles.h"
 #include "platform/Durable.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/TextFile.h"
 
 namespace midlet {
 
@@ -22,18 +25,44 @@ void CheckProjectPlace(const std::string& projectsFolder, const std::string& pro
 
 StagedProject::StagedProject(const std::string& tempFolder, const std::string& projectsFolder,
                              const std::string& projectName)
-    : name_(projectName), projectsFolder_(projectsFolder) {
+    : name_(projectName), projectsFolder_(projectsFolder), tempFolder_(tempFolder) {
     // Nothing is staged for a project that could not be moved in.
     CheckProjectPlace(projectsFolder, projectName);
     staging_.emplace(tempFolder);
 }
 
-void StagedProject::Commit() {
-    FlushTree(Folder());
+void StagedProject::StageIds(const std::vector<std::string>& lines) {
+    try {
+        ids_.emplace(tempFolder_);
+        platform::TextFile file;
+        file.Rewrite(ids_->Path());
+        for (const std::string& line : lines) {
+            file.WriteLn(line);
+        }
+        file.Close();
+    } catch (const std::exception& e) {
+        ids_.reset();
+        idsFailure_ = ReasonOf(e);
+    }
+}
+
+void StagedProject::MoveIn() {
     CheckResult(platform::MoveFile(platform::ExcludeTrailingPathDelimiter(Folder()),
                                    projectsFolder_ + name_));
     staging_->MovedAway();
-    CheckResult(platform::FlushFolder(projectsFolder_));
+}
+
+void StagedProject::MoveIdsIn() {
+    if (!ids_) {
+        return;
+    }
+    try {
+        CheckResult(platform::MoveFileEx(ids_->Path(), projectsFolder_ + name_ + ".ids",
+                                         platform::MOVEFILE_REPLACE_EXISTING));
+        ids_->MovedAway();
+    } catch (const std::exception& e) {
+        idsFailure_ = ReasonOf(e);
+    }
 }
 
 }  // namespace midlet

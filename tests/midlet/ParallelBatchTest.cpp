@@ -6,8 +6,10 @@
 // folder, log, progress, tally, program-wide values and JAR records.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <thread>
 
+#include "FaultSweep.h"
 #include "TestCorpus.h"
 #include "midlet/PrepareSupport.h"
 
@@ -187,6 +189,93 @@ TEST_F(ParallelBatch, GoesOnAfterAFailureAsOneJarAtATimeDoes) {
 // nothing of those after it stays.
 TEST_F(ParallelBatch, EndsAtTheFirstFailureAsOneJarAtATimeDoes) {
     ExpectSameRuns(true, false, 1);
+}
+
+// What the projects folder holds of one project: its folder and IDS file.
+Tree ProjectPart(const Tree& tree, const std::string& project) {
+    Tree part;
+    for (const auto& [name, bytes] : tree) {
+        if (name.rfind(project + "/", 0) == 0 || name == project + ".ids") {
+            part[name] = bytes;
+        }
+    }
+    return part;
+}
+
+// Two suites prepared at once with every call that changes the disk failed
+// in turn, and stopped right before it as a kill would: each project is in
+// the projects folder whole or not at all, a JAR told prepared has its
+// project and IDS file, and the next run finishes both as a clean run does.
+TEST_F(ParallelBatch, EveryCallFailedOrStoppedLeavesProjectsWholeOrAbsent) {
+    Lines two;
+    for (const std::string& jar : corpus_) {
+        if (jar.ends_with("/hello.jar") || jar.ends_with("/book.jar")) {
+            two.push_back(jar);
+        }
+    }
+    ASSERT_EQ(two.size(), 2u);
+    const auto fresh = [&](const std::string& root) {
+        Lines list;
+        for (std::size_t i = 0; i < two.size(); ++i) {
+            list.push_back(root + "in/" + fs::path(two[i]).filename().string());
+            fs::create_directories(root + "in");
+            fs::copy_file(two[i], list.back());
+        }
+        return list;
+    };
+    Tree clean;
+    int calls = 0;
+    {
+        midlet::ScratchFolder folder;
+        const Lines list = fresh(folder.Path());
+        calls = CountModifyingCalls([&] { clean = Run(folder.Path(), list, 2, true).projects; });
+    }
+    const std::vector<std::string> projects = {"HelloWorl", "J2MEGames"};
+    for (const std::string& project : projects) {
+        ASSERT_FALSE(ProjectPart(clean, project).empty()) << project;
+    }
+    for (int nth = 1; nth <= calls; ++nth) {
+        for (const bool stop : {false, true}) {
+            SCOPED_TRACE("call " + std::to_string(nth) + (stop ? " stopped" : " failed"));
+            midlet::ScratchFolder folder;
+            const std::string root = folder.Path();
+            const Lines list = fresh(root);
+            Lines prepared;
+            if (stop) {
+                const int status = RunStoppedAt(nth, [&] {
+                    Run(root, list, 2, true);
+                    return 0;
+                });
+                // Projects committed together make fewer calls.
+                EXPECT_TRUE(status == platform::kSweepStopStatus || status == 0) << status;
+            } else {
+                for (const std::string& record :
+                     RunFailingAt(nth, [&] { return Run(root, list, 2, true); }).records) {
+                    if (record.ends_with(" 0 0") || record.ends_with(" 0 1")) {
+                        prepared.push_back(record);
+                    }
+                }
+            }
+            const Tree after = ProjectsTree(root + "program/projects");
+            for (const std::string& project : projects) {
+                const Tree part = ProjectPart(after, project);
+                Tree folderOnly = ProjectPart(clean, project);
+                folderOnly.erase(project + ".ids");
+                EXPECT_TRUE(part.empty() || part == folderOnly ||
+                            part == ProjectPart(clean, project))
+                    << project << " is in part";
+            }
+            for (const std::string& record : prepared) {
+                std::istringstream fields(record);
+                std::string index, listed, project;
+                fields >> index >> listed >> project;
+                EXPECT_EQ(ProjectPart(after, project), ProjectPart(clean, project)) << record;
+            }
+            const RunTrace next = Run(root, list, 2, true);
+            EXPECT_TRUE(next.failures.empty()) << next.failures.front();
+            EXPECT_TRUE(next.projects == clean);
+        }
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -104,6 +105,20 @@ void PrepareInTurn(RunContext& run, std::size_t index, const std::string& tempFo
     jar.Tell(run, tally);
 }
 
+// A worker that will bring a project to the committer, until it is done.
+class CommitExpected {
+  public:
+    explicit CommitExpected(ProjectCommitter& committer) : committer_(committer) {
+        committer_.Expect();
+    }
+    ~CommitExpected() { committer_.Done(); }
+    CommitExpected(const CommitExpected&) = delete;
+    CommitExpected& operator=(const CommitExpected&) = delete;
+
+  private:
+    ProjectCommitter& committer_;
+};
+
 // One worker's share of a run: the next JAR not taken yet, through every
 // step, waiting where the schedule says, until the list or the run ends.
 void PrepareOnWorker(const RunContext& run, const std::string& tempFolder,
@@ -121,9 +136,14 @@ void PrepareOnWorker(const RunContext& run, const std::string& tempFolder,
                 jar->MakeWorkingJar(zip);
                 going = schedule.WaitToDecide(index, jar->ProjectKey());
             }
+            std::optional<CommitExpected> expected;
             if (going) {
                 jar->ChooseProject();
                 schedule.Decided(index, jar->ProjectKey());
+                // Projects committed in turn cannot go in together.
+                if (jar->Makes() && !schedule.Gated()) {
+                    expected.emplace(committer);
+                }
                 jar->StageProject(zip);
                 going = schedule.WaitToFinish(index);
             }
@@ -132,6 +152,7 @@ void PrepareOnWorker(const RunContext& run, const std::string& tempFolder,
             } else {
                 jar.reset();  // what it staged goes now
             }
+            expected.reset();
             schedule.Finished(index, std::move(jar));
         }
     } catch (...) {

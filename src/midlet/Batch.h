@@ -70,7 +70,11 @@ struct RunContext {
     // Prepare again a suite whose project is there, over that project.
     bool force = false;
     // How many JARs are prepared at once. Whatever the number, the run
-    // makes the same projects and the same log as one at a time.
+    // makes the same projects and the same log as one at a time; every
+    // callback but inspectProject runs on the calling thread. A run with
+    // onJarFailure and without onJarPrepared lets later JARs' projects go
+    // in before earlier JARs are told (so that they go in together): there,
+    // a callback or output that raises leaves them in.
     unsigned jobs = 1;
     // When set, runs right after a JAR is made into a new project, on the
     // thread that prepared it (with jobs above 1, for several JARs at once):

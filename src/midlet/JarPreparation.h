@@ -49,6 +49,8 @@ class JarPreparation {
     // JAR listed before is decided, and none that had the same project is
     // unfinished.
     void ChooseProject();
+    // Whether a new project is to be made.
+    bool Makes() const { return choice_ == Choice::Make; }
     // Builds the project in a staging folder, its IDS file too.
     void StageProject(archive::TZipArchiver& zip);
     // What stays of the JAR: its project committed (with others at the

@@ -53,6 +53,7 @@ class JarSchedule {
     // Ends the run: every wait gives false from now on.
     void Stop();
     bool Stopped();
+    bool Gated() const { return gated_; }
 
   private:
     // The last JAR listed before `index` with the same key, if any.

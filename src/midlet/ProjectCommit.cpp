@@ -1,15 +1,26 @@
 #include "midlet/ProjectCommit.h"
 
+#include <algorithm>
+
 #include "midlet/StepFailure.h"
 #include "platform/Durable.h"
 
 namespace midlet {
+
+namespace {
+
+// A disk that takes longer than this for a commit is not waited for longer.
+constexpr std::chrono::milliseconds kMostPatience{50};
+
+}  // namespace
 
 void ProjectCommitter::Commit(StagedProject& project) {
     Request request;
     request.project = &project;
     std::unique_lock lock(mutex_);
     waiting_.push_back(&request);
+    coming_.erase(std::this_thread::get_id());
+    committed_.notify_all();
     // Whoever finds no commit under way commits every project waiting by
     // then; the others wait for it, and one of them takes the next group.
     while (!request.done) {
@@ -18,11 +29,17 @@ void ProjectCommitter::Commit(StagedProject& project) {
             continue;
         }
         committing_ = true;
+        if (!coming_.empty()) {
+            committed_.wait_for(lock, patience_, [&] { return coming_.empty(); });
+        }
         const std::vector<Request*> group = std::move(waiting_);
         waiting_.clear();
         lock.unlock();
+        const auto start = std::chrono::steady_clock::now();
         CommitGroup(group);
+        const auto took = std::chrono::steady_clock::now() - start;
         lock.lock();
+        patience_ = std::min<std::chrono::steady_clock::duration>(took, kMostPatience);
         committing_ = false;
         for (Request* done : group) {
             done->done = true;
@@ -33,6 +50,17 @@ void ProjectCommitter::Commit(StagedProject& project) {
     if (request.failure) {
         std::rethrow_exception(request.failure);
     }
+}
+
+void ProjectCommitter::Expect() {
+    const std::lock_guard lock(mutex_);
+    coming_.insert(std::this_thread::get_id());
+}
+
+void ProjectCommitter::Done() {
+    const std::lock_guard lock(mutex_);
+    coming_.erase(std::this_thread::get_id());
+    committed_.notify_all();
 }
 
 void ProjectCommitter::CommitGroup(const std::vector<Request*>& group) {

@@ -5,10 +5,13 @@
 // their moves by one flush of the projects folder.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "midlet/StagedProject.h"
@@ -28,6 +31,14 @@ class ProjectCommitter {
     // all of them brought.
     void Commit(StagedProject& project);
 
+    // A thread that will bring a project soon says so, and says when it is
+    // done (brought it or not); bringing it is enough. Whoever commits
+    // waits for such threads a little, about as long as a commit takes, so
+    // that their projects go in with its own rather than each waiting for
+    // the disk in turn.
+    void Expect();
+    void Done();
+
   private:
     struct Request {
         StagedProject* project = nullptr;
@@ -41,6 +52,9 @@ class ProjectCommitter {
     std::condition_variable committed_;
     std::vector<Request*> waiting_;
     bool committing_ = false;
+    std::set<std::thread::id> coming_;
+    // How long the last commit took: how long one waits for those coming.
+    std::chrono::steady_clock::duration patience_{};
 };
 
 }  // namespace midlet

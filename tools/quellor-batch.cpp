@@ -376,10 +376,11 @@ midlet::RunOptions OptionsFor(const CommandLine& line, const std::vector<std::st
 
 // The installability report of a project made from a listed JAR. A check
 // that cannot be made is a verdict without a code on the listed JAR.
-midlet::SuiteReport CheckProject(const std::string& listed, const std::string& project,
-                                 const midlet::DeviceProfile& device) {
+midlet::SuiteReport CheckProject(const std::string& listed, const std::string& originalJad,
+                                 const std::string& project, const midlet::DeviceProfile& device) {
     try {
-        return midlet::CheckPrepared(listed, project + ".jar", project + ".jad", {&device, 0});
+        return midlet::CheckPrepared(listed, project + ".jar", project + ".jad", {&device, 0},
+                                     originalJad);
     } catch (...) {
         midlet::SuiteReport report;
         report.jar = listed;
@@ -415,6 +416,7 @@ class BatchRun {
              const midlet::DeviceProfile* device, tools::ConsoleOutput& console,
              tools::ReportFile* report)
         : programFolder_(programFolder),
+          originalJad_(options.originalJad),
           device_(device),
           console_(console),
           report_(report),
@@ -425,7 +427,7 @@ class BatchRun {
         ProjectInspection& slot = inspections_[record.index];
         const std::string project = ProjectPath(record.projectName);
         if (device_ != nullptr) {
-            slot.check = CheckProject(record.listed, project, *device_);
+            slot.check = CheckProject(record.listed, originalJad_, project, *device_);
         }
         if (report_ != nullptr) {
             slot.listedJar = tools::DigestOf(record.listed);
@@ -540,6 +542,7 @@ class BatchRun {
     }
 
     std::string programFolder_;
+    std::string originalJad_;  // the one listed JAR's, when named; else the JAD beside
     const midlet::DeviceProfile* device_;
     tools::ConsoleOutput& console_;
     tools::ReportFile* report_;

@@ -2,29 +2,31 @@
 // and given its IDS file.
 #include "midlet/Batch.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
-#include "midlet/IdsWriter.h"
-#include "midlet/ProjectNames.h"
+#include "archive/ZipArchiver.h"
+#include "midlet/JarPreparation.h"
+#include "midlet/JarSchedule.h"
+#include "midlet/ProjectCommit.h"
 #include "midlet/Staging.h"
 #include "midlet/StepFailure.h"
-#include "midlet/WorkspaceFiles.h"
 #include "midlet/WorkspaceLock.h"
+#include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 
 namespace midlet {
 
 namespace {
-
-// A listed file that has gone is told by its name.
-void CheckListedFileExists(const std::string& listed) {
-    if (!platform::FileExists(listed)) {
-        throw platform::Exception("File not found: \"" + listed + "\"");
-    }
-}
 
 // The folders of the workspace, made when missing (a first run on a fresh
 // install finds neither).
@@ -45,45 +47,169 @@ void RemoveWhatEndedRunsLeft(const std::string& tempFolder) {
     }
 }
 
-// The run's output, with every log line told as one listed JAR's.
-class JarLog : public IRunOutput {
+// The archive component of a worker, set as the run's own is.
+void ConfigureLike(archive::TZipArchiver& zip, const archive::TZipArchiver& model) {
+    zip.ExtractCorruptedFiles = model.ExtractCorruptedFiles;
+    zip.SetCompressionLevel(model.CompressionLevel());
+    zip.SetCompressionMode(model.CompressionMode());
+    zip.Password = model.Password;
+    zip.TempDir = model.TempDir;
+    zip.SpanningMode = model.SpanningMode;
+    zip.SpanningOptions = model.SpanningOptions;
+    zip.Options = model.Options;
+    zip.InMemory = model.InMemory;
+    zip.RepairOnOpen = model.RepairOnOpen;
+    zip.Zip64Mode = model.Zip64Mode;
+}
+
+// While workers prepare JARs, a question the archive engine asks on one of
+// them is asked of the installed dialogs one at a time, and never while the
+// calling thread tells a JAR on the run's output.
+class OneQuestionAtATime : public platform::IDialogs {
   public:
-    JarLog(IRunOutput& output, const std::string& listed) : output_(output), listed_(listed) {}
-    void ShowLog() override { output_.ShowLog(); }
-    void AppendLog(const std::string& line) override { output_.AppendJarLog(listed_, line); }
-    void AdvanceProgress(int steps) override { output_.AdvanceProgress(steps); }
+    OneQuestionAtATime() : asked_(platform::Dialogs()) { platform::SetDialogs(this); }
+    ~OneQuestionAtATime() override { platform::SetDialogs(&asked_); }
+    OneQuestionAtATime(const OneQuestionAtATime&) = delete;
+    OneQuestionAtATime& operator=(const OneQuestionAtATime&) = delete;
+
+    int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override {
+        const std::lock_guard lock(mutex_);
+        return asked_.MessageBox(text, caption, flags);
+    }
+    int MessageDlg(const std::string& text, platform::MsgDlgType kind,
+                   platform::MsgDlgButtons buttons, platform::MsgDlgBtn defaultButton) override {
+        const std::lock_guard lock(mutex_);
+        return asked_.MessageDlg(text, kind, buttons, defaultButton);
+    }
+    bool ShellOpen(const std::string& path) override {
+        const std::lock_guard lock(mutex_);
+        return asked_.ShellOpen(path);
+    }
+    // Held while a JAR is told.
+    std::recursive_mutex& OutputMutex() { return mutex_; }
 
   private:
-    IRunOutput& output_;
-    const std::string& listed_;
+    platform::IDialogs& asked_;
+    std::recursive_mutex mutex_;
 };
 
-// The IDS file of the project in hand, when asked for; a failure is the
-// JAR's.
-void WriteIdsOf(RunContext& run, const std::string& listed) {
-    if (!run.options.writeIds) {
-        return;
-    }
-    std::string failure;
-    JarLog log(run.output, listed);
-    if (!WriteIds(run.options, run.state, log, run.programFolder, failure)) {
-        throw StepFailure("write the IDS file " + run.state.projectName + ".ids", listed, failure);
-    }
+// One JAR through every step, on the calling thread.
+void PrepareInTurn(RunContext& run, std::size_t index, const std::string& tempFolder,
+                   ProjectCommitter& committer, ProjectNames& names, BatchTally& tally) {
+    JarPreparation jar(run, index, tempFolder);
+    jar.CheckSkipped();
+    jar.MakeWorkingJar(run.zip);
+    jar.ChooseProject(names);
+    jar.StageProject(run.zip);
+    jar.Finish(committer, names);
+    jar.Tell(run, tally);
 }
 
-// After a failure: a working JAR kept for the entry goes, so the next run
-// tries it again. Never raises: the failure itself is what the user must
-// see, and a staging place left behind goes with the next run.
-void CleanUpAfterFailure(const std::string& workingJar) {
+// A worker that will bring a project to the committer, until it is done.
+class CommitExpected {
+  public:
+    explicit CommitExpected(ProjectCommitter& committer) : committer_(committer) {
+        committer_.Expect();
+    }
+    ~CommitExpected() { committer_.Done(); }
+    CommitExpected(const CommitExpected&) = delete;
+    CommitExpected& operator=(const CommitExpected&) = delete;
+
+  private:
+    ProjectCommitter& committer_;
+};
+
+// One worker's share of a run: the next JAR not taken yet, through every
+// step, waiting where the schedule says, until the list or the run ends.
+void PrepareOnWorker(const RunContext& run, const std::string& tempFolder,
+                     std::atomic<std::size_t>& next, JarSchedule& schedule,
+                     ProjectCommitter& committer, ProjectNames& names) {
     try {
-        DiscardFile(workingJar);
-    } catch (const std::exception&) {
+        archive::TZipArchiver zip("Zip");
+        ConfigureLike(zip, run.zip);
+        const std::size_t count = run.options.list.size();
+        for (std::size_t index = next++; index < count && !schedule.Stopped(); index = next++) {
+            auto jar = std::make_unique<JarPreparation>(run, index, tempFolder);
+            bool going = schedule.WaitForWorkingJar(index);
+            if (going) {
+                jar->CheckSkipped();
+                jar->MakeWorkingJar(zip);
+                going = schedule.WaitToDecide(index, jar->ProjectKey());
+            }
+            std::optional<CommitExpected> expected;
+            if (going) {
+                jar->ChooseProject(names);
+                schedule.Decided(index, jar->ProjectKey());
+                // Projects committed in turn cannot go in together.
+                if (jar->Makes() && !schedule.Gated()) {
+                    expected.emplace(committer);
+                }
+                jar->StageProject(zip);
+                going = schedule.WaitToFinish(index);
+            }
+            if (going) {
+                jar->Finish(committer, names);
+            } else {
+                jar.reset();  // what it staged goes now
+            }
+            expected.reset();
+            schedule.Finished(index, std::move(jar));
+        }
+    } catch (...) {
+        schedule.Broken(std::current_exception());
     }
 }
 
-void TellJarDone(RunContext& run, const JarRecord& record) {
-    if (run.onJarDone) {
-        run.onJarDone(record);
+// The workers of a run; when the run ends, for whatever reason, they stop
+// taking JARs and are waited for, and what they staged is gone.
+class Workers {
+  public:
+    explicit Workers(JarSchedule& schedule) : schedule_(schedule) {}
+    ~Workers() {
+        schedule_.Stop();
+        for (std::thread& thread : threads_) {
+            thread.join();
+        }
+    }
+    Workers(const Workers&) = delete;
+    Workers& operator=(const Workers&) = delete;
+    template <typename Work>
+    void Start(unsigned count, Work work) {
+        for (unsigned i = 0; i < count; ++i) {
+            threads_.emplace_back(work);
+        }
+    }
+
+  private:
+    JarSchedule& schedule_;
+    std::vector<std::thread> threads_;
+};
+
+// Several JARs at once, told in listed order on the calling thread.
+void PrepareAtOnce(RunContext& run, const std::string& tempFolder, ProjectCommitter& committer,
+                   ProjectNames& names, BatchTally& tally) {
+    const std::size_t count = run.options.list.size();
+    std::vector<std::string> workingJarKeys;
+    for (const std::string& listed : run.options.list) {
+        workingJarKeys.push_back(FoldedName(platform::ExtractFileName(listed)));
+    }
+    // A run that ends at its first failure, or whose telling may end it,
+    // keeps nothing of a JAR before the JARs listed before it are told.
+    const bool gated = !run.onJarFailure || static_cast<bool>(run.onJarPrepared);
+    JarSchedule schedule(std::move(workingJarKeys), gated);
+    OneQuestionAtATime dialogs;
+    std::atomic<std::size_t> next{0};
+    const unsigned jobs = static_cast<unsigned>(std::min<std::size_t>(run.jobs, count));
+    Workers workers(schedule);
+    workers.Start(jobs,
+                  [&] { PrepareOnWorker(run, tempFolder, next, schedule, committer, names); });
+    for (std::size_t index = 0; index < count; ++index) {
+        const std::unique_ptr<JarPreparation> jar = schedule.WaitFinished(index);
+        {
+            const std::lock_guard lock(dialogs.OutputMutex());
+            jar->Tell(run, tally);
+        }
+        schedule.Told(index);
     }
 }
 
@@ -100,57 +226,16 @@ BatchTally RunBatch(RunContext& run) {
     MakeWorkspaceFolder(projectsFolder);
     const WorkspaceLock lock(run.programFolder, tempFolder);
     RemoveWhatEndedRunsLeft(tempFolder);
-    ProjectNames names(run.programFolder, run.force);
 
     // The run covers the entries listed now, in list order.
-    const std::size_t count = run.options.list.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::string& listed = run.options.list[i];
-        // The working JAR keeps the listed file's name.
-        const std::string workingJar = tempFolder + platform::ExtractFileName(listed);
-        // A working JAR kept by an earlier run is never overwritten; a
-        // forced run prepares its JAR all the same.
-        JarRecord record;
-        record.index = i;
-        record.listed = listed;
-        if (!run.force && platform::FileExists(workingJar)) {
-            run.output.AppendJarLog(listed, workingJar + " already exists!");
-            ++tally.skipped;
-            record.outcome = JarOutcome::Skipped;
-            TellJarDone(run, record);
-            continue;
-        }
-        bool made = false;
-        try {
-            CheckListedFileExists(listed);
-            made = PrepareJar(run, names, listed, workingJar);
-            record.projectName = run.state.projectName;
-            record.originalJadKeys = made ? run.state.originalJadKeys : 0;
-            run.output.AdvanceProgress(2);
-            WriteIdsOf(run, listed);
-            if (made && run.inspectProject) {
-                run.inspectProject(record);
-            }
-        } catch (const std::exception& e) {
-            CleanUpAfterFailure(workingJar);
-            ++tally.failed;
-            const JarFailure failure(listed, e.what(), std::current_exception());
-            record.outcome = JarOutcome::Failed;
-            record.failure = std::current_exception();
-            if (!run.onJarFailure) {
-                throw failure;
-            }
-            run.onJarFailure(failure);
-            TellJarDone(run, record);
-            continue;
-        }
-        ++tally.prepared;
-        run.output.AdvanceProgress(1);
-        record.outcome = made ? JarOutcome::Prepared : JarOutcome::AlreadyGenerated;
-        if (made && run.onJarPrepared) {
-            run.onJarPrepared(listed, run.state.projectName);
-        }
-        TellJarDone(run, record);
+    ProjectCommitter committer(projectsFolder);
+    ProjectNames names(run.programFolder, run.force);
+    if (run.jobs > 1 && run.options.list.size() > 1) {
+        PrepareAtOnce(run, tempFolder, committer, names, tally);
+        return tally;
+    }
+    for (std::size_t i = 0; i < run.options.list.size(); ++i) {
+        PrepareInTurn(run, i, tempFolder, committer, names, tally);
     }
     return tally;
 }

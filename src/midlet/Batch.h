@@ -16,8 +16,6 @@ class TZipArchiver;
 
 namespace midlet {
 
-class ProjectNames;
-
 // The failure of one listed JAR: the message the failure was raised with
 // (so the window shows what it always showed) and the listed path.
 class JarFailure : public platform::Exception {
@@ -73,7 +71,11 @@ struct RunContext {
     // working JAR kept in the temp folder does not skip its JAR then.
     bool force = false;
     // How many JARs are prepared at once. Whatever the number, the run
-    // makes the same projects and the same log as one at a time.
+    // makes the same projects and the same log as one at a time; every
+    // callback but inspectProject runs on the calling thread. A run with
+    // onJarFailure and without onJarPrepared lets later JARs' projects go
+    // in before earlier JARs are told (so that they go in together): there,
+    // a callback or output that raises leaves them in.
     unsigned jobs = 1;
     // When set, runs right after a JAR is made into a new project, on the
     // thread that prepared it (with jobs above 1, for several JARs at once):
@@ -88,21 +90,21 @@ struct RunContext {
 // Walks options.list once, holding the workspace lock: removes what runs
 // that ended left in staging, then prepares each JAR, writes its IDS file
 // when asked, and advances the progress by 2 and 1. A JAR whose working JAR
-// is found in the temp folder is skipped, unless the run is forced. A JAR that fails, its IDS file
+// is found in the temp folder is skipped. A JAR that fails, its IDS file
 // included, leaves no working JAR behind, so a later run tries it again;
 // its failure is raised as a JarFailure (or handed to onJarFailure). Each
 // JAR made into a new project is handed to onJarPrepared.
+//
+// Each JAR is turned into a finished project: the listed file is only
+// read; the working JAR is made from it, with the manifest rewritten, in a
+// staging folder, and becomes the project's JAR; the project appears in
+// the projects folder whole or not at all. A JAR whose project was made
+// before leaves its working JAR in the temp folder. A step that fails
+// raises a StepFailure naming the listed JAR and the step.
+//
+// With run.jobs above 1, that many JARs are prepared at once, each
+// worker with an archive component set as run.zip is (without its events);
+// the dialogs installed are asked one question at a time.
 BatchTally RunBatch(RunContext& run);
-
-// Turns a listed JAR into a finished project. The listed file is only read:
-// the working JAR is made from it, with the manifest rewritten, in a
-// staging folder, and becomes the project's JAR; the project appears in the
-// projects folder whole or not at all, under the name `names` gives its
-// suite. Gives false when it found the suite's project already generated:
-// the working JAR is then kept at `workingJar` (in the temp folder, which
-// must not hold it unless the run is forced). A step that fails raises a
-// StepFailure naming the listed JAR and the step.
-bool PrepareJar(RunContext& run, ProjectNames& names, const std::string& listed,
-                const std::string& workingJar);
 
 }  // namespace midlet

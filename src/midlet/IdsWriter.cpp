@@ -52,21 +52,32 @@ std::string IdsFilePath(const std::string& programFolder, const std::string& pro
     return programFolder + "projects" + platform::PathDelim + projectName + ".ids";
 }
 
+std::string IdsGeneratedLine(const std::string& projectName) {
+    return projectName + ".ids generated!";
+}
+
+std::string IdsFailedLine(const std::string& projectName) {
+    return projectName + ".ids generation failed!";
+}
+
+void ShowIdsFailure() {
+    platform::Dialogs().MessageBox(kFailureText, kFailureCaption,
+                                   platform::MB_OK | platform::MB_ICONERROR);
+}
+
 bool WriteIds(const RunOptions& options, ProgramState& state, IRunOutput& output,
               const std::string& programFolder, std::string& failure) {
-    const std::string idsName = state.projectName + ".ids";
     try {
         ReplaceTextFile(IdsFilePath(programFolder, state.projectName), IdsLines(options, state),
                         programFolder + "temp" + platform::PathDelim);
     } catch (const std::exception& e) {  // platform::Exception included
         failure = ReasonOf(e);
-        platform::Dialogs().MessageBox(kFailureText, kFailureCaption,
-                                       platform::MB_OK | platform::MB_ICONERROR);
-        output.AppendLog(idsName + " generation failed!");
+        ShowIdsFailure();
+        output.AppendLog(IdsFailedLine(state.projectName));
         return false;
     }
     // Only a file written whole is reported and counted.
-    output.AppendLog(idsName + " generated!");
+    output.AppendLog(IdsGeneratedLine(state.projectName));
     ++state.idsCount;
     return true;
 }

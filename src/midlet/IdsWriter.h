@@ -16,6 +16,13 @@ std::vector<std::string> IdsLines(const RunOptions& options, const ProgramState&
 // programFolder + "projects/" + project name + ".ids".
 std::string IdsFilePath(const std::string& programFolder, const std::string& projectName);
 
+// What the log says of the IDS file of `projectName`: written, or not.
+std::string IdsGeneratedLine(const std::string& projectName);
+std::string IdsFailedLine(const std::string& projectName);
+
+// The message box that tells an IDS file could not be written.
+void ShowIdsFailure();
+
 // Writes the IDS file anew, replacing an old one in one step (its new
 // content is staged in programFolder + "temp/"), logs "<project>.ids
 // generated!" and adds 1 to the IDS count. A failure is shown in a message

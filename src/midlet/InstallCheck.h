@@ -105,10 +105,12 @@ std::vector<Finding> CheckPreparationLoss(const std::string& listedJar,
                                           const std::string& preparedJad);
 
 // What quellor-batch --check reports after one prepared JAR: the report for
-// the project's JAR and JAD, with what preparing the listed JAR (with the
-// JAD beside it, when there is one) lost among its findings.
+// the project's JAR and JAD, with what preparing the listed JAR (with its
+// original JAD `listedJad`; empty: the JAD beside it, when there is one)
+// lost among its findings.
 SuiteReport CheckPrepared(const std::string& listedJar, const std::string& preparedJar,
-                          const std::string& preparedJad, const CheckOptions& options = {});
+                          const std::string& preparedJad, const CheckOptions& options = {},
+                          const std::string& listedJad = {});
 
 // The printed forms. A file name holding a blank, a colon or a quote is
 // quoted; control characters show as "?".

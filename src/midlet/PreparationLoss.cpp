@@ -85,10 +85,11 @@ std::vector<Finding> CheckPreparationLoss(const std::string& listedJar,
 }
 
 SuiteReport CheckPrepared(const std::string& listedJar, const std::string& preparedJar,
-                          const std::string& preparedJad, const CheckOptions& options) {
+                          const std::string& preparedJad, const CheckOptions& options,
+                          const std::string& listedJad) {
     SuiteReport report = CheckSuite(preparedJar, preparedJad, options);
-    const std::vector<Finding> lost =
-        CheckPreparationLoss(listedJar, JadBeside(listedJar), preparedJar, preparedJad);
+    const std::vector<Finding> lost = CheckPreparationLoss(
+        listedJar, listedJad.empty() ? JadBeside(listedJar) : listedJad, preparedJar, preparedJad);
     report.findings.insert(report.findings.end(), lost.begin(), lost.end());
     return report;
 }

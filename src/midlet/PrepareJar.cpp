@@ -2,7 +2,6 @@
 // two text passes over it, the working JAR made with the manifest put back,
 // the project with the JAD, the JAR, the icon and the JAD tail made in a
 // staging folder and moved into the projects folder whole.
-#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <optional>
@@ -10,16 +9,19 @@
 #include <vector>
 
 #include "archive/ZipArchiver.h"
-#include "midlet/Batch.h"
+#include "midlet/IdsWriter.h"
+#include "midlet/JarPreparation.h"
 #include "midlet/ManifestEntry.h"
 #include "midlet/ManifestText.h"
 #include "midlet/PlainMessages.h"
-#include "midlet/ProjectNames.h"
+#include "midlet/ProjectCommit.h"
 #include "midlet/StagedProject.h"
 #include "midlet/Staging.h"
 #include "midlet/StepFailure.h"
 #include "midlet/WorkspaceFiles.h"
 #include "midlet/suite/SuitePreparation.h"
+#include "platform/CodePage.h"
+#include "platform/Durable.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
@@ -36,22 +38,7 @@ constexpr char kDelim = platform::PathDelim;
 constexpr std::uint32_t kAnyAttributes = 10431;
 constexpr const char* kNoExclusion = "";
 
-// The files of one JAR's work, in a staging folder of its own: no other
-// JAR's and no earlier run's files are ever found there. The manifest is
-// spelled as a JAR names its entry, so that the archive finds the file it
-// refreshes the entry from without looking for case variants.
-struct WorkPaths {
-    WorkPaths(const std::string& workFolder, const std::string& jarName)
-        : folder(workFolder),
-          workingJar(folder + jarName),
-          extractedManifest(folder + "META-INF" + kDelim + "MANIFEST.MF"),
-          iconStaging(folder + "Icon.staging" + kDelim) {}
-
-    std::string folder;
-    std::string workingJar;
-    std::string extractedManifest;
-    std::string iconStaging;
-};
+using WorkPaths = JarPreparation::WorkPaths;
 
 // One Open ... Close bracket of the archive component. Close never raises,
 // so the archive is closed on every path out of the bracket.
@@ -66,6 +53,25 @@ class OpenArchive {
 
   private:
     archive::TZipArchiver& zip_;
+};
+
+// What the archive component writes into a staging folder needs no flush
+// of its own: the project is made durable as a whole before it is moved in,
+// and what is never moved in need not survive. The component's own setting
+// comes back when the bracket ends.
+class WithoutFlushes {
+  public:
+    explicit WithoutFlushes(archive::TZipArchiver& zip)
+        : zip_(zip), flushed_(zip.Options.FlushBuffers) {
+        zip_.Options.FlushBuffers = false;
+    }
+    ~WithoutFlushes() { zip_.Options.FlushBuffers = flushed_; }
+    WithoutFlushes(const WithoutFlushes&) = delete;
+    WithoutFlushes& operator=(const WithoutFlushes&) = delete;
+
+  private:
+    archive::TZipArchiver& zip_;
+    bool flushed_;
 };
 
 // The index of the open JAR's manifest entry. A JAR without one fails as a
@@ -103,6 +109,7 @@ void PutManifestBack(archive::TZipArchiver& zip, const WorkPaths& work) {
     const int entry = FindManifestEntry(zip);
     if (entry >= 0) {
         zip.CommitCopyName = work.workingJar;
+        const WithoutFlushes unflushed(zip);
         UpdateEntry(zip, entry);
     }
     if (platform::FileExists(work.workingJar)) {
@@ -137,6 +144,7 @@ void ExtractIcon(archive::TZipArchiver& zip, const StagedProject& project,
     {
         OpenArchive open(zip, archive::OpenModeReadOnly);
         zip.BaseDir = stagingFolder;
+        const WithoutFlushes unflushed(zip);
         zip.ExtractByMask(iconPath, kAnyAttributes, kNoExclusion);
         if (zip.ProcessedCount() < zip.SelectedCount()) {
             const std::string& why = zip.LastEntryFailure();
@@ -179,38 +187,31 @@ void AppendJadTail(const StagedProject& project, const std::string& projectName,
     jad.Close();
 }
 
-// The working JAR made: the icon path its manifest gives, and the suite
-// the listed JAR holds.
-struct WorkingJar {
-    std::string iconPath;
-    std::string rewritten;  // the manifest as the JAR now holds it
-    SuiteIdentity suite;
-};
-
 // Makes the working JAR of the listed JAR in the work folder: the manifest
-// taken out, rewritten by both passes, and put back.
-WorkingJar MakeWorkingJar(RunContext& run, const std::string& listed, const WorkPaths& work) {
-    archive::TZipArchiver& zip = run.zip;
+// taken out, rewritten by both passes in memory, written once where the
+// archive takes the entry from, and put back. Tells which suite it is.
+JarPreparation::WorkingJar BuildWorkingJar(archive::TZipArchiver& zip, const RunOptions& options,
+                                           ProgramState& state, bool& named,
+                                           const std::string& listed, const WorkPaths& work) {
     zip.FileName = listed;
     zip.BaseDir = work.folder;
-    WorkingJar made;
+    JarPreparation::WorkingJar made;
     std::string manifest;
     {
         // One open of the listed JAR, only read, serves taking the manifest
-        // out and making the working JAR; the passes between work in
-        // memory, and their result is written once, where the archive
-        // takes the entry from.
+        // out and making the working JAR.
         OpenArchive open(zip, archive::OpenModeReadOnly);
-        RefuseOtherPlatforms(zip, listed, OriginalJadOf(run.options, listed));
+        RefuseOtherPlatforms(zip, listed, OriginalJadOf(options, listed));
         manifest = ReadEntryBytes(zip, ManifestEntryOf(zip));
-        bool named = false;
+        named = true;
+        bool hasName = false;
         const std::vector<std::string> renamed =
-            RunNamePass(platform::SplitTextLines(manifest), run.state, named);
-        if (!named) {
+            RunNamePass(platform::SplitTextLines(manifest), state, hasName);
+        if (!hasName) {
             // No other JAR's name may stand in.
             throw platform::Exception("MIDlet-Name not found in the manifest");
         }
-        made.rewritten = RunDescriptorPass(renamed, run.options.jadKind, run.state, made.iconPath);
+        made.rewritten = RunDescriptorPass(renamed, options.jadKind, state, made.iconPath);
         RunStep("rewrite the manifest", listed,
                 [&] { WriteFileBytes(work.extractedManifest, made.rewritten); });
         RunStep("put the manifest back into the JAR", listed, [&] { PutManifestBack(zip, work); });
@@ -220,93 +221,301 @@ WorkingJar MakeWorkingJar(RunContext& run, const std::string& listed, const Work
         throw platform::Exception("The manifest could not be put back into the JAR");
     }
     made.suite = RunStep("read the JAR", listed,
-                         [&] { return SuiteIdentityOf(manifest, run.state.cleanedName, listed); });
+                         [&] { return SuiteIdentityOf(manifest, state.cleanedName, listed); });
     return made;
 }
 
-// Builds the project in its staging folder and moves it in: the JAD and the
-// JAR, the icon, the JAD tail.
-void MakeProject(RunContext& run, ProjectNames& names, const ProjectClaim& claim,
-                 const std::string& listed, const WorkingJar& made, const WorkPaths& work,
-                 std::optional<StagingFolder>& workFolder, const std::string& tempFolder) {
-    const std::string& projectName = run.state.projectName;
-    const std::string projectsFolder = run.programFolder + "projects" + kDelim;
-    const bool replaces = claim.kind == ClaimKind::MakeAgain;
-
-    // A place in the projects folder that is taken, or a name a card cannot
-    // hold, fails before anything is staged.
-    if (!replaces) {
-        CheckProjectPlace(projectsFolder, projectName);
+// A listed file that has gone is told by its name.
+void CheckListedFileExists(const std::string& listed) {
+    if (!platform::FileExists(listed)) {
+        throw platform::Exception("File not found: \"" + listed + "\"");
     }
-    std::optional<StagedProject> project;
-    RunStep("make the project's staging folder", listed,
-            [&] { project.emplace(tempFolder, projectsFolder, projectName, replaces); });
-    RunStep("move the JAD and the JAR into the project", listed, [&] {
-        CheckResult(platform::MoveFile(work.extractedManifest, project->Jad()));
-        CheckResult(platform::MoveFile(work.workingJar, project->Jar()));
-    });
-    std::string jadText;
-    RunStep("join the JAD's continued lines", listed,
-            [&] { jadText = JoinJadLines(project->Jad(), made.rewritten); });
-    if (run.options.extractIcon) {
-        RunStep("extract the icon", listed,
-                [&] { ExtractIcon(run.zip, *project, made.iconPath, work.iconStaging); });
-    }
-    // A full JAD carries the keys only the original JAD had, and names the
-    // final JAR's size and place.
-    run.state.originalJadKeys = 0;
-    if (run.options.jadKind == JadKind::Full) {
-        RunStep("write the JAD tail", listed, [&] {
-            const std::vector<std::string> carried =
-                OriginalJadLines(OriginalJadOf(run.options, listed), jadText);
-            run.state.originalJadKeys = static_cast<int>(carried.size());
-            AppendJadTail(*project, projectName, carried);
-        });
-    }
-    RunStep("clear the temp folder", listed, [&] { workFolder->Remove(); });
-    RunStep("move the project into the projects folder", listed,
-            [&] { names.MoveIn(claim, made.suite, *project); });
 }
 
 }  // namespace
 
-bool PrepareJar(RunContext& run, ProjectNames& names, const std::string& listed,
-                const std::string& workingJar) {
-    const std::string tempFolder = platform::ExtractFilePath(workingJar);
-    std::optional<StagingFolder> workFolder;
-    RunStep("make a staging folder", listed, [&] { workFolder.emplace(tempFolder); });
-    const WorkPaths work(workFolder->Path(), platform::ExtractFileName(workingJar));
+std::string FoldedName(const std::string& name) {
+    return platform::AnsiUpperCase(platform::StripTrailingSpacesAndDots(name));
+}
 
-    const WorkingJar made = MakeWorkingJar(run, listed, work);
-    const ProjectClaim claim =
-        RunStep("find the project's name", listed, [&] { return names.Claim(made.suite); });
-    run.state.projectName = claim.name;
-    const std::string& projectName = run.state.projectName;
+JarPreparation::WorkPaths::WorkPaths(const std::string& workFolder, const std::string& jarName)
+    : folder(workFolder),
+      workingJar(folder + jarName),
+      extractedManifest(folder + "META-INF" + kDelim + "MANIFEST.MF"),
+      iconStaging(folder + "Icon.staging" + kDelim) {}
 
-    // This suite's project made before is left as it is; this JAR's working
-    // JAR stays in the temp folder, where later runs find it and skip the
-    // JAR (a forced run, which does not skip, replaces the one kept there).
-    if (claim.kind == ClaimKind::AlreadyGenerated) {
-        RunStep("keep the working JAR in the temp folder", listed, [&] {
-            if (run.force) {
-                DiscardFile(workingJar);
-            }
-            CheckResult(platform::MoveFile(work.workingJar, workingJar));
-            workFolder->Remove();
-        });
-        run.output.AppendJarLog(listed, projectName + ".jad" + " is already generated!");
-        return false;
+JarPreparation::JarPreparation(const RunContext& run, std::size_t index,
+                               const std::string& tempFolder)
+    : run_(run), tempFolder_(tempFolder), projectsFolder_(run.programFolder + "projects" + kDelim) {
+    record_.index = index;
+    record_.listed = run.options.list[index];
+    workingJar_ = tempFolder + platform::ExtractFileName(record_.listed);
+}
+
+JarPreparation::~JarPreparation() = default;
+
+// Runs a step of a JAR that has not failed nor been skipped; what it raises
+// is the JAR's failure, or (not an exception of the program's) the run's end.
+template <typename Work>
+void JarPreparation::Attempt(Work&& work) {
+    if (failure_ || ending_ || choice_ == Choice::Skip || choice_ == Choice::Failed) {
+        return;
     }
-
     try {
-        MakeProject(run, names, claim, listed, made, work, workFolder, tempFolder);
+        work();
     } catch (const std::exception&) {
-        names.Release(claim);
-        throw;
+        failure_ = std::current_exception();
+    } catch (...) {
+        ending_ = std::current_exception();
     }
-    run.output.AppendJarLog(listed, projectName + ".jad" + " generated!");
-    ++run.state.jadCount;
-    return true;
+}
+
+void JarPreparation::CheckSkipped() {
+    // A working JAR kept by an earlier run is never overwritten; a forced
+    // run prepares its JAR all the same.
+    if (!run_.force && platform::FileExists(workingJar_)) {
+        Say(workingJar_ + " already exists!");
+        choice_ = Choice::Skip;
+    }
+}
+
+void JarPreparation::MakeWorkingJar(archive::TZipArchiver& zip) {
+    Attempt([&] {
+        const std::string& listed = record_.listed;
+        CheckListedFileExists(listed);
+        RunStep("make a staging folder", listed, [&] { workFolder_.emplace(tempFolder_); });
+        work_.emplace(workFolder_->Path(), platform::ExtractFileName(workingJar_));
+        working_ = BuildWorkingJar(zip, run_.options, state_, named_, listed, *work_);
+        state_.projectName = ProjectNameOf(state_.cleanedName);
+        projectNamed_ = true;
+    });
+}
+
+std::string JarPreparation::ProjectKey() const {
+    const bool candidate = !failure_ && !ending_ && projectNamed_ &&
+                           (choice_ == Choice::Undecided || choice_ == Choice::Make ||
+                            choice_ == Choice::AlreadyGenerated);
+    return candidate ? FoldedName(state_.projectName) : std::string();
+}
+
+void JarPreparation::ChooseProject(ProjectNames& names) {
+    if (choice_ != Choice::Undecided) {
+        return;
+    }
+    if (failure_ || ending_) {
+        choice_ = Choice::Failed;
+        return;
+    }
+    Attempt([&] {
+        claim_ = RunStep("find the project's name", record_.listed,
+                         [&] { return names.Claim(working_.suite); });
+        claimed_ = true;
+        state_.projectName = claim_.name;
+    });
+    if (failure_ || ending_) {
+        choice_ = Choice::Failed;
+        return;
+    }
+    choice_ = claim_.kind == ClaimKind::AlreadyGenerated ? Choice::AlreadyGenerated : Choice::Make;
+}
+
+void JarPreparation::StageProject(archive::TZipArchiver& zip) {
+    if (choice_ != Choice::Make) {
+        return;
+    }
+    Attempt([&] {
+        const std::string& listed = record_.listed;
+        const std::string& projectName = state_.projectName;
+        // A place in the projects folder that is taken, or a name a card
+        // cannot hold, fails before anything is staged; a project made
+        // again takes the place of this suite's.
+        const bool replaces = claim_.kind == ClaimKind::MakeAgain;
+        if (!replaces) {
+            CheckProjectPlace(projectsFolder_, projectName);
+        }
+        RunStep("make the project's staging folder", listed,
+                [&] { project_.emplace(tempFolder_, projectsFolder_, projectName, replaces); });
+        RunStep("move the JAD and the JAR into the project", listed, [&] {
+            CheckResult(platform::MoveFile(work_->extractedManifest, project_->Jad()));
+            CheckResult(platform::MoveFile(work_->workingJar, project_->Jar()));
+        });
+        std::string jadText;
+        RunStep("join the JAD's continued lines", listed,
+                [&] { jadText = JoinJadLines(project_->Jad(), working_.rewritten); });
+        if (run_.options.extractIcon) {
+            RunStep("extract the icon", listed,
+                    [&] { ExtractIcon(zip, *project_, working_.iconPath, work_->iconStaging); });
+        }
+        // A full JAD carries the keys only the original JAD had, and names
+        // the final JAR's size and place.
+        jadKeysSet_ = true;
+        state_.originalJadKeys = 0;
+        if (run_.options.jadKind == JadKind::Full) {
+            RunStep("write the JAD tail", listed, [&] {
+                const std::vector<std::string> carried =
+                    OriginalJadLines(OriginalJadOf(run_.options, listed), jadText);
+                state_.originalJadKeys = static_cast<int>(carried.size());
+                AppendJadTail(*project_, projectName, carried);
+            });
+        }
+        // The IDS file goes in with the project; a failure to write it is
+        // the IDS file's alone, told once the project is in.
+        if (run_.options.writeIds) {
+            project_->StageIds(IdsLines(run_.options, state_));
+        }
+        RunStep("clear the temp folder", listed, [&] { workFolder_->Remove(); });
+    });
+}
+
+void JarPreparation::Finish(ProjectCommitter& committer, ProjectNames& names) {
+    if (choice_ == Choice::Make) {
+        Attempt([&] { CommitProject(committer, names); });
+    } else if (choice_ == Choice::AlreadyGenerated) {
+        Attempt([&] { KeepWorkingJar(); });
+    }
+    // A failed JAR leaves no working JAR behind, so the next run tries it
+    // again. Never raises: the failure itself is what the user must see,
+    // and a staging place left behind goes with the next run.
+    if (failure_ && keptWorkingJar_) {
+        try {
+            DiscardFile(workingJar_);
+        } catch (const std::exception&) {
+        }
+    }
+    if ((failure_ || ending_) && claimed_ && !movedIn_ && choice_ == Choice::Make) {
+        names.Release(claim_);
+    }
+    project_.reset();
+    workFolder_.reset();
+}
+
+void JarPreparation::CommitProject(ProjectCommitter& committer, ProjectNames& names) {
+    const std::string& listed = record_.listed;
+    const std::string& projectName = state_.projectName;
+    RunStep("move the project into the projects folder", listed, [&] {
+        names.RecordClaim(claim_, working_.suite);
+        committer.Commit(*project_);
+        movedIn_ = true;
+    });
+    Say(projectName + ".jad" + " generated!");
+    ++state_.jadCount;
+    made_ = true;
+    record_.projectName = projectName;
+    record_.originalJadKeys = state_.originalJadKeys;
+    Progress(2);
+    if (run_.options.writeIds) {
+        TellIds(project_->IdsFailure());
+    }
+    if (run_.inspectProject) {
+        run_.inspectProject(record_);
+    }
+}
+
+// A project made before is left as it is; this JAR's working JAR stays in
+// the temp folder, where later runs find it and skip the JAR.
+void JarPreparation::KeepWorkingJar() {
+    const std::string& listed = record_.listed;
+    const std::string& projectName = state_.projectName;
+    RunStep("keep the working JAR in the temp folder", listed, [&] {
+        // A forced run replaces the working JAR an earlier run kept.
+        if (run_.force) {
+            DiscardFile(workingJar_);
+        }
+        CheckResult(platform::FlushFile(work_->workingJar));
+        CheckResult(platform::MoveFile(work_->workingJar, workingJar_));
+        keptWorkingJar_ = true;
+        workFolder_->Remove();
+    });
+    Say(projectName + ".jad" + " is already generated!");
+    record_.projectName = projectName;
+    Progress(2);
+    if (run_.options.writeIds) {
+        std::string failure;
+        try {
+            ReplaceTextFile(IdsFilePath(run_.programFolder, projectName),
+                            IdsLines(run_.options, state_), tempFolder_);
+        } catch (const std::exception& e) {
+            failure = ReasonOf(e);
+        }
+        TellIds(failure);
+    }
+}
+
+// Only a file written whole is told and counted; a failure is the JAR's.
+void JarPreparation::TellIds(const std::string& failure) {
+    const std::string& projectName = state_.projectName;
+    if (failure.empty()) {
+        Say(IdsGeneratedLine(projectName));
+        ++state_.idsCount;
+        return;
+    }
+    events_.push_back({Event::Kind::IdsFailureBox, {}, 0});
+    Say(IdsFailedLine(projectName));
+    throw StepFailure("write the IDS file " + projectName + ".ids", record_.listed, failure);
+}
+
+void JarPreparation::Tell(RunContext& run, BatchTally& tally) {
+    ProgramState& state = run.state;
+    if (named_) {
+        state.cleanedName = state_.cleanedName;
+    }
+    if (projectNamed_) {
+        state.projectName = state_.projectName;
+    }
+    if (jadKeysSet_) {
+        state.originalJadKeys = state_.originalJadKeys;
+    }
+    state.jadCount += state_.jadCount;
+    state.idsCount += state_.idsCount;
+    for (const Event& event : events_) {
+        switch (event.kind) {
+            case Event::Kind::Line:
+                run.output.AppendJarLog(record_.listed, event.line);
+                break;
+            case Event::Kind::Progress:
+                run.output.AdvanceProgress(event.steps);
+                break;
+            case Event::Kind::IdsFailureBox:
+                ShowIdsFailure();
+                break;
+        }
+    }
+    if (ending_) {
+        std::rethrow_exception(ending_);
+    }
+    TellOutcome(run, tally);
+}
+
+void JarPreparation::TellOutcome(RunContext& run, BatchTally& tally) {
+    if (choice_ == Choice::Skip) {
+        ++tally.skipped;
+        record_.outcome = JarOutcome::Skipped;
+    } else if (failure_) {
+        ++tally.failed;
+        record_.outcome = JarOutcome::Failed;
+        record_.failure = failure_;
+        std::string message;
+        try {
+            std::rethrow_exception(failure_);
+        } catch (const std::exception& e) {
+            message = e.what();
+        }
+        const JarFailure failure(record_.listed, message, failure_);
+        if (!run.onJarFailure) {
+            throw failure;
+        }
+        run.onJarFailure(failure);
+    } else {
+        ++tally.prepared;
+        run.output.AdvanceProgress(1);
+        record_.outcome = made_ ? JarOutcome::Prepared : JarOutcome::AlreadyGenerated;
+        if (made_ && run.onJarPrepared) {
+            run.onJarPrepared(record_.listed, run.state.projectName);
+        }
+    }
+    if (run.onJarDone) {
+        run.onJarDone(record_);
+    }
 }
 
 }  // namespace midlet

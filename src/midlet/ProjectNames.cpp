@@ -189,14 +189,7 @@ void ProjectNames::Release(const ProjectClaim& claim) {
     claims_.erase(platform::FoldFileName(claim.name));
 }
 
-void ProjectNames::MoveIn(const ProjectClaim& claim, const SuiteIdentity& suite,
-                          StagedProject& project) {
-    // A record left beside a project that is gone must not outlive the
-    // move-in, or it would name the wrong suite for the new project.
-    if (claim.kind == ClaimKind::MakeNew) {
-        ForgetRecord(claim.name);
-    }
-    project.Commit();
+void ProjectNames::RecordClaim(const ProjectClaim& claim, const SuiteIdentity& suite) {
     WriteRecord(claim.name, suite);
 }
 
@@ -262,18 +255,11 @@ std::string ProjectNames::RecordPath(const std::string& name) const {
     return recordsFolder_ + name;
 }
 
-void ProjectNames::ForgetRecord(const std::string& name) {
-    const std::string record = RecordPath(name);
-    if (!platform::FileExists(record)) {
-        return;
-    }
-    DiscardFile(record);
-    CheckResult(platform::FlushFolder(recordsFolder_));
-}
-
 // The record goes in by a rename, so a reader finds the whole record or
-// none. It is not flushed: a record a power cut loses or cuts short is no
-// record (its digest line is missing), and the project's JAD tells instead.
+// none. It gets no flush of its own: the flush of the file system before
+// the project's move takes it to the disk, and a record a power cut still
+// cuts short is no record (its digest line is missing): the project's JAD
+// tells instead.
 void ProjectNames::WriteRecord(const std::string& name, const SuiteIdentity& suite) {
     {
         const std::lock_guard<std::mutex> lock(mutex_);

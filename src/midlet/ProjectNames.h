@@ -74,11 +74,12 @@ class ProjectNames {
     // take the name.
     void Release(const ProjectClaim& claim);
 
-    // Moves the staged project into the projects folder under the claimed
-    // name (over this suite's earlier project when made again) and records
-    // which suite made it. A run killed on the way leaves no record or a
-    // true one.
-    void MoveIn(const ProjectClaim& claim, const SuiteIdentity& suite, StagedProject& project);
+    // Records which suite makes the claimed project, right before the
+    // project is moved in (so that the flush before the move takes the
+    // record to the disk too). A record is only ever read beside a whole
+    // project: one whose project never came is no one's, and the next
+    // project under the name writes its own over it.
+    void RecordClaim(const ProjectClaim& claim, const SuiteIdentity& suite);
 
   private:
     enum class Holder { Nobody, ThisSuite, OtherSuite };
@@ -87,7 +88,6 @@ class ProjectNames {
     Holder HolderOfIds(const std::string& name, const SuiteIdentity& suite) const;
     const SuiteIdentity* ClaimedSuite(const std::string& name) const;
     std::string RecordPath(const std::string& name) const;
-    void ForgetRecord(const std::string& name);
     void WriteRecord(const std::string& name, const SuiteIdentity& suite);
 
     std::string programFolder_;

@@ -1,10 +1,13 @@
 #include "midlet/StagedProject.h"
 
+#include <exception>
+
 #include "midlet/StepFailure.h"
 #include "midlet/WorkspaceFiles.h"
 #include "platform/Durable.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/TextFile.h"
 
 namespace midlet {
 
@@ -22,7 +25,10 @@ void CheckProjectPlace(const std::string& projectsFolder, const std::string& pro
 
 StagedProject::StagedProject(const std::string& tempFolder, const std::string& projectsFolder,
                              const std::string& projectName, bool replaces)
-    : name_(projectName), projectsFolder_(projectsFolder), replaces_(replaces) {
+    : name_(projectName),
+      projectsFolder_(projectsFolder),
+      tempFolder_(tempFolder),
+      replaces_(replaces) {
     // Nothing is staged for a project that could not be moved in.
     if (!replaces) {
         CheckProjectPlace(projectsFolder, projectName);
@@ -32,19 +38,45 @@ StagedProject::StagedProject(const std::string& tempFolder, const std::string& p
     staging_.emplace(tempFolder);
 }
 
-void StagedProject::Commit() {
-    FlushTree(Folder());
+void StagedProject::StageIds(const std::vector<std::string>& lines) {
+    try {
+        ids_.emplace(tempFolder_);
+        platform::TextFile file;
+        file.Rewrite(ids_->Path());
+        for (const std::string& line : lines) {
+            file.WriteLn(line);
+        }
+        file.Close();
+    } catch (const std::exception& e) {
+        ids_.reset();
+        idsFailure_ = ReasonOf(e);
+    }
+}
+
+void StagedProject::MoveIn() {
     if (replaces_) {
+        // The earlier project now stands in the staging folder, which is
+        // removed with it once the exchange is on the disk.
         CheckResult(platform::ExchangePaths(platform::ExcludeTrailingPathDelimiter(Folder()),
                                             projectsFolder_ + name_));
-        CheckResult(platform::FlushFolder(projectsFolder_));
-        staging_->Remove();
         return;
     }
     CheckResult(platform::MoveFile(platform::ExcludeTrailingPathDelimiter(Folder()),
                                    projectsFolder_ + name_));
     staging_->MovedAway();
-    CheckResult(platform::FlushFolder(projectsFolder_));
+}
+
+void StagedProject::MoveIdsIn() {
+    if (!ids_) {
+        return;
+    }
+    try {
+        CheckResult(platform::MoveFileEx(ids_->Path(), projectsFolder_ + name_ + ".ids",
+                                         platform::MOVEFILE_REPLACE_EXISTING));
+        ids_->MovedAway();
+    } catch (const std::exception& e) {
+        idsFailure_ = ReasonOf(e);
+    }
 }
 
 }  // namespace midlet

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "midlet/Staging.h"
 
@@ -30,21 +31,34 @@ class StagedProject {
     std::string Jad() const { return Folder() + name_ + ".jad"; }
     std::string Jar() const { return Folder() + name_ + ".jar"; }
 
-    // Flushes every file and folder of the project, moves its folder into
-    // the projects folder under the project's name (never over anything
-    // found there), and flushes the projects folder. Until the move, a
-    // failure leaves nothing in the projects folder; a failed flush after
-    // it leaves the whole project there, and is raised all the same.
-    // A project that replaces another exchanges places with it in one step
-    // instead (a reader finds the one or the other, never neither), and
-    // then removes the other from the staging place it took.
-    void Commit();
+    // Writes the project's IDS file with these lines into a staging place
+    // of the temp folder, to be moved in right after the project. Never
+    // raises: a failure is kept (IdsFailure) and told once the project is
+    // in, as a failure of the IDS file alone.
+    void StageIds(const std::vector<std::string>& lines);
+    // Why the IDS file was not staged or not moved in; empty when it was.
+    const std::string& IdsFailure() const { return idsFailure_; }
+
+    // The committing steps (ProjectCommitter), once the project and its IDS
+    // file are on the disk: moves the folder into the projects folder under
+    // the project's name, never over anything found there (raises when it
+    // cannot), then the IDS file over the project's IDS file (a failure is
+    // kept in IdsFailure). The projects folder is flushed after them. A
+    // project that replaces another exchanges places with it in one step
+    // instead (a reader finds the one or the other, never neither); the
+    // other goes with the staging folder it took.
+    void MoveIn();
+    void MoveIdsIn();
+    const std::string& ProjectsFolder() const { return projectsFolder_; }
 
   private:
     std::string name_;
     std::string projectsFolder_;
+    std::string tempFolder_;
     bool replaces_;
     std::optional<StagingFolder> staging_;
+    std::optional<StagingFile> ids_;
+    std::string idsFailure_;
 };
 
 }  // namespace midlet

@@ -20,7 +20,9 @@ bool IsStagingName(const std::string& name) {
 }  // namespace
 
 std::string NewStagingPath(const std::string& tempFolder) {
-    static std::random_device source;
+    // One source per thread: runs that prepare several JARs at once make
+    // staging places from several threads.
+    thread_local std::random_device source;
     const std::uint64_t number = static_cast<std::uint64_t>(source()) << 32 | source();
     char digits[17];
     std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(number));
@@ -56,6 +58,16 @@ void StagingFolder::Remove() {
     if (!path_.empty()) {
         RemoveTree(path_);
         path_.clear();
+    }
+}
+
+StagingFile::~StagingFile() {
+    if (path_.empty()) {
+        return;
+    }
+    try {
+        DiscardFile(path_);
+    } catch (const std::exception&) {
     }
 }
 

@@ -39,6 +39,23 @@ class StagingFolder {
     std::string path_;
 };
 
+// A file of its own in the temp folder, not made yet: whoever holds it
+// writes it at Path(). Removed when destroyed unless it was moved away.
+class StagingFile {
+  public:
+    explicit StagingFile(const std::string& tempFolder) : path_(NewStagingPath(tempFolder)) {}
+    // Removes what is there; never raises (a later run removes what stayed).
+    ~StagingFile();
+    StagingFile(const StagingFile&) = delete;
+    StagingFile& operator=(const StagingFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+    void MovedAway() { path_.clear(); }
+
+  private:
+    std::string path_;
+};
+
 // Removes every staging place in the temp folder. Only a run that holds the
 // workspace lock calls it, so every one found was left by a run that has
 // ended. Raises when one cannot be removed.

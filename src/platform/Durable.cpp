@@ -22,9 +22,9 @@ bool Fail(DWORD code) {
 }
 
 // fsync of what `path` names, opened for reading only (`folderFlags` adds
-// O_DIRECTORY for a folder). A file system that cannot flush (EINVAL) has
-// nothing to flush.
-bool FlushPath(const std::string& path, int folderFlags) {
+// O_DIRECTORY for a folder), or syncfs of its whole file system. A file
+// system that cannot flush (EINVAL) has nothing to flush.
+bool FlushPath(const std::string& path, int folderFlags, bool wholeFileSystem = false) {
     ResolvedPath target = Resolve(path);
     if (!target.exists) {
         return Fail(MissingCode(target));
@@ -37,7 +37,7 @@ bool FlushPath(const std::string& path, int folderFlags) {
         return Fail(CodeForErrno(errno, target));
     }
     DWORD error = ERROR_SUCCESS;
-    if (fsync(fd) != 0 && errno != EINVAL) {
+    if ((wholeFileSystem ? syncfs(fd) : fsync(fd)) != 0 && errno != EINVAL) {
         error = ErrorFromErrno(errno);
     }
     close(fd);
@@ -52,6 +52,10 @@ bool FlushFile(const std::string& path) {
 
 bool FlushFolder(const std::string& folder) {
     return FlushPath(folder, O_DIRECTORY);
+}
+
+bool FlushFileSystemOf(const std::string& folder) {
+    return FlushPath(folder, O_DIRECTORY, true);
 }
 
 bool MoveFileEx(const std::string& source, const std::string& target, DWORD flags) {

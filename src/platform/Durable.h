@@ -20,6 +20,12 @@ bool FlushFile(const std::string& path);
 // stays so after a power loss. False on failure (last error set).
 bool FlushFolder(const std::string& folder);
 
+// Everything written to the file system that holds `folder` reaches the
+// disk: files, their sizes and the names of every folder. One call makes
+// many new files durable at once, where flushing them one by one would
+// wait for the disk once per file. False on failure (last error set).
+bool FlushFileSystemOf(const std::string& folder);
+
 // MoveFile, and with MOVEFILE_REPLACE_EXISTING a file in the target's place
 // is replaced in one step: a reader finds the old file or the new one,
 // never neither. Only a regular file that is not read-only is replaced (5

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -130,6 +132,54 @@ inline std::string Replace(std::string text, const std::string& from, const std:
         text.replace(at, from.size(), to);
     }
     return text;
+}
+
+// The bytes of a JAR with the DOS time and date of every local and central
+// header cleared: the rewritten manifest takes the time it was written.
+inline std::string WithoutEntryTimes(std::string jar) {
+    const auto u16 = [&](std::size_t at) -> std::uint32_t {
+        return at + 2 <= jar.size() ? static_cast<unsigned char>(jar[at]) |
+                                          static_cast<unsigned char>(jar[at + 1]) << 8
+                                    : 0;
+    };
+    const auto u32 = [&](std::size_t at) { return u16(at) | u16(at + 2) << 16; };
+    const auto clear = [&](std::size_t at) {
+        if (at + 4 <= jar.size()) {
+            jar.replace(at, 4, 4, '\0');
+        }
+    };
+    const std::size_t end = jar.rfind("PK\x05\x06");
+    if (end == std::string::npos) {
+        return jar;
+    }
+    std::size_t at = u32(end + 16);
+    for (std::uint32_t n = u16(end + 10); n > 0 && jar.compare(at, 4, "PK\x01\x02") == 0; --n) {
+        clear(at + 12);
+        clear(u32(at + 42) + 10);
+        at += 46 + u16(at + 28) + u16(at + 30) + u16(at + 32);
+    }
+    return jar;
+}
+
+// What the projects folder holds: every path below it, folders ending in
+// "/", with the files' bytes (a JAR's without its entry times).
+using Tree = std::map<std::string, std::string>;
+
+inline Tree ProjectsTree(const std::string& projects) {
+    Tree tree;
+    if (!fs::is_directory(projects)) {
+        return tree;
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(projects)) {
+        const std::string name = fs::relative(entry.path(), projects).string();
+        if (entry.is_directory()) {
+            tree[name + "/"] = "";
+        } else {
+            const std::string bytes = ReadBytes(entry.path().string());
+            tree[name] = entry.path().extension() == ".jar" ? WithoutEntryTimes(bytes) : bytes;
+        }
+    }
+    return tree;
 }
 
 // A program folder in a fresh temporary folder, with the window's component

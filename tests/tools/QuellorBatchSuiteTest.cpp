@@ -60,6 +60,12 @@ TEST_F(QuellorBatchSuite, AFullJadKeepsTheKeysOnlyTheOriginalJadHad) {
     fs::rename(In("a.jad"), Program() + "elsewhere.jad");
     run = Prepare({"--original-jad", Program() + "elsewhere.jad", jar});
     EXPECT_EQ(run.out, log);
+    // --check compares with the JAD named, not with one that is not there.
+    fs::remove_all(Projects());
+    run =
+        Prepare({"--jad", "simple", "--check", "--original-jad", Program() + "elsewhere.jad", jar});
+    EXPECT_TRUE(Contains(run.out, jar + ": " + Program() + "elsewhere.jad: warning - Full-Version"))
+        << run.out;
     EXPECT_EQ(Prepare({"--original-jad", Program() + "elsewhere.jad", jar, jar}).status, 2);
     run = Prepare({"--original-jad", Program() + "gone.jad", jar});
     EXPECT_EQ(run.status, 1);

@@ -335,15 +335,23 @@ TEST_F(QuellorBatch, WrongCommandLines) {
 }
 
 // --force prepares a suite again over the project an earlier run made of
-// it. The core learns to do so in another piece of work: enable this test
-// once it is merged.
-TEST_F(QuellorBatch, DISABLED_ForcePreparesAgainOverTheProject) {
+// it, even where a run that found it already generated kept its working
+// JAR: the new project takes the old one's place whole.
+TEST_F(QuellorBatch, ForcePreparesAgainOverTheProject) {
     Listed("a.jar", "Alpha");
     ASSERT_EQ(Prepare({"--no-ids", "a.jar"}).status, 0);
-    fs::remove_all(Temp());
+    EXPECT_EQ(Prepare({"--no-ids", "a.jar"}).out, Log("a.jar", "Alpha.jad is already generated!"));
+    EXPECT_TRUE(fs::exists(Temp("a.jar")));
+
+    MakeZipJar(In("a.jar"), SimpleManifest("Alpha"),
+               {{"icon.png", TinyPng()}, {"more.class", std::string(4000, 'x')}});
     const Result result = Prepare({"--no-ids", "--force", "a.jar"});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, Log("a.jar", "Alpha.jad generated!"));
+    EXPECT_TRUE(Contains(ReadBytes(Projects("Alpha/Alpha.jar")), "more.class"));
+    EXPECT_TRUE(Contains(
+        ReadBytes(Projects("Alpha/Alpha.jad")),
+        "MIDlet-Jar-Size: " + std::to_string(fs::file_size(Projects("Alpha/Alpha.jar"))) + "\r\n"));
 }
 
 // Options stand anywhere among the JARs, take their value after "=", and

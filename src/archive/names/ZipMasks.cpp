@@ -1,6 +1,8 @@
 #include "archive/names/ZipMasks.h"
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,10 @@ Collation& Tables() {
     static Collation tables;
     return tables;
 }
-bool tablesBuilt = false;
+// Built once, by the first thread that compares names; threads that come
+// meanwhile wait for it.
+std::atomic<bool> tablesBuilt{false};
+std::mutex tablesMutex;
 
 // The fixed upper map of the Turkish code page 1254.
 void FillTurkishUpperMap(std::array<std::uint8_t, 256>& map) {
@@ -167,7 +172,7 @@ void BuildCollationTables(unsigned codePage, bool turkish) {
         for (int b = 'a'; b <= 'z'; ++b) {
             tables.UpperMap[b] = static_cast<std::uint8_t>(b - 0x20);
         }
-        tablesBuilt = true;
+        tablesBuilt.store(true, std::memory_order_release);
         return;
     }
     // The characters of the code page: ASCII, and above it what the code
@@ -201,12 +206,15 @@ void BuildCollationTables(unsigned codePage, bool turkish) {
             }
         }
     }
-    tablesBuilt = true;
+    tablesBuilt.store(true, std::memory_order_release);
 }
 
 const Collation& CollationTables() {
-    if (!tablesBuilt) {
-        BuildCollationTables();
+    if (!tablesBuilt.load(std::memory_order_acquire)) {
+        const std::lock_guard lock(tablesMutex);
+        if (!tablesBuilt.load(std::memory_order_relaxed)) {
+            BuildCollationTables();
+        }
     }
     return Tables();
 }

@@ -1,6 +1,5 @@
 #include "BatchReport.h"
 
-#include <openssl/evp.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -11,6 +10,7 @@
 
 #include "archive/ZipArchiver.h"
 #include "midlet/DescriptorAttributes.h"
+#include "midlet/FileDigest.h"
 #include "midlet/PlainMessages.h"
 #include "midlet/SuiteFiles.h"
 #include "midlet/suite/JarEntries.h"
@@ -21,20 +21,6 @@
 namespace tools {
 
 namespace {
-
-struct DigestFree {
-    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-};
-
-std::string Hex(const unsigned char* bytes, unsigned count) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned i = 0; i < count; ++i) {
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 0xF];
-    }
-    return text;
-}
 
 // The value the installer takes: the JAD's, else the manifest's.
 std::string Value(const midlet::AttributeList& jad, const midlet::AttributeList& manifest,
@@ -157,29 +143,8 @@ std::vector<Field> Fields(const ReportRecord& r) {
 
 std::optional<FileDigest> DigestOf(const std::string& path) {
     try {
-        platform::TFileStream file(path, platform::fmOpenRead | platform::fmShareDenyNone);
-        std::unique_ptr<EVP_MD_CTX, DigestFree> context(EVP_MD_CTX_new());
-        if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) {
-            return std::nullopt;
-        }
         FileDigest digest;
-        std::vector<unsigned char> buffer(1 << 16);
-        for (std::size_t n; (n = file.Read(buffer.data(), buffer.size())) > 0;) {
-            if (EVP_DigestUpdate(context.get(), buffer.data(), n) != 1) {
-                return std::nullopt;
-            }
-            digest.size += n;
-        }
-        // A read that stopped early is a file that cannot be read whole.
-        if (digest.size != static_cast<std::uint64_t>(file.Size())) {
-            return std::nullopt;
-        }
-        unsigned char hash[EVP_MAX_MD_SIZE];
-        unsigned length = 0;
-        if (EVP_DigestFinal_ex(context.get(), hash, &length) != 1) {
-            return std::nullopt;
-        }
-        digest.sha256 = Hex(hash, length);
+        digest.sha256 = midlet::Sha256OfFile(path, &digest.size);
         return digest;
     } catch (const std::exception&) {
         return std::nullopt;

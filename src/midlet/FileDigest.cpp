@@ -38,12 +38,16 @@ std::string Hex(const unsigned char* bytes, unsigned size) {
 
 }  // namespace
 
-std::string Sha256OfFile(const std::string& path) {
+std::string Sha256OfFile(const std::string& path, std::uint64_t* size) {
     const std::unique_ptr<EVP_MD_CTX, DigestFree> context(EVP_MD_CTX_new());
     CheckDigest(context ? EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) : 0);
     platform::TFileStream file(path, platform::fmOpenRead | platform::fmShareDenyNone);
     std::vector<unsigned char> buffer(kReadChunk);
-    for (std::int64_t left = file.Size(); left > 0;) {
+    const std::int64_t length = file.Size();
+    if (size != nullptr) {
+        *size = static_cast<std::uint64_t>(length);
+    }
+    for (std::int64_t left = length; left > 0;) {
         const std::size_t n = static_cast<std::size_t>(
             std::min<std::int64_t>(left, static_cast<std::int64_t>(buffer.size())));
         file.ReadBuffer(buffer.data(), n);
@@ -51,9 +55,9 @@ std::string Sha256OfFile(const std::string& path) {
         left -= static_cast<std::int64_t>(n);
     }
     unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned size = 0;
-    CheckDigest(EVP_DigestFinal_ex(context.get(), digest, &size));
-    return Hex(digest, size);
+    unsigned digestSize = 0;
+    CheckDigest(EVP_DigestFinal_ex(context.get(), digest, &digestSize));
+    return Hex(digest, digestSize);
 }
 
 }  // namespace midlet

@@ -50,7 +50,7 @@ void RemoveFolderTree(const std::string& base) {
             Discard(path, kind, readOnly);
         }
     }
-    platform::RemoveDirectory(base);
+    platform::RemoveDirectory(base);  // raises when the folder stays
 }
 
 }  // namespace

@@ -127,15 +127,7 @@ class CommitFailure : public ::testing::Test {
         return names;
     }
     // Hidden files beside the archive: new archives not put in place.
-    std::vector<std::string> LeftBeside() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(scratch.Path())) {
-            if (entry.path().filename().string()[0] == '.') {
-                names.push_back(entry.path().filename().string());
-            }
-        }
-        return names;
-    }
+    std::vector<std::string> LeftBeside() const { return HiddenFilesIn(scratch.Path()); }
 
     ScratchFolder scratch;
     const std::string tmp = scratch / "tmp";

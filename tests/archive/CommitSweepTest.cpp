@@ -110,15 +110,7 @@ class CommitSweep : public ::testing::TestWithParam<SweepCase> {
         return ReadBytes(jar);
     }
 
-    std::vector<std::string> LeftBeside() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(scratch.Path())) {
-            if (entry.path().filename().string()[0] == '.') {
-                names.push_back(entry.path().filename().string());
-            }
-        }
-        return names;
-    }
+    std::vector<std::string> LeftBeside() const { return HiddenFilesIn(scratch.Path()); }
 
     // Judges the state after call `nth` failed (with `failure` reported) or
     // was stopped; then a later update must finish the work.

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ZipSupport.h"
 #include "archive/ZipArchiver.h"
@@ -67,6 +68,18 @@ inline FileMap FilesUnder(const std::string& root) {
 }
 
 // The component as the program configures it, opened on `archive`.
+// The hidden files in `folder`: new archives a commit left beside the old
+// one instead of putting them in place.
+inline std::vector<std::string> HiddenFilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename().string()[0] == '.') {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    return names;
+}
+
 inline std::unique_ptr<archive::TZipArchiver> OpenArchive(const std::string& archive,
                                                           const std::string& baseDir = {}) {
     auto zip = std::make_unique<archive::TZipArchiver>("Zip");

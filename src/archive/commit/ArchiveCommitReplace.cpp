@@ -125,14 +125,16 @@ void ArchiveCommit::FlushFolder() {
     }
 }
 
-// A new file that cannot be deleted now is a leftover the next commit
-// removes: its lock went with the stream.
 void ArchiveCommit::DropNewFile() {
     RestoreDirectoryInMemory();
     manager_.ArchiveStream = &archive_;
     newFile_.reset();
     if (!newName_.empty()) {
-        platform::DeleteFile(newName_);
+        // Its failure is let go: the commit is failing for a reason of its
+        // own, which is what the user must see, and a new file that cannot
+        // be deleted now is a hidden leftover the next commit removes (its
+        // lock went with the stream). The archive itself is untouched.
+        (void)platform::DeleteFile(newName_);
         newName_.clear();
     }
 }

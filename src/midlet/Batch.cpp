@@ -95,8 +95,9 @@ class OneQuestionAtATime : public platform::IDialogs {
 
 // One JAR through every step, on the calling thread.
 void PrepareInTurn(RunContext& run, std::size_t index, const std::string& tempFolder,
-                   ProjectCommitter& committer, ProjectNames& names, BatchTally& tally) {
-    JarPreparation jar(run, index, tempFolder);
+                   WorkFolder& workFolder, ProjectCommitter& committer, ProjectNames& names,
+                   BatchTally& tally) {
+    JarPreparation jar(run, index, tempFolder, workFolder);
     jar.CheckSkipped();
     jar.MakeWorkingJar(run.zip);
     jar.ChooseProject(names);
@@ -128,8 +129,9 @@ void PrepareOnWorker(const RunContext& run, const std::string& tempFolder,
         archive::TZipArchiver zip("Zip");
         ConfigureLike(zip, run.zip);
         const std::size_t count = run.options.list.size();
+        WorkFolder workFolder(tempFolder);
         for (std::size_t index = next++; index < count && !schedule.Stopped(); index = next++) {
-            auto jar = std::make_unique<JarPreparation>(run, index, tempFolder);
+            auto jar = std::make_unique<JarPreparation>(run, index, tempFolder, workFolder);
             bool going = schedule.WaitForWorkingJar(index);
             if (going) {
                 jar->CheckSkipped();
@@ -150,7 +152,8 @@ void PrepareOnWorker(const RunContext& run, const std::string& tempFolder,
             if (going) {
                 jar->Finish(committer, names);
             } else {
-                jar.reset();  // what it staged goes now
+                jar->Drop();  // what it staged goes now
+                jar.reset();
             }
             expected.reset();
             schedule.Finished(index, std::move(jar));
@@ -234,8 +237,9 @@ BatchTally RunBatch(RunContext& run) {
         PrepareAtOnce(run, tempFolder, committer, names, tally);
         return tally;
     }
+    WorkFolder workFolder(tempFolder);
     for (std::size_t i = 0; i < run.options.list.size(); ++i) {
-        PrepareInTurn(run, i, tempFolder, committer, names, tally);
+        PrepareInTurn(run, i, tempFolder, workFolder, committer, names, tally);
     }
     return tally;
 }

@@ -31,7 +31,10 @@ std::string FoldedName(const std::string& name);
 
 class JarPreparation {
   public:
-    JarPreparation(const RunContext& run, std::size_t index, const std::string& tempFolder);
+    // The JAR's work is done in `workFolder`, which the JAR leaves as it
+    // found it or discards.
+    JarPreparation(const RunContext& run, std::size_t index, const std::string& tempFolder,
+                   WorkFolder& workFolder);
     ~JarPreparation();
     JarPreparation(const JarPreparation&) = delete;
     JarPreparation& operator=(const JarPreparation&) = delete;
@@ -62,6 +65,9 @@ class JarPreparation {
     // project. A failed JAR's leftovers go, and the name it claimed for a
     // project it did not make is free again.
     void Finish(ProjectCommitter& committer, ProjectNames& names);
+    // A JAR that is dropped before it finishes (the run ends) leaves nothing
+    // in the work folder for the next one.
+    void Drop();
     // On the thread that called RunBatch: the JAR's log lines, progress
     // and message boxes, its changes to the program-wide values, its tally
     // and the run's callbacks. Raises the JarFailure of a failed JAR when
@@ -78,14 +84,13 @@ class JarPreparation {
     };
 
   public:
-    // The files of the JAR's work, in its staging folder: no other JAR's
-    // and no earlier run's files are ever found there.
+    // The files of the JAR's work, in the work folder: no other JAR's and
+    // no earlier run's files are ever found there.
     struct WorkPaths {
         WorkPaths(const std::string& workFolder, const std::string& jarName);
         std::string folder;
         std::string workingJar;
         std::string extractedManifest;
-        std::string iconStaging;
     };
 
     // The working JAR made: the icon path its manifest gives, the manifest
@@ -124,8 +129,9 @@ class JarPreparation {
     bool made_ = false;
     bool keptWorkingJar_ = false;
 
-    std::optional<StagingFolder> workFolder_;
+    WorkFolder& workFolder_;
     std::optional<WorkPaths> work_;
+    bool workMovedOut_ = false;  // the working JAR and the manifest left it
     WorkingJar working_;
     ProjectClaim claim_;
     bool claimed_ = false;

@@ -132,26 +132,40 @@ bool ManifestIsPutBack(archive::TZipArchiver& zip, const WorkPaths& work,
     return entry >= 0 && ReadEntryBytes(zip, entry) == wanted;
 }
 
-// Extracts the icon from the staged project's JAR (only read, never made)
-// into a folder of its own, then moves it into the project folder without
-// overwriting anything there: an icon path that names the project's JAR or
-// JAD (or a mask that selects them) must not replace them. Every entry the
-// icon path selects must come out.
-void ExtractIcon(archive::TZipArchiver& zip, const StagedProject& project,
-                 const std::string& iconPath, const std::string& stagingFolder) {
-    CheckResult(platform::ForceDirectories(stagingFolder));
-    zip.FileName = project.Jar();
-    {
-        OpenArchive open(zip, archive::OpenModeReadOnly);
-        zip.BaseDir = stagingFolder;
-        const WithoutFlushes unflushed(zip);
-        zip.ExtractByMask(iconPath, kAnyAttributes, kNoExclusion);
-        if (zip.ProcessedCount() < zip.SelectedCount()) {
-            const std::string& why = zip.LastEntryFailure();
-            throw platform::Exception(why.empty() ? "the extraction was cancelled" : why);
-        }
+// The archive component replaces no file while it is in place: what is
+// there stays, and the entry is passed over. Its own setting comes back
+// when the bracket ends.
+class WithoutOverwriting {
+  public:
+    explicit WithoutOverwriting(archive::TZipArchiver& zip)
+        : zip_(zip), mode_(zip.Options.OverwriteMode) {
+        zip_.Options.OverwriteMode = archive::omNever;
     }
-    MoveTreeWithoutOverwriting(stagingFolder, project.Folder());
+    ~WithoutOverwriting() { zip_.Options.OverwriteMode = mode_; }
+    WithoutOverwriting(const WithoutOverwriting&) = delete;
+    WithoutOverwriting& operator=(const WithoutOverwriting&) = delete;
+
+  private:
+    archive::TZipArchiver& zip_;
+    archive::TZipOverwriteMode mode_;
+};
+
+// Extracts the icon from the staged project's JAR (only read, never made)
+// into the project folder without overwriting anything there: an icon path
+// that names the project's JAR or JAD (or a mask that selects them) must
+// not replace them. Every entry the icon path selects must come out.
+void ExtractIcon(archive::TZipArchiver& zip, const StagedProject& project,
+                 const std::string& iconPath) {
+    zip.FileName = project.Jar();
+    OpenArchive open(zip, archive::OpenModeReadOnly);
+    zip.BaseDir = project.Folder();
+    const WithoutFlushes unflushed(zip);
+    const WithoutOverwriting keeping(zip);
+    zip.ExtractByMask(iconPath, kAnyAttributes, kNoExclusion);
+    if (zip.ProcessedCount() < zip.SelectedCount()) {
+        const std::string& why = zip.LastEntryFailure();
+        throw platform::Exception(why.empty() ? "the extraction was cancelled" : why);
+    }
 }
 
 // A JAD has no continuation lines: the manifest's are joined to their
@@ -241,12 +255,14 @@ std::string FoldedName(const std::string& name) {
 JarPreparation::WorkPaths::WorkPaths(const std::string& workFolder, const std::string& jarName)
     : folder(workFolder),
       workingJar(folder + jarName),
-      extractedManifest(folder + "META-INF" + kDelim + "MANIFEST.MF"),
-      iconStaging(folder + "Icon.staging" + kDelim) {}
+      extractedManifest(folder + "META-INF" + kDelim + "MANIFEST.MF") {}
 
 JarPreparation::JarPreparation(const RunContext& run, std::size_t index,
-                               const std::string& tempFolder)
-    : run_(run), tempFolder_(tempFolder), projectsFolder_(run.programFolder + "projects" + kDelim) {
+                               const std::string& tempFolder, WorkFolder& workFolder)
+    : run_(run),
+      tempFolder_(tempFolder),
+      projectsFolder_(run.programFolder + "projects" + kDelim),
+      workFolder_(workFolder) {
     record_.index = index;
     record_.listed = run.options.list[index];
     workingJar_ = tempFolder + platform::ExtractFileName(record_.listed);
@@ -283,8 +299,8 @@ void JarPreparation::MakeWorkingJar(archive::TZipArchiver& zip) {
     Attempt([&] {
         const std::string& listed = record_.listed;
         CheckListedFileExists(listed);
-        RunStep("make a staging folder", listed, [&] { workFolder_.emplace(tempFolder_); });
-        work_.emplace(workFolder_->Path(), platform::ExtractFileName(workingJar_));
+        RunStep("make a staging folder", listed,
+                [&] { work_.emplace(workFolder_.Path(), platform::ExtractFileName(workingJar_)); });
         working_ = BuildWorkingJar(zip, run_.options, state_, named_, listed, *work_);
         state_.projectName = ProjectNameOf(state_.cleanedName);
         projectNamed_ = true;
@@ -338,13 +354,14 @@ void JarPreparation::StageProject(archive::TZipArchiver& zip) {
         RunStep("move the JAD and the JAR into the project", listed, [&] {
             CheckResult(platform::MoveFile(work_->extractedManifest, project_->Jad()));
             CheckResult(platform::MoveFile(work_->workingJar, project_->Jar()));
+            workMovedOut_ = true;
         });
         std::string jadText;
         RunStep("join the JAD's continued lines", listed,
                 [&] { jadText = JoinJadLines(project_->Jad(), working_.rewritten); });
         if (run_.options.extractIcon) {
             RunStep("extract the icon", listed,
-                    [&] { ExtractIcon(zip, *project_, working_.iconPath, work_->iconStaging); });
+                    [&] { ExtractIcon(zip, *project_, working_.iconPath); });
         }
         // A full JAD carries the keys only the original JAD had, and names
         // the final JAR's size and place.
@@ -363,7 +380,6 @@ void JarPreparation::StageProject(archive::TZipArchiver& zip) {
         if (run_.options.writeIds) {
             project_->StageIds(IdsLines(run_.options, state_));
         }
-        RunStep("clear the temp folder", listed, [&] { workFolder_->Remove(); });
     });
 }
 
@@ -385,8 +401,14 @@ void JarPreparation::Finish(ProjectCommitter& committer, ProjectNames& names) {
     if ((failure_ || ending_) && claimed_ && !movedIn_ && choice_ == Choice::Make) {
         names.Release(claim_);
     }
+    Drop();
+}
+
+void JarPreparation::Drop() {
     project_.reset();
-    workFolder_.reset();
+    if (!workMovedOut_) {
+        workFolder_.Discard();
+    }
 }
 
 void JarPreparation::CommitProject(ProjectCommitter& committer, ProjectNames& names) {
@@ -424,7 +446,6 @@ void JarPreparation::KeepWorkingJar() {
         CheckResult(platform::FlushFile(work_->workingJar));
         CheckResult(platform::MoveFile(work_->workingJar, workingJar_));
         keptWorkingJar_ = true;
-        workFolder_->Remove();
     });
     Say(projectName + ".jad" + " is already generated!");
     record_.projectName = projectName;

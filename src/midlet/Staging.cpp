@@ -61,6 +61,25 @@ void StagingFolder::Remove() {
     }
 }
 
+const std::string& WorkFolder::Path() {
+    if (!folder_) {
+        folder_.emplace(tempFolder_);
+    }
+    return folder_->Path();
+}
+
+void WorkFolder::Discard() {
+    if (!folder_) {
+        return;
+    }
+    try {
+        folder_->Remove();
+    } catch (const std::exception&) {
+        folder_->MovedAway();
+    }
+    folder_.reset();
+}
+
 StagingFile::~StagingFile() {
     if (path_.empty()) {
         return;

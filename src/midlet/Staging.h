@@ -4,7 +4,9 @@
 // is killed leaves only staging places, which the next run removes.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace midlet {
 
@@ -54,6 +56,28 @@ class StagingFile {
 
   private:
     std::string path_;
+};
+
+// A worker's folder for the JARs it prepares one after another. Making and
+// removing a folder for every JAR costs the file system more than the JAR's
+// own bytes (a freed inode is passed over, for a while, by every inode
+// made after it), so the folder is made for the first JAR and kept for the
+// next one as long as each leaves it as it found it.
+class WorkFolder {
+  public:
+    explicit WorkFolder(std::string tempFolder) : tempFolder_(std::move(tempFolder)) {}
+
+    // The folder, with its trailing delimiter; made when there is none.
+    // Raises EInOutError when it cannot be made.
+    const std::string& Path();
+    // A JAR left files in the folder: the folder goes with them, and the
+    // next JAR gets a new one. Never raises: a folder that cannot be removed
+    // is left to the next run, which removes every staging place.
+    void Discard();
+
+  private:
+    std::string tempFolder_;
+    std::optional<StagingFolder> folder_;
 };
 
 // Removes every staging place in the temp folder. Only a run that holds the

@@ -21,10 +21,6 @@ bool IsFolder(const std::string& path) {
     return platform::KindOfPath(path) == PathKind::Folder;
 }
 
-bool Exists(const std::string& path) {
-    return platform::GetFileAttributes(path) != platform::INVALID_FILE_ATTRIBUTES;
-}
-
 // Deletes what `kind` says is at `path` (no folder), made writable first
 // when it is read-only.
 void Discard(const std::string& path, PathKind kind, bool readOnly) {
@@ -78,33 +74,6 @@ void RemoveTree(const std::string& folder) {
     if (IsFolder(folder)) {
         RemoveFolderTree(platform::IncludeTrailingPathDelimiter(folder));
     }
-}
-
-void MoveTreeWithoutOverwriting(const std::string& from, const std::string& to) {
-    const std::string source = platform::IncludeTrailingPathDelimiter(from);
-    const std::string target = platform::IncludeTrailingPathDelimiter(to);
-    for (const std::string& name : platform::ListFolder(source)) {
-        if (IsFolder(source + name)) {
-            if (!platform::FileExists(target + name)) {
-                CheckResult(platform::ForceDirectories(target + name));
-                MoveTreeWithoutOverwriting(source + name, target + name);
-            }
-        } else if (!Exists(target + name)) {
-            CheckResult(platform::MoveFile(source + name, target + name));
-        }
-    }
-}
-
-void FlushTree(const std::string& folder) {
-    const std::string base = platform::IncludeTrailingPathDelimiter(folder);
-    for (const std::string& name : platform::ListFolder(base)) {
-        if (IsFolder(base + name)) {
-            FlushTree(base + name);
-        } else {
-            CheckResult(platform::FlushFile(base + name));
-        }
-    }
-    CheckResult(platform::FlushFolder(base));
 }
 
 void ReplaceTextFile(const std::string& path, const std::vector<std::string>& lines,

@@ -22,15 +22,6 @@ void DiscardFile(const std::string& path);
 // no error. Symbolic links are removed, never followed.
 void RemoveTree(const std::string& folder);
 
-// Moves every file below `from` to the same place below `to`, making the
-// folders on the way; a file or folder that already exists there is left
-// as it is (and what would have replaced it stays below `from`).
-void MoveTreeWithoutOverwriting(const std::string& from, const std::string& to);
-
-// Flushes every file and folder below `folder`, and the folder itself, to
-// the disk.
-void FlushTree(const std::string& folder);
-
 // Replaces the text file at `path` by one of these lines in one step: the
 // new file is written in a staging place of `tempFolder` (on the same file
 // system), flushed and moved over the old one, and the folder flushed. A

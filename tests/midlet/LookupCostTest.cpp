@@ -1,7 +1,10 @@
 // What preparing one more JAR costs in path look-ups: the same whether the
 // workspace holds a few projects or hundreds, and whether the listed JARs
 // lie alone or among hundreds of files. A collection of thousands of JARs
-// must cost the same per JAR as a handful.
+// must cost the same per JAR as a handful. And in folders made and removed:
+// a prepared JAR makes no folder its project does not keep, and removes
+// none (a file system passes over freed places for a while, so every
+// removal slows what is made after it).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +12,7 @@
 #include <vector>
 
 #include "midlet/PrepareSupport.h"
+#include "platform/Faults.h"
 #include "platform/Paths.h"
 
 namespace preptest {
@@ -77,6 +81,25 @@ TEST_F(LookupCost, AJarCostsTheSameHoweverFullTheFoldersAre) {
     // Every JAR was prepared, not skipped or failed on the way.
     EXPECT_TRUE(fs::exists(Projects("Lotb5/Lotb5.jad")));
     EXPECT_TRUE(fs::exists(Projects("Lotb5/img/icon.png")));
+}
+
+TEST_F(LookupCost, APreparedJarMakesOnlyItsProjectsFoldersAndRemovesNone) {
+    using platform::FaultCalls;
+    using platform::FaultPoint;
+    Run(Listed("Warm", 1));
+    const auto folders = [&](const std::string& tag, int count) {
+        const std::vector<std::string> list = Listed(tag, count);
+        platform::DisarmAllFaults();
+        Run(list);
+        return std::pair{FaultCalls(FaultPoint::FolderCreate),
+                         FaultCalls(FaultPoint::FolderRemove) + FaultCalls(FaultPoint::DeleteFile)};
+    };
+    const auto [madeForThree, removedForThree] = folders("Fewa", 3);
+    const auto [madeForSix, removedForSix] = folders("Fewb", 6);
+    // Each project keeps two folders: its own and the icon's.
+    EXPECT_EQ(madeForSix - madeForThree, 3 * 2);
+    EXPECT_EQ(removedForSix, removedForThree);
+    EXPECT_TRUE(fs::exists(Projects("Fewb5/img/icon.png")));
 }
 
 }  // namespace

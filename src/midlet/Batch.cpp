@@ -8,12 +8,12 @@
 #include <exception>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "archive/ZipArchiver.h"
+#include "midlet/JarFinisher.h"
 #include "midlet/JarPreparation.h"
 #include "midlet/JarSchedule.h"
 #include "midlet/ProjectCommit.h"
@@ -106,25 +106,11 @@ void PrepareInTurn(RunContext& run, std::size_t index, const std::string& tempFo
     jar.Tell(run, tally);
 }
 
-// A worker that will bring a project to the committer, until it is done.
-class CommitExpected {
-  public:
-    explicit CommitExpected(ProjectCommitter& committer) : committer_(committer) {
-        committer_.Expect();
-    }
-    ~CommitExpected() { committer_.Done(); }
-    CommitExpected(const CommitExpected&) = delete;
-    CommitExpected& operator=(const CommitExpected&) = delete;
-
-  private:
-    ProjectCommitter& committer_;
-};
-
 // One worker's share of a run: the next JAR not taken yet, through every
 // step, waiting where the schedule says, until the list or the run ends.
 void PrepareOnWorker(const RunContext& run, const std::string& tempFolder,
                      std::atomic<std::size_t>& next, JarSchedule& schedule,
-                     ProjectCommitter& committer, ProjectNames& names) {
+                     ProjectCommitter& committer, ProjectNames& names, JarFinisher& finisher) {
     try {
         archive::TZipArchiver zip("Zip");
         ConfigureLike(zip, run.zip);
@@ -138,16 +124,15 @@ void PrepareOnWorker(const RunContext& run, const std::string& tempFolder,
                 jar->MakeWorkingJar(zip);
                 going = schedule.WaitToDecide(index, jar->ProjectKey());
             }
-            std::optional<CommitExpected> expected;
             if (going) {
                 jar->ChooseProject(names);
                 schedule.Decided(index, jar->ProjectKey());
-                // Projects committed in turn cannot go in together.
-                if (jar->Makes() && !schedule.Gated()) {
-                    expected.emplace(committer);
-                }
                 jar->StageProject(zip);
                 going = schedule.WaitToFinish(index);
+            }
+            if (going && jar->CommitsLater()) {
+                finisher.Hand(index, std::move(jar));
+                continue;
             }
             if (going) {
                 jar->Finish(committer, names);
@@ -155,7 +140,6 @@ void PrepareOnWorker(const RunContext& run, const std::string& tempFolder,
                 jar->Drop();  // what it staged goes now
                 jar.reset();
             }
-            expected.reset();
             schedule.Finished(index, std::move(jar));
         }
     } catch (...) {
@@ -203,9 +187,12 @@ void PrepareAtOnce(RunContext& run, const std::string& tempFolder, ProjectCommit
     OneQuestionAtATime dialogs;
     std::atomic<std::size_t> next{0};
     const unsigned jobs = static_cast<unsigned>(std::min<std::size_t>(run.jobs, count));
+    // Ends after the workers, which hand it JARs.
+    JarFinisher finisher(schedule, committer, names);
     Workers workers(schedule);
-    workers.Start(jobs,
-                  [&] { PrepareOnWorker(run, tempFolder, next, schedule, committer, names); });
+    workers.Start(jobs, [&] {
+        PrepareOnWorker(run, tempFolder, next, schedule, committer, names, finisher);
+    });
     for (std::size_t index = 0; index < count; ++index) {
         const std::unique_ptr<JarPreparation> jar = schedule.WaitFinished(index);
         {

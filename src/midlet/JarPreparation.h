@@ -65,6 +65,15 @@ class JarPreparation {
     // project. A failed JAR's leftovers go, and the name it claimed for a
     // project it did not make is free again.
     void Finish(ProjectCommitter& committer, ProjectNames& names);
+    // Finish in three calls, for a JAR whose project goes in with others'
+    // (on another thread than the one that staged it): whether the JAR has
+    // a staged project and is done with its work folder; the project to
+    // commit, its suite recorded (nullptr when that failed); and, once the
+    // commit is over, the rest of Finish, given what failed of the commit
+    // (nullptr when nothing did, or when no project was given).
+    bool CommitsLater() const;
+    StagedProject* ProjectToCommit(ProjectNames& names);
+    void Committed(const std::exception_ptr& failure, ProjectNames& names);
     // A JAR that is dropped before it finishes (the run ends) leaves nothing
     // in the work folder for the next one.
     void Drop();
@@ -106,7 +115,8 @@ class JarPreparation {
     void Attempt(Work&& work);
     void Say(const std::string& line) { events_.push_back({Event::Kind::Line, line, 0}); }
     void Progress(int steps) { events_.push_back({Event::Kind::Progress, {}, steps}); }
-    void CommitProject(ProjectCommitter& committer, ProjectNames& names);
+    void TellCommitted(const std::exception_ptr& failure);
+    void CleanUp(ProjectNames& names);
     void KeepWorkingJar();
     void TellIds(const std::string& failure);
     void TellOutcome(RunContext& run, BatchTally& tally);

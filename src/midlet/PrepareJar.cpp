@@ -385,13 +385,52 @@ void JarPreparation::StageProject(archive::TZipArchiver& zip) {
 
 void JarPreparation::Finish(ProjectCommitter& committer, ProjectNames& names) {
     if (choice_ == Choice::Make) {
-        Attempt([&] { CommitProject(committer, names); });
-    } else if (choice_ == Choice::AlreadyGenerated) {
+        std::exception_ptr failure;
+        if (StagedProject* project = ProjectToCommit(names)) {
+            try {
+                committer.Commit(*project);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        }
+        Committed(failure, names);
+        return;
+    }
+    if (choice_ == Choice::AlreadyGenerated) {
         Attempt([&] { KeepWorkingJar(); });
     }
-    // A failed JAR leaves no working JAR behind, so the next run tries it
-    // again. Never raises: the failure itself is what the user must see,
-    // and a staging place left behind goes with the next run.
+    CleanUp(names);
+}
+
+bool JarPreparation::CommitsLater() const {
+    return choice_ == Choice::Make && !failure_ && !ending_ && workMovedOut_;
+}
+
+StagedProject* JarPreparation::ProjectToCommit(ProjectNames& names) {
+    if (choice_ != Choice::Make) {
+        return nullptr;
+    }
+    bool recorded = false;
+    Attempt([&] {
+        // The record of which suite made the project goes to the disk with
+        // the project, before it is moved in.
+        RunStep("move the project into the projects folder", record_.listed,
+                [&] { names.RecordClaim(claim_, working_.suite); });
+        recorded = true;
+    });
+    return recorded ? &*project_ : nullptr;
+}
+
+void JarPreparation::Committed(const std::exception_ptr& failure, ProjectNames& names) {
+    Attempt([&] { TellCommitted(failure); });
+    CleanUp(names);
+}
+
+// A failed JAR leaves no working JAR behind, so the next run tries it
+// again, and the name it claimed for a project it did not make is free
+// again. Never raises: the failure itself is what the user must see, and a
+// staging place left behind goes with the next run.
+void JarPreparation::CleanUp(ProjectNames& names) {
     if (failure_ && keptWorkingJar_) {
         try {
             DiscardFile(workingJar_);
@@ -411,12 +450,13 @@ void JarPreparation::Drop() {
     }
 }
 
-void JarPreparation::CommitProject(ProjectCommitter& committer, ProjectNames& names) {
+void JarPreparation::TellCommitted(const std::exception_ptr& failure) {
     const std::string& listed = record_.listed;
     const std::string& projectName = state_.projectName;
     RunStep("move the project into the projects folder", listed, [&] {
-        names.RecordClaim(claim_, working_.suite);
-        committer.Commit(*project_);
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
         movedIn_ = true;
     });
     Say(projectName + ".jad" + " generated!");

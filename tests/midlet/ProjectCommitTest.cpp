@@ -1,8 +1,8 @@
-// Projects committed from several threads at once, with one of the commit's
-// flushes or moves failed: whichever projects went in together, a project
-// whose commit raised is not in the projects folder (or is whole, when only
-// the flush after the moves failed), and every other one is whole with its
-// IDS file.
+// Projects committed in groups from several threads at once, with one of
+// the commit's flushes or moves failed: whichever projects went in
+// together, a project whose commit failed is not in the projects folder (or
+// is whole, when only the flush after the moves failed), and every other
+// one is whole with its IDS file.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -44,13 +44,26 @@ TEST_P(ProjectCommit, ARaisedCommitLeavesNoPartOfItsProject) {
     std::vector<int> raised(kProjects, 0);
     platform::ArmFault(GetParam().point, GetParam().nth);
     {
+        // Two alone, two groups of two.
+        const std::vector<std::vector<int>> groups{{0}, {1, 2}, {3}, {4, 5}};
         std::vector<std::jthread> threads;
-        for (int i = 0; i < kProjects; ++i) {
-            threads.emplace_back([&, i] {
-                try {
-                    committer.Commit(*staged[i]);
-                } catch (const std::exception&) {
-                    raised[i] = 1;
+        for (const std::vector<int>& group : groups) {
+            threads.emplace_back([&, group] {
+                if (group.size() == 1) {
+                    try {
+                        committer.Commit(*staged[group[0]]);
+                    } catch (const std::exception&) {
+                        raised[group[0]] = 1;
+                    }
+                    return;
+                }
+                std::vector<midlet::StagedProject*> together;
+                for (int i : group) {
+                    together.push_back(staged[i].get());
+                }
+                const auto failures = committer.CommitTogether(together);
+                for (std::size_t k = 0; k < group.size(); ++k) {
+                    raised[group[k]] = failures[k] ? 1 : 0;
                 }
             });
         }

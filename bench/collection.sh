@@ -3,8 +3,12 @@
 # the corpus's MIDlets each with its own MIDlet-Name (so that every copy
 # makes a project of its own), prepared at once, for N = 1,000 and 5,000.
 # Timed for each N, in one hyperfine run, on a fresh program folder or
-# output folder each time (emptied and synced to disk before every run,
-# outside the timing):
+# output folder each time (made and synced to disk before every run,
+# outside the timing; the one before is set aside, not deleted, until the
+# N is done, then deleted a minute before the next N: on a file system
+# without a journal, every inode freed in the last minute is passed over
+# by each inode made, so deleting the last run's thousands of files would
+# slow the next run by what the benchmark did, not by what it times):
 #
 #   batch        quellor-batch --keep-going --jad full --ids --icon over the
 #                N JARs (given with --from FILE when the tool takes it,
@@ -94,7 +98,13 @@ fi
 
 pf=$work/pf
 out=$work/out
-prepare="bash -c 'rm -rf $pf $out && mkdir $pf $out && sync'"
+aside=$work/aside
+mkdir "$aside"
+prepare="bash -c 'for d in $pf $out; do if [[ -e \$d ]]; then mv \$d \$(mktemp -d -p $aside); fi; done; mkdir $pf $out && sync'"
+# What was set aside goes, and the file system forgets the freed inodes.
+forget_aside() {
+  rm -rf "$aside" && mkdir "$aside" && sync && sleep 61
+}
 
 # commands N: "label<TAB>command" lines, the tool's first. Every run of the
 # tool under /usr/bin/time, which appends its peak KiB to $work/N-label.rss.
@@ -160,6 +170,7 @@ for n in "${sizes[@]}"; do
     names+=(-n "$label")
     timed+=("$cmd")
   done < <(commands "$n")
+  forget_aside
   # hyperfine's -n goes before each command; its warnings go to a file,
   # shown only on failure. -i: a --check verdict that is not ok exits 1.
   args=()
@@ -172,6 +183,7 @@ for n in "${sizes[@]}"; do
     echo "collection.sh: $n JARs failed" >&2
     exit 1
   }
+  forget_aside
 done
 
 # shellcheck disable=SC2046

@@ -16,6 +16,7 @@
 #include "midlet/ProjectNames.h"
 #include "midlet/StagedProject.h"
 #include "midlet/Staging.h"
+#include "platform/Paths.h"
 
 namespace archive {
 class TZipArchiver;
@@ -147,6 +148,9 @@ class JarPreparation {
     bool claimed_ = false;
     bool movedIn_ = false;
     std::optional<StagedProject> project_;
+    // The listed JAR's folder, resolved once while the JAR and its JAD are
+    // read.
+    std::optional<platform::PinnedFolder> listedFolder_;
 };
 
 }  // namespace midlet

@@ -298,6 +298,7 @@ void JarPreparation::CheckSkipped() {
 void JarPreparation::MakeWorkingJar(archive::TZipArchiver& zip) {
     Attempt([&] {
         const std::string& listed = record_.listed;
+        listedFolder_.emplace(platform::ExtractFilePath(listed));
         CheckListedFileExists(listed);
         RunStep("make a staging folder", listed,
                 [&] { work_.emplace(workFolder_.Path(), platform::ExtractFileName(workingJar_)); });
@@ -381,6 +382,7 @@ void JarPreparation::StageProject(archive::TZipArchiver& zip) {
             project_->StageIds(IdsLines(run_.options, state_));
         }
     });
+    listedFolder_.reset();
 }
 
 void JarPreparation::Finish(ProjectCommitter& committer, ProjectNames& names) {
@@ -444,6 +446,7 @@ void JarPreparation::CleanUp(ProjectNames& names) {
 }
 
 void JarPreparation::Drop() {
+    listedFolder_.reset();
     project_.reset();
     if (!workMovedOut_) {
         workFolder_.Discard();

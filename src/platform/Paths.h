@@ -84,7 +84,10 @@ class FolderNameCacheScope {
 // given here, has only its remaining components looked up on disk. Folders
 // made through this layer below it are taken as resolved too, until they
 // are removed or moved through this layer. Nothing is pinned when `folder`
-// is no existing folder.
+// is no existing folder. A folder the user named may be pinned for a short
+// spell, while one file in it is read: the path it was found at stays the
+// file's for that spell, and a folder renamed meanwhile only makes the
+// calls below it fail, as the system refuses them.
 class PinnedFolder {
   public:
     explicit PinnedFolder(const std::string& folder);

@@ -78,9 +78,9 @@ struct RunContext {
     // a callback or output that raises leaves them in.
     unsigned jobs = 1;
     // When set, runs right after a JAR is made into a new project, on the
-    // thread that prepared it (with jobs above 1, for several JARs at once):
-    // work a front end adds to each new project, such as checking it. What
-    // it raises fails the JAR.
+    // thread that committed it (with jobs above 1, a thread of the run's,
+    // while other JARs are prepared): work a front end adds to each new
+    // project, such as checking it. What it raises fails the JAR.
     std::function<void(JarRecord&)> inspectProject = {};
     // When set, called for every listed JAR, in listed order, on the thread
     // that called RunBatch, after the JAR's log lines: what became of it.

@@ -448,7 +448,9 @@ void JarPreparation::CleanUp(ProjectNames& names) {
 void JarPreparation::Drop() {
     listedFolder_.reset();
     project_.reset();
-    if (!workMovedOut_) {
+    // A JAR that left nothing in the work folder (moved all it made out,
+    // or never came to it) leaves the folder to the next one.
+    if (work_ && !workMovedOut_) {
         workFolder_.Discard();
     }
 }

@@ -87,8 +87,11 @@ TEST_F(LookupCost, APreparedJarMakesOnlyItsProjectsFoldersAndRemovesNone) {
     using platform::FaultCalls;
     using platform::FaultPoint;
     Run(Listed("Warm", 1));
-    const auto folders = [&](const std::string& tag, int count) {
+    const auto folders = [&](const std::string& tag, int count, const std::string& kept = "") {
         const std::vector<std::string> list = Listed(tag, count);
+        if (!kept.empty()) {
+            WriteBytes(Temp() + kept + ".jar", "kept by an earlier run");
+        }
         platform::DisarmAllFaults();
         Run(list);
         return std::pair{FaultCalls(FaultPoint::FolderCreate),
@@ -100,6 +103,12 @@ TEST_F(LookupCost, APreparedJarMakesOnlyItsProjectsFoldersAndRemovesNone) {
     EXPECT_EQ(madeForSix - madeForThree, 3 * 2);
     EXPECT_EQ(removedForSix, removedForThree);
     EXPECT_TRUE(fs::exists(Projects("Fewb5/img/icon.png")));
+    // A JAR skipped on the way (its working JAR kept by an earlier run)
+    // leaves the work folder to the next one.
+    const auto [madeSkipping, removedSkipping] = folders("Fewc", 4, "Fewc1");
+    EXPECT_EQ(madeSkipping, madeForThree);
+    EXPECT_EQ(removedSkipping, removedForThree);
+    EXPECT_FALSE(fs::exists(Projects("Fewc1")));
 }
 
 }  // namespace

@@ -2,15 +2,14 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <memory>
 #include <system_error>
 
 #include "archive/ZipArchiver.h"
-#include "midlet/DescriptorAttributes.h"
 #include "midlet/FileDigest.h"
+#include "midlet/JsonText.h"
 #include "midlet/PlainMessages.h"
 #include "midlet/SuiteFiles.h"
 #include "midlet/suite/JarEntries.h"
@@ -53,8 +52,14 @@ bool EndsWithCsv(const std::string& path) {
     return end == ".csv";
 }
 
+// Text that is not UTF-8 (a path in a legacy code page) keeps every byte,
+// as \u00XX.
+std::string Json(const std::string& text) {
+    return midlet::JsonString(text, midlet::NonUtf8::BytesKept);
+}
+
 std::string JsonOrNull(const std::string& text) {
-    return text.empty() ? "null" : JsonString(text);
+    return midlet::JsonStringOrNull(text, midlet::NonUtf8::BytesKept);
 }
 
 template <class Number>
@@ -65,7 +70,7 @@ std::string NumberOrNull(const std::optional<Number>& number) {
 std::string JsonList(const std::vector<std::string>& items) {
     std::string text = "[";
     for (const std::string& item : items) {
-        text += (text.size() > 1 ? ", " : "") + JsonString(item);
+        text += (text.size() > 1 ? ", " : "") + Json(item);
     }
     return text + "]";
 }
@@ -103,9 +108,9 @@ std::vector<Field> Fields(const ReportRecord& r) {
         return Field{name, NumberOrNull(value), value ? std::to_string(*value) : ""};
     };
     std::vector<Field> fields = {
-        {"listed", JsonString(r.listed), r.listed},
+        {"listed", Json(r.listed), r.listed},
         text("project", r.project),
-        {"outcome", JsonString(OutcomeWord(r.outcome)), OutcomeWord(r.outcome)},
+        {"outcome", Json(OutcomeWord(r.outcome)), OutcomeWord(r.outcome)},
         {"already_generated", already ? "true" : "false", already ? "true" : "false"},
         text("message", r.message),
     };
@@ -189,25 +194,6 @@ const char* OutcomeWord(midlet::JarOutcome outcome) {
     return "failed";
 }
 
-std::string JsonString(const std::string& text) {
-    const bool utf8 = midlet::IsValidUtf8(text);
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && !utf8)) {
-            char escaped[7];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(byte));
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 std::string CsvField(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) {
         return text;
@@ -222,7 +208,7 @@ std::string CsvField(const std::string& text) {
 std::string JsonRecord(const ReportRecord& record) {
     std::string line = "{";
     for (const Field& field : Fields(record)) {
-        line += (line.size() > 1 ? ", " : "") + JsonString(field.name) + ": " + field.json;
+        line += (line.size() > 1 ? ", " : "") + Json(field.name) + ": " + field.json;
     }
     return line + "}\n";
 }

@@ -62,10 +62,6 @@ struct ReportRecord {
 // "prepared" (made, or found already generated), "skipped" or "failed".
 const char* OutcomeWord(midlet::JarOutcome outcome);
 
-// `text` as a JSON string. Text that is not UTF-8 (a path in a legacy code
-// page) is read as Latin-1: every byte above 127 becomes \u00XX, so no
-// byte of the name is lost.
-std::string JsonString(const std::string& text);
 // One field of a CSV line, quoted when it holds a comma, a quote or a line
 // end; bytes are kept as they are.
 std::string CsvField(const std::string& text);

@@ -1,8 +1,7 @@
 // The printed forms of the report: lines, a summary, and one JSON object.
-#include <cstdio>
 
-#include "midlet/DescriptorAttributes.h"
 #include "midlet/InstallCheck.h"
+#include "midlet/JsonText.h"
 
 namespace midlet {
 
@@ -10,42 +9,6 @@ namespace {
 
 const char* SeverityName(Severity severity) {
     return severity == Severity::Error ? "error" : "warning";
-}
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : ReplaceInvalidUtf8(text)) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-                    char escaped[7];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                    out += escaped;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out + "\"";
-}
-
-std::string JsonStringOrNull(const std::string& text) {
-    return text.empty() ? "null" : JsonString(text);
 }
 
 std::string JsonCode(int code) {

@@ -1,5 +1,7 @@
 #include "midlet/ProjectCommit.h"
 
+#include <algorithm>
+
 #include "midlet/StepFailure.h"
 #include "platform/Durable.h"
 

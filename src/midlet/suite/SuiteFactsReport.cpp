@@ -1,6 +1,6 @@
 #include "midlet/suite/SuiteFactsReport.h"
 
-#include <cstdio>
+#include "midlet/JsonText.h"
 
 namespace midlet {
 
@@ -36,37 +36,10 @@ std::string ImagesText(const std::vector<ImageFact>& images) {
     return Joined(items);
 }
 
-// Text that is no UTF-8 has its bytes above ASCII shown as U+FFFD, so the
-// output stays valid JSON.
-std::string JsonText(const std::string& text) {
-    const bool utf8 = IsValidUtf8(text);
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20 || byte == 0x7F) {
-            char escaped[7];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(byte));
-            out += escaped;
-        } else if (byte >= 0x80 && !utf8) {
-            out += "\\ufffd";
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-std::string JsonTextOrNull(const std::string& text) {
-    return text.empty() ? "null" : JsonText(text);
-}
-
 std::string JsonList(const std::vector<std::string>& items) {
     std::string out = "[";
     for (const std::string& item : items) {
-        out += (out.size() > 1 ? ", " : "") + JsonText(item);
+        out += (out.size() > 1 ? ", " : "") + JsonString(item);
     }
     return out + "]";
 }
@@ -79,8 +52,8 @@ std::string JsonSize(ScreenSize size) {
 std::string JsonImages(const std::vector<ImageFact>& images) {
     std::string out = "[";
     for (const ImageFact& image : images) {
-        out += (out.size() > 1 ? ", " : "") + std::string("{\"entry\": ") + JsonText(image.entry) +
-               ", " + JsonSize(image.size) + "}";
+        out += (out.size() > 1 ? ", " : "") + std::string("{\"entry\": ") +
+               JsonString(image.entry) + ", " + JsonSize(image.size) + "}";
     }
     return out + "]";
 }
@@ -89,9 +62,9 @@ std::string JsonMidlets(const std::vector<MidletClassFact>& midlets) {
     std::string out = "[";
     for (const MidletClassFact& m : midlets) {
         out += (out.size() > 1 ? ", " : "") + std::string("{\"attribute\": ") +
-               JsonText(m.attribute) + ", \"class\": " + JsonText(m.className) +
+               JsonString(m.attribute) + ", \"class\": " + JsonString(m.className) +
                ", \"isMidlet\": " + (m.problem.empty() ? "true" : "false") +
-               ", \"problem\": " + JsonTextOrNull(m.problem) + "}";
+               ", \"problem\": " + JsonStringOrNull(m.problem) + "}";
     }
     return out + "]";
 }
@@ -99,8 +72,8 @@ std::string JsonMidlets(const std::vector<MidletClassFact>& midlets) {
 std::string JsonScreenAttributes(const std::vector<ScreenAttributeFact>& attributes) {
     std::string out = "[";
     for (const ScreenAttributeFact& a : attributes) {
-        out += (out.size() > 1 ? ", " : "") + std::string("{\"attribute\": ") + JsonText(a.name) +
-               ", \"role\": " + JsonText(a.role) + ", \"value\": " + JsonText(a.value) +
+        out += (out.size() > 1 ? ", " : "") + std::string("{\"attribute\": ") + JsonString(a.name) +
+               ", \"role\": " + JsonString(a.role) + ", \"value\": " + JsonString(a.value) +
                (a.size ? ", " + JsonSize(*a.size)
                        : std::string(", \"width\": null, \"height\": null")) +
                "}";
@@ -112,7 +85,7 @@ std::string JsonScreen(const std::optional<ScreenGuess>& screen) {
     if (!screen) {
         return "null";
     }
-    return "{" + JsonSize(screen->size) + ", \"basis\": " + JsonText(screen->basis) + "}";
+    return "{" + JsonSize(screen->size) + ", \"basis\": " + JsonString(screen->basis) + "}";
 }
 
 // "N class files ... (first: ENTRY)".
@@ -133,7 +106,7 @@ std::string PreverificationText(const SuiteFacts& facts) {
 }  // namespace
 
 std::string JsonValue(const std::string& text) {
-    return JsonText(text);
+    return JsonString(text);
 }
 
 std::string ClassVersionText(const SuiteFacts& facts) {
@@ -226,7 +199,7 @@ std::string SuiteFactsText(const SuiteFacts& facts, const std::string& jar) {
 
 std::string SuiteFactsJson(const SuiteFacts& facts) {
     return std::string("{\"kind\": \"") + SuiteKindKey(facts.kind) +
-           "\", \"failure\": " + JsonTextOrNull(facts.failure) +
+           "\", \"failure\": " + JsonStringOrNull(facts.failure) +
            ", \"classes\": " + std::to_string(facts.classCount) + ", \"classFileVersion\": " +
            (facts.classCount > 0 ? "\"" + std::to_string(facts.highestMajor) + "." +
                                        std::to_string(facts.highestMinor) + "\""

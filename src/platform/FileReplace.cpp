@@ -173,6 +173,7 @@ std::unique_ptr<TFileStream> CreateFileBeside(const std::string& target, std::ui
         throw EFCreateError(target, GetLastError());
     }
     const std::string start = FolderOf(target) + "/" + LeftoverPrefix(target);
+    OwnNameChange making(start);
     int fd = -1;
     std::string path;
     for (int i = 0; i < kNameTries && fd < 0; ++i) {
@@ -249,15 +250,17 @@ bool RenameOver(const std::string& from, const std::string& to, bool replace) {
     if (FaultFires(FaultPoint::Rename)) {
         return false;
     }
+    OwnNameChange leaving(from);
+    OwnNameChange arriving(to);
+    bool fromGone = true;
     int rc = replace ? rename(from.c_str(), to.c_str())
                      : renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
     if (rc != 0 && !replace && (errno == EINVAL || errno == ENOSYS)) {
         // A file system without the flag: a new link fails as well when
-        // the name is taken, and the old name goes after it.
+        // the name is taken, and the old name goes after it (a name left
+        // behind is a leftover that a later call removes).
         rc = link(from.c_str(), to.c_str());
-        if (rc == 0) {
-            unlink(from.c_str());
-        }
+        fromGone = rc == 0 && unlink(from.c_str()) == 0;
     }
     if (rc != 0 && errno == EEXIST) {
         SetLastError(ERROR_ALREADY_EXISTS);  // as MoveFile says it
@@ -266,7 +269,16 @@ bool RenameOver(const std::string& from, const std::string& to, bool replace) {
     if (rc != 0) {
         return Fail(errno);
     }
-    ForgetFolderOf(to);
+    if (fromGone) {
+        NoteNameRemoved(from);
+    } else {
+        ForgetFolderOf(from);
+    }
+    if (replace) {
+        NoteNamePresent(to);
+    } else {
+        NoteNameCreated(to);
+    }
     return true;
 }
 

@@ -144,6 +144,7 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
             return Fail(ERROR_PATH_NOT_FOUND);
         }
     }
+    OwnNameChange copying(to.path);
     DWORD error = CopyFileData(from.path, to.path, failIfExists, FaultPoint::CopyFile);
     if (error != ERROR_SUCCESS) {
         ForgetFolderOf(to.path);
@@ -189,6 +190,8 @@ bool MoveFile(const std::string& source, const std::string& target) {
     if (FaultFires(FaultPoint::MoveFile)) {
         return false;
     }
+    OwnNameChange leaving(from.path);
+    OwnNameChange arriving(destination);
     int rc =
         renameat2(AT_FDCWD, from.path.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE);
     if (rc != 0 && errno == EINVAL) {
@@ -232,6 +235,7 @@ bool DeleteFile(const std::string& path) {
     if (FaultFires(FaultPoint::DeleteFile)) {
         return false;
     }
+    OwnNameChange removing(target.path);
     if (unlink(target.path.c_str()) != 0) {
         return Fail(CodeForErrno(errno, target));
     }

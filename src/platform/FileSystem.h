@@ -111,6 +111,26 @@ void NoteFolderMade(const std::string& path);
 // below it, are forgotten.
 void NoteFolderGone(const std::string& path);
 void ForgetFolderOf(const std::string& path);
+// The name at `to` now stands for a file whether or not one stood there
+// before (a rename that may have replaced it).
+void NoteNamePresent(const std::string& path);
+
+// Held around a change of our own to the names of the folder holding `path`
+// (resolved), from just before the call that makes it until the change is
+// noted. Meanwhile a look-up in that folder by another thread, which would
+// see the folder changed, waits for the note instead of reading the whole
+// folder again. A thread that holds one never waits.
+class OwnNameChange {
+  public:
+    explicit OwnNameChange(const std::string& path);
+    ~OwnNameChange();
+    OwnNameChange(const OwnNameChange&) = delete;
+    OwnNameChange& operator=(const OwnNameChange&) = delete;
+
+  private:
+    std::string folder_;
+    bool held_ = false;
+};
 
 // The attribute word of what `target` names, from its stat().
 DWORD AttributesOf(const ResolvedPath& target, const struct stat& info);

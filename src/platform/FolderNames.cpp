@@ -10,6 +10,11 @@
 //   the folder is read again.
 // - Our own creates and deletes update the names and the times they see,
 //   so a folder we are filling is not read again for every new file.
+// - Our own change to a folder is marked from just before its call until
+//   it is noted (OwnNameChange): a look-up that sees the folder changed
+//   while another thread of ours is changing it waits for that note, then
+//   checks the stamp again, instead of reading the folder on every change
+//   that a worker beside it makes.
 // - A case variant found in the cache is checked on disk before it is
 //   returned, so a stale name is never given out; the worst a stale cache
 //   can do is miss a variant made by another program in the same instant as
@@ -24,6 +29,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
@@ -61,6 +68,14 @@ constexpr std::size_t kMaxFolders = 256;
 std::atomic<int> scopes{0};
 std::mutex guard;
 std::unordered_map<std::string, FolderEntry> folders;
+// Folders with changes of our own in flight, by how many; under `guard`.
+std::unordered_map<std::string, int> changing;
+std::condition_variable changesNoted;
+// How many OwnNameChange this thread holds: such a thread never waits.
+thread_local int changesHeld = 0;
+// A wait for another thread's note is cut short after this long; the
+// folder is then read again, as without the wait.
+constexpr std::chrono::milliseconds kLongestWaitForNote{100};
 
 bool SameTime(const timespec& a, const timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
@@ -126,15 +141,34 @@ std::string Join(const std::string& folder, const std::string& name) {
     return folder.back() == '/' ? folder + name : folder + '/' + name;
 }
 
+// Waits while another thread of ours is changing `folder`.
+void AwaitOwnChanges(std::unique_lock<std::mutex>& lock, const std::string& folder) {
+    const auto busy = [&] { return changing.find(folder) != changing.end(); };
+    if (changesHeld == 0) {
+        changesNoted.wait_for(lock, kLongestWaitForNote, [&] { return !busy(); });
+    }
+}
+
 // The cached names of `folder`, read anew unless its stamp still holds;
 // nullptr when it cannot be read.
-FolderEntry* CurrentNames(const std::string& folder, DWORD& error, const struct stat* folderInfo) {
+FolderEntry* CurrentNames(std::unique_lock<std::mutex>& lock, const std::string& folder,
+                          DWORD& error, const struct stat* folderInfo) {
     FolderStamp now;
     if (!StampOf(folder, now, folderInfo)) {
         folders.erase(folder);
         return nullptr;
     }
     auto it = folders.find(folder);
+    if (it != folders.end() && !SameStamp(it->second.stamp, now)) {
+        // The stat given may be older than a change of ours noted since, and
+        // a change of ours may be under way: wait for it, then look again.
+        AwaitOwnChanges(lock, folder);
+        if (!StampOf(folder, now)) {
+            folders.erase(folder);
+            return nullptr;
+        }
+        it = folders.find(folder);
+    }
     if (it != folders.end() && SameStamp(it->second.stamp, now)) {
         return &it->second;
     }
@@ -242,8 +276,8 @@ std::string FindCaseVariant(const std::string& folder, const std::string& name, 
     if (scopes.load() == 0) {
         return ScanForCaseVariant(folder, name, error);
     }
-    std::lock_guard<std::mutex> lock(guard);
-    FolderEntry* entry = CurrentNames(folder, error, folderInfo);
+    std::unique_lock<std::mutex> lock(guard);
+    FolderEntry* entry = CurrentNames(lock, folder, error, folderInfo);
     if (entry == nullptr) {
         return "";
     }
@@ -325,6 +359,54 @@ void NoteNameRemoved(const std::string& path) {
         it->second.byFold.erase(variants);
     }
     Restamp(folder, it->second);
+}
+
+void NoteNamePresent(const std::string& path) {
+    if (scopes.load() == 0) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(guard);
+    const std::string folder = FolderKey(path);
+    auto it = folders.find(folder);
+    if (it == folders.end()) {
+        return;
+    }
+    const std::string name = NameInFolder(path);
+    const auto variants = it->second.byFold.find(FoldFileName(name));
+    if (variants == it->second.byFold.end()) {
+        AddName(it->second, name);
+    } else if (variants->second.count != 1 || variants->second.first != name) {
+        // Whether this spelling was there before is not known here.
+        folders.erase(it);
+        return;
+    }
+    Restamp(folder, it->second);
+}
+
+OwnNameChange::OwnNameChange(const std::string& path) {
+    if (scopes.load() == 0) {
+        return;
+    }
+    folder_ = FolderKey(path);
+    std::lock_guard<std::mutex> lock(guard);
+    ++changing[folder_];
+    ++changesHeld;
+    held_ = true;
+}
+
+OwnNameChange::~OwnNameChange() {
+    if (!held_) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(guard);
+        const auto it = changing.find(folder_);
+        if (--it->second == 0) {
+            changing.erase(it);
+        }
+        --changesHeld;
+    }
+    changesNoted.notify_all();
 }
 
 void ForgetFolderOf(const std::string& path) {

@@ -25,6 +25,7 @@ void CreateDirectory(const std::string& path) {
     if (FaultFires(FaultPoint::FolderCreate)) {
         RaiseInOutError(GetLastError());
     }
+    OwnNameChange making(target.path);
     if (mkdir(target.path.c_str(), 0777) != 0) {
         RaiseInOutError(errno == EEXIST ? ERROR_ALREADY_EXISTS : CodeForErrno(errno, target));
     }
@@ -47,6 +48,7 @@ void RemoveDirectory(const std::string& path) {
     if (FaultFires(FaultPoint::FolderRemove)) {
         RaiseInOutError(GetLastError());
     }
+    OwnNameChange removing(target.path);
     if (rmdir(target.path.c_str()) != 0) {
         RaiseInOutError(errno == EEXIST ? ERROR_DIR_NOT_EMPTY : CodeForErrno(errno, target));
     }
@@ -74,6 +76,7 @@ bool ForceDirectories(const std::string& path) {
             if (FaultFires(FaultPoint::FolderCreate)) {
                 return false;
             }
+            OwnNameChange making(folder);
             if (mkdir(folder.c_str(), 0777) == 0) {
                 NoteNameCreated(folder);
                 NoteFolderMade(folder);

@@ -137,6 +137,7 @@ TFileStream::TFileStream(int fd, const std::string& fileName, std::uint32_t mode
 void TFileStream::Open(std::uint32_t mode, const ResolvedPath& target) {
     const OpenRequest request = DecodeMode(mode);
     CheckOpenAllowed(request, fileName_, target);
+    OwnNameChange making(target.path);
     fd_ = open(target.path.c_str(), OpenFlags(request), 0666);
     if (fd_ < 0) {
         Refuse(request, fileName_, CodeForErrno(errno, target));

@@ -81,6 +81,7 @@ void TextFile::Open(const std::string& path, const char* how, Mode mode) {
     }
     const ResolvedPath target = Resolve(path);
     CheckOpenAllowed(target, how[0] == 'w', mode == Mode::Output);
+    OwnNameChange making(target.path);
     std::FILE* file = std::fopen(target.path.c_str(), how);
     if (file == nullptr) {
         RaiseInOutError(CodeForErrno(errno, target));

@@ -12,10 +12,12 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FolderTest.h"
 #include "TestFiles.h"
+#include "platform/FileReplace.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Stream.h"
@@ -92,7 +94,7 @@ TEST_P(FolderNames, CachedLookupsFollowEveryChange) {
         const std::string& one = kSpellings[random() % kSpellings.size()];
         const std::string& other = kSpellings[random() % kSpellings.size()];
         SCOPED_TRACE(std::to_string(step) + " " + one + " " + other);
-        switch (random() % 8) {
+        switch (random() % 9) {
             case 0:
                 try {
                     TFileStream(base + one, fmCreate);
@@ -120,6 +122,16 @@ TEST_P(FolderNames, CachedLookupsFollowEveryChange) {
             case 5:
                 BehindOurBack(base, step, true, one);
                 break;
+            case 8: {
+                // A new file put in place in one step, over a file or not.
+                const std::string made = ResolvePath(base + one) + ".new";
+                if (!fs::is_directory(base + one) && !fs::exists(made)) {
+                    TFileStream(made, fmCreate);
+                    RenameOver(made, ResolvePath(base + one), random() % 2 == 0);
+                    fs::remove(made);
+                }
+                break;
+            }
             default:
                 if (!fs::is_directory(base + one)) {
                     BehindOurBack(base, step, false, one);
@@ -152,4 +164,41 @@ TEST_F(FolderNameCache, AVanishedVariantIsNotGivenOut) {
     utimensat(AT_FDCWD, folder.Path().c_str(), times, 0);
     EXPECT_FALSE(FileExists(folder / "data.bin"));
     EXPECT_EQ(ResolvePath(folder / "DATA.BIN"), folder / "DATA.BIN");
+}
+
+// Workers beside each other change the same folder all the time: a look-up
+// that meets the folder in the middle of a change of ours waits for it to be
+// noted instead of reading the whole folder again, and still sees what the
+// disk holds.
+TEST_F(FolderNameCache, ChangesOfOurOtherThreadsAreNotReadAgain) {
+    const FolderNameCacheScope cache;
+    const std::string base = folder.Path();
+    for (int i = 0; i < 200; ++i) {
+        WriteBytes(base + "present-" + std::to_string(i), "x");
+    }
+    EXPECT_FALSE(FileExists(base + "PRESENT-X"));  // the one read of the folder
+    const std::uint64_t readsBefore = CountedPathLookups().folderReads;
+    std::thread changer([&] {
+        for (int i = 0; i < 300; ++i) {
+            const std::string made = base + "made-" + std::to_string(i);
+            TFileStream(made, fmCreate);
+            MoveFile(made, base + "Moved-" + std::to_string(i));
+            ForceDirectories(base + "dir-" + std::to_string(i));
+            if (i % 2 == 0) {
+                DeleteFile(base + "Moved-" + std::to_string(i));
+            }
+        }
+    });
+    for (int i = 0; i < 2000; ++i) {
+        ASSERT_FALSE(FileExists(base + "MISSING-" + std::to_string(i)));
+        ASSERT_EQ(ResolvePath(base + "PRESENT-" + std::to_string(i % 200)),
+                  base + "present-" + std::to_string(i % 200));
+    }
+    changer.join();
+    EXPECT_LE(CountedPathLookups().folderReads - readsBefore, 2u);
+    for (int i = 0; i < 300; ++i) {
+        const std::string moved = "moved-" + std::to_string(i);
+        ASSERT_EQ(ResolvePath(base + moved), Expected(base, moved));
+        ASSERT_EQ(DirectoryExists(base + "DIR-" + std::to_string(i)), true);
+    }
 }

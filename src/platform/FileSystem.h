@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -129,6 +130,7 @@ class OwnNameChange {
 
   private:
     std::string folder_;
+    std::uint64_t number_ = 0;
     bool held_ = false;
 };
 

@@ -34,6 +34,7 @@
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -68,8 +69,10 @@ constexpr std::size_t kMaxFolders = 256;
 std::atomic<int> scopes{0};
 std::mutex guard;
 std::unordered_map<std::string, FolderEntry> folders;
-// Folders with changes of our own in flight, by how many; under `guard`.
-std::unordered_map<std::string, int> changing;
+// Folders with changes of our own in flight, and the number each change
+// drew (drawn in increasing order); under `guard`.
+std::unordered_map<std::string, std::vector<std::uint64_t>> changing;
+std::uint64_t lastChangeDrawn = 0;
 std::condition_variable changesNoted;
 // How many OwnNameChange this thread holds: such a thread never waits.
 thread_local int changesHeld = 0;
@@ -141,12 +144,24 @@ std::string Join(const std::string& folder, const std::string& name) {
     return folder.back() == '/' ? folder + name : folder + '/' + name;
 }
 
-// Waits while another thread of ours is changing `folder`.
-void AwaitOwnChanges(std::unique_lock<std::mutex>& lock, const std::string& folder) {
-    const auto busy = [&] { return changing.find(folder) != changing.end(); };
-    if (changesHeld == 0) {
-        changesNoted.wait_for(lock, kLongestWaitForNote, [&] { return !busy(); });
+using Clock = std::chrono::steady_clock;
+
+// Waits until the changes of our other threads that are under way in
+// `folder` now have been noted (changes begun meanwhile are not waited
+// for); false when there was none to wait for, or no time is left.
+bool AwaitOwnChanges(std::unique_lock<std::mutex>& lock, const std::string& folder,
+                     Clock::time_point deadline) {
+    auto it = changing.find(folder);
+    if (changesHeld != 0 || it == changing.end() || Clock::now() >= deadline) {
+        return false;
     }
+    const std::uint64_t last = *std::max_element(it->second.begin(), it->second.end());
+    changesNoted.wait_until(lock, deadline, [&] {
+        const auto now = changing.find(folder);
+        return now == changing.end() ||
+               *std::min_element(now->second.begin(), now->second.end()) > last;
+    });
+    return true;
 }
 
 // The cached names of `folder`, read anew unless its stamp still holds;
@@ -159,10 +174,13 @@ FolderEntry* CurrentNames(std::unique_lock<std::mutex>& lock, const std::string&
         return nullptr;
     }
     auto it = folders.find(folder);
-    if (it != folders.end() && !SameStamp(it->second.stamp, now)) {
-        // The stat given may be older than a change of ours noted since, and
-        // a change of ours may be under way: wait for it, then look again.
-        AwaitOwnChanges(lock, folder);
+    // The stat given may be older than a change of ours noted since, and
+    // changes of ours may be under way: each is waited for, and the folder
+    // looked at again, before it is read again.
+    const Clock::time_point deadline = Clock::now() + kLongestWaitForNote;
+    bool lookAgain = folderInfo != nullptr;
+    while (it != folders.end() && !SameStamp(it->second.stamp, now) &&
+           (std::exchange(lookAgain, false) || AwaitOwnChanges(lock, folder, deadline))) {
         if (!StampOf(folder, now)) {
             folders.erase(folder);
             return nullptr;
@@ -389,7 +407,8 @@ OwnNameChange::OwnNameChange(const std::string& path) {
     }
     folder_ = FolderKey(path);
     std::lock_guard<std::mutex> lock(guard);
-    ++changing[folder_];
+    number_ = ++lastChangeDrawn;
+    changing[folder_].push_back(number_);
     ++changesHeld;
     held_ = true;
 }
@@ -401,7 +420,8 @@ OwnNameChange::~OwnNameChange() {
     {
         std::lock_guard<std::mutex> lock(guard);
         const auto it = changing.find(folder_);
-        if (--it->second == 0) {
+        std::erase(it->second, number_);
+        if (it->second.empty()) {
             changing.erase(it);
         }
         --changesHeld;

@@ -179,7 +179,7 @@ std::string JoinJadLines(const std::string& jad, const std::string& text) {
     }
     const std::string joinedText = platform::JoinTextLines(joined);
     platform::TextFile out;
-    out.Rewrite(jad);
+    out.Overwrite(jad);  // the joined text is shorter: nothing is freed
     out.Write(joinedText);
     out.Close();
     return joinedText;

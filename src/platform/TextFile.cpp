@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "platform/Faults.h"
 #include "platform/FileSystem.h"
@@ -79,6 +80,7 @@ void TextFile::Open(const std::string& path, const char* how, Mode mode) {
         file_ = nullptr;
         mode_ = Mode::Closed;
     }
+    cutOnClose_ = false;
     const ResolvedPath target = Resolve(path);
     CheckOpenAllowed(target, how[0] == 'w', mode == Mode::Output);
     OwnNameChange making(target.path);
@@ -108,15 +110,29 @@ void TextFile::Append(const std::string& path) {
     DropTrailingCtrlZ(file_);
 }
 
+void TextFile::Overwrite(const std::string& path) {
+    Open(path, "r+be", Mode::Output);
+    cutOnClose_ = true;
+}
+
 void TextFile::Close() {
     if (file_ == nullptr) {
         return;
     }
     std::FILE* file = file_;
+    const bool cut = std::exchange(cutOnClose_, false);
     file_ = nullptr;
     mode_ = Mode::Closed;
+    // Every write is flushed as it is made, so the position is where the
+    // text ends.
+    const long end = cut ? std::ftell(file) : 0;
+    const bool wasCut = !cut || (end >= 0 && ftruncate(fileno(file), end) == 0);
+    const int err = errno;
     if (std::fclose(file) != 0) {
         RaiseInOutError(TextWriteCode(ErrorFromErrno(errno)));
+    }
+    if (!wasCut) {
+        RaiseInOutError(TextWriteCode(ErrorFromErrno(err)));
     }
 }
 

@@ -28,7 +28,13 @@ class TextFile {
     // Open for appending (must exist); writing starts at a Ctrl-Z in the
     // last 128 bytes, as the runtime does, so new lines are not hidden.
     void Append(const std::string& path);
-    void Close();  // raises when flushing fails
+    // Open a file that exists for writing from its start; Close cuts it
+    // where the writing ended. The file ends up as Rewrite leaves it, but
+    // the blocks it holds are written over rather than freed and taken
+    // again: on a disk that is told of every freed block, each free is a
+    // wait for the device.
+    void Overwrite(const std::string& path);
+    void Close();  // raises when flushing fails, or cutting the file
 
     // Reading. Eof() is true when no further line can be read.
     bool Eof();
@@ -48,6 +54,7 @@ class TextFile {
     std::FILE* file_ = nullptr;
     Mode mode_ = Mode::Closed;
     bool ended_ = false;  // Ctrl-Z at the start of a line was met
+    bool cutOnClose_ = false;
     std::string path_;
 };
 

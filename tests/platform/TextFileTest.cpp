@@ -104,6 +104,22 @@ TEST_F(TextFiles, AppendGoesPastAnOldCtrlZ) {
     EXPECT_EQ(ReadAllLines(folder / "log.txt"), (Lines{"first", "second"}));
 }
 
+// Written over in place, a file ends as a rewrite leaves it, shorter or
+// longer than it was; one that is not there is not made.
+TEST_F(TextFiles, OverwriteEndsTheFileWhereTheWritingEnds) {
+    TextFile file;
+    for (const std::string& text :
+         {std::string(5000, 'o'), std::string("short"), std::string(9000, 'l'), std::string()}) {
+        WriteBytes(folder / "jad.txt", std::string(6000, 'x'));
+        file.Overwrite(folder / "JAD.txt");
+        file.Write(text);
+        file.Close();
+        EXPECT_EQ(ReadBytes(folder / "jad.txt"), text);
+    }
+    EXPECT_THROW(file.Overwrite(folder / "missing.txt"), EInOutError);
+    EXPECT_FALSE(fs::exists(folder / "missing.txt"));
+}
+
 TEST_F(TextFiles, AMebibyteLineRoundTrips) {
     std::string line(1 << 20, 'm');
     line[12345] = '\r';  // a lone CR inside, dropped on reading

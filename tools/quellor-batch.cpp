@@ -649,6 +649,7 @@ int main(int argc, char** argv) {
     midlet::RunContext run{options, state, console, zip, programFolder};
     run.force = line.force;
     run.jobs = line.jobs;
+    run.onWorkers = true;  // no archive events here: commits run beside the work
     if (line.keepGoing) {
         run.onJarFailure = [&](const midlet::JarFailure& failure) {
             console.PrintError(failure.Jar,

@@ -220,7 +220,7 @@ BatchTally RunBatch(RunContext& run) {
     // The run covers the entries listed now, in list order.
     ProjectCommitter committer(projectsFolder);
     ProjectNames names(run.programFolder, run.force);
-    if (run.jobs > 1 && run.options.list.size() > 1) {
+    if ((run.jobs > 1 || run.onWorkers) && run.options.list.size() > 1) {
         PrepareAtOnce(run, tempFolder, committer, names, tally);
         return tally;
     }

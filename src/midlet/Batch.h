@@ -77,6 +77,11 @@ struct RunContext {
     // in before earlier JARs are told (so that they go in together): there,
     // a callback or output that raises leaves them in.
     unsigned jobs = 1;
+    // With one job, prepare on a worker thread all the same, as with jobs
+    // above 1, so that each JAR's commit runs beside the next JAR's work.
+    // Off where the archive component's events must reach the caller (they
+    // fire on the calling thread only when JARs are prepared in turn there).
+    bool onWorkers = false;
     // When set, runs right after a JAR is made into a new project, on the
     // thread that committed it (with jobs above 1, a thread of the run's,
     // while other JARs are prepared): work a front end adds to each new
@@ -102,7 +107,8 @@ struct RunContext {
 // before leaves its working JAR in the temp folder. A step that fails
 // raises a StepFailure naming the listed JAR and the step.
 //
-// With run.jobs above 1, that many JARs are prepared at once, each
+// With run.jobs above 1 (or run.onWorkers), that many JARs are prepared at
+// once on worker threads, each
 // worker with an archive component set as run.zip is (without its events);
 // the dialogs installed are asked one question at a time.
 BatchTally RunBatch(RunContext& run);

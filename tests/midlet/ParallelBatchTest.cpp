@@ -88,7 +88,8 @@ class ParallelBatch : public ::testing::Test {
         return list;
     }
 
-    RunTrace Run(const std::string& root, const Lines& list, unsigned jobs, bool keepGoing) {
+    RunTrace Run(const std::string& root, const Lines& list, unsigned jobs, bool keepGoing,
+                 bool onWorkers) {
         midlet::RunOptions options;
         options.list = list;
         JarLogOutput output;
@@ -99,6 +100,7 @@ class ParallelBatch : public ::testing::Test {
         RunTrace trace;
         midlet::RunContext run{options, trace.state, output, zip, root + "program/"};
         run.jobs = jobs;
+        run.onWorkers = onWorkers;
         const std::thread::id caller = std::this_thread::get_id();
         if (keepGoing) {
             run.onJarFailure = [&](const midlet::JarFailure& failure) {
@@ -133,15 +135,21 @@ class ParallelBatch : public ::testing::Test {
         return trace;
     }
 
-    // The same runs, one JAR at a time and several at once, come to the same.
+    // The same runs, one JAR at a time on the calling thread, one on a
+    // worker, and several at once, come to the same.
     void ExpectSameRuns(bool broken, bool keepGoing, int runs) {
+        struct Jobs {
+            unsigned count;
+            bool onWorkers;
+        };
         std::vector<std::vector<RunTrace>> traces;
-        for (const unsigned jobs : {1u, 2u, 5u}) {
+        for (const Jobs jobs : {Jobs{1, false}, Jobs{1, true}, Jobs{2, false}, Jobs{5, false}}) {
             midlet::ScratchFolder folder;
             const Lines list = MakeList(folder.Path(), broken);
             traces.emplace_back();
             for (int i = 0; i < runs; ++i) {
-                traces.back().push_back(Run(folder.Path(), list, jobs, keepGoing));
+                traces.back().push_back(
+                    Run(folder.Path(), list, jobs.count, keepGoing, jobs.onWorkers));
             }
         }
         const RunTrace& first = traces[0][0];
@@ -228,7 +236,8 @@ TEST_F(ParallelBatch, EveryCallFailedOrStoppedLeavesProjectsWholeOrAbsent) {
     {
         midlet::ScratchFolder folder;
         const Lines list = fresh(folder.Path());
-        calls = CountModifyingCalls([&] { clean = Run(folder.Path(), list, 2, true).projects; });
+        calls =
+            CountModifyingCalls([&] { clean = Run(folder.Path(), list, 2, true, false).projects; });
     }
     const std::vector<std::string> projects = {"HelloWorl", "J2MEGames"};
     for (const std::string& project : projects) {
@@ -243,14 +252,14 @@ TEST_F(ParallelBatch, EveryCallFailedOrStoppedLeavesProjectsWholeOrAbsent) {
             Lines prepared;
             if (stop) {
                 const int status = RunStoppedAt(nth, [&] {
-                    Run(root, list, 2, true);
+                    Run(root, list, 2, true, false);
                     return 0;
                 });
                 // Projects committed together make fewer calls.
                 EXPECT_TRUE(status == platform::kSweepStopStatus || status == 0) << status;
             } else {
                 for (const std::string& record :
-                     RunFailingAt(nth, [&] { return Run(root, list, 2, true); }).records) {
+                     RunFailingAt(nth, [&] { return Run(root, list, 2, true, false); }).records) {
                     if (record.ends_with(" 0 0") || record.ends_with(" 0 1")) {
                         prepared.push_back(record);
                     }
@@ -271,7 +280,7 @@ TEST_F(ParallelBatch, EveryCallFailedOrStoppedLeavesProjectsWholeOrAbsent) {
                 fields >> index >> listed >> project;
                 EXPECT_EQ(ProjectPart(after, project), ProjectPart(clean, project)) << record;
             }
-            const RunTrace next = Run(root, list, 2, true);
+            const RunTrace next = Run(root, list, 2, true, false);
             EXPECT_TRUE(next.failures.empty()) << next.failures.front();
             EXPECT_TRUE(next.projects == clean);
         }

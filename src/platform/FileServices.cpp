@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 
 #include "platform/Faults.h"
 #include "platform/FileSystem.h"
@@ -144,7 +145,6 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
             return Fail(ERROR_PATH_NOT_FOUND);
         }
     }
-    OwnNameChange copying(to.path);
     DWORD error = CopyFileData(from.path, to.path, failIfExists, FaultPoint::CopyFile);
     if (error != ERROR_SUCCESS) {
         ForgetFolderOf(to.path);
@@ -190,8 +190,8 @@ bool MoveFile(const std::string& source, const std::string& target) {
     if (FaultFires(FaultPoint::MoveFile)) {
         return false;
     }
-    OwnNameChange leaving(from.path);
-    OwnNameChange arriving(destination);
+    std::optional<OwnNameChange> leaving(std::in_place, from.path);
+    std::optional<OwnNameChange> arriving(std::in_place, destination);
     int rc =
         renameat2(AT_FDCWD, from.path.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE);
     if (rc != 0 && errno == EINVAL) {
@@ -209,6 +209,8 @@ bool MoveFile(const std::string& source, const std::string& target) {
         if (err != EXDEV || S_ISDIR(fromInfo.st_mode)) {
             return Fail(CodeForErrno(err, to));
         }
+        leaving.reset();  // a copy of the bytes is no short change
+        arriving.reset();
         error = CopyAndDelete(from.path, destination);
         if (error != ERROR_SUCCESS) {
             return Fail(error);

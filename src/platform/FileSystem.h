@@ -120,7 +120,8 @@ void NoteNamePresent(const std::string& path);
 // (resolved), from just before the call that makes it until the change is
 // noted. Meanwhile a look-up in that folder by another thread, which would
 // see the folder changed, waits for the note instead of reading the whole
-// folder again. A thread that holds one never waits.
+// folder again. A thread that holds one never waits. Held over one short
+// call only (not over a copy of a file's bytes): a look-up may wait for it.
 class OwnNameChange {
   public:
     explicit OwnNameChange(const std::string& path);

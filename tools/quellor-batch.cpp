@@ -26,7 +26,9 @@
 // exit status 1 before anything is prepared.
 //
 // The JARs are prepared in list order, --jobs at a time (default: one per
-// processor), with the same projects and the same log as one at a time.
+// processor), with the same projects and the same log as one at a time;
+// each project is made durable on a thread of its own while the next JARs
+// are prepared, with --jobs 1 too.
 // Every log line about a JAR is printed on standard output after the JAR's
 // listed path: "PATH: NAME.jad generated!". When standard error is a
 // terminal, one progress line is drawn there below them (JARs done of the

@@ -39,11 +39,10 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(mkdir -p "${1:-$root/build}" && cd "${1:-$root/build}" && pwd)
+# shellcheck source=bench/tool_build.bash
+source "$root/bench/tool_build.bash"
+ensure_tool "$build" quellor-zip
 tool=$build/tools/quellor-zip
-if [[ ! -x $tool ]]; then
-  cmake -S "$root" -B "$build" -G Ninja >/dev/null
-  cmake --build "$build" -j2 --target quellor-zip >/dev/null
-fi
 python=/usr/bin/python3
 for needed in hyperfine /usr/bin/time timeout zip unzip 7z $python cc pkg-config; do
   command -v "$needed" >/dev/null || { echo "archive.sh: $needed is missing (scripts/setup)"; exit 1; }

@@ -174,18 +174,21 @@ FolderEntry* CurrentNames(std::unique_lock<std::mutex>& lock, const std::string&
         return nullptr;
     }
     auto it = folders.find(folder);
-    // The stat given may be older than a change of ours noted since, and
-    // changes of ours may be under way: each is waited for, and the folder
-    // looked at again, before it is read again.
-    const Clock::time_point deadline = Clock::now() + kLongestWaitForNote;
-    bool lookAgain = folderInfo != nullptr;
-    while (it != folders.end() && !SameStamp(it->second.stamp, now) &&
-           (std::exchange(lookAgain, false) || AwaitOwnChanges(lock, folder, deadline))) {
-        if (!StampOf(folder, now)) {
-            folders.erase(folder);
-            return nullptr;
+    if (it != folders.end() && !SameStamp(it->second.stamp, now)) {
+        // The stat given may be older than a change of ours noted since, and
+        // changes of ours may be under way: the stamp is taken again, after
+        // waiting for each round of them, before the folder is read again.
+        const Clock::time_point deadline = Clock::now() + kLongestWaitForNote;
+        bool takeAgain = folderInfo != nullptr || AwaitOwnChanges(lock, folder, deadline);
+        while (takeAgain) {
+            if (!StampOf(folder, now)) {
+                folders.erase(folder);
+                return nullptr;
+            }
+            it = folders.find(folder);
+            takeAgain = it != folders.end() && !SameStamp(it->second.stamp, now) &&
+                        AwaitOwnChanges(lock, folder, deadline);
         }
-        it = folders.find(folder);
     }
     if (it != folders.end() && SameStamp(it->second.stamp, now)) {
         return &it->second;
@@ -216,6 +219,28 @@ void Restamp(const std::string& folder, FolderEntry& entry) {
         return;
     }
     entry.stamp = now;
+}
+
+// Applies a change of our own to the name at `path` to its folder's cached
+// names, when they are cached: `change` gets them and the name, and returns
+// false when they can no longer be trusted (the folder is then read again
+// on its next look-up).
+template <typename Change>
+void NoteChange(const std::string& path, Change change) {
+    if (scopes.load() == 0) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(guard);
+    const std::string folder = FolderKey(path);
+    auto it = folders.find(folder);
+    if (it == folders.end()) {
+        return;
+    }
+    if (!change(it->second, NameInFolder(path))) {
+        folders.erase(it);
+        return;
+    }
+    Restamp(folder, it->second);
 }
 
 }  // namespace
@@ -313,16 +338,10 @@ std::string FindCaseVariant(const std::string& folder, const std::string& name, 
 }
 
 void NoteNameCreated(const std::string& path) {
-    if (scopes.load() == 0) {
-        return;
-    }
-    std::lock_guard<std::mutex> lock(guard);
-    const std::string folder = FolderKey(path);
-    auto it = folders.find(folder);
-    if (it != folders.end()) {
-        AddName(it->second, NameInFolder(path));
-        Restamp(folder, it->second);
-    }
+    NoteChange(path, [](FolderEntry& entry, const std::string& name) {
+        AddName(entry, name);
+        return true;
+    });
 }
 
 void NoteFolderGone(const std::string& path) {
@@ -354,51 +373,32 @@ void NoteFolderMade(const std::string& path) {
 }
 
 void NoteNameRemoved(const std::string& path) {
-    if (scopes.load() == 0) {
-        return;
-    }
-    std::lock_guard<std::mutex> lock(guard);
-    const std::string folder = FolderKey(path);
-    auto it = folders.find(folder);
-    if (it == folders.end()) {
-        return;
-    }
-    const std::string name = NameInFolder(path);
-    auto variants = it->second.byFold.find(FoldFileName(name));
-    // When the first of several variants goes, the next is not known here,
-    // and a name the cache never saw means it is out of step: either way the
-    // folder is read again on its next look-up.
-    if (variants == it->second.byFold.end() ||
-        (variants->second.first == name) != (variants->second.count == 1)) {
-        folders.erase(it);
-        return;
-    }
-    if (--variants->second.count == 0) {
-        it->second.byFold.erase(variants);
-    }
-    Restamp(folder, it->second);
+    NoteChange(path, [](FolderEntry& entry, const std::string& name) {
+        const auto variants = entry.byFold.find(FoldFileName(name));
+        // When the first of several variants goes, the next is not known
+        // here, and a name the cache never saw means it is out of step.
+        if (variants == entry.byFold.end() ||
+            (variants->second.first == name) != (variants->second.count == 1)) {
+            return false;
+        }
+        if (--variants->second.count == 0) {
+            entry.byFold.erase(variants);
+        }
+        return true;
+    });
 }
 
 void NoteNamePresent(const std::string& path) {
-    if (scopes.load() == 0) {
-        return;
-    }
-    std::lock_guard<std::mutex> lock(guard);
-    const std::string folder = FolderKey(path);
-    auto it = folders.find(folder);
-    if (it == folders.end()) {
-        return;
-    }
-    const std::string name = NameInFolder(path);
-    const auto variants = it->second.byFold.find(FoldFileName(name));
-    if (variants == it->second.byFold.end()) {
-        AddName(it->second, name);
-    } else if (variants->second.count != 1 || variants->second.first != name) {
-        // Whether this spelling was there before is not known here.
-        folders.erase(it);
-        return;
-    }
-    Restamp(folder, it->second);
+    NoteChange(path, [](FolderEntry& entry, const std::string& name) {
+        const auto variants = entry.byFold.find(FoldFileName(name));
+        if (variants == entry.byFold.end()) {
+            AddName(entry, name);
+            return true;
+        }
+        // Whether this spelling was there before is not known here unless
+        // it is the folder's only spelling of the name.
+        return variants->second.count == 1 && variants->second.first == name;
+    });
 }
 
 OwnNameChange::OwnNameChange(const std::string& path) {

@@ -18,13 +18,15 @@ bool StartsWithTwoDelimiters(std::string_view path) {
     return path.size() >= 2 && IsPathDelimiter(path[0]) && IsPathDelimiter(path[1]);
 }
 
-// `path` made absolute against `currentFolder`, "." and ".." resolved
-// without looking at the disk; a trailing delimiter stays.
-std::string ExpandPath(const std::string& path, const std::string& currentFolder) {
+// `path` made absolute against the folder `currentFolder()` gives, "." and
+// ".." resolved without looking at the disk; a trailing delimiter stays.
+// The current folder is asked for only when the path is relative.
+template <typename CurrentFolder>
+std::string ExpandPath(const std::string& path, CurrentFolder currentFolder) {
     if (!path.empty() && IsPathDelimiter(path.front())) {
         return platform::ExpandFileName(path);
     }
-    return platform::ExpandFileName(platform::IncludeTrailingPathDelimiter(currentFolder) + path);
+    return platform::ExpandFileName(platform::IncludeTrailingPathDelimiter(currentFolder()) + path);
 }
 
 // `full` relative to the folder `base`: folder names compared without
@@ -55,7 +57,9 @@ std::string RelativePath(const std::string& base, const std::string& full) {
 
 std::string ResolvePath(const std::string& base, const std::string& name,
                         const std::string& currentFolder) {
-    const std::string current = currentFolder.empty() ? platform::GetCurrentDir() : currentFolder;
+    const auto current = [&] {
+        return currentFolder.empty() ? platform::GetCurrentDir() : currentFolder;
+    };
     // A name with a drive or server stands for itself.
     if (name.find(':') != std::string::npos || StartsWithTwoDelimiters(name)) {
         return name;
@@ -66,7 +70,7 @@ std::string ResolvePath(const std::string& base, const std::string& name,
         if (IsPathDelimiter(name.front())) {
             return ExpandPath(name, current);
         }
-        const std::string& folder = base.empty() ? current : base;
+        const std::string folder = base.empty() ? current() : base;
         return ExpandPath(platform::IncludeTrailingPathDelimiter(folder) + name, current);
     }
     // Without a name, the base itself.
@@ -110,7 +114,7 @@ std::string NameForMode(const std::string& full, const std::string& absoluteBase
             result = full;
             break;
         case spFullPathWithDrive:
-            result = ExpandPath(full, platform::GetCurrentDir());
+            result = ExpandPath(full, platform::GetCurrentDir);
             break;
     }
     return result;

@@ -168,6 +168,10 @@ void TFileStream::Finish(std::uint32_t mode, bool created) {
     }
     canRead_ = request.read;
     canWrite_ = request.write;
+    sizeIsOurs_ = request.denyWrite;
+    if (sizeIsOurs_ && request.create && request.empty) {
+        knownSize_ = 0;
+    }
 }
 
 TFileStream::~TFileStream() {
@@ -184,6 +188,7 @@ bool TFileStream::Close() {
     const int result = close(fd_);
     const int err = errno;
     fd_ = -1;
+    knownSize_ = -1;
     canRead_ = false;
     canWrite_ = false;
     DropShareLocks(marks_);
@@ -243,6 +248,7 @@ std::size_t TFileStream::Write(const void* buffer, std::size_t count) {
         done += static_cast<std::size_t>(n);
         position_ += n;
     }
+    NoteWrittenUpTo(position_);
     return done;
 }
 
@@ -283,12 +289,24 @@ void TFileStream::SetPosition(std::int64_t position) {
 }
 
 std::int64_t TFileStream::Size() const {
+    if (knownSize_ >= 0) {
+        return knownSize_;
+    }
     struct stat info;
     if (fstat(fd_, &info) != 0) {
         SetLastError(ErrorFromErrno(errno));
         return -1;
     }
+    if (sizeIsOurs_) {
+        knownSize_ = info.st_size;
+    }
     return info.st_size;
+}
+
+void TFileStream::NoteWrittenUpTo(std::int64_t end) {
+    if (knownSize_ >= 0 && end > knownSize_) {
+        knownSize_ = end;
+    }
 }
 
 bool TFileStream::SetSize(std::int64_t size) {
@@ -305,9 +323,11 @@ bool TFileStream::SetSize(std::int64_t size) {
     }
     position_ = size;
     if (ftruncate(fd_, size) != 0) {
+        knownSize_ = -1;
         SetLastError(WriteErrorCode(errno));
         return false;
     }
+    knownSize_ = sizeIsOurs_ ? size : -1;
     return true;
 }
 
@@ -373,8 +393,10 @@ std::int64_t TFileStream::CopyFrom(TFileStream& source, std::int64_t count) {
     }
     std::int64_t copied = CopyBytes(source.fd_, source.position_, fd_, position_, count);
     if (copied < 0) {
+        knownSize_ = -1;  // a part may have been written
         throw EWriteError(WriteErrorCode(errno));
     }
+    NoteWrittenUpTo(position_);
     if (copied < count) {
         throw EReadError(ERROR_HANDLE_EOF);
     }

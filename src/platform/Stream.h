@@ -80,13 +80,20 @@ class TFileStream {
     std::int64_t CopyFrom(TFileStream& source, std::int64_t count);
 
     const std::string& FileName() const { return fileName_; }
-    int Handle() const { return fd_; }
+    // The descriptor. What is done through it may change the file's size
+    // behind the stream, so the size is asked of the system again.
+    int Handle() const {
+        knownSize_ = -1;
+        return fd_;
+    }
 
   private:
     void Open(std::uint32_t mode, const ResolvedPath& target);
     // The sharing marks and the rest of an open once the file is open;
     // `created` when the file was not there as the open looked for it.
     void Finish(std::uint32_t mode, bool created);
+    // This stream's own write reached `end`: the size it knows grows to it.
+    void NoteWrittenUpTo(std::int64_t end);
 
     std::string fileName_;
     int fd_ = -1;
@@ -94,6 +101,11 @@ class TFileStream {
     std::int64_t position_ = 0;
     bool canRead_ = false;
     bool canWrite_ = false;
+    // The file's size, known once asked while no other open may write it
+    // (the sharing denies it) and kept up with this stream's own writes;
+    // -1 when it must be asked of the system.
+    mutable std::int64_t knownSize_ = -1;
+    bool sizeIsOurs_ = false;
 };
 
 }  // namespace platform

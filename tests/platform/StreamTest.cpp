@@ -125,6 +125,45 @@ TEST_F(Streams, CreateReplacesAndCopyFromMovesARange) {
     EXPECT_THROW(target.CopyFrom(source, 10), EReadError);  // only 3 bytes are left
 }
 
+// A stream keeps the size it knows while no other open may write; every
+// way the file changes must still show in Size() as the disk has it.
+TEST_F(Streams, TheSizeFollowsEveryChangeOfTheFile) {
+    WriteBytes(folder / "source.bin", "0123456789");
+    const std::string path = folder / "sized.bin";
+    for (const std::uint32_t mode :
+         {fmCreate | fmShareExclusive, fmCreate | fmShareDenyNone,
+          fmOpenReadWrite | fmShareDenyWrite, fmOpenReadWrite | fmShareDenyNone}) {
+        SCOPED_TRACE(mode);
+        WriteBytes(path, "old bytes");
+        TFileStream file(path, mode);
+        TFileStream source(folder / "source.bin", fmOpenRead | fmShareDenyNone);
+        const bool othersMayWrite = (mode & 0xF0) == fmShareDenyNone;
+        const std::vector<std::pair<std::string, std::function<void()>>> changes = {
+            {"written at the end",
+             [&] { file.Seek(0, SeekOrigin::soEnd), file.WriteBuffer("ab", 2); }},
+            {"written past the end", [&] { file.SetPosition(40), file.WriteBuffer("c", 1); }},
+            {"written inside", [&] { file.SetPosition(3), file.WriteBuffer("d", 1); }},
+            {"cut short", [&] { EXPECT_TRUE(file.SetSize(7)); }},
+            {"lengthened", [&] { EXPECT_TRUE(file.SetSize(30)); }},
+            {"copied onto", [&] { file.SetPosition(28), file.CopyFrom(source, 5); }},
+            {"cut through the descriptor", [&] { EXPECT_EQ(ftruncate(file.Handle(), 4), 0); }},
+            {"written by another open",
+             [&] {
+                 if (othersMayWrite) {
+                     TFileStream other(path, fmOpenReadWrite | fmShareDenyNone);
+                     other.SetPosition(50);
+                     other.WriteBuffer("e", 1);
+                 }
+             }},
+        };
+        for (const auto& [what, change] : changes) {
+            EXPECT_EQ(file.Size(), static_cast<std::int64_t>(fs::file_size(path))) << "before";
+            change();
+            EXPECT_EQ(file.Size(), static_cast<std::int64_t>(fs::file_size(path))) << what;
+        }
+    }
+}
+
 TEST_F(Streams, OpenFailuresCarryTheSystemMessage) {
     std::string missing = folder / "missing.jar";
     try {

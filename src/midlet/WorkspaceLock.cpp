@@ -26,7 +26,8 @@ WorkspaceLock::WorkspaceLock(const std::string& programFolder, const std::string
     names_ = std::make_unique<platform::FolderNameCacheScope>();
     for (const std::string& folder :
          {programFolder, tempFolder, programFolder + "projects" + platform::PathDelim}) {
-        pins_.push_back(std::make_unique<platform::PinnedFolder>(folder));
+        pins_.push_back(
+            std::make_unique<platform::PinnedFolder>(folder, platform::PinScope::Names));
     }
 }
 

@@ -219,8 +219,8 @@ bool MoveFile(const std::string& source, const std::string& target) {
     NoteNameRemoved(from.path);
     NoteNameCreated(destination);
     if (S_ISDIR(fromInfo.st_mode)) {
-        NoteFolderGone(from.path);
         NotePinnedFolderGone(from.path);
+        NoteFolderGone(from.path);
     }
     return true;
 }

@@ -53,10 +53,13 @@ void NotePinnedFolderMade(bool absolute, const std::vector<std::string>& given,
 void NotePinnedFolderGone(const std::string& path);
 // How many folders are pinned now, those made below pins included.
 std::size_t PinnedFolderCount();
+// `folder` (resolved) is pinned with its names (PinScope::Names).
+bool NamesArePinned(const std::string& folder);
 // Counted look-ups (CountedPathLookups).
 void CountComponentLookup();
 void CountFolderRead();
 void CountNameRead();
+void CountFolderStamp();
 
 // stat() (links followed) and lstat() of what a path resolved just now
 // names: from the walk when it found the last component, else from the
@@ -115,6 +118,8 @@ void ForgetFolderOf(const std::string& path);
 // The name at `to` now stands for a file whether or not one stood there
 // before (a rename that may have replaced it).
 void NoteNamePresent(const std::string& path);
+// A FolderNameCacheScope is held: names are kept, and changes worth noting.
+bool FolderNamesKept();
 
 // Held around a change of our own to the names of the folder holding `path`
 // (resolved), from just before the call that makes it until the change is

@@ -15,6 +15,12 @@
 //   while another thread of ours is changing it waits for that note, then
 //   checks the stamp again, instead of reading the folder on every change
 //   that a worker beside it makes.
+// - A folder pinned with its names (PinScope::Names: the workspace's own,
+//   which no other program changes while its lock is held) is read once;
+//   its names are then trusted as read and as our changes noted them,
+//   without a stat() of the folder for each look-up or change. Every change
+//   this process makes there is noted: by the calls above, and by the
+//   extraction's own calls (TargetPath).
 // - A case variant found in the cache is checked on disk before it is
 //   returned, so a stale name is never given out; the worst a stale cache
 //   can do is miss a variant made by another program in the same instant as
@@ -61,6 +67,7 @@ struct FolderStamp {
 struct FolderEntry {
     FolderStamp stamp;
     std::unordered_map<std::string, Variants> byFold;
+    bool trusted = false;  // pinned with its names: the stamp is not checked
 };
 
 // At most this many folders are kept; past it the cache starts afresh.
@@ -92,8 +99,11 @@ bool SameStamp(const FolderStamp& a, const FolderStamp& b) {
 // The stamp from `given` when there is one, else from a stat() now.
 bool StampOf(const std::string& folder, FolderStamp& stamp, const struct stat* given = nullptr) {
     struct stat now;
-    if (given == nullptr && !StatPath(folder, now)) {
-        return false;
+    if (given == nullptr) {
+        CountFolderStamp();
+        if (!StatPath(folder, now)) {
+            return false;
+        }
     }
     const struct stat& info = given != nullptr ? *given : now;
     if (!S_ISDIR(info.st_mode)) {
@@ -168,6 +178,10 @@ bool AwaitOwnChanges(std::unique_lock<std::mutex>& lock, const std::string& fold
 // nullptr when it cannot be read.
 FolderEntry* CurrentNames(std::unique_lock<std::mutex>& lock, const std::string& folder,
                           DWORD& error, const struct stat* folderInfo) {
+    if (const auto trusted = folders.find(folder);
+        trusted != folders.end() && trusted->second.trusted) {
+        return &trusted->second;
+    }
     FolderStamp now;
     if (!StampOf(folder, now, folderInfo)) {
         folders.erase(folder);
@@ -200,6 +214,7 @@ FolderEntry* CurrentNames(std::unique_lock<std::mutex>& lock, const std::string&
     // times past it, so the next look-up reads again.
     FolderEntry entry;
     entry.stamp = now;
+    entry.trusted = NamesArePinned(folder);
     if (!ReadFolder(folder, entry, error)) {
         return nullptr;
     }
@@ -240,7 +255,9 @@ void NoteChange(const std::string& path, Change change) {
         folders.erase(it);
         return;
     }
-    Restamp(folder, it->second);
+    if (!it->second.trusted) {
+        Restamp(folder, it->second);
+    }
 }
 
 }  // namespace
@@ -276,9 +293,11 @@ int ForEachKnownName(const std::string& folder, const std::function<void(const c
         FolderStamp now;
         const auto it = folders.find(folder);
         // Only a list that holds every name once can stand for the folder.
-        known = it != folders.end() && StampOf(folder, now) && SameStamp(it->second.stamp, now) &&
-                std::all_of(it->second.byFold.begin(), it->second.byFold.end(),
-                            [](const auto& variants) { return variants.second.count == 1; });
+        known =
+            it != folders.end() &&
+            (it->second.trusted || (StampOf(folder, now) && SameStamp(it->second.stamp, now))) &&
+            std::all_of(it->second.byFold.begin(), it->second.byFold.end(),
+                        [](const auto& variants) { return variants.second.count == 1; });
         if (known) {
             for (const auto& variants : it->second.byFold) {
                 names.push_back(variants.second.first);
@@ -337,6 +356,10 @@ std::string FindCaseVariant(const std::string& folder, const std::string& name, 
     return ScanForCaseVariant(folder, name, error);
 }
 
+bool FolderNamesKept() {
+    return scopes.load() != 0;
+}
+
 void NoteNameCreated(const std::string& path) {
     NoteChange(path, [](FolderEntry& entry, const std::string& name) {
         AddName(entry, name);
@@ -362,7 +385,8 @@ void NoteFolderMade(const std::string& path) {
     // A folder made just now holds no names; its stamp is taken after it
     // was made, so whatever comes into it later moves the stamp on.
     FolderEntry entry;
-    if (!StampOf(path, entry.stamp)) {
+    entry.trusted = NamesArePinned(path);
+    if (!entry.trusted && !StampOf(path, entry.stamp)) {
         return;
     }
     std::lock_guard<std::mutex> lock(guard);

@@ -30,10 +30,10 @@ void CreateDirectory(const std::string& path) {
         RaiseInOutError(errno == EEXIST ? ERROR_ALREADY_EXISTS : CodeForErrno(errno, target));
     }
     NoteNameCreated(target.path);
-    NoteFolderMade(target.path);
     const bool absolute = IsPathDelimiter(path.front());
     NotePinnedFolderMade(absolute, SplitComponents(path),
                          ResolvedPrefix(target, target.components.size(), absolute));
+    NoteFolderMade(target.path);
 }
 
 void RemoveDirectory(const std::string& path) {
@@ -53,8 +53,8 @@ void RemoveDirectory(const std::string& path) {
         RaiseInOutError(errno == EEXIST ? ERROR_DIR_NOT_EMPTY : CodeForErrno(errno, target));
     }
     NoteNameRemoved(target.path);
-    NoteFolderGone(target.path);
     NotePinnedFolderGone(target.path);
+    NoteFolderGone(target.path);
 }
 
 bool ForceDirectories(const std::string& path) {
@@ -79,10 +79,10 @@ bool ForceDirectories(const std::string& path) {
             OwnNameChange making(folder);
             if (mkdir(folder.c_str(), 0777) == 0) {
                 NoteNameCreated(folder);
-                NoteFolderMade(folder);
                 NotePinnedFolderMade(absolute,
                                      std::vector<std::string>(given.begin(), given.begin() + i + 1),
                                      ResolvedPrefix(target, i + 1, absolute));
+                NoteFolderMade(folder);
             } else if (errno != EEXIST) {
                 SetLastError(ErrorFromErrno(errno, true));
                 return false;

@@ -12,6 +12,7 @@ namespace {
 std::atomic<std::uint64_t> components{0};
 std::atomic<std::uint64_t> folderReads{0};
 std::atomic<std::uint64_t> namesRead{0};
+std::atomic<std::uint64_t> folderStamps{0};
 
 }  // namespace
 
@@ -27,9 +28,14 @@ void CountNameRead() {
     namesRead.fetch_add(1, std::memory_order_relaxed);
 }
 
+void CountFolderStamp() {
+    folderStamps.fetch_add(1, std::memory_order_relaxed);
+}
+
 PathLookupCounts CountedPathLookups() {
     return {components.load(std::memory_order_relaxed), folderReads.load(std::memory_order_relaxed),
-            namesRead.load(std::memory_order_relaxed)};
+            namesRead.load(std::memory_order_relaxed),
+            folderStamps.load(std::memory_order_relaxed)};
 }
 
 }  // namespace platform

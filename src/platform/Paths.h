@@ -88,9 +88,17 @@ class FolderNameCacheScope {
 // spell, while one file in it is read: the path it was found at stays the
 // file's for that spell, and a folder renamed meanwhile only makes the
 // calls below it fail, as the system refuses them.
+//
+// A pin vouches for the folder's resolution; one with PinScope::Names
+// vouches for its names too (a folder of the program's own, which only this
+// process changes, all through this layer): the names cache then trusts
+// what it read and noted there without asking the system whether the folder
+// changed, in it and in the folders made below it.
+enum class PinScope { Resolution, Names };
+
 class PinnedFolder {
   public:
-    explicit PinnedFolder(const std::string& folder);
+    explicit PinnedFolder(const std::string& folder, PinScope scope = PinScope::Resolution);
     ~PinnedFolder();
     PinnedFolder(const PinnedFolder&) = delete;
     PinnedFolder& operator=(const PinnedFolder&) = delete;
@@ -107,6 +115,8 @@ struct PathLookupCounts {
     std::uint64_t components = 0;
     std::uint64_t folderReads = 0;
     std::uint64_t namesRead = 0;
+    // stat() calls that checked whether a folder with cached names changed
+    std::uint64_t folderStamps = 0;
 };
 PathLookupCounts CountedPathLookups();
 

@@ -12,6 +12,9 @@
 //   they are removed or moved through this layer.
 // - A pinned folder that is gone all the same (removed by hand) can only
 //   make the next call on a path below it fail where the system refuses it.
+// - A pin with its names (PinScope::Names) lets the names cache trust the
+//   folder's names as read and noted; when the pin goes, so do the names
+//   kept under it.
 #include <sys/stat.h>
 #include <algorithm>
 #include <atomic>
@@ -28,6 +31,7 @@ namespace {
 
 struct Pin {
     std::uint64_t owner = 0;  // the PinnedFolder it came from
+    PinScope scope = PinScope::Resolution;
     bool absolute = false;
     std::vector<std::string> given;  // the components as spelled by callers
     ResolvedPath resolved;
@@ -89,6 +93,7 @@ void NotePinnedFolderMade(bool absolute, const std::vector<std::string>& given,
     }
     Pin pin;
     pin.owner = holder->owner;
+    pin.scope = holder->scope;
     pin.absolute = absolute;
     pin.given = given;
     pin.resolved = made;
@@ -108,7 +113,14 @@ std::size_t PinnedFolderCount() {
     return pins.size();
 }
 
-PinnedFolder::PinnedFolder(const std::string& folder) {
+bool NamesArePinned(const std::string& folder) {
+    std::shared_lock<std::shared_mutex> lock(guard);
+    return std::any_of(pins.begin(), pins.end(), [&](const Pin& pin) {
+        return pin.scope == PinScope::Names && pin.resolved.path == folder;
+    });
+}
+
+PinnedFolder::PinnedFolder(const std::string& folder, PinScope scope) {
     ResolvedPath resolved = Resolve(folder);
     struct stat info;
     struct stat own;
@@ -122,6 +134,7 @@ PinnedFolder::PinnedFolder(const std::string& folder) {
     owner_ = ++lastOwner;
     Pin pin;
     pin.owner = owner_;
+    pin.scope = scope;
     pin.absolute = IsPathDelimiter(folder.front());
     pin.given = SplitComponents(folder);
     pin.resolved = std::move(resolved);
@@ -133,8 +146,23 @@ PinnedFolder::~PinnedFolder() {
     if (owner_ == 0) {
         return;
     }
-    std::unique_lock<std::shared_mutex> lock(guard);
-    std::erase_if(pins, [&](const Pin& pin) { return pin.owner == owner_; });
+    std::vector<std::string> withNames;
+    {
+        std::unique_lock<std::shared_mutex> lock(guard);
+        std::erase_if(pins, [&](const Pin& pin) {
+            if (pin.owner != owner_) {
+                return false;
+            }
+            if (pin.scope == PinScope::Names) {
+                withNames.push_back(pin.resolved.path);
+            }
+            return true;
+        });
+    }
+    // The names kept on the pin's word are not trusted any longer.
+    for (const std::string& path : withNames) {
+        NoteFolderGone(path);
+    }
 }
 
 }  // namespace platform

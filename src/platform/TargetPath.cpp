@@ -103,12 +103,36 @@ int TargetFolder::Root(bool make, DWORD& error) {
     return root_;
 }
 
+void TargetFolder::NoteMade(const std::string& onDisk) {
+    if (FolderNamesKept()) {
+        NoteNameCreated(ResolvedRoot() + onDisk);
+    }
+}
+
+void TargetFolder::NoteRemoved(const std::string& onDisk) {
+    if (FolderNamesKept()) {
+        NoteNameRemoved(ResolvedRoot() + onDisk);
+    }
+}
+
+const std::string& TargetFolder::ResolvedRoot() {
+    if (!resolvedRoot_) {
+        std::string path = Resolve(NormalizeSeparators(given_)).path;
+        if (!path.empty() && path.back() != '/') {
+            path += '/';
+        }
+        resolvedRoot_ = std::move(path);
+    }
+    return *resolvedRoot_;
+}
+
 int TargetFolder::Open(const std::vector<std::string>& parts, bool make, TargetPath& target) {
     DWORD error = ERROR_SUCCESS;
     if (Root(make, error) < 0) {
         target.Fail(error, true);
         return -1;
     }
+    target.folderOnDisk_.clear();
     if (parts.empty()) {
         return root_;
     }
@@ -119,6 +143,7 @@ int TargetFolder::Open(const std::vector<std::string>& parts, bool make, TargetP
     if (const auto it = spelled_.find(key); it != spelled_.end()) {
         const int fd = OpenBeneath(it->second);
         if (fd >= 0) {
+            target.folderOnDisk_ = it->second;
             return fd;
         }
         spelled_.erase(it);
@@ -127,7 +152,7 @@ int TargetFolder::Open(const std::vector<std::string>& parts, bool make, TargetP
     std::string onDisk;
     for (const std::string& part : parts) {
         std::string found;
-        const int next = OpenBelow(fd, part, make, found, error);
+        const int next = OpenBelow(fd, onDisk, part, make, found, error);
         if (fd != root_) {
             close(fd);
         }
@@ -142,6 +167,7 @@ int TargetFolder::Open(const std::vector<std::string>& parts, bool make, TargetP
         spelled_.clear();
     }
     spelled_.emplace(key, onDisk);
+    target.folderOnDisk_ = onDisk;
     return fd;
 }
 
@@ -162,8 +188,8 @@ int TargetFolder::OpenBeneath(const std::string& onDisk) {
     return static_cast<int>(fd);
 }
 
-int TargetFolder::OpenBelow(int parent, const std::string& part, bool make, std::string& found,
-                            DWORD& error) {
+int TargetFolder::OpenBelow(int parent, const std::string& parentOnDisk, const std::string& part,
+                            bool make, std::string& found, DWORD& error) {
     if (IsUnsafeComponent(part)) {
         error = ERROR_INVALID_NAME;
         return -1;
@@ -202,6 +228,7 @@ int TargetFolder::OpenBelow(int parent, const std::string& part, bool make, std:
         // Made meanwhile by another program is as good as made here.
         if (mkdirat(parent, stripped.c_str(), 0777) == 0) {
             names_->NoteCreated(parent, stripped);
+            NoteMade(parentOnDisk + stripped);
         } else if (errno != EEXIST) {
             error = ErrorFromErrno(errno);
             return -1;
@@ -299,6 +326,7 @@ bool TargetPath::DeleteExisting() {
         return false;
     }
     folder_.names_->NoteRemoved(folderFd_, existing_);
+    folder_.NoteRemoved(folderOnDisk_ + existing_);
     existing_.clear();
     return true;
 }
@@ -312,6 +340,7 @@ bool TargetPath::DeleteMade() {
         return false;
     }
     folder_.names_->NoteRemoved(folderFd_, newName_);
+    folder_.NoteRemoved(folderOnDisk_ + newName_);
     return true;
 }
 
@@ -331,6 +360,7 @@ int TargetPath::OpenNew(int flags, DWORD& error) const {
         return -1;
     }
     folder_.names_->NoteCreated(folderFd_, newName_);
+    folder_.NoteMade(folderOnDisk_ + newName_);
     return fd;
 }
 

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -56,15 +57,24 @@ class TargetFolder {
     int Root(bool make, DWORD& error);
     // A folder below the destination by its spelling on disk, in one call.
     int OpenBeneath(const std::string& onDisk);
-    // One folder below the one open on `parent`, made when missing and
-    // `make`; its name on disk in `found`, or -1 with the code in `error`.
-    int OpenBelow(int parent, const std::string& part, bool make, std::string& found, DWORD& error);
+    // One folder below the one open on `parent` (`parentOnDisk` below the
+    // destination), made when missing and `make`; its name on disk in
+    // `found`, or -1 with the code in `error`.
+    int OpenBelow(int parent, const std::string& parentOnDisk, const std::string& part, bool make,
+                  std::string& found, DWORD& error);
+    // Tells the names kept by path (FolderNameCacheScope) of a name made or
+    // removed here: `onDisk`, its spelling below the destination.
+    void NoteMade(const std::string& onDisk);
+    void NoteRemoved(const std::string& onDisk);
+    // The destination's path as resolved, found at the first note.
+    const std::string& ResolvedRoot();
 
     // At most this many spellings are kept; past it they start afresh.
     static constexpr std::size_t kMaxSpellings = 4096;
 
     std::string given_;
     int root_ = -1;
+    std::optional<std::string> resolvedRoot_;
     bool beneathWorks_ = true;  // openat2 may be tried
     // The folder part of the names (as given) -> its spelling on disk.
     std::unordered_map<std::string, std::string> spelled_;
@@ -118,9 +128,10 @@ class TargetPath {
 
     std::string given_;
     TargetFolder& folder_;
-    int folderFd_ = -1;     // its folder; owned unless it is the destination
-    std::string existing_;  // the name found on disk, when one was
-    std::string newName_;   // the name a new file gets
+    int folderFd_ = -1;         // its folder; owned unless it is the destination
+    std::string folderOnDisk_;  // its folder's spelling below the destination
+    std::string existing_;      // the name found on disk, when one was
+    std::string newName_;       // the name a new file gets
     DWORD error_ = ERROR_SUCCESS;
     bool inFolder_ = false;
     bool isFile_ = false;

@@ -46,7 +46,7 @@ class LookupCost : public Workspace {
         Run(list);
         const platform::PathLookupCounts after = platform::CountedPathLookups();
         return {after.components - before.components, after.folderReads - before.folderReads,
-                after.namesRead - before.namesRead};
+                after.namesRead - before.namesRead, after.folderStamps - before.folderStamps};
     }
 
     // What three more JARs cost over a run of three: the per-run costs
@@ -55,7 +55,7 @@ class LookupCost : public Workspace {
         const platform::PathLookupCounts three = CountRun(Listed(tag + "a", 3));
         const platform::PathLookupCounts six = CountRun(Listed(tag + "b", 6));
         return {six.components - three.components, six.folderReads - three.folderReads,
-                six.namesRead - three.namesRead};
+                six.namesRead - three.namesRead, six.folderStamps - three.folderStamps};
     }
 
     // Hundreds of projects in the workspace, and as many other files beside
@@ -78,6 +78,11 @@ TEST_F(LookupCost, AJarCostsTheSameHoweverFullTheFoldersAre) {
     EXPECT_EQ(crowded.components, sparse.components);
     EXPECT_EQ(crowded.folderReads, sparse.folderReads);
     EXPECT_EQ(crowded.namesRead, sparse.namesRead);
+    EXPECT_EQ(crowded.folderStamps, sparse.folderStamps);
+    // The workspace's folders are the run's own: their names are not
+    // checked against the disk for each JAR; what is left (three a JAR) is
+    // checked in the listed JARs' folder and in each new project's.
+    EXPECT_LE(crowded.folderStamps, 3u * 3);
     // Every JAR was prepared, not skipped or failed on the way.
     EXPECT_TRUE(fs::exists(Projects("Lotb5/Lotb5.jad")));
     EXPECT_TRUE(fs::exists(Projects("Lotb5/img/icon.png")));

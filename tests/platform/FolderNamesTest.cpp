@@ -21,6 +21,7 @@
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Stream.h"
+#include "platform/TargetPath.h"
 
 namespace fs = std::filesystem;
 using namespace platform;
@@ -67,6 +68,22 @@ void BehindOurBack(const std::string& folder, int step, bool create, const std::
     utimensat(AT_FDCWD, folder.c_str(), times, 0);
 }
 
+// An extraction's change: `name` (a file, or folders and a file below
+// them) made, or the file there deleted, through the destination's open
+// folder rather than by path.
+void ByExtraction(const std::string& folder, bool create, const std::string& name) {
+    TargetFolder destination(folder);
+    TargetPath target(destination, name, create, false);
+    if (target.Error() != ERROR_SUCCESS) {
+        return;
+    }
+    if (create && !target.IsFile()) {
+        TFileStream(target, fmCreate);
+    } else if (!create && target.IsFile()) {
+        target.DeleteExisting();
+    }
+}
+
 // A name one folder down, as a fresh read of each folder on the way gives
 // it.
 std::string ExpectedBelow(const std::string& folder, const std::string& name,
@@ -77,24 +94,33 @@ std::string ExpectedBelow(const std::string& folder, const std::string& name,
 
 }  // namespace
 
-class FolderNames : public FolderTest, public ::testing::WithParamInterface<bool> {};
+enum class Pinning { None, Resolution, Names };
+
+class FolderNames : public FolderTest, public ::testing::WithParamInterface<Pinning> {};
 
 // With the folder pinned as well (the parameter), folders made below it
-// are taken as resolved until they are removed or moved: every look-up
-// must still give what the disk holds.
+// are taken as resolved until they are removed or moved; pinned with its
+// names, the names read there and those our changes note are trusted, and
+// no other program changes it. Every look-up must still give what the disk
+// holds.
 TEST_P(FolderNames, CachedLookupsFollowEveryChange) {
     const FolderNameCacheScope cache;
     const std::string base = folder.Path();
     std::optional<PinnedFolder> pin;
-    if (GetParam()) {
-        pin.emplace(base);
+    if (GetParam() != Pinning::None) {
+        pin.emplace(base, GetParam() == Pinning::Names ? PinScope::Names : PinScope::Resolution);
     }
+    const bool othersMayChange = GetParam() != Pinning::Names;
     std::mt19937 random(14);
     for (int step = 0; step < 400; ++step) {
         const std::string& one = kSpellings[random() % kSpellings.size()];
         const std::string& other = kSpellings[random() % kSpellings.size()];
         SCOPED_TRACE(std::to_string(step) + " " + one + " " + other);
-        switch (random() % 9) {
+        int change = static_cast<int>(random() % 11);
+        if (!othersMayChange && (change == 5 || change == 6)) {
+            change += 4;  // an extraction's change instead
+        }
+        switch (change) {
             case 0:
                 try {
                     TFileStream(base + one, fmCreate);
@@ -122,6 +148,12 @@ TEST_P(FolderNames, CachedLookupsFollowEveryChange) {
             case 5:
                 BehindOurBack(base, step, true, one);
                 break;
+            case 9:
+                ByExtraction(base, true, random() % 2 == 0 ? one : one + "/inner/" + other);
+                break;
+            case 10:
+                ByExtraction(base, false, one);
+                break;
             case 8: {
                 // A new file put in place in one step, over a file or not.
                 const std::string made = ResolvePath(base + one) + ".new";
@@ -147,7 +179,20 @@ TEST_P(FolderNames, CachedLookupsFollowEveryChange) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(PlainAndPinned, FolderNames, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(PlainAndPinned, FolderNames,
+                         ::testing::Values(Pinning::None, Pinning::Resolution, Pinning::Names));
+
+// Names are trusted only while the pin that vouches for them is held: once
+// it is gone, a change another program makes is seen again.
+TEST_F(FolderNames, TrustInNamesEndsWithThePin) {
+    const FolderNameCacheScope cache;
+    const std::string base = folder.Path();
+    std::optional<PinnedFolder> pin(std::in_place, base, PinScope::Names);
+    ASSERT_EQ(ResolvePath(base + "x.txt"), base + "x.txt");  // the names are read
+    pin.reset();
+    BehindOurBack(base, 1, true, "X.TXT");
+    EXPECT_EQ(ResolvePath(base + "x.txt"), base + "X.TXT");
+}
 
 // A variant found in the cache but gone from the disk is never given out,
 // even when its modification time is put back.

@@ -118,6 +118,9 @@ void ForgetFolderOf(const std::string& path);
 // The name at `to` now stands for a file whether or not one stood there
 // before (a rename that may have replaced it).
 void NoteNamePresent(const std::string& path);
+// `name` is in no spelling among the names of `folder` (resolved), which are
+// kept and trusted (PinScope::Names): it need not be looked for on disk.
+bool KnownToBeMissing(const std::string& folder, const std::string& name);
 // A FolderNameCacheScope is held: names are kept, and changes worth noting.
 bool FolderNamesKept();
 

@@ -21,6 +21,8 @@
 //   without a stat() of the folder for each look-up or change. Every change
 //   this process makes there is noted: by the calls above, and by the
 //   extraction's own calls (TargetPath).
+//   A name such a folder's names lack, in every spelling, is not looked
+//   for on disk at all.
 // - A case variant found in the cache is checked on disk before it is
 //   returned, so a stale name is never given out; the worst a stale cache
 //   can do is miss a variant made by another program in the same instant as
@@ -354,6 +356,16 @@ std::string FindCaseVariant(const std::string& folder, const std::string& name, 
     // Gone behind our back: forget the folder and read it as it is now.
     folders.erase(folder);
     return ScanForCaseVariant(folder, name, error);
+}
+
+bool KnownToBeMissing(const std::string& folder, const std::string& name) {
+    if (scopes.load() == 0) {
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(guard);
+    const auto it = folders.find(folder);
+    return it != folders.end() && it->second.trusted &&
+           !it->second.byFold.contains(FoldFileName(name));
 }
 
 bool FolderNamesKept() {

@@ -94,6 +94,10 @@ namespace {
 std::string FindOnDisk(const std::string& folder, const std::string& current,
                        const std::string& wanted, const struct stat* folderInfo, DWORD& error,
                        struct stat& info) {
+    if (KnownToBeMissing(folder, wanted)) {
+        info.st_mode = 0;
+        return "";
+    }
     CountComponentLookup();
     if (lstat((current + wanted).c_str(), &info) == 0) {
         return wanted;

@@ -17,7 +17,7 @@ std::vector<std::exception_ptr> ProjectCommitter::CommitTogether(
     // Every file and folder of the projects, and their IDS files, reach the
     // disk before any project is moved in.
     try {
-        CheckResult(platform::FlushFileSystemOf(projectsFolder_));
+        CheckResult(projectsFolder_.FlushFileSystem());
     } catch (const std::exception&) {
         std::fill(failures.begin(), failures.end(), std::current_exception());
         return failures;
@@ -38,7 +38,7 @@ std::vector<std::exception_ptr> ProjectCommitter::CommitTogether(
         return failures;
     }
     try {
-        CheckResult(platform::FlushFolder(projectsFolder_));
+        CheckResult(projectsFolder_.Flush());
     } catch (const std::exception&) {
         for (const std::size_t i : moved) {
             failures[i] = std::current_exception();

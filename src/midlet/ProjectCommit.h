@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "midlet/StagedProject.h"
+#include "platform/Durable.h"
 
 namespace midlet {
 
@@ -31,7 +32,7 @@ class ProjectCommitter {
     void Commit(StagedProject& project);
 
   private:
-    std::string projectsFolder_;
+    platform::HeldFolder projectsFolder_;  // under the mutex
     std::mutex mutex_;
 };
 

@@ -21,27 +21,41 @@ bool Fail(DWORD code) {
     return false;
 }
 
-// fsync of what `path` names, opened for reading only (`folderFlags` adds
-// O_DIRECTORY for a folder), or syncfs of its whole file system. A file
-// system that cannot flush (EINVAL) has nothing to flush.
-bool FlushPath(const std::string& path, int folderFlags, bool wholeFileSystem = false) {
+// What `path` names, opened for reading only (`folderFlags` adds
+// O_DIRECTORY for a folder); -1 with the last error set.
+int OpenToFlush(const std::string& path, int folderFlags) {
     ResolvedPath target = Resolve(path);
     if (!target.exists) {
-        return Fail(MissingCode(target));
+        Fail(MissingCode(target));
+        return -1;
     }
     if (FaultFires(FaultPoint::Flush)) {
-        return false;
+        return -1;
     }
     const int fd = open(target.path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | folderFlags);
     if (fd < 0) {
-        return Fail(CodeForErrno(errno, target));
+        Fail(CodeForErrno(errno, target));
     }
-    DWORD error = ERROR_SUCCESS;
+    return fd;
+}
+
+// fsync of the open file or folder, or syncfs of its whole file system. A
+// file system that cannot flush (EINVAL) has nothing to flush.
+bool FlushOpen(int fd, bool wholeFileSystem) {
     if ((wholeFileSystem ? syncfs(fd) : fsync(fd)) != 0 && errno != EINVAL) {
-        error = ErrorFromErrno(errno);
+        return Fail(ErrorFromErrno(errno));
     }
+    return true;
+}
+
+bool FlushPath(const std::string& path, int folderFlags, bool wholeFileSystem = false) {
+    const int fd = OpenToFlush(path, folderFlags);
+    if (fd < 0) {
+        return false;
+    }
+    const bool flushed = FlushOpen(fd, wholeFileSystem);
     close(fd);
-    return error == ERROR_SUCCESS ? true : Fail(error);
+    return flushed;
 }
 
 }  // namespace
@@ -56,6 +70,32 @@ bool FlushFolder(const std::string& folder) {
 
 bool FlushFileSystemOf(const std::string& folder) {
     return FlushPath(folder, O_DIRECTORY, true);
+}
+
+HeldFolder::~HeldFolder() {
+    if (fd_ >= 0) {
+        close(fd_);
+    }
+}
+
+bool HeldFolder::Flush() {
+    return FlushHeld(false);
+}
+
+bool HeldFolder::FlushFileSystem() {
+    return FlushHeld(true);
+}
+
+bool HeldFolder::FlushHeld(bool wholeFileSystem) {
+    if (fd_ < 0) {
+        fd_ = OpenToFlush(path_, O_DIRECTORY);
+        if (fd_ < 0) {
+            return false;
+        }
+    } else if (FaultFires(FaultPoint::Flush)) {
+        return false;
+    }
+    return FlushOpen(fd_, wholeFileSystem);
 }
 
 bool MoveFileEx(const std::string& source, const std::string& target, DWORD flags) {

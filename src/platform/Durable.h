@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "platform/Errors.h"
 
@@ -25,6 +26,28 @@ bool FlushFolder(const std::string& folder);
 // many new files durable at once, where flushing them one by one would
 // wait for the disk once per file. False on failure (last error set).
 bool FlushFileSystemOf(const std::string& folder);
+
+// A folder flushed again and again (the folder a run moves its results
+// into): opened at the first flush as FlushFolder opens it, and held until
+// the object goes, so that each flush is one call. Only for a folder of the
+// program's own that stays where it is while the object lives.
+class HeldFolder {
+  public:
+    explicit HeldFolder(std::string path) : path_(std::move(path)) {}
+    ~HeldFolder();
+    HeldFolder(const HeldFolder&) = delete;
+    HeldFolder& operator=(const HeldFolder&) = delete;
+
+    // FlushFolder and FlushFileSystemOf of the folder.
+    bool Flush();
+    bool FlushFileSystem();
+
+  private:
+    bool FlushHeld(bool wholeFileSystem);
+
+    std::string path_;
+    int fd_ = -1;
+};
 
 // MoveFile, and with MOVEFILE_REPLACE_EXISTING a file in the target's place
 // is replaced in one step: a reader finds the old file or the new one,

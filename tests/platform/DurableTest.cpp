@@ -110,4 +110,28 @@ TEST_F(Durable, FlushesWhatIsThereAndSaysWhatIsNot) {
     EXPECT_EQ(GetLastError(), ERROR_IO_DEVICE);
 }
 
+// A folder held for flushing is opened once, and each flush still says
+// whether it worked: the first, which opens it, and every later one.
+TEST_F(Durable, AHeldFolderIsFlushedAgainAndAgain) {
+    WriteBytes(folder / "sub/file", "bytes");
+    {
+        HeldFolder missing(folder / "gone");
+        EXPECT_FALSE(missing.Flush());
+        EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    }
+    HeldFolder held(folder / "SUB/");
+    for (int flush = 1; flush <= 3; ++flush) {
+        SCOPED_TRACE(flush);
+        ArmFault(FaultPoint::Flush, flush, ERROR_IO_DEVICE);
+        for (int call = 1; call <= 3; ++call) {
+            const bool flushed = call % 2 == 0 ? held.FlushFileSystem() : held.Flush();
+            EXPECT_EQ(flushed, call != flush);
+            if (!flushed) {
+                EXPECT_EQ(GetLastError(), ERROR_IO_DEVICE);
+            }
+        }
+        DisarmAllFaults();
+    }
+}
+
 }  // namespace

@@ -368,6 +368,20 @@ bool KnownToBeMissing(const std::string& folder, const std::string& name) {
            !it->second.byFold.contains(FoldFileName(name));
 }
 
+bool TrustedCaseVariant(const std::string& folder, const std::string& name, std::string& variant) {
+    if (scopes.load() == 0) {
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(guard);
+    const auto it = folders.find(folder);
+    if (it == folders.end() || !it->second.trusted) {
+        return false;
+    }
+    const auto variants = it->second.byFold.find(FoldFileName(name));
+    variant = variants != it->second.byFold.end() ? variants->second.first : std::string();
+    return true;
+}
+
 bool FolderNamesKept() {
     return scopes.load() != 0;
 }

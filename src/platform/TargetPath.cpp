@@ -49,11 +49,10 @@ bool IsUnsafeComponent(const std::string& part) {
     return part == ".." || part.find('\0') != std::string::npos;
 }
 
-// `name` in the folder open on `folder`: the exact name, else a case
-// variant from `names`; "" when neither is there (or the folder cannot be
-// read: `error` set). `info` is its lstat().
-std::string FindName(int folder, const std::string& name, OpenFolderNames& names, DWORD& error,
-                     struct stat& info) {
+}  // namespace
+
+std::string TargetFolder::FindName(int folder, const std::string& onDisk, const std::string& name,
+                                   DWORD& error, struct stat& info) {
     if (fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
         return name;
     }
@@ -61,14 +60,27 @@ std::string FindName(int folder, const std::string& name, OpenFolderNames& names
         error = ErrorFromErrno(errno);
         return "";
     }
-    const std::string variant = names.Variant(folder, name, error);
+    const std::string variant = Variant(folder, onDisk, name, error);
     if (variant.empty() || fstatat(folder, variant.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
         return "";
     }
     return variant;
 }
 
-}  // namespace
+std::string TargetFolder::Variant(int folder, const std::string& onDisk, const std::string& name,
+                                  DWORD& error) {
+    if (FolderNamesKept()) {
+        std::string path = ResolvedRoot() + onDisk;
+        if (path.size() > 1 && path.back() == '/') {
+            path.pop_back();
+        }
+        std::string variant;
+        if (TrustedCaseVariant(path, name, variant)) {
+            return variant;
+        }
+    }
+    return names_->Variant(folder, name, error);
+}
 
 TargetFolder::TargetFolder(const std::string& folder)
     : given_(folder), names_(std::make_unique<OpenFolderNames>()) {}
@@ -206,9 +218,9 @@ int TargetFolder::OpenBelow(int parent, const std::string& parentOnDisk, const s
     }
     const std::string stripped = StripTrailingSpacesAndDots(part);
     struct stat info;
-    found = names_->Variant(parent, part, error);
+    found = Variant(parent, parentOnDisk, part, error);
     if (found.empty() && stripped != part && error == ERROR_SUCCESS) {
-        found = FindName(parent, stripped, *names_, error, info);
+        found = FindName(parent, parentOnDisk, stripped, error, info);
     }
     if (error != ERROR_SUCCESS) {
         return -1;
@@ -290,9 +302,9 @@ void TargetPath::LookAtTarget(const std::string& part) {
     }
     DWORD error = ERROR_SUCCESS;
     struct stat info;
-    existing_ = FindName(folderFd_, part, *folder_.names_, error, info);
+    existing_ = folder_.FindName(folderFd_, folderOnDisk_, part, error, info);
     if (existing_.empty() && newName_ != part && error == ERROR_SUCCESS) {
-        existing_ = FindName(folderFd_, newName_, *folder_.names_, error, info);
+        existing_ = folder_.FindName(folderFd_, folderOnDisk_, newName_, error, info);
     }
     if (error != ERROR_SUCCESS) {
         Fail(error);

@@ -62,6 +62,16 @@ class TargetFolder {
     // `found`, or -1 with the code in `error`.
     int OpenBelow(int parent, const std::string& parentOnDisk, const std::string& part, bool make,
                   std::string& found, DWORD& error);
+    // The case variant of `name` in the folder open on `folder` (`onDisk`
+    // below the destination): from the names kept by path when they are
+    // trusted there (the run's own folders), else from the folder itself.
+    std::string Variant(int folder, const std::string& onDisk, const std::string& name,
+                        DWORD& error);
+    // `name` in the folder open on `folder`: the exact name, else a case
+    // variant; "" when neither is there (or the folder cannot be read:
+    // `error` set). `info` is its lstat().
+    std::string FindName(int folder, const std::string& onDisk, const std::string& name,
+                         DWORD& error, struct stat& info);
     // Tells the names kept by path (FolderNameCacheScope) of a name made or
     // removed here: `onDisk`, its spelling below the destination.
     void NoteMade(const std::string& onDisk);

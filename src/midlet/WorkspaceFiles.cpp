@@ -60,7 +60,9 @@ std::string ReadFileBytes(const std::string& path) {
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
     CheckResult(platform::ForceDirectories(platform::ExtractFilePath(path)));
-    platform::TFileStream file(path, platform::fmCreate | platform::fmNoFollow);
+    // The workspace's own file, which no other run meets under its lock.
+    platform::TFileStream file(path,
+                               platform::fmCreate | platform::fmNoFollow | platform::fmNoSharing);
     file.WriteBuffer(bytes.data(), bytes.size());
 }
 

@@ -12,7 +12,8 @@ namespace midlet {
 // The file's bytes; the stream's exception when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 
-// Creates the file anew (its folder too) with these bytes.
+// Creates the file anew (its folder too) with these bytes: a file of the
+// workspace's, which no other run meets while its lock is held.
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 
 // Deletes a file, read-only or not; a missing file is no error.

@@ -30,6 +30,7 @@ struct OpenRequest {
     bool write = false;
     bool denyWrite = false;
     bool noFollow = false;
+    bool marked = true;  // sharing marks are placed and checked
 };
 
 // The runtime's mode word. Compatibility sharing denies others as exclusive
@@ -52,6 +53,7 @@ OpenRequest DecodeMode(std::uint32_t mode) {
         request.create = (mode & fmOpenAlways) != 0;
     }
     request.noFollow = (mode & fmNoFollow) != 0;
+    request.marked = (mode & fmNoSharing) == 0;
     request.denyWrite =
         share == fmShareCompat || share == fmShareExclusive || share == fmShareDenyWrite;
     return request;
@@ -152,7 +154,9 @@ void TFileStream::Finish(std::uint32_t mode, bool created) {
     const OpenRequest request = DecodeMode(mode);
     // The sharing marks come before a create empties the file.
     std::string problem;
-    if (DWORD error = TakeShareLocks(fd_, request.write, request.denyWrite, marks_, problem);
+    if (DWORD error = request.marked
+                          ? TakeShareLocks(fd_, request.write, request.denyWrite, marks_, problem)
+                          : ERROR_SUCCESS;
         error != ERROR_SUCCESS) {
         close(fd_);
         fd_ = -1;

@@ -26,6 +26,11 @@ inline constexpr std::uint32_t fmNoFollow = 0x10000;
 // Added to an open mode: a missing file is made, one that is there is opened
 // as it is (never emptied, unlike fmCreate).
 inline constexpr std::uint32_t fmOpenAlways = 0x20000;
+// Added to a mode: no sharing marks are placed or checked. Only for a file
+// of the program's own that no other open can meet while this one lives
+// (the workspace's, under its lock); the share mode still says whether the
+// stream may trust the size it knows.
+inline constexpr std::uint32_t fmNoSharing = 0x40000;
 
 enum class SeekOrigin { soBeginning, soCurrent, soEnd };
 

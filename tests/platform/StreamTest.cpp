@@ -215,6 +215,16 @@ TEST_F(Streams, DenyWriteAndWriteAccessExcludeEachOther) {
         EXPECT_EQ(OpenCode(folder / "a.jar", fmOpenReadWrite | fmShareDenyNone), 0u);
     }
     EXPECT_EQ(OpenCode(folder / "a.jar", fmOpenReadWrite | fmShareDenyWrite), 0u);
+    // An open without marks neither meets others' nor leaves its own.
+    {
+        TFileStream holder(folder / "a.jar", fmOpenRead | fmShareDenyWrite);
+        TFileStream unmarked(folder / "a.jar", fmOpenReadWrite | fmShareExclusive | fmNoSharing);
+        EXPECT_EQ(OpenCode(folder / "a.jar", fmOpenRead | fmShareDenyWrite), 0u);
+    }
+    {
+        TFileStream unmarked(folder / "a.jar", fmCreate | fmNoSharing);
+        EXPECT_EQ(OpenCode(folder / "a.jar", fmOpenReadWrite | fmShareDenyNone), 0u);
+    }
 }
 
 TEST_F(Streams, SharingHoldsBetweenProcesses) {

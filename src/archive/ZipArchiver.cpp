@@ -31,6 +31,14 @@ std::uint32_t ShareModeFlags(TZipFileShareMode mode) {
 
 namespace {
 
+// An archive opened with `mode` may be written (a new one gets its empty
+// directory at Close).
+bool MayWrite(std::uint32_t mode) {
+    const std::uint32_t access = mode & 0x000F;
+    return mode == OpenModeCreate || access == platform::fmOpenWrite ||
+           access == platform::fmOpenReadWrite;
+}
+
 bool IsSharingConflict(const platform::EStreamError& e) {
     return e.ErrorCode == platform::ERROR_SHARING_VIOLATION;
 }
@@ -210,7 +218,7 @@ void TZipBaseArchiver::Close() {
             if (transactionDepth_ > 0) {
                 Commit();
             }
-            if (archiveStream_ && archiveStream_->Size() == 0) {
+            if (archiveStream_ && MayWrite(openMode_) && archiveStream_->Size() == 0) {
                 dirManager_->WriteDirectory(true);
             }
         } catch (...) {

@@ -172,7 +172,7 @@ void TFileStream::Finish(std::uint32_t mode, bool created) {
     }
     canRead_ = request.read;
     canWrite_ = request.write;
-    sizeIsOurs_ = request.denyWrite;
+    sizeIsOurs_ = request.denyWrite || !request.write;
     if (sizeIsOurs_ && request.create && request.empty) {
         knownSize_ = 0;
     }

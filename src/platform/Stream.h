@@ -66,6 +66,10 @@ class TFileStream {
     std::int64_t Seek(std::int64_t offset, SeekOrigin origin);
     std::int64_t Position() const;
     void SetPosition(std::int64_t position);
+    // The file's size. Asked of the system once, then kept (and moved by this
+    // stream's own writes) when no other open may write the file, or when
+    // this stream only reads: a reader takes the file as it was then, and
+    // what another open appends later is not counted.
     std::int64_t Size() const;
     // Truncates or extends the file to `size` and moves the position there;
     // false on failure (last error set).
@@ -106,9 +110,8 @@ class TFileStream {
     std::int64_t position_ = 0;
     bool canRead_ = false;
     bool canWrite_ = false;
-    // The file's size, known once asked while no other open may write it
-    // (the sharing denies it) and kept up with this stream's own writes;
-    // -1 when it must be asked of the system.
+    // The file's size once asked, when it may be kept (see Size()); -1 when
+    // it must be asked of the system.
     mutable std::int64_t knownSize_ = -1;
     bool sizeIsOurs_ = false;
 };

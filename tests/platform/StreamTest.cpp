@@ -162,6 +162,12 @@ TEST_F(Streams, TheSizeFollowsEveryChangeOfTheFile) {
             EXPECT_EQ(file.Size(), static_cast<std::int64_t>(fs::file_size(path))) << what;
         }
     }
+    // A reader takes the file as it was when it first asked.
+    WriteBytes(path, "12345");
+    TFileStream reader(path, fmOpenRead | fmShareDenyNone);
+    EXPECT_EQ(reader.Seek(0, SeekOrigin::soEnd), 5);
+    TFileStream(path, fmOpenReadWrite | fmShareDenyNone).WriteBuffer("1234567", 7);
+    EXPECT_EQ(reader.Size(), 5);
 }
 
 TEST_F(Streams, OpenFailuresCarryTheSystemMessage) {

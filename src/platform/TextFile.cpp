@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include "platform/Faults.h"
@@ -26,26 +27,30 @@ DWORD TextWriteCode(DWORD code) {
 }
 
 // An old text file may end in Ctrl-Z; appending starts at the first one in
-// its last 128 bytes, so the new lines are not hidden behind it.
+// its last 128 bytes, so the new lines are not hidden behind it. The tail is
+// read past the stream, which stays at the end of the file unless it is cut.
 void DropTrailingCtrlZ(std::FILE* file) {
     if (std::fseek(file, 0, SEEK_END) != 0) {
+        RaiseInOutError(ErrorFromErrno(errno));
+    }
+    const long size = std::ftell(file);
+    if (size <= 0) {
         return;
     }
-    long size = std::ftell(file);
-    long start = size > kAppendTailSize ? size - kAppendTailSize : 0;
-    if (size <= 0 || std::fseek(file, start, SEEK_SET) != 0) {
+    const long start = size > kAppendTailSize ? size - kAppendTailSize : 0;
+    char tail[kAppendTailSize];
+    const ssize_t got = pread(fileno(file), tail, static_cast<std::size_t>(size - start), start);
+    if (got < 0) {
+        RaiseInOutError(ErrorFromErrno(errno));
+    }
+    const void* mark = std::memchr(tail, kCtrlZ, static_cast<std::size_t>(got));
+    if (mark == nullptr) {
         return;
     }
-    for (long at = start; at < size; ++at) {
-        if (std::fgetc(file) == kCtrlZ) {
-            std::fflush(file);
-            if (ftruncate(fileno(file), at) != 0) {
-                RaiseInOutError(ErrorFromErrno(errno));
-            }
-            break;
-        }
+    const long at = start + (static_cast<const char*>(mark) - tail);
+    if (ftruncate(fileno(file), at) != 0 || std::fseek(file, at, SEEK_SET) != 0) {
+        RaiseInOutError(ErrorFromErrno(errno));
     }
-    std::fseek(file, 0, SEEK_END);
 }
 
 // Refuses, before anything is opened, a folder, a read-only file for
@@ -88,6 +93,12 @@ void TextFile::Open(const std::string& path, const char* how, Mode mode) {
     if (file == nullptr) {
         RaiseInOutError(CodeForErrno(errno, target));
     }
+    // A buffer of our own spares the stream asking the system for the
+    // file's block size; were it refused, the stream's own would serve.
+    if (!buffer_) {
+        buffer_ = std::make_unique<char[]>(kBufferSize);
+    }
+    (void)std::setvbuf(file, buffer_.get(), _IOFBF, kBufferSize);
     if (!target.exists) {
         NoteNameCreated(target.path);
     }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,8 @@ class TextFile {
     int Peek();
     void Open(const std::string& path, const char* how, Mode mode);
     void Put(std::string_view text);
+    static constexpr std::size_t kBufferSize = 4096;
+    std::unique_ptr<char[]> buffer_;  // the open file's; outlives it
     std::FILE* file_ = nullptr;
     Mode mode_ = Mode::Closed;
     bool ended_ = false;  // Ctrl-Z at the start of a line was met

@@ -102,6 +102,27 @@ TEST_F(TextFiles, AppendGoesPastAnOldCtrlZ) {
     file.WriteLn("second");
     file.Close();
     EXPECT_EQ(ReadAllLines(folder / "log.txt"), (Lines{"first", "second"}));
+    // Only the first Ctrl-Z of the last 128 bytes cuts the file.
+    const std::string far(200, 'a');
+    const struct {
+        std::string before, after;
+    } cases[] = {
+        {"", "x\r\n"},
+        {"\x1A", "x\r\n"},
+        {"ab\x1A"
+         "cd\x1A",
+         "abx\r\n"},
+        {"\x1A" + far, "\x1A" + far + "x\r\n"},
+        {far + "\x1A" + far.substr(0, 127), far + "x\r\n"},
+        {far + "\x1A" + far.substr(0, 128), far + "\x1A" + far.substr(0, 128) + "x\r\n"},
+    };
+    for (const auto& [before, after] : cases) {
+        WriteBytes(folder / "tail.txt", before);
+        file.Append(folder / "tail.txt");
+        file.WriteLn("x");
+        file.Close();
+        EXPECT_EQ(ReadBytes(folder / "tail.txt"), after) << before.size();
+    }
 }
 
 // Written over in place, a file ends as a rewrite leaves it, shorter or

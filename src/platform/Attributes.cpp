@@ -59,7 +59,9 @@ bool SetFileAttributes(const std::string& path, DWORD attributes) {
     if (!LookUp(path, target, info)) {
         return false;
     }
-    if (chmod(target.path.c_str(), ModeWithAttributes(info.st_mode, attributes)) != 0) {
+    // Only a change of the bits is written.
+    const mode_t mode = ModeWithAttributes(info.st_mode, attributes);
+    if (mode != (info.st_mode & 07777) && chmod(target.path.c_str(), mode) != 0) {
         SetLastError(CodeForErrno(errno, target));
         return false;
     }

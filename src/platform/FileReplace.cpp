@@ -10,13 +10,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <vector>
 
 #include "platform/CodePage.h"
 #include "platform/Faults.h"
 #include "platform/FileSystem.h"
 #include "platform/Stream.h"
+#include "platform/Umask.h"
 
 namespace platform {
 
@@ -100,19 +100,6 @@ struct flock AliveLock(short type) {
     lock.l_start = kAliveByte;
     lock.l_len = 1;
     return lock;
-}
-
-// The process's umask, which reading through umask() would change for a
-// moment under other threads.
-mode_t CurrentUmask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) == 0) {
-            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
-        }
-    }
-    return 022;
 }
 
 bool Fail(int err) {
@@ -240,7 +227,7 @@ bool TakeDefaultMode(TFileStream& file) {
     if (FaultFires(FaultPoint::FileMode)) {
         return false;
     }
-    if (fchmod(file.Handle(), 0666 & ~CurrentUmask()) != 0) {
+    if (fchmod(file.Handle(), 0666 & ~ProcessUmask()) != 0) {
         return Fail(errno);
     }
     return true;

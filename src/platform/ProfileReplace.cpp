@@ -10,12 +10,12 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <vector>
 
 #include "platform/Faults.h"
 #include "platform/FileSystem.h"
 #include "platform/RandomNumbers.h"
+#include "platform/Umask.h"
 
 namespace platform {
 
@@ -114,20 +114,6 @@ DWORD RemoveLeftovers(int folder, const std::string& fileName) {
         }
     }
     return ERROR_SUCCESS;
-}
-
-// The process's umask, read without changing it (other threads may be
-// making files); the common 022 when it cannot be read.
-mode_t CurrentUmask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        unsigned mask = 0;
-        if (std::sscanf(line.c_str(), "Umask: %o", &mask) == 1) {
-            return static_cast<mode_t>(mask & 0777);
-        }
-    }
-    return 022;
 }
 
 // Makes a temporary file for `fileName` in `folder`, exclusively, mode 0600.

@@ -8,6 +8,7 @@
 #include "midlet/JarReader.h"
 #include "midlet/JarSignature.h"
 #include "midlet/SuiteFiles.h"
+#include "platform/Paths.h"
 
 namespace midlet {
 
@@ -87,6 +88,10 @@ std::vector<Finding> CheckPreparationLoss(const std::string& listedJar,
 SuiteReport CheckPrepared(const std::string& listedJar, const std::string& preparedJar,
                           const std::string& preparedJad, const CheckOptions& options,
                           const std::string& listedJad) {
+    // Both folders are resolved once for the spell of the check, not again
+    // for every file read in them.
+    const platform::PinnedFolder prepared(platform::ExtractFilePath(preparedJar));
+    const platform::PinnedFolder listed(platform::ExtractFilePath(listedJar));
     SuiteReport report = CheckSuite(preparedJar, preparedJad, options);
     const std::vector<Finding> lost = CheckPreparationLoss(
         listedJar, listedJad.empty() ? JadBeside(listedJar) : listedJad, preparedJar, preparedJad);

@@ -122,20 +122,23 @@ bool NamesArePinned(const std::string& folder) {
 
 PinnedFolder::PinnedFolder(const std::string& folder, PinScope scope) {
     ResolvedPath resolved = Resolve(folder);
-    struct stat info;
-    struct stat own;
     if (!resolved.exists || resolved.components.empty()) {
         return;
     }
-    // A folder the walk itself found needs no second look.
-    if (resolved.leafKnown && S_ISDIR(resolved.leaf.st_mode)) {
-        own = resolved.leaf;
-    } else if (!StatPath(resolved.path, info) || !S_ISDIR(info.st_mode) ||
-               lstat(resolved.path.c_str(), &own) != 0) {
-        return;
+    // A folder pinned already, or one the walk itself found, needs no
+    // second look.
+    if (!resolved.pinned) {
+        struct stat info;
+        struct stat own;
+        if (resolved.leafKnown && S_ISDIR(resolved.leaf.st_mode)) {
+            own = resolved.leaf;
+        } else if (!StatPath(resolved.path, info) || !S_ISDIR(info.st_mode) ||
+                   lstat(resolved.path.c_str(), &own) != 0) {
+            return;
+        }
+        resolved.pinned = true;
+        resolved.pinnedLink = S_ISLNK(own.st_mode);
     }
-    resolved.pinned = true;
-    resolved.pinnedLink = S_ISLNK(own.st_mode);
     resolved.leafKnown = false;
     owner_ = ++lastOwner;
     Pin pin;

@@ -182,6 +182,20 @@ TEST_P(FolderNames, CachedLookupsFollowEveryChange) {
 INSTANTIATE_TEST_SUITE_P(PlainAndPinned, FolderNames,
                          ::testing::Values(Pinning::None, Pinning::Resolution, Pinning::Names));
 
+// A folder pinned again while it is pinned is taken as it was resolved,
+// without a look at the disk, and each pin holds until its own end.
+TEST_F(FolderNames, APinOverAPinnedFolderLooksAtNothing) {
+    const std::string base = folder.Path();
+    WriteBytes(base + "Inner.txt", "x");
+    std::optional<PinnedFolder> outer(std::in_place, base);
+    const std::uint64_t before = CountedPathLookups().components;
+    std::optional<PinnedFolder> inner(std::in_place, base);
+    EXPECT_EQ(CountedPathLookups().components, before);
+    inner.reset();
+    EXPECT_EQ(ResolvePath(base + "inner.txt"), base + "Inner.txt");
+    EXPECT_EQ(CountedPathLookups().components, before + 2);  // the name, then its variant
+}
+
 // Names are trusted only while the pin that vouches for them is held: once
 // it is gone, a change another program makes is seen again.
 TEST_F(FolderNames, TrustInNamesEndsWithThePin) {

@@ -66,25 +66,13 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The MIDlets that quellor-batch prepares, each alone in a program folder.
-midlets=()
-skipped=()
-while IFS= read -r -d '' jar; do
-  rm -rf "$work/probe" && mkdir "$work/probe"
-  if "$tool" --quiet --jad full --ids --icon --program-folder "$work/probe" "$jar" >/dev/null 2>&1; then
-    midlets+=("$jar")
-  else
-    skipped+=("${jar#"$corpus"/}")
-  fi
-done < <(find "$corpus" -name '*.jar' -print0 | sort -z)
-[[ ${#midlets[@]} -gt 0 ]] || { echo "collection.sh: no MIDlet in $corpus prepares"; exit 1; }
-
 largest=0
 for n in "${sizes[@]}"; do
   if ((n > largest)); then largest=$n; fi
 done
-jars=$cache/collection
-$python "$root/bench/make_collection.py" "$jars" "$largest" "${midlets[@]}"
+# shellcheck source=bench/collection_jars.bash
+source "$root/bench/collection_jars.bash"
+collection_jars "$tool" "$corpus" "$cache" "$largest" || exit 1
 
 # How the JARs reach the tool, and which --jobs values are timed.
 help=$("$tool" --help)

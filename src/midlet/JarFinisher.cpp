@@ -37,6 +37,8 @@ void JarFinisher::Run() {
             if (waiting_.empty()) {
                 return;
             }
+            handed_.wait_for(lock, kLongestGathering,
+                             [&] { return ending_ || waiting_.size() >= kGathered; });
             group.swap(waiting_);
         }
         try {

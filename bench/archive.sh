@@ -41,8 +41,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(mkdir -p "${1:-$root/build}" && cd "${1:-$root/build}" && pwd)
 # shellcheck source=bench/tool_build.bash
 source "$root/bench/tool_build.bash"
-ensure_tool "$build" quellor-zip
-tool=$build/tools/quellor-zip
+tool=$(ensure_tool "$build" quellor-zip)
 python=/usr/bin/python3
 for needed in hyperfine /usr/bin/time timeout zip unzip 7z $python cc pkg-config; do
   command -v "$needed" >/dev/null || { echo "archive.sh: $needed is missing (scripts/setup)"; exit 1; }

@@ -45,8 +45,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(mkdir -p "${1:-$root/build}" && cd "${1:-$root/build}" && pwd)
 # shellcheck source=bench/tool_build.bash
 source "$root/bench/tool_build.bash"
-ensure_tool "$build" quellor-batch
-tool=$build/tools/quellor-batch
+tool=$(ensure_tool "$build" quellor-batch)
 python=/usr/bin/python3
 for needed in hyperfine /usr/bin/time zip unzip sed $python cc; do
   command -v "$needed" >/dev/null || { echo "collection.sh: $needed is missing (scripts/setup)"; exit 1; }

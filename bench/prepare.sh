@@ -10,8 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 # shellcheck source=bench/tool_build.bash
 source "$root/bench/tool_build.bash"
-ensure_tool "$build" quellor-batch
-tool=$build/tools/quellor-batch
+tool=$(ensure_tool "$build" quellor-batch)
 for needed in /usr/bin/time zip unzip python3; do
   command -v "$needed" >/dev/null || { echo "prepare.sh: $needed is missing (scripts/setup)"; exit 1; }
 done

@@ -21,8 +21,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(mkdir -p "${1:-$root/build}" && cd "${1:-$root/build}" && pwd)
 # shellcheck source=bench/tool_build.bash
 source "$root/bench/tool_build.bash"
-ensure_tool "$build" quellor-batch
-tool=$build/tools/quellor-batch
+tool=$(ensure_tool "$build" quellor-batch)
 command -v strace >/dev/null || { echo "syscalls.sh: strace is missing (scripts/setup)"; exit 1; }
 read -r -a sizes <<<"${BENCH_SIZES:-300 3000}"
 read -r -a jobs <<<"${BENCH_JOBS:-1 $(nproc)}"

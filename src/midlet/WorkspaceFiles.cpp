@@ -46,7 +46,8 @@ void RemoveFolderTree(const std::string& base) {
             Discard(path, kind, readOnly);
         }
     }
-    platform::RemoveDirectory(base);  // raises when the folder stays
+    // Returns nothing: raises EInOutError when the folder stays.
+    platform::RemoveDirectory(base);
 }
 
 }  // namespace

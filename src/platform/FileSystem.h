@@ -118,12 +118,10 @@ void ForgetFolderOf(const std::string& path);
 // The name at `to` now stands for a file whether or not one stood there
 // before (a rename that may have replaced it).
 void NoteNamePresent(const std::string& path);
-// `name` is in no spelling among the names of `folder` (resolved), which are
-// kept and trusted (PinScope::Names): it need not be looked for on disk.
-bool KnownToBeMissing(const std::string& folder, const std::string& name);
 // The case variant of `name` among the names of `folder` (resolved) when
-// they are kept and trusted: true, with `variant` the first in byte order
-// (empty when there is none); false when the folder itself must be asked.
+// they are kept and trusted (PinScope::Names): true, with `variant` the
+// first in byte order (empty when there is none, and then the name need
+// not be looked for on disk); false when the folder itself must be asked.
 bool TrustedCaseVariant(const std::string& folder, const std::string& name, std::string& variant);
 // A FolderNameCacheScope is held: names are kept, and changes worth noting.
 bool FolderNamesKept();

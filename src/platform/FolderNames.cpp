@@ -358,16 +358,6 @@ std::string FindCaseVariant(const std::string& folder, const std::string& name, 
     return ScanForCaseVariant(folder, name, error);
 }
 
-bool KnownToBeMissing(const std::string& folder, const std::string& name) {
-    if (scopes.load() == 0) {
-        return false;
-    }
-    std::lock_guard<std::mutex> lock(guard);
-    const auto it = folders.find(folder);
-    return it != folders.end() && it->second.trusted &&
-           !it->second.byFold.contains(FoldFileName(name));
-}
-
 bool TrustedCaseVariant(const std::string& folder, const std::string& name, std::string& variant) {
     if (scopes.load() == 0) {
         return false;

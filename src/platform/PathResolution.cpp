@@ -94,7 +94,8 @@ namespace {
 std::string FindOnDisk(const std::string& folder, const std::string& current,
                        const std::string& wanted, const struct stat* folderInfo, DWORD& error,
                        struct stat& info) {
-    if (KnownToBeMissing(folder, wanted)) {
+    // A name the folder's trusted names lack in every spelling is not there.
+    if (std::string variant; TrustedCaseVariant(folder, wanted, variant) && variant.empty()) {
         info.st_mode = 0;
         return "";
     }

@@ -122,11 +122,11 @@ void PrepareOnWorker(const RunContext& run, const std::string& tempFolder,
             if (going) {
                 jar->CheckSkipped();
                 jar->MakeWorkingJar(zip);
-                going = schedule.WaitToDecide(index, jar->ProjectKey());
+                going = schedule.WaitToDecide(index, jar->ProjectName());
             }
             if (going) {
                 jar->ChooseProject(names);
-                schedule.Decided(index, jar->ProjectKey());
+                schedule.Decided(index, jar->ProjectName());
                 jar->StageProject(zip);
                 going = schedule.WaitToFinish(index);
             }

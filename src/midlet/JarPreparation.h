@@ -46,10 +46,10 @@ class JarPreparation {
     // Reads the listed JAR and makes its working JAR, with the manifest
     // rewritten, in a staging folder of its own; tells its suite.
     void MakeWorkingJar(archive::TZipArchiver& zip);
-    // The project the suite would make, folded (FoldedName): before the
-    // decision the name its cleaned name gives, after it the name it was
-    // given; empty when the JAR is skipped or has failed.
-    std::string ProjectKey() const;
+    // The project the suite would make: before the decision the name its
+    // cleaned name gives, after it the name it was given; empty when the
+    // JAR is skipped or has failed.
+    std::string ProjectName() const;
     // Claims the suite's project name from `names` and decides whether
     // the project is made (anew or again) or was made before. What it
     // finds is what a run that took the JARs one by one would find: every

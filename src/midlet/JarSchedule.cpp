@@ -1,8 +1,43 @@
 #include "midlet/JarSchedule.h"
 
+#include <algorithm>
+#include <cctype>
+#include <map>
+
 #include "midlet/JarPreparation.h"
+#include "midlet/ManifestText.h"
+#include "midlet/ProjectNames.h"
 
 namespace midlet {
+
+namespace {
+
+// Whether a JAR whose project name is `projectName` may come to the name
+// `claimKey` (folded): its own name, or the numbered name whose number is a
+// tail of the digits `claimKey` ends with.
+bool MayComeTo(const std::string& projectName, const std::string& claimKey) {
+    if (FoldedName(projectName) == claimKey) {
+        return true;
+    }
+    std::size_t digits = 0;
+    while (digits < claimKey.size() &&
+           std::isdigit(static_cast<unsigned char>(claimKey[claimKey.size() - 1 - digits]))) {
+        ++digits;
+    }
+    for (std::size_t length = 1; length <= std::min(digits, kProjectNameLength); ++length) {
+        const std::string number = claimKey.substr(claimKey.size() - length);
+        if (number.front() == '0') {
+            continue;
+        }
+        const std::string candidate = CandidateName(projectName, std::stoul(number));
+        if (!candidate.empty() && FoldedName(candidate) == claimKey) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
 
 JarSchedule::JarSchedule(std::vector<std::string> workingJarKeys, bool gated)
     : sameWorkingJar_(EarlierWithSameKey(workingJarKeys)),
@@ -34,26 +69,24 @@ bool JarSchedule::WaitForWorkingJar(std::size_t index) {
     return !stopped_;
 }
 
-bool JarSchedule::WaitToDecide(std::size_t index, const std::string& projectKey) {
+bool JarSchedule::WaitToDecide(std::size_t index, const std::string& projectName) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] {
-        if (stopped_) {
-            return true;
-        }
-        if (decided_ != index) {
-            return false;
-        }
-        const auto claim = projectKey.empty() ? lastClaim_.end() : lastClaim_.find(projectKey);
-        return claim == lastClaim_.end() || FinishedAt(claim->second);
-    });
+    changed_.wait(
+        lock, [&] { return stopped_ || (decided_ == index && !ClaimUnderWayFor(projectName)); });
     return !stopped_;
+}
+
+bool JarSchedule::ClaimUnderWayFor(const std::string& projectName) const {
+    return !projectName.empty() &&
+           std::any_of(claimsUnderWay_.begin(), claimsUnderWay_.end(),
+                       [&](const auto& claim) { return MayComeTo(projectName, claim.first); });
 }
 
 void JarSchedule::Decided(std::size_t index, const std::string& claim) {
     const std::lock_guard lock(mutex_);
     decided_ = index + 1;
     if (!claim.empty()) {
-        lastClaim_[claim] = index;
+        claimsUnderWay_.emplace_back(FoldedName(claim), index);
     }
     changed_.notify_all();
 }
@@ -68,6 +101,7 @@ void JarSchedule::Finished(std::size_t index, std::unique_ptr<JarPreparation> ja
     const std::lock_guard lock(mutex_);
     finished_[index] = true;
     done_[index] = std::move(jar);
+    std::erase_if(claimsUnderWay_, [&](const auto& claim) { return claim.second == index; });
     changed_.notify_all();
 }
 

@@ -1,8 +1,8 @@
 // The order a run keeps while it prepares several JARs at once, so that it
 // comes to what a run taking them one by one comes to. JARs that cannot meet
 // go their own ways; a JAR waits only for those listed before it that may
-// change what it finds: the same working JAR in the temp folder, the same
-// project. Decisions are made in listed order, and JARs are told in listed
+// change what it finds: the same working JAR in the temp folder, a project
+// name it may come to. Decisions are made in listed order, and JARs are told in listed
 // order on the calling thread. A run that ends at its first failure keeps
 // nothing of a JAR until every JAR before it is told.
 #pragma once
@@ -10,10 +10,10 @@
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace midlet {
@@ -33,11 +33,13 @@ class JarSchedule {
     // run has stopped: the JAR is then dropped with what it staged.
     // Until the last JAR listed before with the same working JAR finished.
     bool WaitForWorkingJar(std::size_t index);
-    // Until every JAR before is decided and the last of them with the same
-    // project (`projectKey`, empty for none) finished.
-    bool WaitToDecide(std::size_t index, const std::string& projectKey);
+    // Until every JAR before is decided and none of them is unfinished
+    // whose project has a name the JAR's project (`projectName`, empty for
+    // none) may come to: its own, or one of its numbered names. An earlier
+    // JAR may still fail and free the name it claimed.
+    bool WaitToDecide(std::size_t index, const std::string& projectName);
     // The JAR is decided; `claim` is the project it makes or finds (empty
-    // for none), which later JARs with the same project wait for.
+    // for none), which later JARs that may come to its name wait for.
     void Decided(std::size_t index, const std::string& claim);
     // Until what the JAR leaves may stay.
     bool WaitToFinish(std::size_t index);
@@ -59,6 +61,7 @@ class JarSchedule {
     // The last JAR listed before `index` with the same key, if any.
     static std::vector<std::size_t> EarlierWithSameKey(const std::vector<std::string>& keys);
     bool FinishedAt(std::size_t index) const { return finished_[index]; }
+    bool ClaimUnderWayFor(const std::string& projectName) const;
 
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     std::mutex mutex_;
@@ -71,7 +74,9 @@ class JarSchedule {
     std::size_t told_ = 0;
     std::vector<bool> finished_;
     std::vector<std::unique_ptr<JarPreparation>> done_;
-    std::map<std::string, std::size_t> lastClaim_;
+    // The names claimed by JARs decided but not finished, folded, with
+    // their JARs.
+    std::vector<std::pair<std::string, std::size_t>> claimsUnderWay_;
 };
 
 }  // namespace midlet

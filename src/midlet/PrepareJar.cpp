@@ -308,11 +308,11 @@ void JarPreparation::MakeWorkingJar(archive::TZipArchiver& zip) {
     });
 }
 
-std::string JarPreparation::ProjectKey() const {
+std::string JarPreparation::ProjectName() const {
     const bool candidate = !failure_ && !ending_ && projectNamed_ &&
                            (choice_ == Choice::Undecided || choice_ == Choice::Make ||
                             choice_ == Choice::AlreadyGenerated);
-    return candidate ? FoldedName(state_.projectName) : std::string();
+    return candidate ? state_.projectName : std::string();
 }
 
 void JarPreparation::ChooseProject(ProjectNames& names) {

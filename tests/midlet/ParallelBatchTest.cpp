@@ -1,11 +1,14 @@
 // Runs that prepare several JARs at once against the same runs one JAR at a
 // time, over the corpus MIDlets: suites whose projects meet, listed files
 // that share a name, a JAR that fails part way through the list, with and
-// without going on after it, and a second run over what the first left.
+// without going on after it, and a second run over what the first left;
+// and over suites whose names meet, with one failing after it was named.
 // Every run must come to the same projects, byte for byte, the same temp
 // folder, log, progress, tally, program-wide values and JAR records.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <random>
 #include <sstream>
 #include <thread>
 
@@ -136,8 +139,10 @@ class ParallelBatch : public ::testing::Test {
     }
 
     // The same runs, one JAR at a time on the calling thread, one on a
-    // worker, and several at once, come to the same.
-    void ExpectSameRuns(bool broken, bool keepGoing, int runs) {
+    // worker, and several at once, over the list `makeList` makes in a
+    // fresh folder, come to the same. Gives the runs one JAR at a time.
+    std::vector<RunTrace> ExpectSameRuns(const std::function<Lines(const std::string&)>& makeList,
+                                         bool keepGoing, int runs) {
         struct Jobs {
             unsigned count;
             bool onWorkers;
@@ -145,16 +150,13 @@ class ParallelBatch : public ::testing::Test {
         std::vector<std::vector<RunTrace>> traces;
         for (const Jobs jobs : {Jobs{1, false}, Jobs{1, true}, Jobs{2, false}, Jobs{5, false}}) {
             midlet::ScratchFolder folder;
-            const Lines list = MakeList(folder.Path(), broken);
+            const Lines list = makeList(folder.Path());
             traces.emplace_back();
             for (int i = 0; i < runs; ++i) {
                 traces.back().push_back(
                     Run(folder.Path(), list, jobs.count, keepGoing, jobs.onWorkers));
             }
         }
-        const RunTrace& first = traces[0][0];
-        EXPECT_GT(first.projects.size(), 20u);
-        EXPECT_EQ(first.ended.empty(), keepGoing || !broken) << first.ended;
         for (std::size_t jobs = 1; jobs < traces.size(); ++jobs) {
             for (int i = 0; i < runs; ++i) {
                 SCOPED_TRACE("jobs case " + std::to_string(jobs) + ", run " + std::to_string(i));
@@ -178,6 +180,14 @@ class ParallelBatch : public ::testing::Test {
                 EXPECT_EQ(many.temp, one.temp);
             }
         }
+        return traces[0];
+    }
+
+    void ExpectSameCorpusRuns(bool broken, bool keepGoing, int runs) {
+        const std::vector<RunTrace> one = ExpectSameRuns(
+            [&](const std::string& root) { return MakeList(root, broken); }, keepGoing, runs);
+        EXPECT_GT(one[0].projects.size(), 20u);
+        EXPECT_EQ(one[0].ended.empty(), keepGoing || !broken) << one[0].ended;
     }
 
     Lines corpus_;
@@ -186,17 +196,67 @@ class ParallelBatch : public ::testing::Test {
 // Two runs: the second finds every project already generated, and skips
 // the JARs whose working JAR the first kept.
 TEST_F(ParallelBatch, MakesWhatOneJarAtATimeMakes) {
-    ExpectSameRuns(false, true, 2);
+    ExpectSameCorpusRuns(false, true, 2);
 }
 
 TEST_F(ParallelBatch, GoesOnAfterAFailureAsOneJarAtATimeDoes) {
-    ExpectSameRuns(true, true, 1);
+    ExpectSameCorpusRuns(true, true, 1);
 }
 
 // The run ends at the broken JAR: the JARs before it are made and told,
 // nothing of those after it stays.
 TEST_F(ParallelBatch, EndsAtTheFirstFailureAsOneJarAtATimeDoes) {
-    ExpectSameRuns(true, false, 1);
+    ExpectSameCorpusRuns(true, false, 1);
+}
+
+// A JAR whose icon is 2 MB of bytes that no longer match their checksum:
+// it is named, staged, and fails at its icon, a few milliseconds after its
+// name was claimed.
+void MakeJarFailingAtItsIcon(const std::string& jar, const std::string& name) {
+    std::mt19937 random(7);
+    std::string icon(2 << 20, '\0');
+    for (char& byte : icon) {
+        byte = static_cast<char>(random());
+    }
+    MakeZipJar(jar, SimpleManifest(name), {{"icon.png", icon}});
+    std::string bytes = ReadBytes(jar);
+    bytes[bytes.size() / 2] ^= 0x55;  // inside the icon's stored bytes
+    WriteBytes(jar, bytes);
+}
+
+// Groups of three suites whose names meet in their first 9 bytes, the
+// second failing after it was named: in a run one JAR at a time the first
+// takes the name, the second claims the first numbered name and frees it,
+// and the third takes it. Several at once must come to that too, though the
+// third is ready to be named while the second is still under way.
+TEST_F(ParallelBatch, ANameFreedByAFailureGoesToTheNextSuiteAsOneJarAtATime) {
+    constexpr int kGroups = 4;
+    const auto makeList = [&](const std::string& root) {
+        Lines list;
+        fs::create_directories(root + "in");
+        for (int group = 0; group < kGroups; ++group) {
+            const std::string stem = "Group" + std::to_string(group) + "xxx";
+            for (const char* member : {"One", "Two", "Three"}) {
+                const std::string jar = root + "in/" + stem + member + ".jar";
+                if (std::string(member) == "Two") {
+                    MakeJarFailingAtItsIcon(jar, stem + member);
+                } else {
+                    MakeZipJar(jar, SimpleManifest(stem + member), {{"icon.png", TinyPng()}});
+                }
+                list.push_back(jar);
+            }
+        }
+        return list;
+    };
+    const std::vector<RunTrace> one = ExpectSameRuns(makeList, true, 1);
+    ASSERT_EQ(one[0].records.size(), 3u * kGroups);
+    ASSERT_EQ(one[0].failures.size(), 1u * kGroups);
+    EXPECT_TRUE(Contains(one[0].failures[0], "icon"));
+    for (int group = 0; group < kGroups; ++group) {
+        const std::string stem = "Group" + std::to_string(group);
+        EXPECT_TRUE(Contains(one[0].records[3 * group], " " + stem + "xxx "));
+        EXPECT_TRUE(Contains(one[0].records[3 * group + 2], " " + stem + "xx2 "));
+    }
 }
 
 // What the projects folder holds of one project: its folder and IDS file.

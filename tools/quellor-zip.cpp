@@ -192,30 +192,16 @@ int Extract(const Args& args) {
     return 1;
 }
 
-// The engine's archiver, counting the failures that were not retried: an
-// entry whose failure is answered Ignore keeps its old data, and one
+// An entry whose failure is answered Ignore keeps its old data, and one
 // answered Abort ends the update, which may then return without an error;
 // either way the update is not what was asked for.
-class CountingArchiver : public archive::TZipArchiver {
-  public:
-    using TZipArchiver::TZipArchiver;
-    int Failures = 0;
-
-    void DoProcessFileFailure(const std::string& fileName, archive::TZipProcessOperation operation,
-                              int nativeError, int errorCode, const std::string& errorMessage,
-                              archive::TZipAction& action) override {
-        TZipArchiver::DoProcessFileFailure(fileName, operation, nativeError, errorCode,
-                                           errorMessage, action);
-        Failures += action == archive::fxaRetry ? 0 : 1;
-    }
-};
-
 int Update(const Args& args) {
-    CountingArchiver zip("Zip");
+    archive::TZipArchiver zip("Zip");
     OnMatches(zip, args, &archive::TZipBaseArchiver::UpdateByMask);
-    if (zip.Failures > 0) {
-        std::cerr << "error: " << args[0] << ": " << zip.Failures
-                  << (zip.Failures == 1 ? " entry was" : " entries were") << " not refreshed\n";
+    const int failed = zip.FailedCount();
+    if (failed > 0) {
+        std::cerr << "error: " << args[0] << ": " << failed
+                  << (failed == 1 ? " entry was" : " entries were") << " not refreshed\n";
         return 1;
     }
     return 0;

@@ -242,6 +242,10 @@ void TZipBaseArchiver::BeginTransaction() {
         if (!isOpen_) {
             Open();
         }
+        // The failures counted are those of the transaction's entry loop
+        // and its commit.
+        failedCount_ = 0;
+        lastEntryFailure_.clear();
         if (openMode_ == OpenModeReadOnly && dirManager_->OwnStream && CommitCopyName.empty()) {
             if (heldByAnother_) {
                 throw EZipException(native::ArchiveInUse, this, {FileName});

@@ -203,8 +203,8 @@ class TZipBaseArchiver : public TComponent {
     std::uint32_t OpenMode() const { return openMode_; }
     int TransactionDepth() const { return transactionDepth_; }
     bool Cancelled() const { return cancelled_; }
-    // Entries of the last entry loop that failed in the end (ignored or
-    // aborted after their failure decision).
+    // Entries of the last entry loop or commit that failed in the end
+    // (ignored or aborted after their failure decision).
     int FailedCount() const { return failedCount_; }
     int CompressionMethod() const { return compressionMethod_; }
     bool RepairOnOpen = true;

@@ -302,6 +302,10 @@ std::optional<int> ArchiveCommit::RewriteEntry(int index) {
             return CompressEntry(index);
         },
         [&] { return !archiver_.cancelled_; });
+    if (outcome.Failure) {
+        ++archiver_.failedCount_;
+        archiver_.lastEntryFailure_ = outcome.Failure->Message();
+    }
     if (outcome.Aborted()) {
         abortedBy_ = outcome.Failure;
         return std::nullopt;

@@ -2,7 +2,7 @@
 # Benchmark of a whole collection (not a test): N real-size JARs, copies of
 # the corpus's MIDlets each with its own MIDlet-Name (so that every copy
 # makes a project of its own), prepared at once, for N = 1,000 and 5,000.
-# Timed for each N, in one hyperfine run, on a fresh program folder or
+# Timed for each N, in rounds, on a fresh program folder or
 # output folder each time (made and synced to disk before every run,
 # outside the timing; the one before is set aside, not deleted, until the
 # N is done, then deleted a minute before the next N: on a file system
@@ -27,11 +27,15 @@
 # Every command runs once before the timing, as a check and to bring the
 # JARs into the page cache: quellor-batch must exit 0 or 1 (a verdict of
 # --check that is not ok) with a project for every JAR, the loop and the
-# floor with a JAR for every JAR. The table gives medians of BENCH_RUNS runs
-# (default 3): seconds, JARs a second, quellor-batch's peak memory
-# (/usr/bin/time, the largest of its runs), the ratios to the floor and to
-# the loop, and below it the time per JAR at the largest N over that at the
-# smallest.
+# floor with a JAR for every JAR. Each of BENCH_RUNS rounds (default 3)
+# times every command once, each round starting at another command: a run
+# writes a gigabyte at 5,000 JARs, and a virtual disk can slow down as it is
+# written, so commands timed one after another in a block would meet
+# different disks. The table gives medians of the rounds: seconds, JARs a
+# second, quellor-batch's processor time a JAR (user and system) and peak
+# memory (/usr/bin/time; the largest of its runs), the ratios to the floor
+# and to the loop, and below it the time per JAR at the largest N over that
+# at the smallest, by the clock and by quellor-batch's processor time.
 #
 #   bench/collection.sh [BUILD_DIR]  (default: build/; quellor-batch is built
 #                                     there, the JARs are cached in
@@ -93,7 +97,8 @@ forget_aside() {
 }
 
 # commands N: "label<TAB>command" lines, the tool's first. Every run of the
-# tool under /usr/bin/time, which appends its peak KiB to $work/N-label.rss.
+# tool under /usr/bin/time, which appends its peak KiB and its user and
+# system seconds to $work/N-label.rss.
 commands() {
   local n=$1 list=$work/$1.list inputs label options
   if $takes_from; then
@@ -113,7 +118,7 @@ commands() {
   for variant in "${variants[@]}"; do
     label=${variant%%	*}
     options=${variant#*	}
-    printf '%s\t%s\n' "$label" "/usr/bin/time -f %M -a -o $work/$n-${label/ /-}.rss $tool --keep-going --jad full --ids --icon $options --program-folder $pf $inputs"
+    printf '%s\t%s\n' "$label" "/usr/bin/time -f %M,%U,%S -a -o $work/$n-${label/ /-}.rss $tool --keep-going --jad full --ids --icon $options --program-folder $pf $inputs"
   done
   printf '%s\t%s\n' loop "bash $root/bench/shell_peer.bash $list $out" floor "$floor $list $out"
 }
@@ -159,16 +164,20 @@ for n in "${sizes[@]}"; do
   forget_aside
   # hyperfine's -n goes before each command; its warnings go to a file,
   # shown only on failure. -i: a --check verdict that is not ok exits 1.
-  args=()
-  for ((i = 0; i < ${#timed[@]}; i++)); do
-    args+=("${names[2 * i]}" "${names[2 * i + 1]}" "${timed[i]}")
+  count=${#timed[@]}
+  for ((round = 0; round < runs; round++)); do
+    args=()
+    for ((k = 0; k < count; k++)); do
+      i=$(((k + round) % count))
+      args+=("${names[2 * i]}" "${names[2 * i + 1]}" "${timed[i]}")
+    done
+    hyperfine -N -i --style none --runs 1 --prepare "$prepare" \
+      --export-json "$work/$n-$round.json" "${args[@]}" >/dev/null 2>"$work/hyperfine.txt" || {
+      cat "$work/hyperfine.txt" >&2
+      echo "collection.sh: $n JARs failed" >&2
+      exit 1
+    }
   done
-  hyperfine -N -i --style none --runs "$runs" --prepare "$prepare" \
-    --export-json "$work/$n.json" "${args[@]}" >/dev/null 2>"$work/hyperfine.txt" || {
-    cat "$work/hyperfine.txt" >&2
-    echo "collection.sh: $n JARs failed" >&2
-    exit 1
-  }
   forget_aside
 done
 
@@ -178,21 +187,27 @@ echo "collection.sh: $(nproc) cores; load average $(cut -d' ' -f1-3 /proc/loadav
 echo "  ${#midlets[@]} MIDlets copied, $average KiB a JAR on average; JARs given" \
   "$($takes_from && echo "with --from" || echo "as arguments")"
 [[ ${#skipped[@]} -eq 0 ]] || echo "  left out (quellor-batch fails on them): ${skipped[*]}"
-$python - "$work" "${sizes[@]}" <<'PY'
+$python - "$work" "$runs" "${sizes[@]}" <<'PY'
 import json, os, statistics, sys
-work, sizes = sys.argv[1], [int(n) for n in sys.argv[2:]]
-rows, per_jar, missed = [], {}, []
+work, runs, sizes = sys.argv[1], int(sys.argv[2]), [int(n) for n in sys.argv[3:]]
+rows, per_jar, cpu_per_jar, missed = [], {}, {}, []
 # The aims: ratios to the floor by kind of run, to the loop, peak memory.
 floor_aim = {"batch": 2.0, "check": 3.0}
 for n in sizes:
-    results = json.load(open(os.path.join(work, "%d.json" % n)))["results"]
-    medians = {r["command"]: statistics.median(r["times"]) for r in results}
+    times = {}
+    for round in range(runs):
+        for r in json.load(open(os.path.join(work, "%d-%d.json" % (n, round))))["results"]:
+            times.setdefault(r["command"], []).extend(r["times"])
+    medians = {label: statistics.median(seconds) for label, seconds in times.items()}
     for label, seconds in medians.items():
-        peak = ""
+        peak = cpu = ""
         rss = os.path.join(work, "%d-%s.rss" % (n, label.replace(" ", "-")))
         if os.path.exists(rss):
-            kib = [int(line) for line in open(rss) if line.strip().isdigit()]
-            peak = "%.1f" % (max(kib) / 1024)
+            runs_seen = [line.split(",") for line in open(rss) if line.count(",") == 2]
+            peak = "%.1f" % (max(int(kib) for kib, _, _ in runs_seen) / 1024)
+            cpu_seconds = statistics.median(float(u) + float(s) for _, u, s in runs_seen)
+            cpu = "%.2f" % (cpu_seconds * 1000 / n)
+            cpu_per_jar.setdefault(label, {})[n] = cpu_seconds / n
         kind, faults = label.split()[0], []
         if kind in floor_aim:
             if seconds / medians["floor"] > floor_aim[kind]:
@@ -203,12 +218,12 @@ for n in sizes:
                 faults.append("peak %s MB" % peak)
         if faults:
             missed.append("%s at %d: %s" % (label, n, ", ".join(faults)))
-        rows.append("| {:,} | {} | {:.2f} | {:.0f} | {} | {:.2f} | {:.2f} |".format(
-            n, label, seconds, n / seconds, peak, seconds / medians["floor"],
+        rows.append("| {:,} | {} | {:.2f} | {:.0f} | {} | {} | {:.2f} | {:.2f} |".format(
+            n, label, seconds, n / seconds, cpu, peak, seconds / medians["floor"],
             seconds / medians["loop"]))
         per_jar.setdefault(label, {})[n] = seconds / n
-print("| JARs | run | s | JARs/s | peak MB | x floor | x loop |")
-print("|---:|---|---:|---:|---:|---:|---:|")
+print("| JARs | run | s | JARs/s | CPU ms/JAR | peak MB | x floor | x loop |")
+print("|---:|---|---:|---:|---:|---:|---:|---:|")
 print("\n".join(rows))
 if len(sizes) > 1:
     low, high = sizes[0], sizes[-1]
@@ -216,6 +231,8 @@ if len(sizes) > 1:
     # grows moves them too.
     print("\ntime per JAR at {:,} over that at {:,}: ".format(high, low) + ", ".join(
         "%s %.2f" % (label, times[high] / times[low]) for label, times in per_jar.items()))
+    print("processor time per JAR at {:,} over that at {:,}: ".format(high, low) + ", ".join(
+        "%s %.2f" % (label, cpu[high] / cpu[low]) for label, cpu in cpu_per_jar.items()))
     missed += ["%s: per JAR %.2fx" % (label, times[high] / times[low])
                for label, times in per_jar.items()
                if label not in ("loop", "floor") and times[high] / times[low] > 1.1]

@@ -91,6 +91,7 @@
 #include "midlet/PlainMessages.h"
 #include "midlet/Settings.h"
 #include "midlet/SuiteFiles.h"
+#include "platform/CodePage.h"
 #include "platform/CommandLine.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
@@ -604,6 +605,8 @@ void KeepFreedMemory() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A run's letter case and code pages follow the locale it started in.
+    platform::KeepLocaleForTheProcess();
     KeepFreedMemory();
     CommandLine line;
     if (const auto status = Parse(argc, argv, line)) {

@@ -18,6 +18,7 @@
 
 #include "cli/ProgramOptions.h"
 #include "midlet/CheckRun.h"
+#include "platform/CodePage.h"
 #include "platform/Paths.h"
 
 namespace {
@@ -113,6 +114,8 @@ std::optional<int> Parse(int argc, char** argv, CommandLine& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A run's letter case and code pages follow the locale it started in.
+    platform::KeepLocaleForTheProcess();
     CommandLine line;
     if (const auto status = Parse(argc, argv, line)) {
         return *status;

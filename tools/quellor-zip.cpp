@@ -42,6 +42,7 @@
 #include "archive/ZipConst.h"
 #include "cli/ProgramOptions.h"
 #include "midlet/PlainMessages.h"
+#include "platform/CodePage.h"
 #include "platform/Files.h"
 
 namespace {
@@ -253,6 +254,8 @@ std::optional<int> CheckCommand(const cli::ProgramOptions& options, const Args& 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A run's letter case and code pages follow the locale it started in.
+    platform::KeepLocaleForTheProcess();
     cli::ProgramOptions options({"quellor-zip", kUsage, kHelp},
                                 std::string("quellor-zip ") + QUELLOR_VERSION);
     CommandLine line;

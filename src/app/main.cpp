@@ -11,6 +11,7 @@
 #include "app/QtDialogs.h"
 #include "app/window/MainWindow.h"
 #include "cli/ProgramOptions.h"
+#include "platform/CodePage.h"
 #include "platform/CommandLine.h"
 #include "platform/Paths.h"
 
@@ -62,6 +63,8 @@ bool HasDisplay() {
 // Qt is given the program's name only: the command line is ours. Without a
 // display the program says so in one line instead of Qt's plugin message.
 int main(int argc, char* argv[]) {
+    // A run's letter case and code pages follow the locale it started in.
+    platform::KeepLocaleForTheProcess();
     cli::ProgramOptions options({"quellor", kUsage, Help()},
                                 std::string("quellor ") + QUELLOR_VERSION);
     std::vector<std::string> files;

@@ -57,10 +57,17 @@ LocaleInfo UserLocale() {
     return info;
 }
 
-// The user's locale, worked out again only when the variables that name it
-// change (tests change them; a running program does not), so that each
-// name conversion costs three environment look-ups and no parsing.
+// The locale kept for the whole process, once a program asked for it.
+std::atomic<bool> localeKept{false};
+LocaleInfo keptLocale;
+
+// The user's locale: the one kept for the process, else worked out again
+// only when the variables that name it change (tests change them), so that
+// each name conversion costs three environment look-ups and no parsing.
 const LocaleInfo& CurrentLocale() {
+    if (localeKept.load(std::memory_order_acquire)) {
+        return keptLocale;
+    }
     constexpr const char* kVariables[] = {"LC_ALL", "LC_CTYPE", "LANG"};
     thread_local std::string seen[3];
     thread_local bool known = false;
@@ -208,6 +215,13 @@ unsigned GetOEMCP() {
 void SetCodePages(unsigned ansi, unsigned oem) {
     explicitAnsi.store(ansi);
     explicitOem.store(ansi == 0 ? 0 : oem);
+}
+
+void KeepLocaleForTheProcess() {
+    if (!localeKept.load(std::memory_order_acquire)) {
+        keptLocale = UserLocale();
+        localeKept.store(true, std::memory_order_release);
+    }
 }
 
 bool IsTurkishLocale() {

@@ -16,6 +16,12 @@ unsigned GetOEMCP();
 void SetCodePages(unsigned ansi, unsigned oem);
 // True when the locale (or the code pages set) is Turkish.
 bool IsTurkishLocale();
+// The locale the environment names now (LC_ALL, LC_CTYPE, LANG) is the
+// locale of the rest of the process: later changes of the variables are
+// not looked for. Programs call it at their start, before any thread;
+// without it every conversion looks the variables up again, as tests that
+// change them need.
+void KeepLocaleForTheProcess();
 
 // Conversions with iconv; a character the target cannot hold becomes "?".
 std::string ConvertCodePage(std::string_view text, unsigned from, unsigned to);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <thread>
 
 using namespace platform;
 
@@ -62,6 +63,31 @@ TEST_F(LocaleCodePages, CodePagesFollowTheLocale) {
     SetCodePages(1251, 866);
     EXPECT_EQ(GetACP(), 1251u);
     EXPECT_EQ(GetOEMCP(), 866u);
+}
+
+// A program keeps the locale it started in, whatever the variables say
+// later, on every thread; kept in a child, so the other tests still follow
+// the variables.
+TEST_F(LocaleCodePages, AKeptLocaleStaysForTheProcess) {
+    UseLocale("tr_TR.ISO-8859-9");
+    EXPECT_EXIT(
+        {
+            KeepLocaleForTheProcess();
+            UseLocale("ru_RU.CP1251");
+            KeepLocaleForTheProcess();  // a second call keeps the first
+            unsigned onThread = 0;
+            bool turkishOnThread = false;
+            std::thread([&] {
+                onThread = GetACP();
+                turkishOnThread = IsTurkishLocale();
+            }).join();
+            const bool kept = GetACP() == 1254 && GetOEMCP() == 857 && IsTurkishLocale() &&
+                              onThread == 1254 && turkishOnThread;
+            std::exit(kept ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    UseLocale("ru_RU.CP1251");
+    EXPECT_EQ(GetACP(), 1251u);
 }
 
 TEST_F(LocaleCodePages, A866NameConvertsTo1251AndUtf8AndBack) {

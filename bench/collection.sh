@@ -32,10 +32,12 @@
 # writes a gigabyte at 5,000 JARs, and a virtual disk can slow down as it is
 # written, so commands timed one after another in a block would meet
 # different disks. The table gives medians of the rounds: seconds, JARs a
-# second, quellor-batch's processor time a JAR (user and system) and peak
-# memory (/usr/bin/time; the largest of its runs), the ratios to the floor
-# and to the loop, and below it the time per JAR at the largest N over that
-# at the smallest, by the clock and by quellor-batch's processor time.
+# second, quellor-batch's processor time a JAR in user and in system mode
+# and its peak memory (/usr/bin/time; the largest of its runs), the ratios
+# to the floor and to the loop, and below it the time per JAR at the
+# largest N over that at the smallest, by the clock and by quellor-batch's
+# user and system time: the user time is the tool's own work, the system
+# time also what the file system does to find room for each file.
 #
 #   bench/collection.sh [BUILD_DIR]  (default: build/; quellor-batch is built
 #                                     there, the JARs are cached in
@@ -190,7 +192,7 @@ echo "  ${#midlets[@]} MIDlets copied, $average KiB a JAR on average; JARs given
 $python - "$work" "$runs" "${sizes[@]}" <<'PY'
 import json, os, statistics, sys
 work, runs, sizes = sys.argv[1], int(sys.argv[2]), [int(n) for n in sys.argv[3:]]
-rows, per_jar, cpu_per_jar, missed = [], {}, {}, []
+rows, per_jar, user_per_jar, system_per_jar, missed = [], {}, {}, {}, []
 # The aims: ratios to the floor by kind of run, to the loop, peak memory.
 floor_aim = {"batch": 2.0, "check": 3.0}
 for n in sizes:
@@ -205,9 +207,11 @@ for n in sizes:
         if os.path.exists(rss):
             runs_seen = [line.split(",") for line in open(rss) if line.count(",") == 2]
             peak = "%.1f" % (max(int(kib) for kib, _, _ in runs_seen) / 1024)
-            cpu_seconds = statistics.median(float(u) + float(s) for _, u, s in runs_seen)
-            cpu = "%.2f" % (cpu_seconds * 1000 / n)
-            cpu_per_jar.setdefault(label, {})[n] = cpu_seconds / n
+            user = statistics.median(float(u) for _, u, _ in runs_seen)
+            system = statistics.median(float(s) for _, _, s in runs_seen)
+            cpu = "%.2f+%.2f" % (user * 1000 / n, system * 1000 / n)
+            user_per_jar.setdefault(label, {})[n] = user / n
+            system_per_jar.setdefault(label, {})[n] = system / n
         kind, faults = label.split()[0], []
         if kind in floor_aim:
             if seconds / medians["floor"] > floor_aim[kind]:
@@ -222,7 +226,7 @@ for n in sizes:
             n, label, seconds, n / seconds, cpu, peak, seconds / medians["floor"],
             seconds / medians["loop"]))
         per_jar.setdefault(label, {})[n] = seconds / n
-print("| JARs | run | s | JARs/s | CPU ms/JAR | peak MB | x floor | x loop |")
+print("| JARs | run | s | JARs/s | user+sys ms/JAR | peak MB | x floor | x loop |")
 print("|---:|---|---:|---:|---:|---:|---:|---:|")
 print("\n".join(rows))
 if len(sizes) > 1:
@@ -231,8 +235,9 @@ if len(sizes) > 1:
     # grows moves them too.
     print("\ntime per JAR at {:,} over that at {:,}: ".format(high, low) + ", ".join(
         "%s %.2f" % (label, times[high] / times[low]) for label, times in per_jar.items()))
-    print("processor time per JAR at {:,} over that at {:,}: ".format(high, low) + ", ".join(
-        "%s %.2f" % (label, cpu[high] / cpu[low]) for label, cpu in cpu_per_jar.items()))
+    for mode, per_mode in (("user", user_per_jar), ("system", system_per_jar)):
+        print("{} time per JAR at {:,} over that at {:,}: ".format(mode, high, low) + ", ".join(
+            "%s %.2f" % (label, cpu[high] / cpu[low]) for label, cpu in per_mode.items()))
     missed += ["%s: per JAR %.2fx" % (label, times[high] / times[low])
                for label, times in per_jar.items()
                if label not in ("loop", "floor") and times[high] / times[low] > 1.1]

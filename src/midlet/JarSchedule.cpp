@@ -12,11 +12,12 @@ namespace midlet {
 
 namespace {
 
-// Whether a JAR whose project name is `projectName` may come to the name
-// `claimKey` (folded): its own name, or the numbered name whose number is a
-// tail of the digits `claimKey` ends with.
-bool MayComeTo(const std::string& projectName, const std::string& claimKey) {
-    if (FoldedName(projectName) == claimKey) {
+// Whether a JAR whose project name is `projectName` (`folded` folded) may
+// come to the name `claimKey` (folded): its own name, or the numbered name
+// whose number is a tail of the digits `claimKey` ends with.
+bool MayComeTo(const std::string& projectName, const std::string& folded,
+               const std::string& claimKey) {
+    if (folded == claimKey) {
         return true;
     }
     std::size_t digits = 0;
@@ -70,16 +71,20 @@ bool JarSchedule::WaitForWorkingJar(std::size_t index) {
 }
 
 bool JarSchedule::WaitToDecide(std::size_t index, const std::string& projectName) {
+    const std::string folded = projectName.empty() ? std::string() : FoldedName(projectName);
     std::unique_lock lock(mutex_);
-    changed_.wait(
-        lock, [&] { return stopped_ || (decided_ == index && !ClaimUnderWayFor(projectName)); });
+    changed_.wait(lock, [&] {
+        return stopped_ || (decided_ == index && !ClaimUnderWayFor(projectName, folded));
+    });
     return !stopped_;
 }
 
-bool JarSchedule::ClaimUnderWayFor(const std::string& projectName) const {
+bool JarSchedule::ClaimUnderWayFor(const std::string& projectName,
+                                   const std::string& folded) const {
     return !projectName.empty() &&
-           std::any_of(claimsUnderWay_.begin(), claimsUnderWay_.end(),
-                       [&](const auto& claim) { return MayComeTo(projectName, claim.first); });
+           std::any_of(claimsUnderWay_.begin(), claimsUnderWay_.end(), [&](const auto& claim) {
+               return MayComeTo(projectName, folded, claim.first);
+           });
 }
 
 void JarSchedule::Decided(std::size_t index, const std::string& claim) {

@@ -61,7 +61,7 @@ class JarSchedule {
     // The last JAR listed before `index` with the same key, if any.
     static std::vector<std::size_t> EarlierWithSameKey(const std::vector<std::string>& keys);
     bool FinishedAt(std::size_t index) const { return finished_[index]; }
-    bool ClaimUnderWayFor(const std::string& projectName) const;
+    bool ClaimUnderWayFor(const std::string& projectName, const std::string& folded) const;
 
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     std::mutex mutex_;

@@ -2,9 +2,9 @@
 // comes to what a run taking them one by one comes to. JARs that cannot meet
 // go their own ways; a JAR waits only for those listed before it that may
 // change what it finds: the same working JAR in the temp folder, a project
-// name it may come to. Decisions are made in listed order, and JARs are told in listed
-// order on the calling thread. A run that ends at its first failure keeps
-// nothing of a JAR until every JAR before it is told.
+// name it may come to. Decisions are made in listed order, and JARs are
+// told in listed order on the calling thread. A run that ends at its first
+// failure keeps nothing of a JAR until every JAR before it is told.
 #pragma once
 
 #include <condition_variable>

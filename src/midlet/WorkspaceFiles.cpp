@@ -46,7 +46,8 @@ void RemoveFolderTree(const std::string& base) {
             Discard(path, kind, readOnly);
         }
     }
-    // Returns nothing: raises EInOutError when the folder stays.
+    // Returns nothing to check: a folder that stays raises EInOutError,
+    // which reaches the caller and the run's exit status.
     platform::RemoveDirectory(base);
 }
 

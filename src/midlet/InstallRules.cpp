@@ -4,6 +4,7 @@
 // that order is what the phone says.
 #include <algorithm>
 #include <ctime>
+#include <optional>
 #include <set>
 #include <string_view>
 
@@ -125,7 +126,7 @@ class SuiteCheck {
           now_(options.now != 0 ? options.now : std::time(nullptr)) {}
 
     SuiteReport Run() {
-        contents_ = ReadJar(jarPath_);
+        jar_.emplace(jarPath_);
         if (!jadPath_.empty()) {
             ReadJadFile();
         }
@@ -165,10 +166,11 @@ class SuiteCheck {
 
   private:
     bool JadInstall() const { return jadRead_; }
+    const JarContents& Contents() const { return jar_->Contents(); }
     // The JAR's bytes could be read, whether or not they make a ZIP archive.
     bool JarFileRead() const {
-        return contents_.fault != JarFault::Missing && contents_.fault != JarFault::Folder &&
-               contents_.fault != JarFault::Unreadable;
+        return Contents().fault != JarFault::Missing && Contents().fault != JarFault::Folder &&
+               Contents().fault != JarFault::Unreadable;
     }
     const std::string& FileOf(bool fromJad) const { return fromJad ? jadPath_ : jarPath_; }
     // The code of an identity fault: the JAD's (906) or, installed without
@@ -337,7 +339,7 @@ class SuiteCheck {
     void CheckJadSizes() {
         const std::string* size = jad_.Find(kJarSize);
         const std::string actual =
-            JarFileRead() ? std::to_string(contents_.size) : "the JAR's size in bytes";
+            JarFileRead() ? std::to_string(Contents().size) : "the JAR's size in bytes";
         if (size == nullptr) {
             Error(jadPath_, kInvalidJad, InstallStep::JadSizes, kJarSize, "missing from the JAD",
                   "add MIDlet-Jar-Size: " + actual);
@@ -355,7 +357,7 @@ class SuiteCheck {
     }
 
     void CheckStorage() {
-        const std::uint64_t size = contents_.size;
+        const std::uint64_t size = Contents().size;
         if (device_.jarSizeLimit > 0 && size > device_.jarSizeLimit) {
             Error(jarPath_, kInsufficientMemory, InstallStep::Storage, {},
                   std::to_string(size) + " bytes; " + device_.name + " takes JARs of at most " +
@@ -420,15 +422,15 @@ class SuiteCheck {
 
     // The JAR as a phone opens it, and its manifest's lines.
     bool ReadManifestOf() {
-        if (!contents_.Readable()) {
+        if (!Contents().Readable()) {
             ReportJarFault();
             return false;
         }
-        if (contents_.manifestState != EntryState::Readable) {
+        if (Contents().manifestState != EntryState::Readable) {
             ReportManifestFault();
             return false;
         }
-        manifest_ = ParseManifest(contents_.manifest);
+        manifest_ = ParseManifest(Contents().manifest);
         for (std::size_t i = 0; i < manifest_.problems.size() && i < kListedLineProblems; ++i) {
             const SyntaxProblem& problem = manifest_.problems[i];
             Error(jarPath_, kInvalidJar, InstallStep::ManifestSyntax, problem.attribute,
@@ -470,7 +472,7 @@ class SuiteCheck {
             const char* fix;
         };
         const auto text = [&]() -> Text {
-            switch (contents_.fault) {
+            switch (Contents().fault) {
                 case JarFault::Missing:
                     return {0, "no such file", "check the JAR's path"};
                 case JarFault::Folder:
@@ -498,12 +500,12 @@ class SuiteCheck {
 
     void ReportManifestFault() {
         const std::string name = kManifestEntry;
-        switch (contents_.manifestState) {
+        switch (Contents().manifestState) {
             case EntryState::Missing:
-                if (!contents_.manifestOtherCase.empty()) {
+                if (!Contents().manifestOtherCase.empty()) {
                     Error(jarPath_, kInvalidJar, InstallStep::ReadJar, {},
                           "no " + name + ": the manifest is stored as " +
-                              contents_.manifestOtherCase + ", and phones match names exactly",
+                              Contents().manifestOtherCase + ", and phones match names exactly",
                           "store the manifest as " + name);
                 } else {
                     Error(jarPath_, kInvalidJar, InstallStep::ReadJar, {}, "no " + name,
@@ -518,9 +520,9 @@ class SuiteCheck {
             default:
                 Error(jarPath_, kInvalidJar, InstallStep::ReadJar, {},
                       name + " cannot be read as a phone reads it" +
-                          (contents_.manifestProblem.empty()
+                          (Contents().manifestProblem.empty()
                                ? std::string(" (not stored or deflated, or encrypted)")
-                               : ": " + contents_.manifestProblem),
+                               : ": " + Contents().manifestProblem),
                       "build the JAR again with a plain ZIP or JAR tool");
         }
     }
@@ -551,7 +553,7 @@ class SuiteCheck {
                 names.push_back(EntryOfResource(m.fields[1]));
             }
         }
-        entryStates_ = CheckEntries(jarPath_, contents_, names);
+        entryStates_ = jar_->CheckEntries(names);
         for (const Midlet& m : midlets) {
             CheckMidlet(m.key, m.source, m.fields);
         }
@@ -656,12 +658,12 @@ class SuiteCheck {
         const std::optional<std::int32_t> stated =
             size != nullptr ? ParseJavaInt(*size) : std::nullopt;
         if (!stated ||
-            static_cast<std::int64_t>(*stated) == static_cast<std::int64_t>(contents_.size)) {
+            static_cast<std::int64_t>(*stated) == static_cast<std::int64_t>(Contents().size)) {
             return;
         }
         Error(jadPath_, kJarSizeMismatch, InstallStep::JarSize, kJarSize,
-              "the JAD says " + *size + " bytes, the JAR has " + std::to_string(contents_.size),
-              "set MIDlet-Jar-Size to " + std::to_string(contents_.size));
+              "the JAD says " + *size + " bytes, the JAR has " + std::to_string(Contents().size),
+              "set MIDlet-Jar-Size to " + std::to_string(Contents().size));
     }
 
     // JAD install: the manifest's Name, Version and Vendor exactly as the JAD's.
@@ -839,12 +841,12 @@ class SuiteCheck {
     void CheckAdvice() {
         const Effective icon = Lookup(kIcon);
         if (icon.value != nullptr && !icon.value->empty() &&
-            !contents_.HasEntry(EntryOfResource(*icon.value))) {
+            !Contents().HasEntry(EntryOfResource(*icon.value))) {
             IconMissing(FileOf(icon.fromJad), kIcon, *icon.value, InstallStep::Advice);
         }
         // The manifest names entries in UTF-8; an entry whose name is not
         // UTF-8 cannot be named there, and installers may not find it.
-        const auto bad = std::count_if(contents_.entries.begin(), contents_.entries.end(),
+        const auto bad = std::count_if(Contents().entries.begin(), Contents().entries.end(),
                                        [](const std::string& e) { return !IsValidUtf8(e); });
         if (bad > 0) {
             Warning(jarPath_, InstallStep::Advice, {},
@@ -881,7 +883,7 @@ class SuiteCheck {
     bool trusted_ = false;
     AttributeList jad_;
     AttributeList manifest_;
-    JarContents contents_;
+    std::optional<OpenJar> jar_;
     std::map<std::string, EntryState> entryStates_;
     std::vector<std::string> classes_;  // the MIDlets' classes
     std::vector<Finding> findings_;

@@ -140,61 +140,63 @@ bool Open(archive::TZipArchiver& zip, const std::string& path, JarContents& jar)
 
 }  // namespace
 
-JarContents ReadJar(const std::string& path) {
-    JarContents jar;
-    if (platform::DirectoryExists(path)) {
-        jar.fault = JarFault::Folder;
-        return jar;
+OpenJar::OpenJar(const std::string& path) {
+    platform::FileAttributeData file;
+    if (!platform::GetFileAttributesEx(path, file)) {
+        contents_.fault = JarFault::Missing;
+        return;
     }
-    if (!platform::FileExists(path)) {
-        jar.fault = JarFault::Missing;
-        return jar;
+    if ((file.attributes & platform::faDirectory) != 0) {
+        contents_.fault = JarFault::Folder;
+        return;
     }
-    if (!platform::FindFileSize(path, jar.size)) {
-        jar.fault = JarFault::Unreadable;
-        return jar;
+    contents_.size = file.size;
+    if (contents_.size == 0) {
+        contents_.fault = JarFault::Empty;
+        return;
     }
-    if (jar.size == 0) {
-        jar.fault = JarFault::Empty;
-        return jar;
+    auto zip = std::make_unique<archive::TZipArchiver>("Zip");
+    if (!Open(*zip, path, contents_)) {
+        return;
     }
-    archive::TZipArchiver zip("Zip");
-    if (Open(zip, path, jar)) {
-        try {
-            ReadDirectory(zip, jar);
-        } catch (const archive::EZipException&) {
-            jar.fault = JarFault::NotZip;
-        } catch (const std::exception&) {
-            jar.fault = JarFault::Unreadable;
-        }
+    try {
+        ReadDirectory(*zip, contents_);
+    } catch (const archive::EZipException&) {
+        contents_.fault = JarFault::NotZip;
+    } catch (const std::exception&) {
+        contents_.fault = JarFault::Unreadable;
     }
-    zip.Close();
-    return jar;
+    if (contents_.Readable()) {
+        zip_ = std::move(zip);
+    }
 }
 
-std::map<std::string, EntryState> CheckEntries(const std::string& path, const JarContents& jar,
-                                               const std::vector<std::string>& names) {
+OpenJar::~OpenJar() = default;
+
+std::map<std::string, EntryState> OpenJar::CheckEntries(const std::vector<std::string>& names) {
     std::map<std::string, EntryState> states;
     for (const std::string& name : names) {
         states[name] = EntryState::Missing;
     }
-    archive::TZipArchiver zip("Zip");
-    JarContents opened;
-    if (!jar.Readable() || !Open(zip, path, opened)) {
+    if (zip_ == nullptr) {
         return states;
     }
     try {
         for (auto& [name, state] : states) {
-            const auto at = jar.firstIndex.find(name);
-            state = at == jar.firstIndex.end() ? EntryState::Missing : StateOf(zip, at->second);
+            const auto at = contents_.firstIndex.find(name);
+            state =
+                at == contents_.firstIndex.end() ? EntryState::Missing : StateOf(*zip_, at->second);
         }
     } catch (const std::exception&) {
         for (auto& entry : states) {
             entry.second = EntryState::Unreadable;
         }
     }
-    zip.Close();
     return states;
+}
+
+JarContents ReadJar(const std::string& path) {
+    return OpenJar(path).Contents();
 }
 
 }  // namespace midlet

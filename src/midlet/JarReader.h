@@ -6,9 +6,14 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+namespace archive {
+class TZipArchiver;
+}
 
 namespace midlet {
 
@@ -47,11 +52,29 @@ inline constexpr const char* kManifestEntry = "META-INF/MANIFEST.MF";
 // A manifest larger than this is not read: no MIDlet suite's comes near it.
 inline constexpr std::uint64_t kMaxManifestBytes = 4u << 20;
 
-JarContents ReadJar(const std::string& path);
+// A JAR read once and, when readable, kept open, so that the entries it
+// names can be checked later without looking the file up and opening it
+// again.
+class OpenJar {
+  public:
+    explicit OpenJar(const std::string& path);
+    ~OpenJar();
+    OpenJar(const OpenJar&) = delete;
+    OpenJar& operator=(const OpenJar&) = delete;
 
-// Whether each named entry can be read: present, not empty, stored or
-// deflated, not encrypted, and its data matching its CRC-32.
-std::map<std::string, EntryState> CheckEntries(const std::string& path, const JarContents& jar,
-                                               const std::vector<std::string>& names);
+    const JarContents& Contents() const { return contents_; }
+
+    // Whether each named entry can be read: present, not empty, stored or
+    // deflated, not encrypted, and its data matching its CRC-32. Every
+    // entry is missing in a JAR that is not readable.
+    std::map<std::string, EntryState> CheckEntries(const std::vector<std::string>& names);
+
+  private:
+    JarContents contents_;
+    std::unique_ptr<archive::TZipArchiver> zip_;  // set while the contents are readable
+};
+
+// The JAR read, and closed again.
+JarContents ReadJar(const std::string& path);
 
 }  // namespace midlet

@@ -2,13 +2,18 @@
 # Benchmark of a whole collection (not a test): N real-size JARs, copies of
 # the corpus's MIDlets each with its own MIDlet-Name (so that every copy
 # makes a project of its own), prepared at once, for N = 1,000 and 5,000.
-# Timed for each N, in rounds, on a fresh program folder or
-# output folder each time (made and synced to disk before every run,
-# outside the timing; the one before is set aside, not deleted, until the
-# N is done, then deleted a minute before the next N: on a file system
-# without a journal, every inode freed in the last minute is passed over
-# by each inode made, so deleting the last run's thousands of files would
-# slow the next run by what the benchmark did, not by what it times):
+# Timed for each N, in rounds. Every run, outside the timing, gets a new,
+# empty ext4 file system for its program folder or output folder
+# (bench/fresh_fs.bash: an image on a loop device with direct I/O), so that
+# each run meets the same file system whatever ran before it, and the time
+# per JAR at 5,000 against 1,000 compares what the tool does, not how full
+# the disk's file system got. Where that cannot be done (not root, no loop
+# device) or BENCH_FRESH_FS=0, the runs share the work folder's file system:
+# each gets a new folder, synced to disk; the one before is set aside, not
+# deleted, until the N is done, then deleted a minute before the next N (on
+# a file system without a journal, every inode freed in the last minute is
+# passed over by each inode made, so deleting the last run's thousands of
+# files would slow the next run by what the benchmark did):
 #
 #   batch        quellor-batch --keep-going --jad full --ids --icon over the
 #                N JARs (given with --from FILE when the tool takes it,
@@ -21,13 +26,16 @@
 #                mkdir, cp, unzip -p the manifest, sed its name, zip it back
 #   floor        every JAR copied into a new file and flushed
 #                (bench/copy_floor.c): the least a preparation must do
+#   floor+folders  the same, each copy in a new folder of its own, as
+#                every project has one: shown beside the floor, for what a
+#                folder a JAR costs the file system as N grows
 #
 # Only the corpus MIDlets that quellor-batch prepares on their own are
 # copied (the others would only add failures); the script names them.
 # Every command runs once before the timing, as a check and to bring the
 # JARs into the page cache: quellor-batch must exit 0 or 1 (a verdict of
 # --check that is not ok) with a project for every JAR, the loop and the
-# floor with a JAR for every JAR. Each of BENCH_RUNS rounds (default 3)
+# floor with a JAR for every JAR. Each of BENCH_RUNS rounds (default 5)
 # times every command once, each round starting at another command: a run
 # writes a gigabyte at 5,000 JARs, and a virtual disk can slow down as it is
 # written, so commands timed one after another in a block would meet
@@ -43,9 +51,10 @@
 #                                     there, the JARs are cached in
 #                                     BUILD_DIR/bench-cache/collection)
 #   BENCH_SIZES="1000 5000"  the collection sizes N, smallest first
-#   BENCH_RUNS=3             timed runs of each command
+#   BENCH_RUNS=5             timed runs of each command
 #   BENCH_JOBS="1 2"         the --jobs values timed, when the tool takes it
 #   BENCH_CORPUS=DIR         where the MIDlets are (default: ../shared/corpus/midlets)
+#   BENCH_FRESH_FS=0         run on the work folder's file system
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(mkdir -p "${1:-$root/build}" && cd "${1:-$root/build}" && pwd)
@@ -57,7 +66,7 @@ for needed in hyperfine /usr/bin/time zip unzip sed $python cc; do
   command -v "$needed" >/dev/null || { echo "collection.sh: $needed is missing (scripts/setup)"; exit 1; }
 done
 read -r -a sizes <<<"${BENCH_SIZES:-1000 5000}"
-runs=${BENCH_RUNS:-3}
+runs=${BENCH_RUNS:-5}
 corpus=${BENCH_CORPUS:-$root/../shared/corpus/midlets}
 [[ -d $corpus ]] || { echo "collection.sh: no MIDlets at $corpus (BENCH_CORPUS)"; exit 1; }
 
@@ -69,7 +78,16 @@ if [[ ! -x $floor || $root/bench/copy_floor.c -nt $floor ]]; then
 fi
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+fresh_fs=$root/bench/fresh_fs.bash
+image=$cache/collection-fs.img
+mount=$work/fs
+clean_up() {
+  if [[ -d $mount ]]; then
+    bash "$fresh_fs" stop "$image" "$mount"
+  fi
+  rm -rf "$work"
+}
+trap clean_up EXIT
 
 largest=0
 for n in "${sizes[@]}"; do
@@ -88,15 +106,26 @@ if [[ $help == *--jobs* ]]; then
   read -r -a jobs <<<"${BENCH_JOBS:-1 $(nproc)}"
 fi
 
-pf=$work/pf
-out=$work/out
-aside=$work/aside
-mkdir "$aside"
-prepare="bash -c 'for d in $pf $out; do if [[ -e \$d ]]; then mv \$d \$(mktemp -d -p $aside); fi; done; mkdir $pf $out && sync'"
-# What was set aside goes, and the file system forgets the freed inodes.
-forget_aside() {
-  rm -rf "$aside" && mkdir "$aside" && sync && sleep 61
-}
+if [[ ${BENCH_FRESH_FS:-1} != 0 ]] && bash "$fresh_fs" usable; then
+  # Room for the largest N's output (about 250 KiB a JAR) and the journal.
+  bash "$fresh_fs" image "$image" $((largest * 400 / 1024 + 512))
+  pf=$mount/pf
+  out=$mount/out
+  prepare="bash -c 'bash $fresh_fs remake $image $mount && mkdir $pf $out && sync'"
+  forget_aside() { :; }
+  file_system="a new ext4 file system (loop device, direct I/O)"
+else
+  pf=$work/pf
+  out=$work/out
+  aside=$work/aside
+  mkdir "$aside"
+  prepare="bash -c 'for d in $pf $out; do if [[ -e \$d ]]; then mv \$d \$(mktemp -d -p $aside); fi; done; mkdir $pf $out && sync'"
+  # What was set aside goes, and the file system forgets the freed inodes.
+  forget_aside() {
+    rm -rf "$aside" && mkdir "$aside" && sync && sleep 61
+  }
+  file_system="the work folder's file system, earlier runs set aside"
+fi
 
 # commands N: "label<TAB>command" lines, the tool's first. Every run of the
 # tool under /usr/bin/time, which appends its peak KiB and its user and
@@ -122,7 +151,8 @@ commands() {
     options=${variant#*	}
     printf '%s\t%s\n' "$label" "/usr/bin/time -f %M,%U,%S -a -o $work/$n-${label/ /-}.rss $tool --keep-going --jad full --ids --icon $options --program-folder $pf $inputs"
   done
-  printf '%s\t%s\n' loop "bash $root/bench/shell_peer.bash $list $out" floor "$floor $list $out"
+  printf '%s\t%s\n' loop "bash $root/bench/shell_peer.bash $list $out" floor "$floor $list $out" \
+    floor+folders "$floor --folders $list $out"
 }
 
 # probe N LABEL COMMAND: one run before the timing, checked by what it made.
@@ -143,7 +173,7 @@ probe() {
       rm -f "$work/$n-${label/ /-}.rss"
       return ;;
     loop) made=$(find "$out" -name suite.jar | wc -l) ;;
-    floor) made=$(find "$out" -name '*.jar' | wc -l) ;;
+    floor*) made=$(find "$out" -name '*.jar' | wc -l) ;;
   esac
   if ((status != 0 || made != n)); then
     cat "$work/probe.err" >&2
@@ -186,6 +216,7 @@ done
 # shellcheck disable=SC2046
 average=$(stat -c %s $(cat "$work/$largest.list") | awk '{ s += $1 } END { printf "%d", s / NR / 1024 }')
 echo "collection.sh: $(nproc) cores; load average $(cut -d' ' -f1-3 /proc/loadavg); $runs runs"
+echo "  each run on $file_system"
 echo "  ${#midlets[@]} MIDlets copied, $average KiB a JAR on average; JARs given" \
   "$($takes_from && echo "with --from" || echo "as arguments")"
 [[ ${#skipped[@]} -eq 0 ]] || echo "  left out (quellor-batch fails on them): ${skipped[*]}"
@@ -231,8 +262,8 @@ print("|---:|---|---:|---:|---:|---:|---:|---:|")
 print("\n".join(rows))
 if len(sizes) > 1:
     low, high = sizes[0], sizes[-1]
-    # The loop and the floor are shown beside them: what the disk does as N
-    # grows moves them too.
+    # The loop and the floors are shown beside them: what the disk does as
+    # N grows moves them too.
     print("\ntime per JAR at {:,} over that at {:,}: ".format(high, low) + ", ".join(
         "%s %.2f" % (label, times[high] / times[low]) for label, times in per_jar.items()))
     for mode, per_mode in (("user", user_per_jar), ("system", system_per_jar)):
@@ -240,7 +271,8 @@ if len(sizes) > 1:
             "%s %.2f" % (label, cpu[high] / cpu[low]) for label, cpu in per_mode.items()))
     missed += ["%s: per JAR %.2fx" % (label, times[high] / times[low])
                for label, times in per_jar.items()
-               if label not in ("loop", "floor") and times[high] / times[low] > 1.1]
+               if label not in ("loop", "floor", "floor+folders")
+               and times[high] / times[low] > 1.1]
 print("aims (at most 2x floor, 3x with --check, 0.2x loop; per JAR at most 1.1x; "
       "under 64 MB) missed: " + ("; ".join(missed) if missed else "none"))
 PY

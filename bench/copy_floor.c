@@ -1,17 +1,21 @@
 /* The collection benchmark's floor: the least a preparation of a JAR must
  * do, which is to write its bytes into a new file and flush that file.
  *
- *   copy_floor LIST FOLDER
+ *   copy_floor [--folders] LIST FOLDER
  *
  * Copies every JAR named in LIST (one path a line) into FOLDER/NNNNN.jar, a
  * file that must not exist yet, and flushes each copy's data (fdatasync)
- * before the next. Exit status 0 on success, 1 with a message on standard
- * error otherwise. Built only for the benchmark (bench/collection.sh). */
+ * before the next. With --folders, each copy goes into a new folder of its
+ * own, FOLDER/NNNNN/NNNNN.jar, as every project has one: what the file
+ * system's work for a folder a JAR adds to the floor. Exit status 0 on
+ * success, 1 with a message on standard error otherwise. Built only for the
+ * benchmark (bench/collection.sh). */
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 enum { kBufferSize = 1 << 20 };
@@ -74,14 +78,36 @@ static int copy_one(const char* source, const char* target, char* buffer) {
     return status;
 }
 
-int main(int argc, char** argv) {
-    if (argc != 3) {
-        fprintf(stderr, "usage: copy_floor LIST FOLDER\n");
+/* The copy's name for JAR `number`, its folder made first with --folders. */
+static int name_copy(char* target, size_t size, const char* folder, unsigned long number,
+                     int folders) {
+    int made = folders ? snprintf(target, size, "%s/%05lu", folder, number)
+                       : snprintf(target, size, "%s/%05lu.jar", folder, number);
+    if (made < 0 || (size_t)made + sizeof "/00000.jar" > size) {
+        fprintf(stderr, "copy_floor: the folder's name is too long\n");
         return 1;
     }
-    FILE* list = fopen(argv[1], "r");
+    if (!folders) {
+        return 0;
+    }
+    if (mkdir(target, 0755) != 0) {
+        return fail("cannot make", target);
+    }
+    snprintf(target + made, size - (size_t)made, "/%05lu.jar", number);
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    int folders = argc == 4 && strcmp(argv[1], "--folders") == 0;
+    if (argc != 3 + folders) {
+        fprintf(stderr, "usage: copy_floor [--folders] LIST FOLDER\n");
+        return 1;
+    }
+    const char* list_name = argv[1 + folders];
+    const char* folder = argv[2 + folders];
+    FILE* list = fopen(list_name, "r");
     if (list == NULL) {
-        return fail("cannot open", argv[1]);
+        return fail("cannot open", list_name);
     }
     char* buffer = malloc(kBufferSize);
     if (buffer == NULL) {
@@ -101,16 +127,13 @@ int main(int argc, char** argv) {
         if (line[0] == '\0') {
             continue;
         }
-        int made = snprintf(target, sizeof target, "%s/%05lu.jar", argv[2], number++);
-        if (made < 0 || (size_t)made >= sizeof target) {
-            fprintf(stderr, "copy_floor: the folder's name is too long\n");
-            status = 1;
-            break;
+        status = name_copy(target, sizeof target, folder, number++, folders);
+        if (status == 0) {
+            status = copy_one(line, target, buffer);
         }
-        status = copy_one(line, target, buffer);
     }
     if (status == 0 && ferror(list)) {
-        status = fail("cannot read", argv[1]);
+        status = fail("cannot read", list_name);
     }
     free(line);
     free(buffer);

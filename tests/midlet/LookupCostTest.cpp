@@ -4,13 +4,16 @@
 // must cost the same per JAR as a handful. And in folders made and removed:
 // a prepared JAR makes no folder its project does not keep, and removes
 // none (a file system passes over freed places for a while, so every
-// removal slows what is made after it).
+// removal slows what is made after it). And a check opens the JAR it reads
+// once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "midlet/InstallCheck.h"
 #include "midlet/PrepareSupport.h"
 #include "platform/Faults.h"
 #include "platform/Paths.h"
@@ -114,6 +117,42 @@ TEST_F(LookupCost, APreparedJarMakesOnlyItsProjectsFoldersAndRemovesNone) {
     EXPECT_EQ(madeSkipping, madeForThree);
     EXPECT_EQ(removedSkipping, removedForThree);
     EXPECT_FALSE(fs::exists(Projects("Fewc1")));
+}
+
+// The entry `name`'s data damaged in the JAR's bytes: one byte flipped
+// past the local header.
+void DamageEntry(const std::string& jar, const std::string& name) {
+    std::string bytes = ReadBytes(jar);
+    const std::size_t header = bytes.find(name) - 30;
+    const auto u16 = [&](std::size_t at) {
+        return std::size_t(static_cast<unsigned char>(bytes[at])) |
+               std::size_t(static_cast<unsigned char>(bytes[at + 1])) << 8;
+    };
+    bytes[header + 30 + u16(header + 26) + u16(header + 28) + 2] ^= 0x55;
+    WriteBytes(jar, bytes);
+}
+
+// The JAR is read once, its directory and manifest first and the entries the
+// MIDlets name later: both from the same open, whether they are sound or not.
+TEST_F(LookupCost, ACheckOpensItsJarOnce) {
+    for (const bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged ? "damaged" : "sound");
+        const std::string jar = Listed(damaged ? "Damaged" : "Sound", 1).front();
+        if (damaged) {
+            DamageEntry(jar, "t/Main.class");
+        }
+        platform::DisarmAllFaults();
+        const midlet::SuiteReport report = midlet::CheckSuite(jar, "");
+        EXPECT_EQ(platform::FaultCalls(platform::FaultPoint::StreamOpen), 1);
+        std::vector<midlet::Finding> all = report.findings;
+        all.push_back(report.verdict.decisive);
+        const auto classFindings =
+            std::count_if(all.begin(), all.end(), [](const midlet::Finding& f) {
+                return f.step == midlet::InstallStep::MidletClasses &&
+                       f.message.find("t/Main.class") != std::string::npos;
+            });
+        EXPECT_EQ(classFindings, damaged ? 1 : 0);
+    }
 }
 
 }  // namespace
